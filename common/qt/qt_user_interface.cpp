@@ -1,0 +1,334 @@
+#include "common/qt/qt_user_interface.h"
+
+#include "common/job_control.h"
+#include "common/scripted_ui.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char* const CANCEL_QUESTION = "NOW JOB WILL BE TERMINATED!  CONTINUE TERMINATION?";
+
+// Qt dialogs open over whatever the user is working in.
+QWidget* dialog_parent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+std::string trim_blanks(const std::string& text)
+{
+    auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+double screen_dpi()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInchY() : 96.0;
+}
+
+}  // namespace
+
+const DialogResource& progress_dialog_resource()
+{
+    static const DialogResource resource{
+        PROGRESS_DIALOG_ID,
+        "Keldana - Progress",
+        200,
+        104,
+        {
+            {PROGRESS_TITLE_ID, ControlKind::static_text, "", 10, 8, 180, 10},
+            {PROGRESS_BAR_ID, ControlKind::progress_bar, "", 10, 22, 180, 10},
+            {PROGRESS_PERCENT_ID, ControlKind::static_text, "0", 84, 36, 16, 9},
+            {CONTROL_STATIC_ID, ControlKind::static_text, "%", 101, 36, 10, 9},
+            {PROGRESS_FIRST_LINE_ID, ControlKind::static_text, "", 10, 48, 180, 9},
+            {PROGRESS_FIRST_LINE_ID + 1, ControlKind::static_text, "", 10, 58, 180, 9},
+            {PROGRESS_FIRST_LINE_ID + 2, ControlKind::static_text, "", 10, 68, 180, 9},
+            {2, ControlKind::button, "Cancel", 75, 84, 50, 14},
+        },
+    };
+    return resource;
+}
+
+std::string convert_file_pattern(const std::string& windows_pattern)
+{
+    std::string result;
+    std::size_t start = 0;
+    while (start <= windows_pattern.size()) {
+        std::size_t end = windows_pattern.find(';', start);
+        if (end == std::string::npos)
+            end = windows_pattern.size();
+        std::string one = trim_blanks(windows_pattern.substr(start, end - start));
+        if (one == "*.*")
+            one = "*";  // on Windows "*.*" also matches names without a dot
+        if (!one.empty())
+            result += (result.empty() ? "" : " ") + one;
+        start = end + 1;
+    }
+    return result.empty() ? "*" : result;
+}
+
+std::string make_file_dialog_filter(const std::string& description, const std::string& pattern)
+{
+    return description + " (" + convert_file_pattern(pattern) + ");;All files (*.*) (*)";
+}
+
+std::string add_default_extension(const std::string& path, const std::string& extension)
+{
+    if (extension.empty() || path.empty())
+        return path;
+    const std::size_t name_start = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
+    if (path.find('.', name_start) != std::string::npos || name_start == path.size())
+        return path;
+    return path + "." + extension;
+}
+
+InitialFile split_initial_file(const std::string& initial_dir, const std::string& initial_name)
+{
+    const std::size_t slash = initial_name.find_last_of('/');
+    if (slash == std::string::npos)
+        return {initial_dir, initial_name};
+    // A proposed name with a folder opens in that folder, as long as it exists.
+    QFileInfo info(QDir(QString::fromStdString(initial_dir)), QString::fromStdString(initial_name));
+    const std::string folder = info.absolutePath().toStdString();
+    return {QDir(info.absolutePath()).exists() ? folder : initial_dir, initial_name.substr(slash + 1)};
+}
+
+QColor colour_from_colorref(unsigned colour)
+{
+    return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                  static_cast<int>((colour >> 16) & 0xFF));
+}
+
+unsigned colorref_from_colour(const QColor& colour)
+{
+    return static_cast<unsigned>(colour.red()) | (static_cast<unsigned>(colour.green()) << 8) |
+           (static_cast<unsigned>(colour.blue()) << 16);
+}
+
+QFont font_from_choice(const FontChoice& choice)
+{
+    QFont font;
+    if (!choice.face_name.empty())
+        font.setFamily(QString::fromStdString(choice.face_name));
+    // Either sign: the magnitude is taken as the character height in pixels.
+    if (choice.height != 0)
+        font.setPixelSize(std::abs(choice.height));
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(choice.weight == 0 ? 400 : choice.weight, 1, 1000)));
+    font.setItalic(choice.italic);
+    font.setUnderline(choice.underline);
+    font.setStrikeOut(choice.strike_out);
+    return font;
+}
+
+FontChoice choice_from_font(const QFont& font, unsigned colour)
+{
+    FontChoice choice;
+    choice.face_name = font.family().toStdString();
+    int pixels = font.pixelSize();
+    if (pixels <= 0)
+        pixels = static_cast<int>(std::lround(font.pointSizeF() * screen_dpi() / 72.0));
+    choice.height = -pixels;
+    choice.width = 0;
+    choice.weight = font.weight();
+    choice.italic = font.italic();
+    choice.underline = font.underline();
+    choice.strike_out = font.strikeOut();
+    choice.colour = colour;
+    return choice;
+}
+
+QtUserInterface::QtUserInterface() = default;
+
+QtUserInterface::~QtUserInterface() { close_progress(); }
+
+void QtUserInterface::set_script(ScriptedAnswers* script) { script_ = script; }
+ScriptedAnswers* QtUserInterface::get_script() const { return script_; }
+Dialog* QtUserInterface::get_progress_dialog() const { return progress_.get(); }
+
+MessageAnswer QtUserInterface::message_box(const std::string& text, const std::string& caption,
+                                           MessageButtons buttons, MessageIcon icon)
+{
+    if (script_)
+        return script_->answer_message(text, caption, buttons, icon);
+
+    QMessageBox::Icon qt_icon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MessageIcon::none: qt_icon = QMessageBox::NoIcon; break;
+    case MessageIcon::information: qt_icon = QMessageBox::Information; break;
+    case MessageIcon::warning: qt_icon = QMessageBox::Warning; break;
+    case MessageIcon::error: qt_icon = QMessageBox::Critical; break;
+    case MessageIcon::question: qt_icon = QMessageBox::Question; break;
+    }
+    QMessageBox::StandardButtons qt_buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton first = QMessageBox::Ok;
+    MessageAnswer unanswered = MessageAnswer::ok;  // box closed without a button
+    switch (buttons) {
+    case MessageButtons::ok: break;
+    case MessageButtons::ok_cancel:
+        qt_buttons = QMessageBox::Ok | QMessageBox::Cancel;
+        unanswered = MessageAnswer::cancel;
+        break;
+    case MessageButtons::yes_no:
+        qt_buttons = QMessageBox::Yes | QMessageBox::No;
+        first = QMessageBox::Yes;
+        unanswered = MessageAnswer::no;
+        break;
+    case MessageButtons::yes_no_cancel:
+        qt_buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        first = QMessageBox::Yes;
+        unanswered = MessageAnswer::cancel;
+        break;
+    }
+    QMessageBox box(qt_icon, QString::fromStdString(caption), QString::fromStdString(text), qt_buttons,
+                    dialog_parent());
+    box.setDefaultButton(first);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok: return MessageAnswer::ok;
+    case QMessageBox::Cancel: return MessageAnswer::cancel;
+    case QMessageBox::Yes: return MessageAnswer::yes;
+    case QMessageBox::No: return MessageAnswer::no;
+    default: return unanswered;
+    }
+}
+
+std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest& request)
+{
+    if (script_)
+        return script_->answer_file(request);
+
+    const QString filter = QString::fromStdString(make_file_dialog_filter(request.description, request.pattern));
+    const InitialFile initial = split_initial_file(request.initial_dir, request.initial_name);
+    QFileDialog dialog(dialog_parent(), QString::fromStdString(request.title),
+                       QString::fromStdString(initial.directory), filter);
+    // Show the descriptions as given; they already name their patterns.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Names of files that do not exist yet are returned as typed.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (request.save && !request.default_extension.empty())
+        dialog.setDefaultSuffix(QString::fromStdString(request.default_extension));
+    if (!initial.name.empty())
+        dialog.selectFile(QString::fromStdString(initial.name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    std::string path = dialog.selectedFiles().front().toStdString();
+    if (request.save)
+        path = add_default_extension(path, request.default_extension);
+    return path;
+}
+
+bool QtUserInterface::choose_font(FontChoice& font)
+{
+    if (script_)
+        return script_->answer_font(font);
+
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, font_from_choice(font), dialog_parent(), "Font");
+    if (!ok)
+        return false;
+    // Qt's font dialog has no colour; the text colour is asked next.
+    unsigned colour = font.colour;
+    QColor picked = QColorDialog::getColor(colour_from_colorref(colour), dialog_parent(), "Color");
+    if (picked.isValid())
+        colour = colorref_from_colour(picked);
+    font = choice_from_font(chosen, colour);
+    return true;
+}
+
+bool QtUserInterface::choose_colour(unsigned& colour)
+{
+    if (script_)
+        return script_->answer_colour(colour);
+
+    QColor picked = QColorDialog::getColor(colour_from_colorref(colour), dialog_parent(), "Color");
+    if (!picked.isValid())
+        return false;
+    colour = colorref_from_colour(picked);
+    return true;
+}
+
+ProcessResult QtUserInterface::run_process(const std::string& program, const std::vector<std::string>& args,
+                                           const std::string& working_dir, bool wait)
+{
+    return run_child_process(program, args, working_dir, wait);
+}
+
+void QtUserInterface::open_progress(const std::string& title)
+{
+    close_progress();
+    progress_ = std::make_unique<Dialog>(progress_dialog_resource());
+    Dialog& dialog = *progress_;
+    dialog.set_range(PROGRESS_BAR_ID, 0, 100);
+    dialog.set_position(PROGRESS_BAR_ID, 0);
+    dialog.set_text(PROGRESS_TITLE_ID, title);
+    dialog.set_callback(2, [this](Dialog& d, int, ControlEvent) { on_progress_cancel(d); });
+    dialog.show_modeless();
+    job_control().progress_open = true;
+}
+
+void QtUserInterface::on_progress_cancel(Dialog& dialog)
+{
+    MessageAnswer answer = ui().message_box(CANCEL_QUESTION, "Warning!", MessageButtons::yes_no, MessageIcon::warning);
+    job_control().last_answer = static_cast<int>(answer);
+    if (answer != MessageAnswer::yes)
+        return;
+    job_control().job_running = false;
+    // The job may have closed the dialog while the question was shown.
+    if (progress_.get() == &dialog)
+        dialog.end(0);
+}
+
+void QtUserInterface::set_progress(int percent)
+{
+    if (!progress_)
+        return;
+    percent = std::clamp(percent, 0, 100);
+    progress_->set_position(PROGRESS_BAR_ID, percent);
+    progress_->set_int(PROGRESS_PERCENT_ID, percent);
+}
+
+void QtUserInterface::set_progress_line(int line, const std::string& text)
+{
+    if (!progress_ || line < 1 || line > 3)
+        return;
+    progress_->set_text(PROGRESS_FIRST_LINE_ID + line - 1, text);
+}
+
+void QtUserInterface::close_progress()
+{
+    if (!progress_)
+        return;
+    progress_.reset();
+    job_control().progress_open = false;
+}
+
+void QtUserInterface::pump_events() { QCoreApplication::processEvents(); }
+
+void QtUserInterface::text_pane_changed() {}
+void QtUserInterface::text_pane_reset() {}
+void QtUserInterface::set_window_caption(const std::string&) {}
+void QtUserInterface::set_command_menu_state(bool) {}
+void QtUserInterface::enable_command(int, bool) {}
+void QtUserInterface::reset_stop_request(bool) { job_control().stop_requested = false; }
+void QtUserInterface::redraw_viewer() {}

@@ -1,0 +1,88 @@
+// The user interface of the windowed programs on Qt: message boxes, the file
+// dialog, font and colour pickers, child processes and the progress dialog.
+// The window updates are no-ops here; the main window's subclass overrides
+// them.  With a script set, the modal questions are answered by it instead
+// (the end-to-end driver runs the real main window that way).
+#pragma once
+
+#include "common/qt/dialog.h"
+#include "common/user_interface.h"
+
+#include <QColor>
+#include <QFont>
+
+#include <memory>
+#include <string>
+
+class ScriptedAnswers;
+
+// The progress dialog of long jobs.
+constexpr int PROGRESS_DIALOG_ID = 119;
+constexpr int PROGRESS_BAR_ID = 1167;
+constexpr int PROGRESS_TITLE_ID = 1168;
+constexpr int PROGRESS_PERCENT_ID = 1169;
+constexpr int PROGRESS_FIRST_LINE_ID = 1170;  // lines 1..3 are 1170..1172
+const DialogResource& progress_dialog_resource();
+
+// File dialog filters: a Windows pattern list ("*.inp;*.res") as Qt's
+// space-separated list ("*.inp *.res"); "*.*" matches every file.
+std::string convert_file_pattern(const std::string& windows_pattern);
+// The two filters of the file dialog: the caller's and "All files (*.*)".
+std::string make_file_dialog_filter(const std::string& description, const std::string& pattern);
+// path with ".extension" added when its file name has no extension.
+std::string add_default_extension(const std::string& path, const std::string& extension);
+
+// Where the file dialog opens: a proposed name with a folder opens in that
+// folder (when it exists) showing just the name.
+struct InitialFile {
+    std::string directory;
+    std::string name;
+};
+InitialFile split_initial_file(const std::string& initial_dir, const std::string& initial_name);
+
+// Colours are Windows colour values, 0x00BBGGRR.
+QColor colour_from_colorref(unsigned colour);
+unsigned colorref_from_colour(const QColor& colour);
+// A stored font and its Qt counterpart (a negative height is the character
+// height in pixels).
+QFont font_from_choice(const FontChoice& choice);
+FontChoice choice_from_font(const QFont& font, unsigned colour);
+
+class QtUserInterface : public UserInterface {
+public:
+    QtUserInterface();
+    ~QtUserInterface() override;
+
+    void set_script(ScriptedAnswers* script);  // nullptr: ask the user again
+    ScriptedAnswers* get_script() const;
+    Dialog* get_progress_dialog() const;  // nullptr when none is open
+
+    MessageAnswer message_box(const std::string& text, const std::string& caption, MessageButtons buttons,
+                              MessageIcon icon) override;
+    std::optional<std::string> file_dialog(const FileDialogRequest& request) override;
+    bool choose_font(FontChoice& font) override;
+    bool choose_colour(unsigned& colour) override;
+    ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
+                              const std::string& working_dir, bool wait) override;
+
+    void open_progress(const std::string& title) override;
+    void set_progress(int percent) override;
+    void set_progress_line(int line, const std::string& text) override;
+    void close_progress() override;
+
+    void pump_events() override;
+
+    void text_pane_changed() override;
+    void text_pane_reset() override;
+    void set_window_caption(const std::string& caption) override;
+    void set_command_menu_state(bool enable) override;
+    void enable_command(int command_id, bool enable) override;
+    void reset_stop_request(bool enable) override;
+    void redraw_viewer() override;
+
+private:
+    void on_progress_cancel(Dialog& dialog);
+
+    ScriptedAnswers* script_ = nullptr;
+    std::unique_ptr<Dialog> progress_;
+};

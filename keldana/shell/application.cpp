@@ -1,0 +1,54 @@
+#include "keldana/shell/application.h"
+
+#include "keldana/model/run_settings.h"
+#include "keldana/shell/main_window.h"
+#include "keldana/shell/settings.h"
+#include "keldana/shell/shell_user_interface.h"
+#include "keldana/shell/text_pane.h"
+
+#include <QCoreApplication>
+#include <QFont>
+
+KeldanaApplication::~KeldanaApplication()
+{
+    if (window)
+        window->shut_down();
+    install_user_interface(nullptr);
+}
+
+namespace {
+
+void apply_stored_font(TextPane* pane)
+{
+    FontChoice stored = stored_text_pane_font();
+    if (stored.face_name.empty())
+        return;
+    QFont font(QString::fromStdString(stored.face_name));
+    if (stored.height != 0)
+        font.setPixelSize(std::abs(stored.height));
+    font.setItalic(stored.italic);
+    font.setUnderline(stored.underline);
+    font.setStrikeOut(stored.strike_out);
+    const unsigned c = stored.colour;
+    pane->set_pane_font(font, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+}
+
+}  // namespace
+
+std::unique_ptr<KeldanaApplication> start_keldana()
+{
+    auto app = std::make_unique<KeldanaApplication>();
+    app->window = std::make_unique<MainWindow>();
+    app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());
+    install_user_interface(app->user_interface.get());
+    app->window->showMaximized();
+
+    RunSettings& settings = run_settings();
+    settings.paths.follow_dialog_directory = true;
+    load_settings_from_registry();
+    apply_stored_font(app->window->text_pane());
+    // The data files (element table, banks, Slater table) are installed
+    // beside the program.
+    settings.file_dialog.start_directory = QCoreApplication::applicationDirPath().toStdString();
+    return app;
+}

@@ -1,0 +1,312 @@
+#include "common/qt/qt_user_interface.h"
+
+#include "common/job_control.h"
+#include "common/scripted_ui.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(FileDialogFilterTest, WindowsPatternsBecomeQtPatternLists)
+{
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"*.kdn", "*.kdn"},
+        {"*.inp;*.res", "*.inp *.res"},
+        {" *.inp ; *.res ", "*.inp *.res"},
+        {"*.bnk;", "*.bnk"},
+        {"*.*", "*"},  // names without a dot too, as on Windows
+        {"*.dat;*.*", "*.dat *"},
+        {"", "*"},
+    };
+    for (const auto& [windows, qt] : cases)
+        EXPECT_EQ(convert_file_pattern(windows), qt) << "pattern '" << windows << "'";
+}
+
+TEST(FileDialogFilterTest, FilterHasTheCallersEntryThenAllFiles)
+{
+    const std::string filter = make_file_dialog_filter("XD input files (*.inp,*.res)", "*.inp;*.res");
+    EXPECT_EQ(filter, "XD input files (*.inp,*.res) (*.inp *.res);;All files (*.*) (*)");
+    QFileDialog dialog(nullptr, "Open file", QString(), QString::fromStdString(filter));
+    EXPECT_EQ(dialog.nameFilters().size(), 2);
+}
+
+TEST(FileDialogFilterTest, SaveAddsTheDefaultExtensionOnlyWhenNoneWasTyped)
+{
+    struct Case {
+        std::string path, extension, expected;
+    };
+    const std::vector<Case> cases{
+        {"/work/model", "kdn", "/work/model.kdn"},
+        {"/work/model.kdn", "kdn", "/work/model.kdn"},
+        {"/work/model.txt", "kdn", "/work/model.txt"},
+        {"/work.d/model", "kdn", "/work.d/model.kdn"},  // a dot in the folder is no extension
+        {"model", "ps", "model.ps"},
+        {"/work/model", "", "/work/model"},
+        {"/work/", "kdn", "/work/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(add_default_extension(c.path, c.extension), c.expected) << c.path;
+}
+
+TEST(FileDialogFilterTest, ProposedNameWithFolderOpensInThatFolder)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string root = temp.path().toStdString();
+    ASSERT_TRUE(QDir(temp.path()).mkdir("sub"));
+
+    InitialFile plain = split_initial_file(root, "keldana.kdn");
+    EXPECT_EQ(plain.directory, root);
+    EXPECT_EQ(plain.name, "keldana.kdn");
+    InitialFile with_folder = split_initial_file("/elsewhere", root + "/sub/map.dat");
+    EXPECT_EQ(with_folder.directory, root + "/sub");
+    EXPECT_EQ(with_folder.name, "map.dat");
+    InitialFile missing_folder = split_initial_file(root, root + "/gone/map.dat");
+    EXPECT_EQ(missing_folder.directory, root);
+    EXPECT_EQ(missing_folder.name, "map.dat");
+}
+
+TEST(ColourAndFontTest, ColourValuesKeepRedInTheLowByte)
+{
+    QColor colour = colour_from_colorref(0x00332211u);
+    EXPECT_EQ(colour.red(), 0x11);
+    EXPECT_EQ(colour.green(), 0x22);
+    EXPECT_EQ(colour.blue(), 0x33);
+    EXPECT_EQ(colorref_from_colour(QColor(255, 0, 0)), 0x000000FFu);
+    EXPECT_EQ(colorref_from_colour(QColor(0, 0, 255)), 0x00FF0000u);
+}
+
+TEST(ColourAndFontTest, StoredFontSurvivesQt)
+{
+    FontChoice stored;
+    stored.face_name = "Courier New";
+    stored.height = -13;
+    stored.weight = 700;
+    stored.italic = true;
+    stored.underline = true;
+    stored.colour = 0x00FF0000u;
+    QFont font = font_from_choice(stored);
+    EXPECT_EQ(font.pixelSize(), 13);
+    EXPECT_EQ(font.weight(), QFont::Bold);
+    EXPECT_TRUE(font.italic());
+    FontChoice back = choice_from_font(font, stored.colour);
+    EXPECT_EQ(back.face_name, "Courier New");
+    EXPECT_EQ(back.height, -13);
+    EXPECT_EQ(back.weight, 700);
+    EXPECT_TRUE(back.italic);
+    EXPECT_TRUE(back.underline);
+    EXPECT_FALSE(back.strike_out);
+    EXPECT_EQ(back.colour, 0x00FF0000u);
+}
+
+// The Qt user interface installed, its questions answered by a script.
+class QtUiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        job_control() = JobControl{};
+        qt_ui.set_script(&answers);
+        install_user_interface(&qt_ui);
+    }
+    void TearDown() override
+    {
+        install_user_interface(nullptr);
+        qt_ui.close_progress();
+        job_control() = JobControl{};
+    }
+    Dialog& open_job_progress()
+    {
+        job_control().job_running = true;
+        qt_ui.open_progress(" RHO     ");
+        Dialog* dialog = topmost_dialog();
+        EXPECT_NE(dialog, nullptr);
+        return *dialog;
+    }
+    QtUserInterface qt_ui;
+    ScriptedAnswers answers;
+};
+
+TEST_F(QtUiTest, ProgressDialogShowsTitlePercentAndLines)
+{
+    Dialog& progress = open_job_progress();
+    EXPECT_EQ(progress.get_resource_id(), 119);
+    EXPECT_EQ(progress.window()->windowTitle(), "Keldana - Progress");
+    EXPECT_EQ(progress.get_text(1168), " RHO     ");
+    EXPECT_EQ(progress.get_text(1169), "0");
+    EXPECT_EQ(progress.get_text(2), "Cancel");
+    EXPECT_TRUE(job_control().progress_open);
+
+    qt_ui.set_progress(42);
+    EXPECT_EQ(progress.get_text(1169), "42");
+    EXPECT_EQ(progress.get_position(1167), 42);
+    qt_ui.set_progress_line(1, "X =   0.100");
+    qt_ui.set_progress_line(3, "Z =   0.300");
+    qt_ui.set_progress_line(4, "ignored");
+    EXPECT_EQ(progress.get_text(1170), "X =   0.100");
+    EXPECT_EQ(progress.get_text(1171), "");
+    EXPECT_EQ(progress.get_text(1172), "Z =   0.300");
+
+    qt_ui.close_progress();
+    EXPECT_FALSE(job_control().progress_open);
+    EXPECT_EQ(find_live_dialog(119), nullptr);
+}
+
+TEST_F(QtUiTest, CancelAnsweredNoKeepsTheJobAndTheDialog)
+{
+    Dialog& progress = open_job_progress();
+    answers.message_answers = {MessageAnswer::no};
+    EXPECT_TRUE(progress.user_click(2));
+    ASSERT_EQ(answers.messages.size(), 1u);
+    EXPECT_EQ(answers.messages[0].text, "NOW JOB WILL BE TERMINATED!  CONTINUE TERMINATION?");
+    EXPECT_EQ(answers.messages[0].caption, "Warning!");
+    EXPECT_EQ(answers.messages[0].buttons, MessageButtons::yes_no);
+    EXPECT_EQ(answers.messages[0].icon, MessageIcon::warning);
+    EXPECT_TRUE(job_control().job_running);
+    EXPECT_TRUE(progress.is_open());
+    EXPECT_EQ(job_control().last_answer, static_cast<int>(MessageAnswer::no));
+}
+
+TEST_F(QtUiTest, CancelAnsweredYesEndsTheJobAndClosesTheDialog)
+{
+    Dialog& progress = open_job_progress();
+    answers.message_answers = {MessageAnswer::yes};
+    EXPECT_TRUE(progress.user_click(2));
+    EXPECT_FALSE(job_control().job_running);
+    EXPECT_FALSE(progress.is_open());
+    EXPECT_EQ(job_control().last_answer, static_cast<int>(MessageAnswer::yes));
+    qt_ui.set_progress(50);  // the job's last step before it notices
+    qt_ui.close_progress();
+    EXPECT_EQ(find_live_dialog(119), nullptr);
+}
+
+TEST_F(QtUiTest, CloseBoxOfTheProgressDialogAsksTheSameQuestion)
+{
+    Dialog& progress = open_job_progress();
+    answers.message_answers = {MessageAnswer::no, MessageAnswer::yes};
+    progress.window()->close();
+    EXPECT_TRUE(progress.is_open());
+    EXPECT_TRUE(job_control().job_running);
+    progress.window()->close();
+    EXPECT_FALSE(job_control().job_running);
+    EXPECT_EQ(answers.messages.size(), 2u);
+}
+
+TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
+{
+    const DialogResource map_like{117, "MAP", 100, 60, {{1154, ControlKind::button, "Calculate Map", 5, 5, 60, 14}}};
+    Dialog map(map_like);
+    map.set_callback(1154, [this](Dialog& d, int, ControlEvent) {
+        job_control().job_running = true;
+        qt_ui.open_progress("job");
+        answers.message_answers = {MessageAnswer::yes};
+        Dialog* top = topmost_dialog();
+        EXPECT_TRUE(top && top->get_resource_id() == 119);
+        if (top)
+            top->user_click(2);
+        for (int step = 0; step < 100 && job_control().job_running; ++step)
+            qt_ui.pump_events();
+        qt_ui.close_progress();
+        d.end(0);
+    });
+    QTimer::singleShot(0, [&] { map.user_click(1154); });
+    EXPECT_EQ(map.run_modal(), 0);
+    EXPECT_FALSE(job_control().job_running);
+    EXPECT_EQ(answers.messages.size(), 1u);
+}
+
+TEST_F(QtUiTest, ScriptAnswersFileDialogsAndPickers)
+{
+    answers.file_answers = {std::string("/data/model.kdn"), std::nullopt};
+    answers.colour_answers = {0x00123456u};
+    FileDialogRequest request;
+    request.title = "Open file";
+    request.description = "Keldana input file (*.kdn)";
+    request.pattern = "*.kdn";
+    EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>("/data/model.kdn"));
+    EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+    ASSERT_EQ(answers.file_requests.size(), 2u);
+    EXPECT_EQ(answers.file_requests[0].description, "Keldana input file (*.kdn)");
+    unsigned colour = 0;
+    EXPECT_TRUE(qt_ui.choose_colour(colour));
+    EXPECT_EQ(colour, 0x00123456u);
+    FontChoice font;
+    EXPECT_FALSE(qt_ui.choose_font(font));  // no answer queued: cancelled
+}
+
+TEST_F(QtUiTest, ResetStopRequestClearsTheStopFlag)
+{
+    job_control().stop_requested = true;
+    qt_ui.reset_stop_request(true);
+    EXPECT_FALSE(job_control().stop_requested);
+}
+
+// Without a script the real Qt dialogs are shown; a timer answers them.
+TEST(QtDialogsTest, MessageBoxShowsCaptionTextAndReturnsTheButton)
+{
+    QtUserInterface qt_ui;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(qt_ui.message_box("Continue?", "Warning!", MessageButtons::yes_no, MessageIcon::warning),
+              MessageAnswer::no);
+    EXPECT_EQ(title, "Warning!");
+    EXPECT_EQ(text, "Continue?");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+
+    QTimer::singleShot(0, [&] { QApplication::activeModalWidget()->close(); });
+    EXPECT_EQ(qt_ui.message_box("Go on?", "Keldana", MessageButtons::ok_cancel, MessageIcon::question),
+              MessageAnswer::cancel);
+}
+
+TEST(QtDialogsTest, SaveDialogAddsTheDefaultExtension)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Save file";
+    request.description = "Keldana input file (*.kdn)";
+    request.pattern = "*.kdn";
+    request.initial_dir = temp.path().toStdString();
+    request.initial_name = "keldana.kdn";
+    request.default_extension = "kdn";
+    QString shown_title, shown_name;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shown_title = dialog->windowTitle();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        shown_name = name->text();
+        name->setText("result");
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(request.initial_dir + "/result.kdn"));
+    EXPECT_EQ(shown_title, "Save file");
+    EXPECT_EQ(shown_name, "keldana.kdn");
+
+    QTimer::singleShot(0, [&] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
+    EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+#include "keldana/model/report_output.h"
+
+#include "common/scripted_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every test runs in a fresh temporary directory, the current directory while
+// it runs.
+class ReportOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_directory_ = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "kd_report_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        fs::current_path(directory_);
+    }
+
+    void TearDown() override
+    {
+        close_report_output();
+        fs::current_path(previous_directory_);
+        fs::remove_all(directory_);
+    }
+
+    static std::string file_text(const fs::path& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static std::string padded(const std::string& text) { return text + std::string(150 - text.size(), ' '); }
+
+    ScopedScriptedUi ui_;
+    fs::path previous_directory_;
+    fs::path directory_;
+};
+
+}  // namespace
+
+TEST_F(ReportOutputTest, ListingLinesReachTheFileAtOnce)
+{
+    ASSERT_TRUE(open_report_output());
+    EXPECT_EQ(listing_file_name(), "keldana0.out");
+    EXPECT_EQ(ui_->pane_resets, 1);
+    write_listing_line("  Unit cell parameters:");
+    write_listing_line("");
+    // Read while the file is still open: every line is flushed as written.
+    EXPECT_EQ(file_text("keldana0.out"), "  Unit cell parameters:\n\n");
+    EXPECT_TRUE(ui_->answers.messages.empty());
+}
+
+TEST_F(ReportOutputTest, ReopeningRewritesTheListing)
+{
+    ASSERT_TRUE(open_report_output());
+    write_listing_line("first model");
+    ASSERT_TRUE(open_report_output());
+    write_listing_line("second model");
+    EXPECT_EQ(file_text("keldana0.out"), "second model\n");
+}
+
+TEST_F(ReportOutputTest, FallsBackToTheNextDigitWhenANameCannotBeOpened)
+{
+    fs::create_directory("keldana0.out");
+    ASSERT_TRUE(open_report_output());
+    EXPECT_EQ(listing_file_name(), "keldana1.out");
+    write_listing_line("fallback");
+    EXPECT_EQ(file_text("keldana1.out"), "fallback\n");
+    EXPECT_TRUE(ui_->answers.messages.empty());
+}
+
+TEST_F(ReportOutputTest, NoneOfTheTenNamesOpens)
+{
+    for (char digit = '0'; digit <= '9'; ++digit)
+        fs::create_directory(std::string("keldana") + digit + ".out");
+    EXPECT_FALSE(open_report_output());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(ui_->answers.messages[0].text, " ERROR!");
+    EXPECT_EQ(ui_->answers.messages[0].caption, "Can not open output file!");
+    EXPECT_EQ(ui_->answers.messages[0].icon, MessageIcon::warning);
+    EXPECT_EQ(listing_file_name(), "");
+    write_listing_line("goes nowhere");  // must not fail or show anything
+    EXPECT_EQ(ui_->answers.messages.size(), 1u);
+}
+
+TEST_F(ReportOutputTest, PaneRecordsReadBackBlankPadded)
+{
+    ASSERT_TRUE(open_report_output());
+    const std::string long_line = std::string(149, 'x') + "yz" + std::string(49, 'w');
+    append_pane_line("first");
+    append_pane_line("");
+    append_pane_line(long_line);
+    append_pane_line("  last");
+    EXPECT_EQ(text_pane_state().line_count, 4);
+    EXPECT_EQ(read_pane_line(1), padded("first"));
+    EXPECT_EQ(read_pane_line(2), padded(""));
+    EXPECT_EQ(read_pane_line(3), std::string(149, 'x') + "y");  // cut at 150
+    EXPECT_EQ(read_pane_line(4), padded("  last"));
+    EXPECT_EQ(read_pane_line(0), padded(""));
+    EXPECT_EQ(read_pane_line(5), padded(""));
+    EXPECT_EQ(std::string(text_pane_state().line_buffer.data(), 150), padded("  last"));
+}
+
+TEST_F(ReportOutputTest, ReopeningEmptiesTheLineStore)
+{
+    ASSERT_TRUE(open_report_output());
+    append_pane_line("old 1");
+    append_pane_line("old 2");
+    text_pane_state().line_extent = 40;
+    text_pane_state().widest_line = 900;
+    ASSERT_TRUE(open_report_output());
+    EXPECT_EQ(text_pane_state().line_count, 0);
+    EXPECT_EQ(text_pane_state().line_extent, 0);
+    EXPECT_EQ(text_pane_state().widest_line, 0);
+    EXPECT_EQ(read_pane_line(1), padded(""));
+    EXPECT_EQ(ui_->pane_resets, 2);
+    append_pane_line("new");
+    EXPECT_EQ(text_pane_state().line_count, 1);
+    EXPECT_EQ(read_pane_line(1), padded("new"));
+    EXPECT_EQ(read_pane_line(2), padded(""));
+}
+
+TEST_F(ReportOutputTest, ResettingTheStoreStartsThePaneAfresh)
+{
+    ASSERT_TRUE(open_report_output());
+    append_pane_line("before");
+    reset_pane_line_store();
+    EXPECT_EQ(text_pane_state().line_count, 0);
+    EXPECT_EQ(ui_->pane_resets, 2);
+    append_pane_line("after");
+    EXPECT_EQ(read_pane_line(1), padded("after"));
+}
+
+TEST_F(ReportOutputTest, ReportLineWritesBothAndAsksForARepaint)
+{
+    ASSERT_TRUE(open_report_output());
+    text_pane_state().scroll_to_end = false;
+    report_line(" Unit cell volume:  1000.000", "Volume 1000.000");
+    EXPECT_TRUE(text_pane_state().scroll_to_end);
+    EXPECT_EQ(ui_->pane_changes, 1);
+    EXPECT_EQ(file_text("keldana0.out"), " Unit cell volume:  1000.000\n");
+    EXPECT_EQ(text_pane_state().line_count, 1);
+    EXPECT_EQ(read_pane_line(1), padded("Volume 1000.000"));
+}
+
+// A full disk stands for any write error of the listing: reported once, and
+// the program goes on.
+TEST_F(ReportOutputTest, ListingWriteFailureIsReportedOnce)
+{
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    fs::create_symlink("/dev/full", "keldana0.out");
+    ASSERT_TRUE(open_report_output());
+    report_line("one", "one");
+    report_line("two", "two");
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(ui_->answers.messages[0].caption, "Error!");
+    EXPECT_EQ(text_pane_state().line_count, 2);
+    EXPECT_EQ(read_pane_line(2), padded("two"));
+}

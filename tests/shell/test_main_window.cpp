@@ -1,0 +1,139 @@
+// The main window's commands, states and shutdown, without a script.
+#include "common/job_control.h"
+#include "common/scripted_ui.h"
+#include "keldana/density/property_names.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/text_fields.h"
+#include "keldana/resources/command_ids.h"
+#include "keldana/resources/main_menu.h"
+#include "keldana/shell/critical_point_file.h"
+#include "keldana/shell/main_window.h"
+#include "keldana/topology/critical_point_list.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+void ensure_qt_application()
+{
+    static int argc = 1;
+    static char name[] = "test_shell";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensure_qt_application();
+        job_control() = JobControl{};
+    }
+    ScopedScriptedUi ui_;
+};
+
+TEST_F(MainWindowTest, StartsWithOnlyTheAvailableCommandsEnabled)
+{
+    MainWindow window;
+    // Exit, Help and About work before a model is loaded.
+    for (int id : {CMD_EXIT, CMD_HELP_CONTENTS, CMD_ABOUT})
+        EXPECT_TRUE(window.menu_enabled(id)) << id;
+    for (int id : {CMD_EXIT, CMD_HELP_CONTENTS})
+        EXPECT_TRUE(window.toolbar_enabled(id)) << id;
+    // Everything greyed in the resource stays greyed.
+    for (const MenuResource& menu : main_menu_resource())
+        for (const MenuItemResource& item : menu.items)
+            if (item.id != 0 && item.greyed)
+                EXPECT_FALSE(window.menu_enabled(item.id)) << item.id;
+    for (int id : {CMD_SAVE_DATA_FILE, CMD_KDN_DATA, CMD_STRUCTURE_VIEWER, CMD_CP_SEARCH, CMD_STOP})
+        EXPECT_FALSE(window.toolbar_enabled(id)) << id;
+}
+
+TEST_F(MainWindowTest, MenusAndToolbarFollowTheResource)
+{
+    MainWindow window;
+    QStringList titles;
+    for (QAction* action : window.menuBar()->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Tools", "&Help"}));
+    QToolBar* toolbar = window.findChild<QToolBar*>("toolbar");
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(toolbar->actions().size(), static_cast<qsizetype>(main_toolbar_resource().size()));
+    EXPECT_EQ(window.windowTitle(), "Keldana");
+}
+
+TEST_F(MainWindowTest, GreyingAroundAJobRestoresExactlyWhatItGreyed)
+{
+    MainWindow window;
+    std::map<int, bool> before;
+    for (int id : {CMD_EXIT, CMD_HELP_CONTENTS, CMD_ABOUT, CMD_OPEN, CMD_BOND_PATH})
+        before[id] = window.menu_enabled(id);
+    window.set_command_menu_state(false);
+    EXPECT_FALSE(window.menu_enabled(CMD_EXIT));
+    EXPECT_FALSE(window.toolbar_enabled(CMD_EXIT));
+    // Help and About are never touched.
+    EXPECT_TRUE(window.menu_enabled(CMD_HELP_CONTENTS));
+    EXPECT_TRUE(window.menu_enabled(CMD_ABOUT));
+    window.set_command_menu_state(true);
+    for (auto [id, enabled] : before)
+        EXPECT_EQ(window.menu_enabled(id), enabled) << id;
+}
+
+TEST_F(MainWindowTest, ExitWhileBusyIsRefusedAndTheWindowStays)
+{
+    MainWindow window;
+    window.show();
+    {
+        BusyScope busy;
+        window.handle_command(CMD_EXIT);
+        EXPECT_TRUE(window.isVisible());
+        window.close();
+        EXPECT_TRUE(window.isVisible());
+    }
+    ASSERT_EQ(ui_->answers.messages.size(), 2u);
+    EXPECT_EQ(ui_->answers.messages[0].text, "Some applications are activated. Please, close they before exiting!");
+    EXPECT_EQ(ui_->answers.messages[0].caption, "Keldana");
+    EXPECT_EQ(job_control().busy_count, 0);
+    window.handle_command(CMD_EXIT);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, StopOnlySetsTheFlag)
+{
+    MainWindow window;
+    window.handle_command(CMD_STOP);
+    EXPECT_TRUE(job_control().stop_requested);
+    window.reset_stop_request(true);
+    EXPECT_FALSE(job_control().stop_requested);
+}
+
+TEST(CriticalPointFile, LayoutOfHeaderAndPoints)
+{
+    auto model = std::make_unique<StructureModel>();
+    model->atoms.atom_count = 2;
+    set_text_field(model->atoms.atom_label[1], "C1");
+    set_text_field(model->atoms.atom_label[2], "O12345");
+    CriticalPointList list;
+    list.cp_count = 1;
+    list.points[1] = {0.5, -1.25, 12.0, 2, 1, 2, 3};
+    const auto path = std::filesystem::temp_directory_path() / "keldana_test_cps.dat";
+    ASSERT_TRUE(write_critical_point_file(path.string(), list, *model));
+    std::ifstream in(path);
+    std::string lines[3];
+    for (auto& line : lines)
+        std::getline(in, line);
+    EXPECT_EQ(lines[0], "    CP     CP         Bond or");
+    EXPECT_EQ(lines[1], "  number  type      nearest atom      CP in         x       y       z");
+    // (3X,I3,2X,A9,1X,A4,I3,' - ',A4,I3,3X,A9,3F8.3), columns counted by hand
+    EXPECT_EQ(lines[2], "     1  (3,-1)    C1    1 - O123  2    RHO        0.500  -1.250  12.000");
+    std::filesystem::remove(path);
+}
+
+}  // namespace
