@@ -77,7 +77,7 @@ bool Dialog::init(const DialogResource& resource, QWidget* parent)
     release();
     state_->resource_id = resource.id;
     state_->window = new DialogWindow(this, parent);
-    create_dialog_controls(this, *state_, resource);
+    create_dialog_controls(*state_, resource);
     register_dialog(this);
     return true;
 }
@@ -124,6 +124,7 @@ void Dialog::release()
         if (s.open && window->isVisible())
             window->done(s.end_code);
         window->hide();
+        window->detach_owner();
         if (s.dispatch_depth > 0)
             window->deleteLater();  // a callback of this dialog is still on the stack
         else

@@ -27,6 +27,7 @@
 
 void DialogWindow::reject()
 {
+    // Escape and the close box act as Cancel.
     if (owner_)
         owner_->handle_cancel_request();
 }
@@ -187,11 +188,14 @@ QWidget* make_widget(const ControlResource& c, QWidget* parent)
     return new QWidget(parent);
 }
 
-void connect_signals(Dialog* owner, ControlState& control)
+void connect_signals(DialogWindow* window, ControlState& control)
 {
     const int id = control.id;
     QWidget* w = control.widget;
-    auto fire = [owner, id](ControlEvent event) { owner->handle_user_event(id, event); };
+    auto fire = [window, id](ControlEvent event) {
+        if (Dialog* owner = window->owner())
+            owner->handle_user_event(id, event);
+    };
     switch (control.kind) {
     case ControlKind::button:
     case ControlKind::default_button:
@@ -226,7 +230,10 @@ void connect_signals(Dialog* owner, ControlState& control)
                          [fire] { fire(ControlEvent::selection_changed); });
         break;
     case ControlKind::up_down:
-        static_cast<UpDownWidget*>(w)->on_step = [owner, id](int delta) { owner->user_step(id, delta); };
+        static_cast<UpDownWidget*>(w)->on_step = [window, id](int delta) {
+            if (Dialog* owner = window->owner())
+                owner->user_step(id, delta);
+        };
         break;
     default:
         break;
@@ -240,7 +247,7 @@ bool is_edit_kind(ControlKind kind)
 
 }  // namespace
 
-void create_dialog_controls(Dialog* owner, DialogState& state, const DialogResource& resource)
+void create_dialog_controls(DialogState& state, const DialogResource& resource)
 {
     DialogWindow* window = state.window;
     const QFont font = dialog_font(resource);
@@ -291,7 +298,7 @@ void create_dialog_controls(Dialog* owner, DialogState& state, const DialogResou
             is_edit_kind(state.controls.back().kind))
             control.buddy = static_cast<int>(state.controls.size()) - 1;
         state.controls.push_back(control);
-        connect_signals(owner, state.controls.back());
+        connect_signals(window, state.controls.back());
     }
 }
 

@@ -30,6 +30,8 @@ struct ControlState {
 class DialogWindow : public QDialog {
 public:
     DialogWindow(Dialog* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
+    Dialog* owner() const { return owner_; }
+    void detach_owner() { owner_ = nullptr; }  // the window outlives a released Dialog
     void reject() override;
 
 protected:
@@ -76,7 +78,8 @@ inline QString to_qt(const std::string& text)
 }
 inline std::string from_qt(const QString& text) { return text.toStdString(); }
 
-// Builds the controls of resource inside window, wiring their signals to owner.
-void create_dialog_controls(Dialog* owner, DialogState& state, const DialogResource& resource);
+// Builds the controls of resource inside state.window, wiring their signals
+// to the window's owner.
+void create_dialog_controls(DialogState& state, const DialogResource& resource);
 // Writes an up-down's position into its buddy edit (as code, no callback).
 void update_up_down_buddy(DialogState& state, ControlState& control);

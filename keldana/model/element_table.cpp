@@ -101,7 +101,8 @@ bool read_element_table_stream(std::istream& input, const std::string& file_name
 
 bool read_element_table_file(const std::string& start_directory, AtomTypeTable& types)
 {
-    const std::filesystem::path path = std::filesystem::path(start_directory) / ELEMENT_TABLE_FILE_NAME;
+    const std::filesystem::path path =
+        std::filesystem::path(text_field_string(start_directory)) / ELEMENT_TABLE_FILE_NAME;
     std::error_code status;
     std::ifstream input;
     if (!std::filesystem::is_directory(path, status))

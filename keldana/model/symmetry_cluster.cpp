@@ -45,7 +45,10 @@ void write_listing_records(std::string_view format, std::initializer_list<Fortra
         write_listing_line(record);
 }
 
-Vector3 fractional_position(const WorkingAtomSet& atoms, int k) { return {atoms.frac_x[k], atoms.frac_y[k], atoms.frac_z[k]}; }
+Vector3 fractional_position(const WorkingAtomSet& atoms, int k)
+{
+    return {atoms.frac_x[k], atoms.frac_y[k], atoms.frac_z[k]};
+}
 
 Vector3 cartesian_of(const OrthogonalisationMatrix& m, const Vector3& f)
 {
@@ -141,11 +144,10 @@ bool plan_images(const StructureModel& model, const SymmetryApplicationList& lis
 
     for (int e = 1; e <= list.entry_count; ++e) {
         const int operation = list.operation[e];
-        const int op = std::abs(operation);
-        if (op == 0)
+        if (operation == 0)
             continue;
         const int sign = operation < 0 ? -1 : 1;
-        if (op > model.operators.symop_count) {
+        if (std::abs(static_cast<long long>(operation)) > model.operators.symop_count) {
             show_error("Entry " + std::to_string(e) + " of the cluster list uses symmetry operation " +
                        std::to_string(operation) + ", but there are only " +
                        std::to_string(model.operators.symop_count) + " operators.");
@@ -164,6 +166,7 @@ bool plan_images(const StructureModel& model, const SymmetryApplicationList& lis
                        std::to_string(nind) + " independent atoms.");
             return false;
         }
+        const int op = std::abs(operation);
         for (int a = first; a <= last; ++a) {
             const Vector3 parent = fractional_position(atoms, a);
             PlannedImage image{a, operation, apply_operator(model.operators, op, sign, parent, shift)};
@@ -375,6 +378,16 @@ bool build_local_axes(const StructureModel& model, int atom, Vector3& ex, Vector
     return true;
 }
 
+bool rotate_populations(const StructureModel& model, int parent, MultipolePopulations& populations,
+                        const Vector3& ex, const Vector3& ey, const Vector3& ez, int l_max)
+{
+    if (services.rotate_populations(populations, ex, ey, ez, l_max))
+        return true;
+    show_error("The populations of the images of atom " + text_field_string(model.atoms.atom_label[parent]) +
+               " can not be rotated.");
+    return false;
+}
+
 // Dummy references of the independent atoms follow the dummies to their
 // slots after the N atoms.
 void rebase_frame_atoms(StructureModel& model, bool listing)
@@ -461,7 +474,8 @@ bool build_image_global_populations(StructureModel& model, int k, char& letter)
                 for (int m = -l; m <= l; ++m)
                     t(l, m) = -t(l, m);
         }
-        services.rotate_populations(t, xi, yi, zi, l_max);
+        if (!rotate_populations(model, p, t, xi, yi, zi, l_max))
+            return false;
     }
     model.global_populations.population[k] = t;
     return true;
@@ -500,7 +514,8 @@ bool build_image_local_populations(StructureModel& model, int k)
     const Vector3 ey = {inverse(2, 1), inverse(2, 2), inverse(2, 3)};
     const Vector3 ez = {inverse(3, 1), inverse(3, 2), inverse(3, 3)};
     MultipolePopulations t = model.global_populations.population[k];
-    services.rotate_populations(t, ex, ey, ez, l_max);
+    if (!rotate_populations(model, p, t, ex, ey, ez, l_max))
+        return false;
     if (signed_atom < 0) {
         const int code = std::abs(axes.frame_axis_1[p]) + axes.frame_axis_2[p];
         negate_populations_under_reflection(t, code == 5 ? 1 : code == 4 ? 2 : 3);

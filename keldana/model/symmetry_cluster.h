@@ -26,8 +26,9 @@ struct ClusterServices {
         build_atom_local_axes;
     // Rotates populations l = 1..l_max in place from the right-handed frame
     // (ex, ey, ez) into the global frame: with r_global = [ex ey ez] r_local,
-    // sum P'(l,m) y_lm(r_global) = sum P(l,m) y_lm(r_local).
-    std::function<void(MultipolePopulations& populations, const Vector3& ex, const Vector3& ey, const Vector3& ez,
+    // sum P'(l,m) y_lm(r_global) = sum P(l,m) y_lm(r_local).  False, with the
+    // populations unchanged, when it cannot.
+    std::function<bool(MultipolePopulations& populations, const Vector3& ex, const Vector3& ey, const Vector3& ez,
                        int l_max)>
         rotate_populations;
     // The modal generation dialog; true when the user applied a new list.

@@ -136,6 +136,8 @@ private:
 
         std::vector<double> pairs(2 * static_cast<std::size_t>(norb));
         for (int j = first; j < first + nb; ++j) {
+            // A "/" ends a record early: the values it leaves out are 0.
+            std::fill(pairs.begin(), pairs.end(), 0.0);
             int n = 0;
             std::vector<FortranTarget> targets{&n};
             for (double& value : pairs)

@@ -1,5 +1,6 @@
 #include "keldana/shell/application.h"
 
+#include "keldana/model/model_loader.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/settings.h"
@@ -37,6 +38,7 @@ void apply_stored_font(TextPane* pane)
 
 std::unique_ptr<KeldanaApplication> start_keldana()
 {
+    install_model_services();
     auto app = std::make_unique<KeldanaApplication>();
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());

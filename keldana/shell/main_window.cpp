@@ -12,18 +12,42 @@
 #include "keldana/shell/settings.h"
 #include "keldana/shell/text_pane.h"
 
+#include "common/qt/dialog.h"
+#include "keldana/model/file_dialog.h"
+#include "keldana/model/kdn_file.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/model_loader.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/pseudoatom_report.h"
+#include "keldana/model/symmetry_cluster.h"
+#include "keldana/shell/cluster_dialog.h"
+#include "keldana/shell/text_editor.h"
+
 #include <QAction>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QToolBar>
 
+#include <fstream>
+
 bool command_available(int id)
 {
     switch (id) {
+    case CMD_EDITOR_SAVE_AND_RELOAD:
+    case CMD_EDITOR_CLOSE:
     case CMD_EXIT:
+    case CMD_OPEN:
+    case CMD_SAVE_DATA_FILE:
     case CMD_HELP_CONTENTS:
     case CMD_ABOUT:
+    case CMD_PSEUDOATOM_PARAMETERS:
+    case CMD_LIST_POPULATIONS:
+    case CMD_CLUSTER:
+    case CMD_PROMOLECULE_MODEL:
+    case CMD_KDN_DATA:
     case CMD_STOP:
         return true;
     default:
@@ -39,7 +63,13 @@ MainWindow::MainWindow()
     create_toolbar();
     create_accelerators();
     text_pane_ = new TextPane(this);
-    setCentralWidget(text_pane_);
+    editor_ = new TextEditorPanel(this);
+    connect(editor_->save_button(), &QPushButton::clicked, this, [this] { handle_command(CMD_EDITOR_SAVE_AND_RELOAD); });
+    connect(editor_->close_button(), &QPushButton::clicked, this, [this] { handle_command(CMD_EDITOR_CLOSE); });
+    central_ = new QStackedWidget(this);
+    central_->addWidget(text_pane_);
+    central_->addWidget(editor_);
+    setCentralWidget(central_);
     job_control().busy_count = 0;
 }
 
@@ -166,6 +196,7 @@ void MainWindow::shut_down()
     if (shut_down_done_)
         return;
     shut_down_done_ = true;
+    close_text_editor();
     write_critical_point_file_at_exit();
     save_working_directory_at_exit();
     close_report_output();
@@ -179,9 +210,120 @@ void MainWindow::show_help()
         ui().message_box("Unable to activate help", "Keldana", MessageButtons::ok, MessageIcon::error);
 }
 
+void MainWindow::open_text_editor()
+{
+    close_text_editor();
+    ui().set_command_menu_state(false);
+    editor_open_ = true;
+    editor_->set_text(QString::fromStdString(text_editor_contents_of_current_model()));
+    central_->setCurrentWidget(editor_);
+}
+
+void MainWindow::close_text_editor()
+{
+    if (!editor_open_)
+        return;
+    editor_open_ = false;
+    central_->setCurrentWidget(text_pane_);
+    ui().set_command_menu_state(true);
+}
+
+// Asks for a model file and loads it with the reader of input_type.
+void MainWindow::open_model_file(const char* description, const char* pattern, const char* input_type)
+{
+    {
+        BusyScope busy;
+        close_text_editor();
+        run_settings().file_dialog.dialog_mode = "open";
+        run_file_dialog(description, pattern);
+    }
+    if (file_dialog_cancelled())
+        return;
+    load_model_file(input_type);
+}
+
+void MainWindow::load_model_file(const char* input_type)
+{
+    RunSettings& settings = run_settings();
+    settings.output_files.input_file_path = settings.file_dialog.dialog_path;
+    settings.output_files.input_type = input_type;
+    load_structure_file();
+}
+
+void MainWindow::save_data_file()
+{
+    {
+        BusyScope busy;
+        run_settings().file_dialog.dialog_mode = "save";
+        run_file_dialog("Keldana input file (*.kdn)", "*.kdn");
+    }
+    if (file_dialog_cancelled())
+        return;
+    const std::string& path = run_settings().file_dialog.dialog_path;
+    std::ofstream out(path, std::ios::trunc);
+    if (!out || !write_kdn_input_file(out, current_model())) {
+        ui().message_box("Can not write the file " + path, "Error!", MessageButtons::ok, MessageIcon::warning);
+        return;
+    }
+    run_settings().output_files.input_file_path = path;
+}
+
+void MainWindow::save_and_reload_editor()
+{
+    FileDialogState& dialog = run_settings().file_dialog;
+    {
+        BusyScope busy;
+        dialog.dialog_mode = "save";
+        dialog.dialog_path = "keldana.kdn";
+        run_file_dialog("Keldana input file (*.kdn)", "*.kdn");
+    }
+    if (file_dialog_cancelled())
+        return;
+    if (!write_text_editor_lines(editor_->text(), dialog.dialog_path))
+        return;
+    close_text_editor();
+    load_model_file("kdn");
+}
+
+void MainWindow::edit_cluster()
+{
+    BusyScope busy;
+    if (run_symmetry_generation_dialog(current_model(), this))
+        build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, current_model());
+}
+
 void MainWindow::handle_command(int id)
 {
     switch (id) {
+    case CMD_EDITOR_SAVE_AND_RELOAD:
+        save_and_reload_editor();
+        break;
+    case CMD_EDITOR_CLOSE:
+        close_text_editor();
+        break;
+    case CMD_OPEN:
+        open_model_file("Keldana input file (*.kdn)", "*.kdn", "kdn");
+        break;
+    case CMD_SAVE_DATA_FILE:
+        save_data_file();
+        break;
+    case CMD_KDN_DATA:
+        open_text_editor();
+        break;
+    case CMD_PSEUDOATOM_PARAMETERS:
+        write_pseudoatom_report("PARMS", current_model());
+        break;
+    case CMD_LIST_POPULATIONS:
+        write_pseudoatom_report("POPS ", current_model());
+        break;
+    case CMD_CLUSTER:
+        edit_cluster();
+        break;
+    case CMD_PROMOLECULE_MODEL:
+        switch_to_promolecule_model(current_model());
+        text_pane_state().scroll_to_end = true;
+        text_pane_->lines_changed();
+        break;
     case CMD_EXIT:
         if (request_exit())
             close();

@@ -9,6 +9,8 @@
 
 class QAction;
 class QToolBar;
+class QStackedWidget;
+class TextEditorPanel;
 class TextPane;
 
 class MainWindow : public QMainWindow {
@@ -30,6 +32,11 @@ public:
     QAction* menu_action(int id) const;
     QAction* toolbar_action(int id) const;
     TextPane* text_pane() const { return text_pane_; }
+    TextEditorPanel* text_editor() const { return editor_; }
+    bool text_editor_open() const { return editor_open_; }
+
+    void open_text_editor();
+    void close_text_editor();
 
     // The shutdown work: "cps.dat", the working directory, the listing file.
     void shut_down();
@@ -43,11 +50,19 @@ private:
     void create_accelerators();
     bool request_exit();
     void show_help();
+    void open_model_file(const char* description, const char* pattern, const char* input_type);
+    void load_model_file(const char* input_type);
+    void save_data_file();
+    void save_and_reload_editor();
+    void edit_cluster();
 
     std::map<int, QAction*> menu_actions_;
     std::map<int, QAction*> toolbar_actions_;
     QToolBar* toolbar_ = nullptr;
     TextPane* text_pane_ = nullptr;
+    TextEditorPanel* editor_ = nullptr;
+    QStackedWidget* central_ = nullptr;
+    bool editor_open_ = false;
     bool shut_down_done_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetricsF>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -80,6 +81,8 @@ TEST_F(DialogTest, TextOfEachKindByIdRoundTrips)
     }
     EXPECT_TRUE(dialog.set_text(MULTI, "line 1\nline 2"));
     EXPECT_EQ(dialog.get_text(MULTI), "line 1\nline 2");
+    dialog.set_text(MULTI, "crlf 1\r\ncrlf 2");
+    EXPECT_EQ(dialog.get_text(MULTI), "crlf 1\ncrlf 2");
     EXPECT_EQ(dialog.get_text(CHECK + 1000), "");
     EXPECT_FALSE(dialog.set_text(CHECK + 1000, "x"));
     EXPECT_FALSE(dialog.set_text(PROGRESS, "x"));
@@ -191,6 +194,34 @@ TEST_F(DialogTest, EnabledStateByIdAndDisabledFlag)
     EXPECT_FALSE(dialog.is_enabled(EDIT));
     dialog.set_enabled(DISABLED_BUTTON, true);
     EXPECT_TRUE(dialog.is_enabled(DISABLED_BUTTON));
+}
+
+TEST(DialogUnitsTest, PlacementScalesWithTheDialogFont)
+{
+    // 4 horizontal units are one average character, 8 vertical units one line.
+    const DialogResource resource{
+        600, "Units", 160, 80, {{10, ControlKind::edit, "", 40, 16, 80, 24}}, "Courier New", 10};
+    Dialog dialog(resource);
+    QFontMetricsF metrics(dialog.window()->font());
+    const double cx = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0;
+    const double cy = metrics.height();
+    const QRect box = dialog.get_control_widget(10)->geometry();
+    EXPECT_NEAR(box.x(), 10 * cx, 1.0);
+    EXPECT_NEAR(box.y(), 2 * cy, 1.0);
+    EXPECT_NEAR(box.width(), 20 * cx, 1.0);
+    EXPECT_NEAR(box.height(), 3 * cy, 1.0);
+    EXPECT_NEAR(dialog.window()->width(), 40 * cx, 1.0);
+    EXPECT_EQ(dialog.window()->font().pointSize(), 10);
+}
+
+TEST_F(DialogTest, FocusGoesBackToAControlById)
+{
+    dialog.show_modeless();
+    EXPECT_TRUE(dialog.set_focus(EDIT_COMBO));
+    EXPECT_EQ(dialog.get_focus(), EDIT_COMBO);  // its inner line edit holds the focus
+    EXPECT_TRUE(dialog.set_focus(EDIT));
+    EXPECT_EQ(dialog.get_focus(), EDIT);
+    EXPECT_FALSE(dialog.set_focus(9999));
 }
 
 TEST_F(DialogTest, ControlsCarryTheirIdsForTheDriver)

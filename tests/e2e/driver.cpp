@@ -41,6 +41,7 @@ struct Driver {
     KeldanaApplication* app = nullptr;
     std::string script_name;
     bool finished = false;
+    int command_depth = 0;  // commands running now
 };
 
 Driver driver;
@@ -159,7 +160,9 @@ void run_step(const Step& step)
         const int id = to_int(step, step.rest);
         if (!command_enabled(id))
             fail(step, "the command is greyed");
+        ++driver.command_depth;
         window.handle_command(id);
+        --driver.command_depth;
     } else if (verb == "set") {
         auto [id, text] = id_and_text(step);
         if (!topmost(step).user_set_text(id, text))
@@ -225,6 +228,12 @@ void run_step(const Step& step)
             found = line == text;
         if (!found)
             fail(step, "no such line in " + path);
+    } else if (verb == "copy") {
+        std::error_code ec;
+        const fs::path source(step.rest);
+        fs::copy_file(source, fs::current_path() / source.filename(), fs::copy_options::overwrite_existing, ec);
+        if (ec)
+            fail(step, ec.message());
     } else if (verb == "busy") {
         job_control().busy_count += to_int(step, step.rest);
     } else if (verb == "wait") {
@@ -236,6 +245,12 @@ void run_step(const Step& step)
 
 void play_next()
 {
+    // A running command pumps events; the script goes on only when the
+    // command waits for the user in a dialog.
+    if (driver.command_depth > 0 && !topmost_dialog() && !QApplication::activeModalWidget()) {
+        QTimer::singleShot(5, play_next);
+        return;
+    }
     if (driver.next >= driver.steps.size()) {
         if (!driver.finished) {
             driver.finished = true;

@@ -3,11 +3,17 @@
 #include "keldana/model/cluster_files.h"
 
 #include "common/scripted_ui.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/model/symmetry_cluster.h"
+#include "keldana/model/text_fields.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -55,6 +61,76 @@ const std::string HEADERS = std::string(CLUSTER_TITLE_IN_SPACE) + "\n" + CLUSTER
 class ClusterFilesTest : public ::testing::Test {
 protected:
     ScopedScriptedUi ui_;
+};
+
+// One atom C1 at (0.1, 0.2, 0.3) of a 10 Angstrom cubic cell; operators
+// x,y,z and -x,y+1/2,-z+1/2.
+std::unique_ptr<StructureModel> make_model()
+{
+    auto model = std::make_unique<StructureModel>();
+    model->cell = {10, 10, 10, 90, 90, 90, 0};
+    const double right = std::acos(0.0);
+    EXPECT_TRUE(build_orthogonalisation_matrix(right, right, right, model->cell, model->orthogonalisation));
+    model->operators.symop_count = 2;
+    for (int r = 1; r <= 3; ++r)
+        model->operators.symop[1][r][r] = 1;
+    model->operators.symop[2][1][1] = -1;
+    model->operators.symop[2][2][2] = 1;
+    model->operators.symop[2][2][4] = 0.5;
+    model->operators.symop[2][3][3] = -1;
+    model->operators.symop[2][3][4] = 0.5;
+    WorkingAtomSet& atoms = model->atoms;
+    atoms.atom_count = atoms.independent_atom_count = 1;
+    set_text_field(atoms.atom_label[1], "C1");
+    atoms.frac_x[1] = 0.1;
+    atoms.frac_y[1] = 0.2;
+    atoms.frac_z[1] = 0.3;
+    convert_fractional_to_cartesian(model->orthogonalisation, 0.1, 0.2, 0.3, atoms.cart_x[1], atoms.cart_y[1],
+                                    atoms.cart_z[1]);
+    atoms.atomic_number[1] = 6;
+    model->images.image_count[1] = 1;
+    model->images.image_list[1][1] = 1;
+    return model;
+}
+
+void add_entry(StructureModel& model, const Entry& entry)
+{
+    const int e = ++model.applications.entry_count;
+    model.applications.operation[e] = entry.operation;
+    model.applications.translation[e] = {0.0, entry.x, entry.y, entry.z};
+    model.applications.first_atom[e] = entry.first;
+    model.applications.last_atom[e] = entry.last;
+}
+
+// The cluster builder reads the default files from the working directory,
+// here a fresh temporary one.
+class DefaultClusterFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kd_default_cls_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        saved_working_directory_ = run_settings().file_dialog.working_directory;
+        run_settings().file_dialog.working_directory = directory_.string();
+        cluster_services() = ClusterServices{};
+    }
+
+    void TearDown() override
+    {
+        cluster_services() = ClusterServices{};
+        run_settings().file_dialog.working_directory = saved_working_directory_;
+        fs::remove_all(directory_);
+    }
+
+    void write_file(const std::string& name, const std::string& body)
+    {
+        std::ofstream(directory_ / name) << HEADERS << body;
+    }
+
+    ScopedScriptedUi ui_;
+    fs::path directory_;
+    std::string saved_working_directory_;
 };
 
 }  // namespace
@@ -193,3 +269,94 @@ TEST_F(ClusterFilesTest, AFileThatCannotBeWrittenIsReported)
     ASSERT_EQ(ui_->answers.messages.size(), 1u);
     EXPECT_EQ(ui_->answers.messages[0].text, "Can not write the cluster file " + folder.string() + ".");
 }
+
+TEST_F(DefaultClusterFileTest, TheFileOfTheClusterModeMakesTheCluster)
+{
+    write_file("gspace.cls", "  2     0.00000  0.00000  0.00000       1    1        2\n");
+    write_file("unitcell.cls", "  1 1 0 0 1 1\n  1 0 1 0 1 1\n");
+    auto model = make_model();
+    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    ASSERT_EQ(model->atoms.atom_count, 2);
+    // -x,y+1/2,-z+1/2 on (0.1,0.2,0.3): (-0.1,0.7,0.2), 10 Angstrom cell.
+    EXPECT_NEAR(model->atoms.cart_x[2], -1.0, 1e-12);
+    EXPECT_NEAR(model->atoms.cart_y[2], 7.0, 1e-12);
+    EXPECT_NEAR(model->atoms.cart_z[2], 2.0, 1e-12);
+
+    model->translations.unit_cell_mode = 1;
+    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
+    EXPECT_EQ(model->atoms.atom_count, 3);
+    expect_entries(model->applications, {{1, 1, 0, 0, 1, 1}, {1, 0, 1, 0, 1, 1}});
+}
+
+TEST_F(DefaultClusterFileTest, AMissingDefaultFileIsOfferedToTheGenerationDialog)
+{
+    struct Case {
+        const char* name;
+        int unit_cell_mode;
+        MessageAnswer answer;
+        bool dialog_applies;
+        int dialog_calls;
+        int questions;
+        int atoms_after;
+    };
+    // No keeps the images there are; Yes opens the dialog; in unit-cell mode
+    // the dialog comes first and the question only when it was not applied.
+    const std::vector<Case> cases = {
+        {"no", 0, MessageAnswer::no, true, 0, 1, 2},
+        {"yes, applied", 0, MessageAnswer::yes, true, 1, 1, 3},
+        {"yes, cancelled", 0, MessageAnswer::yes, false, 1, 1, 2},
+        {"unit cell, applied", 1, MessageAnswer::no, true, 1, 0, 3},
+        {"unit cell, not applied", 1, MessageAnswer::no, false, 1, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui_->answers.messages.clear();
+        ui_->answers.message_answers = {c.answer};
+        auto model = make_model();
+        add_entry(*model, {1, 1, 0, 0, 1, 1});
+        ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
+        model->translations.unit_cell_mode = c.unit_cell_mode;
+        int calls = 0;
+        cluster_services().run_generation_dialog = [&](StructureModel& m) {
+            ++calls;
+            m.applications.entry_count = 0;
+            add_entry(m, {1, 0, 1, 0, 1, 1});
+            add_entry(m, {1, 0, 0, 1, 1, 1});
+            return c.dialog_applies;
+        };
+        ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
+        EXPECT_EQ(calls, c.dialog_calls);
+        ASSERT_EQ(static_cast<int>(ui_->answers.messages.size()), c.questions);
+        if (c.questions == 1) {
+            EXPECT_EQ(ui_->answers.messages[0].text, "File \"GSPACE.CLS\" not found. Do you want to create it?");
+            EXPECT_EQ(ui_->answers.messages[0].caption, "Warning!");
+            EXPECT_EQ(ui_->answers.messages[0].buttons, MessageButtons::yes_no);
+        }
+        EXPECT_EQ(model->atoms.atom_count, c.atoms_after);
+    }
+}
+
+TEST_F(DefaultClusterFileTest, AnUnreadableDefaultFileFailsAndChangesNothing)
+{
+    auto model = make_model();
+    add_entry(*model, {1, 1, 0, 0, 1, 1});
+    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
+    const std::vector<std::string> bodies = {
+        "  1 0.0 0.0\n",                   // cut short
+        "  1 0.0 0.0 0.35 1 1\n",          // not a lattice translation
+        "  7 0.0 0.0 1.0 1 1\n",           // no operator 7
+        "  1 0.0 0.0 1.0 1 2147483647\n",  // no such atom
+    };
+    for (const std::string& body : bodies) {
+        SCOPED_TRACE(body);
+        ui_->answers.messages.clear();
+        write_file("gspace.cls", body);
+        EXPECT_FALSE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
+        EXPECT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_EQ(model->atoms.atom_count, 2);
+        EXPECT_EQ(model->applications.entry_count, 1);
+        EXPECT_NEAR(model->applications.translation[1][1], 1.0, 0);
+    }
+}
+

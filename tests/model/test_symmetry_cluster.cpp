@@ -68,18 +68,18 @@ Vector3 apply_rows(const Rows& rows, const Vector3& f, double sign, const Vector
     return p;
 }
 
-struct AtomSpec {
+struct TestAtom {
     const char* label;
     double x, y, z;
     int atomic_number;
 };
 
-struct CellSpec {
+struct TestCell {
     double a, b, c, alpha, beta, gamma;
 };
 
-std::unique_ptr<StructureModel> make_model(const CellSpec& cell, const std::vector<std::string>& operators,
-                                           const std::vector<AtomSpec>& atoms)
+std::unique_ptr<StructureModel> make_model(const TestCell& cell, const std::vector<std::string>& operators,
+                                           const std::vector<TestAtom>& atoms)
 {
     auto model = std::make_unique<StructureModel>();
     model->cell = {cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma, 0};
@@ -96,14 +96,14 @@ std::unique_ptr<StructureModel> make_model(const CellSpec& cell, const std::vect
     WorkingAtomSet& set = model->atoms;
     set.atom_count = set.independent_atom_count = static_cast<int>(atoms.size());
     for (int a = 1; a <= set.atom_count; ++a) {
-        const AtomSpec& spec = atoms[a - 1];
-        set_text_field(set.atom_label[a], spec.label);
-        set.frac_x[a] = spec.x;
-        set.frac_y[a] = spec.y;
-        set.frac_z[a] = spec.z;
-        convert_fractional_to_cartesian(model->orthogonalisation, spec.x, spec.y, spec.z, set.cart_x[a],
+        const TestAtom& atom = atoms[a - 1];
+        set_text_field(set.atom_label[a], atom.label);
+        set.frac_x[a] = atom.x;
+        set.frac_y[a] = atom.y;
+        set.frac_z[a] = atom.z;
+        convert_fractional_to_cartesian(model->orthogonalisation, atom.x, atom.y, atom.z, set.cart_x[a],
                                         set.cart_y[a], set.cart_z[a]);
-        set.atomic_number[a] = spec.atomic_number;
+        set.atomic_number[a] = atom.atomic_number;
         set.atom_type_index[a] = 1;
         set.site_weight[a] = 1.0;
         model->images.image_count[a] = 1;
@@ -232,7 +232,7 @@ std::vector<Vector3> random_directions(int count, unsigned seed)
 // Rotation of populations found by least squares over sample directions:
 // sum P'(l,m) y_lm(M u) = sum P(l,m) y_lm(u) with M = [ex ey ez].  It relies
 // on nothing but the harmonics above, so it serves as the rotation service.
-void rotate_by_least_squares(MultipolePopulations& p, const Vector3& ex, const Vector3& ey, const Vector3& ez,
+bool rotate_by_least_squares(MultipolePopulations& p, const Vector3& ex, const Vector3& ey, const Vector3& ez,
                              int l_max)
 {
     const std::vector<Vector3> samples = random_directions(60, 7);
@@ -268,6 +268,7 @@ void rotate_by_least_squares(MultipolePopulations& p, const Vector3& ex, const V
         for (int i = 0; i < size; ++i)
             p(l, i - l) = normal[i][size] / normal[i][i];
     }
+    return true;
 }
 
 // A generic right-handed frame, the same for every atom; a negative first
@@ -350,9 +351,9 @@ protected:
     std::string saved_working_directory_;
 };
 
-const CellSpec CUBIC_1 = {1, 1, 1, 90, 90, 90};
-const CellSpec CUBIC_10 = {10, 10, 10, 90, 90, 90};
-const CellSpec MONOCLINIC = {7, 8, 9, 90, 100, 90};
+const TestCell CUBIC_1 = {1, 1, 1, 90, 90, 90};
+const TestCell CUBIC_10 = {10, 10, 10, 90, 90, 90};
+const TestCell MONOCLINIC = {7, 8, 9, 90, 100, 90};
 // P2_1/c (No. 14) in full.
 const std::vector<std::string> P21_C = {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"};
 
@@ -654,22 +655,14 @@ TEST_F(SymmetryClusterTest, ListsBeyondTheTablesAreRefused)
     EXPECT_TRUE(ui_->answers.messages.empty());
 }
 
-TEST_F(SymmetryClusterTest, TheDefaultFileOfTheWorkingDirectoryMakesTheCluster)
+TEST_F(SymmetryClusterTest, TheListingShowsTheImagesAndTheViewerIsRedrawn)
 {
-    {
-        std::ofstream file(directory_ / "gspace.cls");
-        file << "Generation of the symmetry-related atoms in the given space\n"
-             << " symm.       translations        appl.for atoms  No.in list\n"
-             << "  2     0.00000  0.00000  0.00000       1    1        2\n";
-    }
     auto model = make_model(CUBIC_10, {"x,y,z", "-x,y+1/2,-z+1/2"}, {{"C1", 0.1, 0.2, 0.3, 6}});
-    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
-    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    add_entry(*model, 2, {0, 0, 0}, 1, 1);
+    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
     ASSERT_EQ(model->atoms.atom_count, 2);
     // -x,y+1/2,-z+1/2: (-0.1,0.7,0.2), 10 Angstrom cell.
-    EXPECT_NEAR(model->atoms.cart_x[2], -1.0, 1e-12);
-    EXPECT_NEAR(model->atoms.cart_y[2], 7.0, 1e-12);
-    EXPECT_NEAR(model->atoms.cart_z[2], 2.0, 1e-12);
+    expect_near(cartesian(*model, 2), {-1.0, 7.0, 2.0});
 
     const auto lines = listing();
     const auto title = std::find(lines.begin(), lines.end(), "       ========= SYMMETRY-GENERATED ATOM LIST =========");
@@ -690,77 +683,6 @@ TEST_F(SymmetryClusterTest, TheSilentModeWritesNoListing)
     ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST_SILENT, *model));
     EXPECT_EQ(model->atoms.atom_count, 2);
     EXPECT_TRUE(listing().empty());
-}
-
-TEST_F(SymmetryClusterTest, AMissingDefaultFileIsOfferedToTheGenerationDialog)
-{
-    struct Case {
-        const char* name;
-        int unit_cell_mode;
-        MessageAnswer answer;
-        bool dialog_applies;
-        int dialog_calls;
-        int questions;
-        int atoms_after;
-    };
-    // No keeps the images there are; Yes opens the dialog; in unit-cell mode
-    // the dialog comes first and the question only when it was not applied.
-    const std::vector<Case> cases = {
-        {"no", 0, MessageAnswer::no, true, 0, 1, 2},
-        {"yes, applied", 0, MessageAnswer::yes, true, 1, 1, 3},
-        {"yes, cancelled", 0, MessageAnswer::yes, false, 1, 1, 2},
-        {"unit cell, applied", 1, MessageAnswer::no, true, 1, 0, 3},
-        {"unit cell, not applied", 1, MessageAnswer::no, false, 1, 1, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ui_->answers.messages.clear();
-        ui_->answers.message_answers = {c.answer};
-        auto model = make_model(CUBIC_10, {"x,y,z"}, {{"C1", 0.1, 0.2, 0.3, 6}});
-        add_entry(*model, 1, {1, 0, 0}, 1, 1);
-        ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
-        model->translations.unit_cell_mode = c.unit_cell_mode;
-        int calls = 0;
-        cluster_services().run_generation_dialog = [&](StructureModel& m) {
-            ++calls;
-            m.applications.entry_count = 0;
-            add_entry(m, 1, {0, 1, 0}, 1, 1);
-            add_entry(m, 1, {0, 0, 1}, 1, 1);
-            return c.dialog_applies;
-        };
-        ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
-        EXPECT_EQ(calls, c.dialog_calls);
-        ASSERT_EQ(static_cast<int>(ui_->answers.messages.size()), c.questions);
-        if (c.questions == 1) {
-            EXPECT_EQ(ui_->answers.messages[0].text, "File \"GSPACE.CLS\" not found. Do you want to create it?");
-            EXPECT_EQ(ui_->answers.messages[0].caption, "Warning!");
-            EXPECT_EQ(ui_->answers.messages[0].buttons, MessageButtons::yes_no);
-        }
-        EXPECT_EQ(model->atoms.atom_count, c.atoms_after);
-    }
-}
-
-TEST_F(SymmetryClusterTest, AnUnreadableDefaultFileFailsAndChangesNothing)
-{
-    auto model = make_model(CUBIC_10, {"x,y,z"}, {{"C1", 0.1, 0.2, 0.3, 6}});
-    add_entry(*model, 1, {1, 0, 0}, 1, 1);
-    ASSERT_TRUE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"gspace.cls", "title\nheader\n  1 0.0 0.0\n"},                   // cut short
-        {"gspace.cls", "title\nheader\n  1 0.0 0.0 0.35 1 1\n"},          // not a lattice translation
-        {"gspace.cls", "title\nheader\n  7 0.0 0.0 1.0 1 1\n"},           // no operator 7
-        {"gspace.cls", "title\nheader\n  1 0.0 0.0 1.0 1 2147483647\n"},  // no such atom
-    };
-    for (const auto& [name, text] : files) {
-        SCOPED_TRACE(text);
-        ui_->answers.messages.clear();
-        std::ofstream(directory_ / name) << text;
-        EXPECT_FALSE(build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *model));
-        EXPECT_EQ(ui_->answers.messages.size(), 1u);
-        EXPECT_EQ(model->atoms.atom_count, 2);
-        EXPECT_EQ(model->applications.entry_count, 1);
-        EXPECT_NEAR(model->applications.translation[1][1], 1.0, 0);
-    }
 }
 
 TEST_F(SymmetryClusterTest, TheUnitCellWeightsSharedSitesAndStartsThePaneAfresh)
@@ -790,7 +712,8 @@ TEST_F(SymmetryClusterTest, ImagesCarryTheirParentsDensityInTheGlobalAndTheParen
         char letter;
     };
     const std::vector<Operation> operations = {
-        {1, {1, 1, 1}, 'R'}, {2, {-1, 1, -1}, 'R'}, {3, {-1, -1, -1}, 'L'}, {4, {1, -1, 1}, 'L'}, {-2, {1, -1, 1}, 'L'}};
+        {1, {1, 1, 1}, 'R'},    {2, {-1, 1, -1}, 'R'}, {3, {-1, -1, -1}, 'L'},
+        {4, {1, -1, 1}, 'L'},   {-2, {1, -1, 1}, 'L'}};
     for (int frame_sign : {1, -1}) {
         SCOPED_TRACE(frame_sign);
         auto model = make_model(MONOCLINIC, P21_C, {{"S1", 0.1, 0.2, 0.3, 16}, {"O1", 0.3, 0.1, 0.2, 8}});
@@ -836,8 +759,8 @@ TEST_F(SymmetryClusterTest, ImagesCarryTheirParentsDensityInTheGlobalAndTheParen
             // (I3,4X,A,10X,A): number, label, handedness of the carried frame.
             const char letter = frame_sign > 0 ? operations[i].letter : (operations[i].letter == 'R' ? 'L' : 'R');
             const std::string label(model->atoms.atom_label[k].data(), 8);
-            char number[4];
-            std::snprintf(number, sizeof number, "%3d", k);
+            std::string number = std::to_string(k);
+            number.insert(0, 3 - number.size(), ' ');
             EXPECT_NE(std::find(lines.begin(), lines.end(), number + std::string(4, ' ') + label +
                                                                  std::string(10, ' ') + letter),
                       lines.end());
@@ -893,5 +816,18 @@ TEST_F(SymmetryClusterTest, WithoutLocalFramesImagesWithMultipolesAreRefused)
     add_entry(*model, 1, {1, 0, 0}, 1, 1);
     EXPECT_FALSE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
     EXPECT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(model->atoms.atom_count, 3);
+
+    // A frame that cannot be built, or populations that cannot be rotated.
+    cluster_services().build_atom_local_axes = [](const StructureModel&, int, Vector3&, Vector3&, Vector3&) {
+        return false;
+    };
+    cluster_services().rotate_populations = rotate_by_least_squares;
+    EXPECT_FALSE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
+    cluster_services().build_atom_local_axes = generic_local_axes;
+    cluster_services().rotate_populations = [](MultipolePopulations&, const Vector3&, const Vector3&,
+                                               const Vector3&, int) { return false; };
+    EXPECT_FALSE(build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, *model));
+    EXPECT_EQ(ui_->answers.messages.size(), 3u);
     EXPECT_EQ(model->atoms.atom_count, 3);
 }

@@ -407,3 +407,25 @@ TEST_F(WavefunctionBankTest, ProductSumsWeightCoefficientsWithTheShellOccupation
     EXPECT_DOUBLE_EQ(d.product_sum(o, 1, 1, 1, 1), 2.0);  // the image's own configuration [He]2s2 2p4
     EXPECT_EQ(message_count(), 0u) << ui_->answers.message_log();
 }
+
+TEST_F(WavefunctionBankTest, NothingCarriesOverFromAnEarlierBankOrStructure)
+{
+    add_atom("C");
+    add_atom("O");
+    ASSERT_TRUE(read_bank(SMALL_BANK + " ATOM O\n 0 1 1\n 1 1.0 7.0\n", *bank_));
+    tabulate_radial_functions_by_type(*bank_, *model_, *tables_);
+    const int o = type_of("O");
+    ASSERT_EQ(tables_->product_sum(o, 1, 1, 1, 1), 2.0);
+
+    model_->atoms.atom_count = 1;
+    model_->atoms.independent_atom_count = 1;
+    ASSERT_TRUE(read_bank(SMALL_BANK, *bank_));
+    tabulate_radial_functions_by_type(*bank_, *model_, *tables_);
+    EXPECT_FALSE(bank_->type_in_bank[o]);
+    EXPECT_EQ(bank_->function_count[o], 0);
+    EXPECT_EQ(bank_->orbital_coefficient[1][o][1], 0.0);
+    EXPECT_EQ(bank_->orbital_exponent[o][1][1], 0.0);
+    EXPECT_EQ(tables_->distinct_type_count, 1);
+    EXPECT_EQ(tables_->distinct_type[2], 0);
+    EXPECT_EQ(tables_->product_sum(o, 1, 1, 1, 1), 0.0);
+}
