@@ -2,6 +2,8 @@
 
 #include "keldana/model/model_loader.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/symmetry_cluster.h"
+#include "keldana/shell/cluster_dialog.h"
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/settings.h"
 #include "keldana/shell/shell_user_interface.h"
@@ -39,6 +41,9 @@ void apply_stored_font(TextPane* pane)
 std::unique_ptr<KeldanaApplication> start_keldana()
 {
     install_model_services();
+    cluster_services().run_generation_dialog = [](StructureModel& model) {
+        return run_symmetry_generation_dialog(model);
+    };
     auto app = std::make_unique<KeldanaApplication>();
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());
