@@ -11,6 +11,9 @@
 #include "keldana/shell/shell_user_interface.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QPixmap>
+#include <QWidget>
 #include <QApplication>
 #include <QTimer>
 
@@ -234,6 +237,10 @@ void run_step(const Step& step)
         fs::copy_file(source, fs::current_path() / source.filename(), fs::copy_options::overwrite_existing, ec);
         if (ec)
             fail(step, ec.message());
+    } else if (verb == "screenshot") {
+        QWidget* target = topmost_dialog() ? static_cast<QWidget*>(topmost(step).window()) : &window;
+        if (!target->grab().save(QString::fromStdString(step.rest)))
+            fail(step, "cannot write the picture");
     } else if (verb == "busy") {
         job_control().busy_count += to_int(step, step.rest);
     } else if (verb == "wait") {
