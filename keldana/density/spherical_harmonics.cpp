@@ -16,19 +16,8 @@ constexpr double NORMALISATION_VALUES[MAX_L + 1][MAX_L + 1] = {
     {0.069418, 0.474003, 0.330591, 1.25, 0.46875},
 };
 
-// c_lm = P_lm(x, y, z) / r^l with P_lm a homogeneous polynomial of degree l,
-// kept as a list of monomials coefficient * x^px y^py z^pz (r^2 expanded).
-struct Monomial {
-    double coefficient;
-    int px, py, pz;
-};
-
-constexpr int MAX_MONOMIALS = 6;
-
-struct HarmonicPolynomial {
-    int count;
-    Monomial terms[MAX_MONOMIALS];
-};
+// c_lm = P_lm(x, y, z) / r^l with P_lm a homogeneous polynomial of degree l.
+using Monomial = HarmonicMonomial;
 
 // Indexed by l (l + 1) + m.
 constexpr HarmonicPolynomial POLYNOMIALS[] = {
@@ -190,6 +179,11 @@ double evaluate_real_harmonic_second_derivative(int l, int m, double x, double y
     const double value = pjk - l * (pj * coordinate[k] + pk * coordinate[j] + p * delta) / r2
                          + l * (l + 2) * p * coordinate[j] * coordinate[k] / (r2 * r2);
     return harmonic_normalisation()(l, m) * value / std::pow(r, l);
+}
+
+const HarmonicPolynomial* get_harmonic_polynomial(int l, int m)
+{
+    return valid_lm(l, m) ? &polynomial_of(l, m) : nullptr;
 }
 
 bool map_multipole_index_to_lm(int index, int& l, int& m)

@@ -37,6 +37,22 @@ double evaluate_real_harmonic(int l, int m, double x, double y, double z);
 double evaluate_real_harmonic_first_derivative(int l, int m, double x, double y, double z, int component);
 double evaluate_real_harmonic_second_derivative(int l, int m, double x, double y, double z, int component);
 
+// c_lm r^l as a homogeneous polynomial of degree l: `count` monomials
+// coefficient * x^px y^py z^pz (r^2 expanded).  The evaluator folds the
+// populations of one order into one polynomial with these.
+struct HarmonicMonomial {
+    double coefficient;
+    int px, py, pz;
+};
+inline constexpr int MAX_HARMONIC_MONOMIALS = 6;
+struct HarmonicPolynomial {
+    int count;
+    HarmonicMonomial terms[MAX_HARMONIC_MONOMIALS];
+};
+
+// The polynomial of (l, m); nullptr outside l = 0..4, |m| <= l.
+const HarmonicPolynomial* get_harmonic_polynomial(int l, int m);
+
 // Covariance parameter kinds 14..37 to (l, m): 14-16 l = 1 (m +1, -1, 0);
 // then per l the order 0, +1, -1, +2, -2, ...  Any other index leaves l and m
 // untouched and returns false.

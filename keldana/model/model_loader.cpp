@@ -7,8 +7,10 @@
 #include "keldana/density/property_names.h"
 #include "keldana/density/property_selection.h"
 #include "keldana/density/spherical_harmonics.h"
+#include "keldana/density/spherical_potential_tables.h"
 #include "keldana/density/spherical_harmonics_rotation.h"
 #include "keldana/model/cell_geometry.h"
+#include "keldana/model/covariance_matrix.h"
 #include "keldana/model/element_table.h"
 #include "keldana/model/kdn_file.h"
 #include "keldana/model/load_defaults.h"
@@ -268,6 +270,8 @@ void install_model_services()
     };
     register_load_time_reset(reset_density_areas);
     register_load_time_reset(reset_topology_areas);
+    register_load_time_reset(reset_covariance_for_load);
+    register_load_time_reset(reset_spherical_potential_tables);
 }
 
 bool load_structure_file()

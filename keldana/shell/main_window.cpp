@@ -13,6 +13,7 @@
 #include "keldana/shell/text_pane.h"
 
 #include "common/qt/dialog.h"
+#include "keldana/model/covariance_matrix.h"
 #include "keldana/model/file_dialog.h"
 #include "keldana/model/kdn_file.h"
 #include "keldana/model/load_defaults.h"
@@ -48,6 +49,9 @@ bool command_available(int id)
     case CMD_CLUSTER:
     case CMD_PROMOLECULE_MODEL:
     case CMD_KDN_DATA:
+    case CMD_READ_COVARIANCE:
+    case CMD_IMPORT_COVARIANCE:
+    case CMD_SAVE_COVARIANCE:
     case CMD_STOP:
         return true;
     default:
@@ -285,6 +289,27 @@ void MainWindow::save_and_reload_editor()
     load_model_file("kdn");
 }
 
+void MainWindow::read_covariance()
+{
+    {
+        BusyScope busy;
+        run_settings().file_dialog.dialog_mode = "open";
+        run_file_dialog("Keldana covariance matrix(*.cov)", "*.cov");
+    }
+    if (file_dialog_cancelled())
+        return;
+    read_covariance_matrix_file(run_settings().file_dialog.dialog_path);
+}
+
+void MainWindow::save_covariance()
+{
+    run_settings().file_dialog.dialog_mode = "save";
+    run_file_dialog("cariance-covariance matrix (*.cov)", "*.cov");
+    if (file_dialog_cancelled())
+        return;
+    save_covariance_matrix_as(run_settings().file_dialog.dialog_path);
+}
+
 void MainWindow::edit_cluster()
 {
     BusyScope busy;
@@ -318,6 +343,16 @@ void MainWindow::handle_command(int id)
         break;
     case CMD_CLUSTER:
         edit_cluster();
+        break;
+    case CMD_READ_COVARIANCE:
+        read_covariance();
+        break;
+    case CMD_IMPORT_COVARIANCE:
+        if (import_covariance_matrix_via_converter())
+            enable_command(CMD_SAVE_COVARIANCE, true);
+        break;
+    case CMD_SAVE_COVARIANCE:
+        save_covariance();
         break;
     case CMD_PROMOLECULE_MODEL:
         switch_to_promolecule_model(current_model());

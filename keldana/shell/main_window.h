@@ -55,6 +55,8 @@ private:
     void save_data_file();
     void save_and_reload_editor();
     void edit_cluster();
+    void read_covariance();
+    void save_covariance();
 
     std::map<int, QAction*> menu_actions_;
     std::map<int, QAction*> toolbar_actions_;

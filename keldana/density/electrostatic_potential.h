@@ -1,0 +1,49 @@
+// Electrostatic potential of the pseudoatom model (property EPOT): per atom
+// the spherical part read from SphericalEspTables plus the potential of the
+// multipole deformation terms, summed over the active atoms and the lattice
+// translations of ClusterTranslations.  Distances in Angstrom, potentials in
+// e/Angstrom (positive near a nucleus; the electrons count negative).
+#pragma once
+
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/model_store.h"
+
+// The radial potential integral of a multipole term of order l (0..4) with
+// the Slater power n (>= 0) and exponent a = kappa' zeta (> 0), at r > 0:
+//   K(l, n, r) = [ r^-(l+1) int_0^r s^(n+l+2) e^(-a s) ds
+//                + r^l int_r^inf s^(n+1-l) e^(-a s) ds ] / (2 (2l + 1)),
+// for every (l, n), also where the outer power is negative.  0.0 outside
+// those ranges; r is floored at 1e-9.
+double compute_radial_potential_integral(int l, int n, double a, double r);
+
+// Potential of the multipole terms l = 0..l_max of working atom `atom` at
+// the displacement d = point - atom (global axes), taken in the atom's local
+// frame: -8 pi sum_l N_l K(l, n_l, r) sum_m P_lm y_lm(d'), N_l the
+// normalisation of the Slater radial function.  A displacement within 0.001
+// of the nucleus is taken as (0.001, 0.001, 0.001) in the local frame.  Terms
+// with an unusable n or exponent are left out, and so are the l >= 1 terms
+// when the atom's frame cannot be built.
+double evaluate_atom_multipole_potential(const StructureModel& model, int atom, double dx, double dy, double dz);
+
+// Potential of working atom `atom` at the displacement d = point - atom: the
+// spherical part (interpolate_spherical_potential, the distance floored at
+// 1e-6) plus, within r_cut, the multipole part; times the atom's site weight
+// and occupancy.  0.0 while the tables are not ready.
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
+                                             double r_cut, int atom, double dx, double dy, double dz);
+
+// The same with current_model(), the program's tables and rCut of the run
+// settings.
+double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz);
+
+// EPOT at the Cartesian point (x, y, z): the sum over the lattice
+// translations a = -K..K, b = -L..L, c = -M..M and over the atoms with a
+// non-zero subset_mask of the atom potentials.  The home cell uses the
+// Cartesian positions, the others the fractional ones shifted by (a, b, c).
+// A negative K, L or M gives no cells; 0.0 while the tables are not ready.
+double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
+                                                 double r_cut, double x, double y, double z);
+
+// The same with current_model(), the program's tables and rCut of the run
+// settings: what property code 23 evaluates.
+double evaluate_atom_electrostatic_potential_sum(double x, double y, double z);

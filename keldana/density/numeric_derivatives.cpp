@@ -1,0 +1,102 @@
+#include "keldana/density/numeric_derivatives.h"
+
+#include "keldana/density/energy_densities.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/model/run_settings.h"
+
+#include <cmath>
+
+namespace {
+
+using PropertyFunction = double (*)(double x, double y, double z, int code);
+
+double shifted(PropertyFunction f, double x, double y, double z, int axis, double step, int code)
+{
+    return f(x + (axis == 1 ? step : 0.0), y + (axis == 2 ? step : 0.0), z + (axis == 3 ? step : 0.0), code);
+}
+
+double partial_derivative(PropertyFunction f, double x, double y, double z, int axis, int code)
+{
+    if (axis < 1 || axis > 3)
+        return 0.0;
+    const double h = numeric_derivative_step();
+    return (shifted(f, x, y, z, axis, h, code) - shifted(f, x, y, z, axis, -h, code)) / (2.0 * h);
+}
+
+void gradient_hessian(PropertyFunction f, const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian,
+                      int code)
+{
+    const double h = numeric_derivative_step();
+    value = f(p[0], p[1], p[2], code);
+    for (int i = 1; i <= 3; ++i)
+        gradient[i - 1] = partial_derivative(f, p[0], p[1], p[2], i, code);
+    for (int i = 1; i <= 3; ++i)
+        for (int j = i; j <= 3; ++j) {
+            const double dx = j == 1 ? h : 0.0, dy = j == 2 ? h : 0.0, dz = j == 3 ? h : 0.0;
+            const double plus = partial_derivative(f, p[0] + dx, p[1] + dy, p[2] + dz, i, code);
+            const double minus = partial_derivative(f, p[0] - dx, p[1] - dy, p[2] - dz, i, code);
+            hessian(i, j) = (plus - minus) / (2.0 * h);
+            hessian(j, i) = hessian(i, j);
+        }
+}
+
+double gradient_or_laplacian(PropertyFunction f, int mode, double x, double y, double z, Vector3& vector,
+                             int code)
+{
+    const double h = numeric_derivative_step();
+    if (mode == 1 || mode == -1) {
+        for (int k = 1; k <= 3; ++k)
+            vector[k - 1] = mode * (shifted(f, x, y, z, k, h, code) - shifted(f, x, y, z, k, -h, code)) / (2.0 * h);
+        return std::sqrt(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
+    }
+    if (mode != 2)
+        return 0.0;
+    const double centre = f(x, y, z, code);
+    for (int k = 1; k <= 3; ++k)
+        vector[k - 1] =
+            (shifted(f, x, y, z, k, 2.0 * h, code) - 2.0 * centre + shifted(f, x, y, z, k, -2.0 * h, code))
+            / (4.0 * h * h);
+    return vector[0] + vector[1] + vector[2];
+}
+
+}  // namespace
+
+double numeric_derivative_step()
+{
+    const double dr = run_settings().calculation.dr;
+    return dr > 0.0 && std::isfinite(dr) ? dr : DEFAULT_DR;
+}
+
+double compute_property_partial_derivative_numeric(double x, double y, double z, int axis, int code)
+{
+    return partial_derivative(evaluate_property_at_point, x, y, z, axis, code);
+}
+
+double compute_energy_density_partial_derivative_numeric(double x, double y, double z, int axis, int code)
+{
+    return partial_derivative(evaluate_energy_density_property, x, y, z, axis, code);
+}
+
+void compute_property_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
+                                               Matrix3& hessian, int code)
+{
+    gradient_hessian(evaluate_property_at_point, point, value, gradient, hessian, code);
+}
+
+void compute_energy_density_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
+                                                     Matrix3& hessian, int code)
+{
+    gradient_hessian(evaluate_energy_density_property, point, value, gradient, hessian, code);
+}
+
+double compute_property_gradient_or_laplacian_numeric(int mode, double x, double y, double z, Vector3& vector,
+                                                      int code)
+{
+    return gradient_or_laplacian(evaluate_property_at_point, mode, x, y, z, vector, code);
+}
+
+double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, double y, double z,
+                                                            Vector3& vector, int code)
+{
+    return gradient_or_laplacian(evaluate_energy_density_property, mode, x, y, z, vector, code);
+}

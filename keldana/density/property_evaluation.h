@@ -1,0 +1,55 @@
+// The active property of the pseudoatom model at a point: the densities,
+// their first and second derivatives and Laplacian, the nuclear potential,
+// the e.s.d.s of density and Laplacian, the electrostatic potential.
+//
+// Property codes (PROPERTY_NAMES): 1 core, 2 valence (with multipoles),
+// 3 total density, 4 deformation density, 5..7 d/dx, d/dy, d/dz of the total
+// density, 8 its Laplacian (negated when laplacian_sign is -1), 9..14 its
+// second derivatives xx, yy, zz, xy, xz, yz, 16 nuclear potential sum Z / r,
+// 17 and 18 the e.s.d.s of density and Laplacian, 23 EPOT, 24 |grad rho|.
+// Code 0 is the core and spherical valence density without multipoles.
+// Every other code gives 0.0 here (the energy densities, codes 30 and above,
+// are evaluate_energy_density_property's).  Units: Angstrom, e/Angstrom^3,
+// e/Angstrom^4, e/Angstrom^5, e/Angstrom for code 16.
+//
+// Every sum runs over the active atoms (subset_mask not 0) of current_model()
+// within rCut of the point (no cut-off for code 16), found through a
+// neighbour grid.  The evaluator keeps a prepared copy of what it needs of
+// the model, the bank tables and the settings, and checks it against them at
+// every call, so a changed model, cluster, subset, bank or setting is taken
+// up at the next evaluation.  Distances below 1e-9 Angstrom are raised to
+// 1e-9, so every value is finite at a nucleus.
+#pragma once
+
+#include "keldana/density/numeric_helpers.h"
+#include "keldana/density/pseudoatom_terms.h"
+#include "keldana/model/model_store.h"
+
+double evaluate_property_at_point(double x, double y, double z, int code);
+
+// Value, gradient and Hessian (column by column) of `code` at the point.
+// Codes 0..4 (the densities) take their own analytic derivatives in one pass;
+// the energy densities (30 and above) and every other code take central
+// differences (compute_energy_density_gradient_hessian_numeric,
+// compute_property_gradient_hessian_numeric).
+void evaluate_property_value_gradient_hessian(const Vector3& point, double& value, Vector3& gradient,
+                                              Matrix3& hessian, int code);
+
+// Contribution of working atom `atom` (active or not) at the displacement
+// (dx, dy, dz) = point - atom position for codes 0..14 (0.0 beyond rCut) and
+// 16 (Z / r); 0.0 for any other code.  r_out receives the distance used
+// (floored at 1e-9).  The global-frame term uses GlobalFramePopulations, the
+// local-frame term multipole_population in the atom's local axes; both give
+// the same density and the same Cartesian derivatives.
+double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, double dz, int code, double& r_out);
+double evaluate_pseudoatom_term_local_frame(int atom, double dx, double dy, double dz, int code, double& r_out);
+
+// The prepared model of current_model() with the populations of `frame`,
+// brought up to date first.
+const PreparedDensityModel& current_prepared_density_model(PopulationFrame frame);
+
+// Drops the prepared model, so the next evaluation prepares it afresh.  Only
+// needed where data the check does not compare changes (the radial tables'
+// zero entries are not compared: rebuild them only from a changed bank or
+// configuration, which is compared).
+void invalidate_property_evaluation();

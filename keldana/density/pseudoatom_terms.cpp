@@ -1,0 +1,568 @@
+#include "keldana/density/pseudoatom_terms.h"
+
+#include "keldana/density/local_frames.h"
+#include "keldana/density/spherical_harmonics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int MAX_BANK_POWER = 10;  // (2n)! of the orbital normalisation is in the factorial table
+
+double floored_length(const Vector3& d)
+{
+    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
+}
+
+double integer_power(double base, int exponent)
+{
+    double result = 1.0;
+    for (int k = 0; k < std::abs(exponent); ++k)
+        result *= base;
+    return exponent < 0 ? 1.0 / result : result;
+}
+
+// Second derivative component (xx, yy, zz, xy, xz, yz) of one orbital.
+double orbital_second(const SlaterRadialValues& f, int component)
+{
+    switch (component) {
+    case 0: return f.dxx;
+    case 1: return f.dyy;
+    case 2: return f.dzz;
+    case 3: return f.dxy;
+    case 4: return f.dxz;
+    default: return f.dyz;
+    }
+}
+
+double orbital_first(const SlaterRadialValues& f, int axis)
+{
+    return axis == 0 ? f.dx : axis == 1 ? f.dy : f.dz;
+}
+
+// The code's derivative of the product f g of two orbitals.
+double orbital_product(int code, const SlaterRadialValues& f, const SlaterRadialValues& g)
+{
+    if (code < 5)
+        return f.value * g.value;
+    if (code <= 7) {
+        const int k = code - 5;
+        return f.value * orbital_first(g, k) + orbital_first(f, k) * g.value;
+    }
+    if (code == 8)
+        return 2.0 * (f.dx * g.dx + f.dy * g.dy + f.dz * g.dz) + (f.dxx + f.dyy + f.dzz) * g.value
+               + f.value * (g.dxx + g.dyy + g.dzz);
+    if (code <= 11) {
+        const int k = code - 9;
+        return f.value * orbital_second(g, k) + 2.0 * orbital_first(f, k) * orbital_first(g, k)
+               + orbital_second(f, k) * g.value;
+    }
+    static constexpr int AXES[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    const int a = AXES[code - 12][0], b = AXES[code - 12][1];
+    return orbital_first(f, a) * orbital_first(g, b) + f.value * orbital_second(g, code - 9)
+           + orbital_first(f, b) * orbital_first(g, a) + orbital_second(f, code - 9) * g.value;
+}
+
+// Adds g(r) with its radial derivatives as a function of the displacement d.
+void add_spherical(const Vector3& d, double r, double g, double g1, double g2, DerivativeOrder order,
+                   PointDerivatives& term)
+{
+    term.value += g;
+    if (order == DerivativeOrder::value)
+        return;
+    const double s = g1 / r;
+    for (int k = 0; k < 3; ++k)
+        term.gradient[k] += s * d[k];
+    if (order != DerivativeOrder::hessian)
+        return;
+    const double t = (g2 - s) / (r * r);
+    std::array<double, 6>& h = term.hessian;
+    h[0] += t * d[0] * d[0] + s;
+    h[1] += t * d[1] * d[1] + s;
+    h[2] += t * d[2] * d[2] + s;
+    h[3] += t * d[0] * d[1];
+    h[4] += t * d[0] * d[2];
+    h[5] += t * d[1] * d[2];
+}
+
+// Radial functions of the atom's Slater functions used by the sets in `mask`.
+struct FunctionValues {
+    double f[MAX_PREPARED_FUNCTIONS];
+    double f1[MAX_PREPARED_FUNCTIONS];
+    double f2[MAX_PREPARED_FUNCTIONS];
+};
+
+void evaluate_functions(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, int mask,
+                        DerivativeOrder order, FunctionValues& values)
+{
+    const double inverse_r = 1.0 / r;
+    for (int u = atom.function_begin; u < atom.function_end; ++u) {
+        const PreparedSlaterFunction& function = prepared.functions[u];
+        if ((function.sets & mask) == 0)
+            continue;
+        const int slot = u - atom.function_begin;
+        const double f = function.normalisation * integer_power(r, function.power) * std::exp(-function.exponent * r);
+        values.f[slot] = f;
+        if (order == DerivativeOrder::value)
+            continue;
+        const double q = function.power * inverse_r - function.exponent;
+        values.f1[slot] = f * q;
+        values.f2[slot] = f * (q * q - function.power * inverse_r * inverse_r);
+    }
+}
+
+void sum_pairs(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, int set, double weight,
+               DerivativeOrder order, const FunctionValues& values, double& g, double& g1, double& g2)
+{
+    double s0 = 0, s1 = 0, s2 = 0;
+    for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
+        const PreparedOrbitalPair& pair = prepared.pairs[p];
+        const int u = pair.first - atom.function_begin, v = pair.second - atom.function_begin;
+        const double c = pair.coefficient;
+        s0 += c * values.f[u] * values.f[v];
+        if (order == DerivativeOrder::value)
+            continue;
+        s1 += c * (values.f1[u] * values.f[v] + values.f[u] * values.f1[v]);
+        s2 += c * (values.f2[u] * values.f[v] + 2.0 * values.f1[u] * values.f1[v] + values.f[u] * values.f2[v]);
+    }
+    g += weight * s0;
+    g1 += weight * s1;
+    g2 += weight * s2;
+}
+
+// Powers -2..4 of one coordinate at index e + 2; negative powers are 0 (they
+// only meet a zero factor from the differentiation).
+struct MonomialPowers {
+    double x[7], y[7], z[7];
+
+    explicit MonomialPowers(const Vector3& d)
+    {
+        double* p[3] = {x, y, z};
+        for (int k = 0; k < 3; ++k) {
+            p[k][0] = p[k][1] = 0.0;
+            p[k][2] = 1.0;
+            for (int e = 3; e < 7; ++e)
+                p[k][e] = p[k][e - 1] * d[k];
+        }
+    }
+};
+
+// One order's polynomial Q with its gradient and Hessian, times R_l / r^l.
+void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrder& term_order,
+                         const MonomialPowers& pw, const Vector3& d, double r, double exponential,
+                         DerivativeOrder order, PointDerivatives& term)
+{
+    double q = 0;
+    Vector3 gq{};
+    std::array<double, 6> hq{};
+    for (int k = term_order.monomial_begin; k < term_order.monomial_end; ++k) {
+        const PreparedMonomial& m = prepared.monomials[k];
+        const int i = m.px + 2, j = m.py + 2, l = m.pz + 2;
+        const double c = m.coefficient;
+        q += c * pw.x[i] * pw.y[j] * pw.z[l];
+        if (order == DerivativeOrder::value)
+            continue;
+        gq[0] += c * m.px * pw.x[i - 1] * pw.y[j] * pw.z[l];
+        gq[1] += c * m.py * pw.x[i] * pw.y[j - 1] * pw.z[l];
+        gq[2] += c * m.pz * pw.x[i] * pw.y[j] * pw.z[l - 1];
+        if (order != DerivativeOrder::hessian)
+            continue;
+        hq[0] += c * m.px * (m.px - 1) * pw.x[i - 2] * pw.y[j] * pw.z[l];
+        hq[1] += c * m.py * (m.py - 1) * pw.x[i] * pw.y[j - 2] * pw.z[l];
+        hq[2] += c * m.pz * (m.pz - 1) * pw.x[i] * pw.y[j] * pw.z[l - 2];
+        hq[3] += c * m.px * m.py * pw.x[i - 1] * pw.y[j - 1] * pw.z[l];
+        hq[4] += c * m.px * m.pz * pw.x[i - 1] * pw.y[j] * pw.z[l - 1];
+        hq[5] += c * m.py * m.pz * pw.x[i] * pw.y[j - 1] * pw.z[l - 1];
+    }
+    const double s = term_order.normalisation * integer_power(r, term_order.power) * exponential;
+    term.value += s * q;
+    if (order == DerivativeOrder::value)
+        return;
+    const double inverse_r = 1.0 / r;
+    const double p = term_order.power * inverse_r - term_order.exponent;
+    const double s1 = s * p;                                                 // dS/dr
+    const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
+    const double radial = s1 * inverse_r;
+    const Vector3 gs = {radial * d[0], radial * d[1], radial * d[2]};
+    for (int k = 0; k < 3; ++k)
+        term.gradient[k] += q * gs[k] + s * gq[k];
+    if (order != DerivativeOrder::hessian)
+        return;
+    const double t = (s2 - radial) * inverse_r * inverse_r;
+    static constexpr int PAIRS[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+    for (int c = 0; c < 6; ++c) {
+        const int a = PAIRS[c][0], b = PAIRS[c][1];
+        const double hs = t * d[a] * d[b] + (a == b ? radial : 0.0);
+        term.hessian[c] += q * hs + gs[a] * gq[b] + gq[a] * gs[b] + s * hq[c];
+    }
+}
+
+// g = F^T g', H = F^T H' F for a term evaluated at d' = F d.
+void turn_back(const Matrix3& f, PointDerivatives& term)
+{
+    const Vector3 g = term.gradient;
+    for (int i = 0; i < 3; ++i)
+        term.gradient[i] = f(1, i + 1) * g[0] + f(2, i + 1) * g[1] + f(3, i + 1) * g[2];
+    const std::array<double, 6>& h = term.hessian;
+    const double local[3][3] = {{h[0], h[3], h[4]}, {h[3], h[1], h[5]}, {h[4], h[5], h[2]}};
+    double half[3][3];  // H' F
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            half[i][j] = local[i][0] * f(1, j + 1) + local[i][1] * f(2, j + 1) + local[i][2] * f(3, j + 1);
+    auto element = [&](int i, int j) {
+        return f(1, i + 1) * half[0][j] + f(2, i + 1) * half[1][j] + f(3, i + 1) * half[2][j];
+    };
+    term.hessian = {element(0, 0), element(1, 1), element(2, 2), element(0, 1), element(0, 2), element(1, 2)};
+}
+
+int find_or_add_function(PreparedDensityModel& prepared, int begin, int n, double exponent, int set_bit)
+{
+    for (int u = begin; u < static_cast<int>(prepared.functions.size()); ++u) {
+        PreparedSlaterFunction& function = prepared.functions[u];
+        if (function.power == n - 1 && function.exponent == exponent) {
+            function.sets |= set_bit;
+            return u;
+        }
+    }
+    PreparedSlaterFunction function;
+    function.power = n - 1;
+    function.exponent = exponent;
+    function.normalisation = std::pow(2.0 * exponent, n + 0.5) / std::sqrt(factorial_table()(2 * n));
+    function.sets = set_bit;
+    prepared.functions.push_back(function);
+    return static_cast<int>(prepared.functions.size()) - 1;
+}
+
+// The pair list of one electron set of atom i's type, functions scaled by
+// `scale`; pairs of the same two functions are merged.
+void prepare_pair_set(const StructureModel& model, const WavefunctionBank& bank, const RadialLookupTables& tables,
+                      int i, int part, double scale, int set_bit, PreparedDensityModel& prepared, int function_begin)
+{
+    const int t = model.atoms.atom_type_index[i];
+    if (t < 1 || t > MAX_ATOM_TYPES)
+        return;
+    const int count = std::clamp(bank.function_count[t], 0, MAX_BANK_FUNCTIONS);
+    const int shells = std::clamp(bank.shell_count[t], 0, BANK_SHELL_COUNT);
+    const std::size_t first_pair = prepared.pairs.size();
+    for (int k = 1; k <= shells; ++k)
+        for (int j = 1; j <= count; ++j)
+            for (int j2 = j; j2 <= count; ++j2) {
+                const std::size_t entry = RadialLookupTables::index(t, j, j2, k, part);
+                const double product = tables.orbital_product_sum[entry];
+                if (product == 0.0)
+                    continue;
+                prepared.table_entries.push_back(entry);
+                const int n1 = bank.function_n[t][j], n2 = bank.function_n[t][j2];
+                const double a1 = scale * bank.orbital_exponent[t][j][k];
+                const double a2 = scale * bank.orbital_exponent[t][j2][k];
+                // A function without a positive exponent describes nothing normalisable.
+                if (!(a1 > 0.0) || !(a2 > 0.0) || n1 < 1 || n1 > MAX_BANK_POWER || n2 < 1 || n2 > MAX_BANK_POWER)
+                    continue;
+                int u = find_or_add_function(prepared, function_begin, n1, a1, set_bit);
+                int v = find_or_add_function(prepared, function_begin, n2, a2, set_bit);
+                if (u > v)
+                    std::swap(u, v);
+                const double weight = j == j2 ? 1.0 : 2.0;
+                prepared.pairs.push_back({u, v, weight * product * INVERSE_FOUR_PI});
+            }
+    auto begin = prepared.pairs.begin() + static_cast<std::ptrdiff_t>(first_pair);
+    std::sort(begin, prepared.pairs.end(), [](const PreparedOrbitalPair& a, const PreparedOrbitalPair& b) {
+        return a.first != b.first ? a.first < b.first : a.second < b.second;
+    });
+    auto out = begin;
+    for (auto it = begin; it != prepared.pairs.end(); ++it) {
+        if (out != begin && (out - 1)->first == it->first && (out - 1)->second == it->second)
+            (out - 1)->coefficient += it->coefficient;
+        else
+            *out++ = *it;
+    }
+    prepared.pairs.erase(out, prepared.pairs.end());
+}
+
+void prepare_multipoles(const StructureModel& model, const MultipolePopulations& populations, int i, int l_limit,
+                        PreparedDensityModel& prepared, PreparedPseudoatom& atom)
+{
+    const PseudoatomParameters& q = model.pseudoatoms;
+    atom.order_count = 0;
+    for (int l = 0; l <= l_limit; ++l) {
+        const int n = q.radial_n[i][l];
+        if (n < 0 || n > MAX_SLATER_POWER)
+            continue;  // no normalisation: the radial function is taken as 0
+        const double a = q.kappa_prime[i] * q.radial_zeta[i][l];
+        const double normalisation = std::pow(a, n + 3) / factorial_table()(n + 2);
+        double coefficient[MAX_L + 1][MAX_L + 1] = {};  // [px][py], pz = l - px - py
+        for (int m = -l; m <= l; ++m) {
+            // P00 is never rotated; the loader leaves it out of the global
+            // populations of atoms without higher orders.
+            const double p = l == 0 ? q.multipole_population[i](0, 0) : populations(l, m);
+            const HarmonicPolynomial* polynomial = get_harmonic_polynomial(l, m);
+            if (p == 0.0 || polynomial == nullptr)
+                continue;
+            const double factor = p * harmonic_normalisation()(l, m);
+            for (int t = 0; t < polynomial->count; ++t)
+                coefficient[polynomial->terms[t].px][polynomial->terms[t].py] +=
+                    factor * polynomial->terms[t].coefficient;
+        }
+        PreparedOrder order;
+        order.power = n - l;
+        order.exponent = a;
+        order.normalisation = normalisation;
+        order.monomial_begin = static_cast<int>(prepared.monomials.size());
+        for (int px = 0; px <= l; ++px)
+            for (int py = 0; px + py <= l; ++py)
+                if (coefficient[px][py] != 0.0)
+                    prepared.monomials.push_back({coefficient[px][py], px, py, l - px - py});
+        order.monomial_end = static_cast<int>(prepared.monomials.size());
+        if (order.monomial_end > order.monomial_begin && normalisation != 0.0)
+            atom.orders[atom.order_count++] = order;
+        else
+            prepared.monomials.resize(order.monomial_begin);
+    }
+}
+
+// d' = F d with the rows of F the columns of the inverse of the matrix whose
+// rows are the local axes (the projections on the axes for an orthonormal
+// frame).  False when the axes cannot be built.
+bool build_local_frame(const StructureModel& model, int i, Matrix3& frame)
+{
+    Vector3 ex{}, ey{}, ez{};
+    if (!get_atom_local_axes(model, i, ex, ey, ez))
+        return false;
+    if (!invert_3x3_row_vectors(ex, ey, ez))
+        return false;
+    const Vector3* rows[3] = {&ex, &ey, &ez};
+    for (int row = 1; row <= 3; ++row)
+        for (int column = 1; column <= 3; ++column)
+            frame(row, column) = (*rows[column - 1])[row - 1];
+    return true;
+}
+
+}  // namespace
+
+void evaluate_orbital_radial_term(int mode, int n, double zeta, double x, double y, double z,
+                                  SlaterRadialValues& orbital)
+{
+    if (n < 1 || n > MAX_BANK_POWER) {
+        orbital = SlaterRadialValues{};
+        return;
+    }
+    const double r = floored_length({x, y, z});
+    const double normalisation = std::pow(2.0 * zeta, n + 0.5) / std::sqrt(factorial_table()(2 * n));
+    const double e = normalisation * std::exp(-zeta * r);
+    orbital.value = e * integer_power(r, n - 1);
+    if (mode < 5)
+        return;
+    const double first = e * integer_power(r, n - 3) * ((n - 1) - zeta * r);
+    orbital.dx = first * x;
+    orbital.dy = first * y;
+    orbital.dz = first * z;
+    const double r2 = r * r;
+    const double second = e * integer_power(r, n - 5);
+    auto pure = [&](double c) {
+        const double c2 = c * c;
+        return -second * (r2 - n * r2 + (4 * n - n * n - 3) * c2 - 3 * zeta * r * c2
+                          + zeta * (r2 * r + 2 * n * r * c2) - zeta * zeta * r2 * c2);
+    };
+    if (mode == 8 || mode == 9)
+        orbital.dxx = pure(x);
+    if (mode == 8 || mode == 10)
+        orbital.dyy = pure(y);
+    if (mode == 8 || mode == 11)
+        orbital.dzz = pure(z);
+    if (mode >= 12) {
+        const double mixed = second * ((n - 1) * (n - 3) - (2 * n - 3) * zeta * r + zeta * zeta * r2);
+        orbital.dxy = mixed * x * y;
+        orbital.dxz = mixed * x * z;
+        orbital.dyz = mixed * y * z;
+    }
+}
+
+double evaluate_orbital_density_term(const StructureModel& model, const WavefunctionBank& bank,
+                                     const RadialLookupTables& tables, int code, int set, int atom, double scale,
+                                     double x, double y, double z)
+{
+    if ((code == 2 && set == CORE_SET) || (code == 4 && set == CORE_SET) || (code == 1 && set == VALENCE_SET)
+        || code >= 15 || (set != CORE_SET && set != VALENCE_SET) || atom < 1 || atom > MAX_WORKING_ATOMS)
+        return 0.0;
+    const int t = model.atoms.atom_type_index[atom];
+    if (t < 1 || t > MAX_ATOM_TYPES)
+        return 0.0;
+    const int count = std::clamp(bank.function_count[t], 0, MAX_BANK_FUNCTIONS);
+    const int shells = std::clamp(bank.shell_count[t], 0, BANK_SHELL_COUNT);
+    double sum = 0.0;
+    SlaterRadialValues orbital[MAX_BANK_FUNCTIONS + 1];
+    bool done[MAX_BANK_FUNCTIONS + 1];
+    for (int k = 1; k <= shells; ++k) {
+        std::fill(done, done + count + 1, false);
+        auto function = [&](int j) -> const SlaterRadialValues* {
+            const double zeta = scale * bank.orbital_exponent[t][j][k];
+            if (!(zeta > 0.0))
+                return nullptr;
+            if (!done[j]) {
+                evaluate_orbital_radial_term(code, bank.function_n[t][j], zeta, x, y, z, orbital[j]);
+                done[j] = true;
+            }
+            return &orbital[j];
+        };
+        for (int j = 1; j <= count; ++j) {
+            for (int j2 = j; j2 <= count; ++j2) {
+                const double product = tables.product_sum(t, j, j2, k, set);
+                if (product == 0.0)
+                    continue;
+                const SlaterRadialValues* f = function(j);
+                const SlaterRadialValues* g = function(j2);
+                if (f == nullptr || g == nullptr)
+                    continue;
+                sum += (j == j2 ? 1.0 : 2.0) * product * orbital_product(code, *f, *g);
+            }
+        }
+    }
+    return sum * INVERSE_FOUR_PI;
+}
+
+double evaluate_orbital_density_term(int code, int set, int atom, double scale, double x, double y, double z)
+{
+    return evaluate_orbital_density_term(current_model(), wavefunction_bank(), radial_lookup_tables(), code, set,
+                                         atom, scale, x, y, z);
+}
+
+TermSelection select_terms_for_code(int code)
+{
+    TermSelection selection;
+    switch (code) {
+    case 0: selection.core = selection.valence = true; break;
+    case 1: selection.core = true; break;
+    case 2: selection.valence = selection.multipoles = true; break;
+    case 4: selection.valence = selection.multipoles = selection.free_valence = true; break;
+    default:
+        if (code == 3 || (code >= 5 && code <= 14) || code == 24) {
+            selection.core = selection.valence = selection.multipoles = true;
+            if (code >= 8 && code <= 14)
+                selection.order = DerivativeOrder::hessian;
+            else if (code != 3)
+                selection.order = DerivativeOrder::gradient;
+        }
+        break;
+    }
+    return selection;
+}
+
+void prepare_density_model(const StructureModel& model, const WavefunctionBank& bank,
+                           const RadialLookupTables& tables, const CalculationSettings& settings,
+                           PopulationFrame frame, PreparedDensityModel& prepared)
+{
+    prepared = PreparedDensityModel{};
+    prepared.frame = frame;
+    prepared.cutoff = settings.rCut;
+    const int count = std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    prepared.atoms.resize(static_cast<std::size_t>(count) + 1);
+    const WorkingAtomSet& atoms = model.atoms;
+    const PseudoatomParameters& q = model.pseudoatoms;
+    for (int i = 1; i <= count; ++i) {
+        PreparedPseudoatom& atom = prepared.atoms[i];
+        atom.position = {atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]};
+        atom.atomic_number = atoms.atomic_number[i];
+        atom.active = atoms.subset_mask[i] != 0;
+        atom.occupancy = q.occupancy[i];
+        const double nv = static_cast<double>(atom.atomic_number - q.core_electron_count[i]);
+        if (nv > 0.0) {
+            atom.valence_weight = q.valence_population[i] / nv;
+            atom.inverse_valence_count = 1.0 / nv;
+        }
+        const int t = atoms.atom_type_index[i];
+        if (t >= 1 && t <= MAX_ATOM_TYPES && std::find(prepared.atom_types.begin(), prepared.atom_types.end(), t)
+                                                 == prepared.atom_types.end())
+            prepared.atom_types.push_back(t);
+
+        atom.function_begin = static_cast<int>(prepared.functions.size());
+        atom.pair_begin[PAIR_SET_CORE] = static_cast<int>(prepared.pairs.size());
+        if (atom.atomic_number > 1)
+            prepare_pair_set(model, bank, tables, i, CORE_SET, 1.0, 1, prepared, atom.function_begin);
+        atom.pair_begin[PAIR_SET_VALENCE] = static_cast<int>(prepared.pairs.size());
+        prepare_pair_set(model, bank, tables, i, VALENCE_SET, q.kappa[i], 2, prepared, atom.function_begin);
+        atom.pair_begin[PAIR_SET_FREE] = static_cast<int>(prepared.pairs.size());
+        prepare_pair_set(model, bank, tables, i, VALENCE_SET, 1.0, 4, prepared, atom.function_begin);
+        atom.pair_begin[3] = static_cast<int>(prepared.pairs.size());
+        atom.function_end = static_cast<int>(prepared.functions.size());
+
+        const int l_limit = std::min({settings.lPole, q.l_max[i], MAX_L});
+        const MultipolePopulations* populations = &model.global_populations.population[i];
+        if (frame == PopulationFrame::local && l_limit > 0 && build_local_frame(model, i, atom.frame)) {
+            atom.use_frame = true;
+            populations = &q.multipole_population[i];
+        }
+        prepare_multipoles(model, *populations, i, l_limit, prepared, atom);
+    }
+}
+
+bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index, const Vector3& d_global,
+                           const TermSelection& selection, PointDerivatives& sum)
+{
+    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
+    Vector3 d = d_global;
+    if (atom.use_frame)
+        for (int row = 0; row < 3; ++row)
+            d[row] = atom.frame(row + 1, 1) * d_global[0] + atom.frame(row + 1, 2) * d_global[1]
+                     + atom.frame(row + 1, 3) * d_global[2];
+    const double r = floored_length(d);
+    if (r > prepared.cutoff)
+        return false;
+
+    PointDerivatives term;
+    const DerivativeOrder order = selection.order;
+    const int mask = (selection.core ? 1 : 0) | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0)
+                     | (selection.free_valence ? 4 : 0);
+    if (mask != 0 && atom.function_end > atom.function_begin) {
+        FunctionValues values;
+        evaluate_functions(prepared, atom, r, mask, order, values);
+        double g = 0, g1 = 0, g2 = 0;
+        if (mask & 1)
+            sum_pairs(prepared, atom, PAIR_SET_CORE, 1.0, order, values, g, g1, g2);
+        if (mask & 2)
+            sum_pairs(prepared, atom, PAIR_SET_VALENCE, atom.valence_weight, order, values, g, g1, g2);
+        if (mask & 4)
+            sum_pairs(prepared, atom, PAIR_SET_FREE, -1.0, order, values, g, g1, g2);
+        add_spherical(d, r, g, g1, g2, order, term);
+    }
+    if (selection.multipoles && atom.order_count > 0) {
+        const MonomialPowers powers(d);
+        double last_exponent = 0, exponential = 1.0;
+        for (int k = 0; k < atom.order_count; ++k) {
+            const PreparedOrder& term_order = atom.orders[k];
+            if (k == 0 || term_order.exponent != last_exponent) {
+                last_exponent = term_order.exponent;
+                exponential = std::exp(-last_exponent * r);
+            }
+            add_multipole_order(prepared, term_order, powers, d, r, exponential, order, term);
+        }
+    }
+    if (atom.use_frame && order != DerivativeOrder::value)
+        turn_back(atom.frame, term);
+
+    sum.value += atom.occupancy * term.value;
+    if (order == DerivativeOrder::value)
+        return true;
+    for (int k = 0; k < 3; ++k)
+        sum.gradient[k] += atom.occupancy * term.gradient[k];
+    if (order == DerivativeOrder::hessian)
+        for (int k = 0; k < 6; ++k)
+            sum.hessian[k] += atom.occupancy * term.hessian[k];
+    return true;
+}
+
+double evaluate_prepared_valence_density(const PreparedDensityModel& prepared, int atom_index, const Vector3& d,
+                                         bool laplacian)
+{
+    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
+    const double r = floored_length(d);
+    const DerivativeOrder order = laplacian ? DerivativeOrder::hessian : DerivativeOrder::value;
+    FunctionValues values;
+    evaluate_functions(prepared, atom, r, 2, order, values);
+    double g = 0, g1 = 0, g2 = 0;
+    sum_pairs(prepared, atom, PAIR_SET_VALENCE, 1.0, order, values, g, g1, g2);
+    PointDerivatives term;
+    add_spherical(d, r, g, g1, g2, order, term);
+    return laplacian ? term.hessian[0] + term.hessian[1] + term.hessian[2] : term.value;
+}

@@ -1,0 +1,155 @@
+// The density of single pseudoatoms: the normalised Slater orbitals of the
+// wavefunction bank, the spherical free-atom densities built from them, and
+// the prepared form of every atom of a model that the point evaluator sums.
+//
+// A pseudoatom's density is occupancy * (core + Pv / nv * valence(kappa)
+// + sum over l of R_l(r) sum over m P_lm y_lm), with nv = Z - core electrons.
+// The prepared form keeps, per atom, the distinct Slater functions of its core
+// and valence sets with the nonzero pair coefficients of their products, and
+// per multipole order the populations folded into one homogeneous polynomial
+// (sum over m of P_lm y_lm r^l).  Each Slater function is then evaluated once
+// per point, and value, gradient and Hessian come from one pass over the
+// radial functions and the polynomials.
+#pragma once
+
+#include "keldana/density/numeric_helpers.h"
+#include "keldana/density/radial_functions.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/radial_tables.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/model/wavefunction_bank.h"
+
+#include <array>
+#include <vector>
+
+inline constexpr double MIN_TERM_RADIUS = 1e-9;  // Angstrom: every term is taken at r >= this
+inline constexpr double INVERSE_FOUR_PI = 0.07957747154594876;
+inline constexpr int CORE_SET = 1;
+inline constexpr int VALENCE_SET = 2;
+
+// One normalised Slater orbital f = N r^(n-1) exp(-zeta r),
+// N = (2 zeta)^(n + 1/2) / sqrt((2n)!), at the displacement (x, y, z) from the
+// nucleus (r floored at 1e-9): the value always, the gradient for mode >= 5,
+// f_xx and f_yy and f_zz for mode 8, f_kk alone for mode 9, 10, 11 (k = x, y,
+// z), every second derivative for mode >= 12.  Fields the mode does not ask
+// for keep their contents.  n must be 1..10 (the bank's range).
+void evaluate_orbital_radial_term(int mode, int n, double zeta, double x, double y, double z,
+                                  SlaterRadialValues& orbital);
+
+// The spherical free-atom density of one electron set (CORE_SET or
+// VALENCE_SET) of the atom's type, every orbital exponent multiplied by
+// `scale`, at the displacement (x, y, z): the value for code < 5, d/dx, d/dy,
+// d/dz for 5, 6, 7, the Laplacian for 8, the second derivatives xx, yy, zz,
+// xy, xz, yz for 9..14.  0.0 for the core set with codes 2 and 4, the valence
+// set with code 1, and every code from 15 up.
+double evaluate_orbital_density_term(const StructureModel& model, const WavefunctionBank& bank,
+                                     const RadialLookupTables& tables, int code, int set, int atom, double scale,
+                                     double x, double y, double z);
+// The same for the loaded model and the program's bank tables.
+double evaluate_orbital_density_term(int code, int set, int atom, double scale, double x, double y, double z);
+
+// Value, gradient and Hessian (xx, yy, zz, xy, xz, yz) at a point.
+struct PointDerivatives {
+    double value = 0;
+    Vector3 gradient{};
+    std::array<double, 6> hessian{};
+};
+
+enum class DerivativeOrder { value, gradient, hessian };
+
+// Which terms of a pseudoatom a property takes.
+struct TermSelection {
+    bool core = false;
+    bool valence = false;
+    bool free_valence = false;  // subtracted: the free atom's own spherical valence density
+    bool multipoles = false;
+    DerivativeOrder order = DerivativeOrder::value;
+};
+
+// The terms of property codes 0..14 and 24: 0 core + valence, 1 core,
+// 2 valence + multipoles, 3 total, 4 deformation (valence + multipoles - free
+// valence), 5..14 and 24 derivatives of the total density.
+TermSelection select_terms_for_code(int code);
+
+// A distinct Slater function of a prepared atom: N r^power exp(-exponent r).
+struct PreparedSlaterFunction {
+    int power = 0;
+    double exponent = 0;
+    double normalisation = 0;
+    int sets = 0;  // bit 1 core, 2 valence, 4 free valence: the pair lists using it
+};
+
+// (2 - delta) D / (4 pi) of one pair of functions, summed over the shells.
+struct PreparedOrbitalPair {
+    int first = 0, second = 0;  // into PreparedDensityModel::functions
+    double coefficient = 0;
+};
+
+struct PreparedMonomial {
+    double coefficient = 0;
+    int px = 0, py = 0, pz = 0;
+};
+
+// One multipole order: R_l / r^l = N r^power exp(-exponent r) times the
+// polynomial of the monomials [monomial_begin, monomial_end).
+struct PreparedOrder {
+    int power = 0;
+    double exponent = 0;
+    double normalisation = 0;
+    int monomial_begin = 0, monomial_end = 0;
+};
+
+inline constexpr int PAIR_SET_CORE = 0, PAIR_SET_VALENCE = 1, PAIR_SET_FREE = 2;
+
+struct PreparedPseudoatom {
+    Vector3 position{};
+    int atomic_number = 0;
+    bool active = false;
+    double occupancy = 0;
+    double valence_weight = 0;         // Pv / nv; 0 when nv <= 0
+    double inverse_valence_count = 0;  // 1 / nv; 0 when nv <= 0
+    int function_begin = 0, function_end = 0;
+    std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
+    int order_count = 0;
+    std::array<PreparedOrder, MAX_L + 1> orders{};
+    // Local-frame evaluation: d' = frame d; the derivatives are turned back.
+    bool use_frame = false;
+    Matrix3 frame;
+};
+
+// Which populations the prepared atoms carry.
+enum class PopulationFrame { global, local };
+
+struct PreparedDensityModel {
+    PopulationFrame frame = PopulationFrame::global;
+    double cutoff = 0;                        // rCut
+    std::vector<PreparedPseudoatom> atoms;    // [1..N], slot 0 unused
+    std::vector<PreparedSlaterFunction> functions;
+    std::vector<PreparedOrbitalPair> pairs;
+    std::vector<PreparedMonomial> monomials;
+    std::vector<int> atom_types;              // distinct types met, for the source check
+    std::vector<std::size_t> table_entries;   // nonzero entries of the radial tables read
+};
+
+inline constexpr int MAX_PREPARED_FUNCTIONS = 3 * MAX_BANK_FUNCTIONS * BANK_SHELL_COUNT;
+
+// Prepares atoms 1..atom_count of `model` for evaluation with the multipole
+// order limit lPole and the cut-off rCut of `settings`.  Global: the
+// populations of GlobalFramePopulations; local: multipole_population in the
+// atom's local axes (an atom whose axes cannot be built keeps the global
+// populations and no frame, which describes the same density).  P00 is never
+// rotated and is always taken from multipole_population.
+void prepare_density_model(const StructureModel& model, const WavefunctionBank& bank,
+                           const RadialLookupTables& tables, const CalculationSettings& settings,
+                           PopulationFrame frame, PreparedDensityModel& prepared);
+
+// Adds the selected terms of prepared atom `atom` (times its occupancy) at
+// the displacement d = point - atom position (global axes).  False, adding
+// nothing, when the floored distance is beyond the cut-off.
+bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const Vector3& d,
+                           const TermSelection& selection, PointDerivatives& sum);
+
+// The spherical valence density (Pv and occupancy not applied) of a prepared
+// atom at d: value, or the Laplacian when `laplacian` is set.
+double evaluate_prepared_valence_density(const PreparedDensityModel& prepared, int atom, const Vector3& d,
+                                         bool laplacian);

@@ -1,0 +1,286 @@
+#include "keldana/topology/cp_search.h"
+
+#include "common/fortran_format.h"
+#include "common/job_control.h"
+#include "common/user_interface.h"
+#include "keldana/density/property_names.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/critical_point_list.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double PI = 3.141592654;
+constexpr double DEGREES_TO_RADIANS = 0.01745329252;
+constexpr double NO_DONOR = 1000.0;
+constexpr double LATTICE_IMAGE_LIMIT = 0.4;  // Angstrom: a lattice image this close to H is H itself
+constexpr int EPOT_CODE = 23;
+
+void pane(const std::string& text) { append_pane_line(text); }
+void listing(const std::string& text) { write_listing_line(text); }
+void both(const std::string& text)
+{
+    append_pane_line(text);
+    write_listing_line(text);
+}
+
+void reset_search_settings() { critical_point_search_settings() = CriticalPointSearchSettings{}; }
+
+Vector3 atom_position(const WorkingAtomSet& atoms, int a) { return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}; }
+
+double distance(const Vector3& a, const Vector3& b) { return compute_distance(a[0], a[1], a[2], b[0], b[1], b[2]); }
+
+void write_search_heading(SearchMode mode, int code)
+{
+    const CalculationSettings& settings = run_settings().calculation;
+    pane("");
+    both(format_line(settings.global_frame != 0
+                         ? "(' ***  Property f = ',A9,' at CP using GLOBAL axis systems ***')"
+                         : "(' ***  Property f = ',A9,' at CP using  LOCAL axis systems ***')",
+                     {property_label(code)}));
+    both(settings.numerical_derivatives != 0 ? "    * Numerical derivatives will be used  *"
+                                              : "    * Analytic derivatives will be used  *");
+    pane("");
+    switch (mode) {
+    case SearchMode::atoms: listing("  Heavy atom Bond Critical Point search "); break;
+    case SearchMode::ring: listing("  Ring/Cage Critical Point search"); break;
+    case SearchMode::point: listing("  Critical Point search starting from a given point"); break;
+    case SearchMode::shell: return;
+    }
+    listing("");
+}
+
+// Whether the pair (i, j) at distance d is searched in an "all pairs" search.
+bool pair_passes_filters(const WorkingAtomSet& atoms, int i, int j, double d, int angle_code)
+{
+    const CriticalPointSearchSettings& s = critical_point_search_settings();
+    const bool hydrogen_i = atoms.atomic_number[i] == 1;
+    const bool hydrogen_j = atoms.atomic_number[j] == 1;
+    if (hydrogen_i && hydrogen_j && s.search_hh == 0)
+        return false;
+    if (d < s.min_distance || d > s.max_distance)
+        return false;
+    if (s.hbond_angle_filter == 1 && d > s.hbond_bond_limit && (hydrogen_i || hydrogen_j) &&
+        compute_hbond_angle_at_hydrogen(i, j, d, angle_code) < s.hbond_min_angle * DEGREES_TO_RADIANS)
+        return false;
+    return true;
+}
+
+// Locates the bond point of every pair; false when the search must end.
+bool search_atom_pairs(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    const int n = std::min(atoms.atom_count, MAX_WORKING_ATOMS);
+    const int angle_code = code == 22 || code == 26 ? EPOT_CODE : code;
+    listing(critical_point_esds_available(code)
+                ? "          Bond                  f           Del2f        Rij    d1"
+                : "          Bond                f          Del2f     Rij     d1      d2");
+    listing(std::string(40, ' ') + "           Hessian Eigenvalues        ellipt");
+
+    auto search_pair = [&](int i, int j) {
+        pane(format_line("(' Searching between atoms ',A5,' and ',A5,'...')",
+                         {atom_label_text(i, 5), atom_label_text(j, 5)}));
+        const Vector3 ri = atom_position(atoms, i);
+        const Vector3 rj = atom_position(atoms, j);
+        Vector3 start{ri[0] + 0.5 * (rj[0] - ri[0]), ri[1] + 0.5 * (rj[1] - ri[1]), ri[2] + 0.5 * (rj[2] - ri[2])};
+        const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_ATOM_PAIR, i, j, code);
+        ui().text_pane_changed();
+        if (outcome == LocateOutcome::list_full) {
+            result.list_full = true;
+            return false;
+        }
+        if (pump_and_check_stop()) {
+            result.stopped = true;
+            return false;
+        }
+        return true;
+    };
+
+    if (request.certain_pair) {
+        const int i = request.atom1;
+        const int j = request.atom2;
+        if (i < 1 || i > n || j < 1 || j > n || i == j)
+            return true;
+        if (atoms.subset_mask[i] != 0 && atoms.subset_mask[j] != 0)
+            search_pair(i, j);
+        return true;
+    }
+    for (int i = 1; i < n; ++i)
+        for (int j = i + 1; j <= n; ++j) {
+            if (atoms.subset_mask[i] == 0 || atoms.subset_mask[j] == 0)
+                continue;
+            const double d = distance(atom_position(atoms, i), atom_position(atoms, j));
+            if (!pair_passes_filters(atoms, i, j, d, angle_code))
+                continue;
+            if (!search_pair(i, j))
+                return false;
+        }
+    return true;
+}
+
+void search_ring(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    RingAtomList& ring = ring_atom_list();
+    ring = RingAtomList{};
+    for (int k = 1; k <= request.ring.ring_atom_count && k <= MAX_RING_ATOMS; ++k) {
+        const int a = request.ring.ring_atoms[k];
+        if (a >= 1 && a <= atoms.atom_count)
+            ring.ring_atoms[++ring.ring_atom_count] = a;
+    }
+    listing("");
+    for (int k = 1; k <= ring.ring_atom_count; ++k)
+        for (int l = k + 1; l <= ring.ring_atom_count; ++l) {
+            const int a = ring.ring_atoms[k];
+            const int b = ring.ring_atoms[l];
+            both(format_line("(' Distance ',A5,'-',A5,' :   ',F8.3)",
+                             {atom_label_text(a, 5), atom_label_text(b, 5),
+                              distance(atom_position(atoms, a), atom_position(atoms, b))}));
+        }
+    listing("");
+    Vector3 start{};
+    for (int k = 1; k <= ring.ring_atom_count; ++k)
+        for (int c = 0; c < 3; ++c)
+            start[c] += atom_position(atoms, ring.ring_atoms[k])[c] / ring.ring_atom_count;
+    const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_RING_CAGE, 0, 0, code);
+    result.list_full = outcome == LocateOutcome::list_full;
+    result.stopped = outcome == LocateOutcome::stopped;
+}
+
+}  // namespace
+
+CriticalPointSearchSettings& critical_point_search_settings()
+{
+    static CriticalPointSearchSettings settings;
+    static const bool registered = (register_load_time_reset(reset_search_settings), true);
+    (void)registered;
+    return settings;
+}
+
+std::string search_mode_name(SearchMode mode)
+{
+    switch (mode) {
+    case SearchMode::atoms: return "ATOMS";
+    case SearchMode::ring: return "RING ";
+    case SearchMode::point: return "POINT";
+    case SearchMode::shell: return "SHELL";
+    }
+    return "ATOMS";
+}
+
+double compute_hbond_angle_at_hydrogen(int i, int j, double d, int code)
+{
+    const StructureModel& model = current_model();
+    const WorkingAtomSet& atoms = model.atoms;
+    const CriticalPointSearchSettings& s = critical_point_search_settings();
+    const int hydrogen = atoms.atomic_number[i] == 1 ? i : j;
+    const int other = hydrogen == i ? j : i;
+    const Vector3 rh = atom_position(atoms, hydrogen);
+
+    double h = NO_DONOR;
+    Vector3 donor{};
+    auto consider = [&](const Vector3& position) {
+        const double r = distance(rh, position);
+        if (r < h) {
+            h = r;
+            donor = position;
+        }
+    };
+    const int n = std::min(atoms.atom_count, MAX_WORKING_ATOMS);
+    if (code == EPOT_CODE) {
+        const ClusterTranslations& t = model.translations;
+        for (int a = -t.cluster_k; a <= t.cluster_k; ++a)
+            for (int b = -t.cluster_l; b <= t.cluster_l; ++b)
+                for (int c = -t.cluster_m; c <= t.cluster_m; ++c)
+                    for (int k = 1; k <= n; ++k) {
+                        if (atoms.subset_mask[k] == 0 || atoms.atomic_number[k] == 1)
+                            continue;
+                        Vector3 position = atom_position(atoms, k);
+                        if (a != 0 || b != 0 || c != 0)
+                            convert_fractional_to_cartesian(model.orthogonalisation, atoms.frac_x[k] + a,
+                                                            atoms.frac_y[k] + b, atoms.frac_z[k] + c, position[0],
+                                                            position[1], position[2]);
+                        if (distance(rh, position) >= LATTICE_IMAGE_LIMIT)
+                            consider(position);
+                    }
+    } else {
+        for (int k = 1; k <= n; ++k)
+            if (atoms.atomic_number[k] != 1)
+                consider(atom_position(atoms, k));
+    }
+    const double big_a = distance(atom_position(atoms, other), donor);
+    if (h + d < big_a || h > s.hbond_bond_limit || d < s.hbond_min_distance)
+        return 0.0;
+    if (h + d == big_a)
+        return PI;
+    return std::acos(std::clamp((h * h + d * d - big_a * big_a) / (2 * h * d), -1.0, 1.0));
+}
+
+void write_critical_point_summary(int first, int code)
+{
+    const CriticalPointList& list = critical_point_list();
+    const StructureModel& model = current_model();
+    const WorkingAtomSet& atoms = model.atoms;
+    both(" Summary of CPs: ");
+    both("    CP     CP       Bond or");
+    both(std::string("  number  type    nearest atom     CP in   ") +
+         "     xa      ya      za        xf      yf      zf       R");
+    for (int n = first + 1; n <= list.cp_count && n <= MAX_CRITICAL_POINTS; ++n) {
+        const CriticalPoint& cp = list.points[n];
+        double xf = 0, yf = 0, zf = 0;
+        convert_cartesian_to_fractional(model.orthogonalisation, cp.x, cp.y, cp.z, xf, yf, zf);
+        const bool has_atom = cp.atom1 >= 1 && cp.atom1 <= atoms.atom_count;
+        const double r = has_atom ? distance(atom_position(atoms, cp.atom1), {cp.x, cp.y, cp.z}) : 0.0;
+        both(format_line("(2X,I3,2X,A9,A5,I2,' - ',A5,I2,2X,A9,3F8.4,2X,3F8.4,F8.3)",
+                         {n, property_label(50 + cp.type), atom_label_text(cp.atom1, 5), cp.atom1,
+                          atom_label_text(cp.atom2, 5), cp.atom2, property_label(code), cp.x, cp.y, cp.z, xf, yf,
+                          zf, r}));
+    }
+}
+
+SearchResult run_critical_point_search(const CriticalPointSearchRequest& request, int code)
+{
+    SearchResult result;
+    result.first = critical_point_list().cp_count;
+    text_pane_state().scroll_to_end = true;
+    ui().reset_stop_request(true);
+    write_search_heading(request.mode, code);
+
+    switch (request.mode) {
+    case SearchMode::atoms:
+        search_atom_pairs(request, code, result);
+        break;
+    case SearchMode::ring:
+        search_ring(request, code, result);
+        break;
+    case SearchMode::point: {
+        Vector3 start = request.point;
+        const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_FROM_POINT, 0, 0, code);
+        result.list_full = outcome == LocateOutcome::list_full;
+        result.stopped = outcome == LocateOutcome::stopped;
+        break;
+    }
+    case SearchMode::shell: {
+        // The shell search resets the stop request and repaints itself, and
+        // has its own analysis instead of the summary.
+        const ShellSearchResult shell = search_critical_points_in_shell(true, request.shell, code);
+        result.found = shell.found;
+        result.stopped = shell.stopped;
+        result.list_full = shell.list_full;
+        return result;
+    }
+    }
+
+    result.found = critical_point_list().cp_count - result.first;
+    if (result.found > 0)
+        write_critical_point_summary(result.first, code);
+    ui().reset_stop_request(false);
+    ui().text_pane_changed();
+    return result;
+}

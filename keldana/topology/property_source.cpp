@@ -1,0 +1,66 @@
+#include "keldana/topology/property_source.h"
+
+#include "keldana/density/eigen_solver.h"
+#include "keldana/density/energy_densities.h"
+#include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_esd.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/newton_locator.h"
+
+
+namespace {
+
+constexpr int FIRST_ENERGY_DENSITY_CODE = 30;
+
+}  // namespace
+
+double evaluate_search_property(const Vector3& p, int code)
+{
+    if (code >= FIRST_ENERGY_DENSITY_CODE)
+        return evaluate_energy_density_property(p[0], p[1], p[2], code);
+    return evaluate_property_at_point(p[0], p[1], p[2], code);
+}
+
+double evaluate_search_partial_derivative(const Vector3& p, int axis, int code)
+{
+    if (code >= FIRST_ENERGY_DENSITY_CODE)
+        return compute_energy_density_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
+    return compute_property_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
+}
+
+void analyse_hessian(Matrix3& matrix, std::array<double, 3>& lambda)
+{
+    solve_symmetric_eigenproblem(matrix, lambda);  // the error index is not used: the result stands as it is
+}
+
+double evaluate_search_esd(const Vector3& p, int code)
+{
+    return evaluate_property_esd(p[0], p[1], p[2], code);
+}
+
+Vector3 evaluate_total_density_gradient(const Vector3& p)
+{
+    Vector3 g{};
+    const bool numeric = run_settings().calculation.numerical_derivatives != 0;
+    for (int k = 1; k <= 3; ++k)
+        g[k - 1] = numeric ? compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3)
+                           : evaluate_property_at_point(p[0], p[1], p[2], 4 + k);
+    return g;
+}
+
+DerivativeSource property_derivative_source(int code)
+{
+    if (code >= FIRST_ENERGY_DENSITY_CODE)
+        return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+            compute_energy_density_gradient_hessian_numeric(p, value, gradient, hessian, code);
+        };
+    if (spherical_esp_tables().esp_tables_ready != 0 || run_settings().calculation.numerical_derivatives != 0)
+        return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+            compute_property_gradient_hessian_numeric(p, value, gradient, hessian, code);
+        };
+    return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+        evaluate_property_value_gradient_hessian(p, value, gradient, hessian, code);
+    };
+}

@@ -1,0 +1,28 @@
+// What the topological searches ask of the density model: the property at a
+// point, its derivatives, the eigen-analysis of a Hessian, the e.s.d.s of the
+// density and its Laplacian, and the gradient of the total density.
+#pragma once
+
+#include "keldana/density/numeric_helpers.h"
+#include "keldana/model/model_store.h"
+
+#include <array>
+
+// Property `code` at p: the pseudoatom evaluator below code 30, the energy
+// densities from 30 on.
+double evaluate_search_property(const Vector3& p, int code);
+
+// Central difference of property `code` along axis 1..3 at p.
+double evaluate_search_partial_derivative(const Vector3& p, int axis, int code);
+
+// Eigenvectors (columns, replacing the matrix) and eigenvalues in ascending
+// order of a symmetric 3 x 3 matrix.
+void analyse_hessian(Matrix3& matrix, std::array<double, 3>& lambda);
+
+// E.s.d. of the density (code 17) or of its Laplacian (code 18) at p.
+double evaluate_search_esd(const Vector3& p, int code);
+
+// Gradient of the total density at p for the bond path: the analytic
+// global-frame terms of the active atoms, or central differences when
+// numerical derivatives are switched on.
+Vector3 evaluate_total_density_gradient(const Vector3& p);
