@@ -217,13 +217,21 @@ void run_step(const Step& step)
     } else if (verb == "expect-no-file") {
         if (fs::exists(step.rest))
             fail(step, "the file exists");
-    } else if (verb == "expect-line") {
+    } else if (verb == "expect-same") {
         std::istringstream words(step.rest);
-        std::string path;
-        words >> path;
-        std::string text;
-        std::getline(words, text);
-        text = text.substr(std::min(text.size(), text.find_first_not_of(' ')));
+        std::string first, second;
+        words >> first >> second;
+        auto contents = [](const std::string& path) {
+            std::ifstream in(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        if (!fs::exists(first) || !fs::exists(second) || contents(first) != contents(second))
+            fail(step, "the files differ");
+    } else if (verb == "expect-line") {
+        // PATH, one blank, then the line exactly (leading blanks count).
+        const size_t space = step.rest.find(' ');
+        const std::string path = step.rest.substr(0, space);
+        const std::string text = space == std::string::npos ? std::string() : step.rest.substr(space + 1);
         std::ifstream in(path);
         std::string line;
         bool found = false;
