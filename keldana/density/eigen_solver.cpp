@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
-constexpr double TOLERANCE = 1.6e-12;  // relative size of a negligible off-diagonal element
+// Relative size of a negligible off-diagonal element: the machine precision,
+// so every eigenpair is exact to rounding (a coarser bound such as 1.6e-12
+// leaves residuals of that order in the vectors).
+constexpr double TOLERANCE = std::numeric_limits<double>::epsilon();
 constexpr int MAX_ITERATIONS = 30;
 
 // 1-based views of the caller's arrays.
@@ -64,8 +68,8 @@ void reduce_to_tridiagonal(int n, std::span<double> d_values, std::span<double> 
                     for (int k = 1; k <= j; ++k)
                         a(j, k) -= f * e(k) + g * a(i, k);
                 }
-                for (int k = 1; k <= l; ++k)
-                    a(i, k) *= scale;
+                // Row i keeps the scaled Householder vector: the accumulation
+                // below pairs it with column i = vector / h of the same scale.
             }
         } else {
             e(i) = a(i, l);
@@ -174,6 +178,12 @@ void solve_symmetric_eigenproblem(std::span<double> matrix, std::span<double> ei
 {
     if (n < 1 || matrix.size() < static_cast<std::size_t>(n) * n || eigenvalues.size() < static_cast<std::size_t>(n)
         || work.size() < static_cast<std::size_t>(n)) {
+        error_index = -1;
+        return;
+    }
+    // Not-a-number passes every convergence test and would read as success.
+    if (!std::all_of(matrix.begin(), matrix.begin() + static_cast<std::ptrdiff_t>(n) * n,
+                     [](double x) { return std::isfinite(x); })) {
         error_index = -1;
         return;
     }

@@ -25,8 +25,9 @@ void solve_tridiagonal_ql(int n, std::span<double> d, std::span<double> e, std::
 
 // The symmetric matrix is replaced by its orthonormal eigenvectors (columns),
 // the eigenvalues are written in ascending order, `work` (n values) is
-// destroyed.  error_index as above; -1 when n is below 1 or a span is too
-// short for n (nothing is changed then).
+// destroyed.  error_index as above; -1 when n is below 1, a span is too
+// short for n or the matrix holds a value that is not finite (nothing is
+// changed then).
 void solve_symmetric_eigenproblem(std::span<double> matrix, std::span<double> eigenvalues, std::span<double> work,
                                   int n, int& error_index);
 

@@ -58,6 +58,36 @@ public:
         take(&value, 1);
     }
 
+    // count doubles value_of(0..count-1), compared one by one without a call.
+    template <typename ValueOf>
+    void take_each(std::size_t count, ValueOf value_of)
+    {
+        const std::size_t size = count * sizeof(double);
+        if (recording_) {
+            for (std::size_t k = 0; k < count; ++k) {
+                const double value = value_of(k);
+                const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+                bytes_.insert(bytes_.end(), bytes, bytes + sizeof(double));
+            }
+            return;
+        }
+        if (!matches_)
+            return;
+        if (position_ + size > bytes_.size()) {
+            matches_ = false;
+            return;
+        }
+        const unsigned char* stored = bytes_.data() + position_;
+        for (std::size_t k = 0; k < count; ++k) {
+            const double value = value_of(k);
+            if (std::memcmp(stored + k * sizeof(double), &value, sizeof(double)) != 0) {
+                matches_ = false;
+                return;
+            }
+        }
+        position_ += size;
+    }
+
     // Slots first..last of a 1-based table.
     template <typename Table>
     void take_slots(const Table& table, int first, int last)
@@ -114,8 +144,8 @@ void take_sources(SourceRecord& record, const StructureModel& model, const Wavef
         record.take_slots(axes.frame_axis_2, 1, n);
         record.take_slots(model.images.parent_atom, 1, n);
     } else {
-        for (int i = 1; i <= n; ++i)
-            record.take(q.multipole_population[i](0, 0));
+        record.take_each(static_cast<std::size_t>(n),
+                         [&q](std::size_t k) { return q.multipole_population[k + 1](0, 0); });
         record.take_slots(model.global_populations.population, 1, n);
     }
     // The radial tables follow from the bank and the configurations.
@@ -128,8 +158,8 @@ void take_sources(SourceRecord& record, const StructureModel& model, const Wavef
         for (int o = 1; o <= BANK_ORBITAL_COUNT; ++o)
             record.take(bank.orbital_coefficient[o][t]);
     }
-    for (std::size_t entry : prepared.table_entries)
-        record.take(tables.orbital_product_sum[entry]);
+    const std::vector<std::size_t>& entries = prepared.table_entries;
+    record.take_each(entries.size(), [&](std::size_t k) { return tables.orbital_product_sum[entries[k]]; });
     record.take(harmonic_normalisation().n);
     record.take(factorial_table().f);
 }

@@ -253,7 +253,6 @@ void prepare_pair_set(const StructureModel& model, const WavefunctionBank& bank,
                 const double product = tables.orbital_product_sum[entry];
                 if (product == 0.0)
                     continue;
-                prepared.table_entries.push_back(entry);
                 const int n1 = bank.function_n[t][j], n2 = bank.function_n[t][j2];
                 const double a1 = scale * bank.orbital_exponent[t][j][k];
                 const double a2 = scale * bank.orbital_exponent[t][j2][k];
@@ -494,6 +493,19 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
             populations = &q.multipole_population[i];
         }
         prepare_multipoles(model, *populations, i, l_limit, prepared, atom);
+    }
+    // The nonzero table entries of the types met, for the source check.
+    for (int t : prepared.atom_types) {
+        const int functions = std::clamp(bank.function_count[t], 0, MAX_BANK_FUNCTIONS);
+        const int shells = std::clamp(bank.shell_count[t], 0, BANK_SHELL_COUNT);
+        for (int part = CORE_SET; part <= VALENCE_SET; ++part)
+            for (int k = 1; k <= shells; ++k)
+                for (int j = 1; j <= functions; ++j)
+                    for (int j2 = j; j2 <= functions; ++j2) {
+                        const std::size_t entry = RadialLookupTables::index(t, j, j2, k, part);
+                        if (tables.orbital_product_sum[entry] != 0.0)
+                            prepared.table_entries.push_back(entry);
+                    }
     }
 }
 

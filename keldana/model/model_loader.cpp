@@ -15,6 +15,8 @@
 #include "keldana/model/kdn_file.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
+#include "keldana/model/molly_file.h"
+#include "keldana/model/xd_files.h"
 #include "keldana/model/radial_tables.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
@@ -72,9 +74,15 @@ int axis_code(char letter)
 bool read_model(const std::string& type, StructureModel& model)
 {
     const RunSettings& settings = run_settings();
+    const std::string& path = settings.output_files.input_file_path;
+    const std::string& title = settings.file_dialog.file_title;
     if (type == "kdn")
-        return read_kdn_input_file(settings.output_files.input_file_path, settings.file_dialog.file_title, model);
-    warn("Reading this kind of input file is not available in this version.", "Error!");
+        return read_kdn_input_file(path, title, model);
+    if (type == "xdi")
+        return read_xd_input_files(path, title, settings.file_dialog.start_directory, model);
+    if (type == "mol")
+        return read_mol_input_files(path, title, model);
+    warn("Unknown input type " + type + ".", "Error!");
     return false;
 }
 

@@ -181,6 +181,15 @@ bool read_kappa_sets(MollyRead& read)
     return true;
 }
 
+// Beyond any atom's electrons: the sum of a kappa set's counts is refused above it.
+constexpr double MAX_ELECTRON_COUNT = 1000.0;
+
+// Integer part of a set number written as a real; 0 (no set) when it is out of range.
+int set_number(double value)
+{
+    return std::fabs(value) < MOLLY_MAX_SETS + 1 ? static_cast<int>(std::trunc(value)) : 0;
+}
+
 // A label led by its element symbol: "1" of set S becomes S1, "C1" of set Cl
 // becomes Cl1.
 void lead_label_with_symbol(AtomLabel& label, const FixedText<4>& name)
@@ -218,8 +227,9 @@ bool read_atom(MollyRead& read, int i)
         return parameter_line_error(read, line, "the card of atom " + std::to_string(i), error);
     set_text_field(atoms.atom_label[i], std::string_view(label.data(), label.size()));
     const std::string what = "the card of " + atom_name(model, i);
-    const int v = static_cast<int>(std::trunc(valence_index));
-    const int s = static_cast<int>(std::trunc(kappa_index));
+    // Set numbers are written as reals; their integer parts count.
+    const int v = set_number(valence_index);
+    const int s = set_number(kappa_index);
     if (v < 1 || v > read.valence.valence_set_count)
         return parameter_line_error(read, line, what,
                                     "valence set " + std::to_string(v) + " is not among the "
@@ -228,6 +238,11 @@ bool read_atom(MollyRead& read, int i)
         return parameter_line_error(read, line, what,
                                     "kappa set " + std::to_string(s) + " is not among the "
                                         + std::to_string(read.kappas.kappa_set_count) + " read");
+    const double electrons = read.kappas.kappa_set_values[static_cast<std::size_t>(s)][2]
+                             + read.kappas.kappa_set_values[static_cast<std::size_t>(s)][3];
+    if (!(std::fabs(electrons) <= MAX_ELECTRON_COUNT))
+        return parameter_line_error(read, line, what,
+                                    "the electron counts of kappa set " + std::to_string(s) + " are out of range");
     if (levels < 1 || levels > MAX_L + 1)
         return parameter_line_error(read, line, what,
                                     std::to_string(levels) + " multipole levels; 1 to 5 can be read");

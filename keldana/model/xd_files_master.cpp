@@ -10,6 +10,9 @@
 
 namespace {
 
+// Electrons of a full f shell: no orbital column holds more.
+constexpr int MAX_SHELL_ELECTRONS = 14;
+
 std::string upper_case(std::string text)
 {
     convert_to_upper_case(text);
@@ -134,6 +137,9 @@ bool read_scattering_type(XdFilesRead& read, const std::string& line, int t)
     types.core_count[ut] = 0;
     for (int j = 1; j <= columns; ++j) {
         const int code = codes[static_cast<std::size_t>(j - 1)];
+        if (code < -MAX_SHELL_ELECTRONS || code > MAX_SHELL_ELECTRONS)
+            return master_line_error(read, "scattering type " + text_field_string(types.type_symbol[ut]),
+                                     "orbital code " + std::to_string(code) + " is outside -14 to 14");
         if (j > XD_MAX_ORBITAL_COLUMNS && code != 0)
             return master_line_error(read, "scattering type " + text_field_string(types.type_symbol[ut]),
                                      "only the first " + std::to_string(XD_MAX_ORBITAL_COLUMNS)

@@ -15,8 +15,7 @@ constexpr size_t NUMBER_BOX = 3;
 void on_calculate(Dialog& dialog)
 {
     std::string text = dialog.get_text(IDC_BOND_PATH_CP);
-    if (text.size() > NUMBER_BOX)
-        text.resize(NUMBER_BOX);
+    text.resize(NUMBER_BOX, ' ');  // the box's first three characters, blank-padded
     int c = 0;
     if (!read_record(text, "(I3)", {&c}))
         c = 0;  // not a number: no such point

@@ -49,6 +49,8 @@ bool command_available(int id)
     case CMD_CLUSTER:
     case CMD_PROMOLECULE_MODEL:
     case CMD_KDN_DATA:
+    case CMD_READ_MOLLY:
+    case CMD_READ_XD:
     case CMD_READ_COVARIANCE:
     case CMD_IMPORT_COVARIANCE:
     case CMD_SAVE_COVARIANCE:
@@ -233,7 +235,7 @@ void MainWindow::close_text_editor()
 }
 
 // Asks for a model file and loads it with the reader of input_type.
-void MainWindow::open_model_file(const char* description, const char* pattern, const char* input_type)
+bool MainWindow::open_model_file(const char* description, const char* pattern, const char* input_type)
 {
     {
         BusyScope busy;
@@ -242,16 +244,16 @@ void MainWindow::open_model_file(const char* description, const char* pattern, c
         run_file_dialog(description, pattern);
     }
     if (file_dialog_cancelled())
-        return;
-    load_model_file(input_type);
+        return false;
+    return load_model_file(input_type);
 }
 
-void MainWindow::load_model_file(const char* input_type)
+bool MainWindow::load_model_file(const char* input_type)
 {
     RunSettings& settings = run_settings();
     settings.output_files.input_file_path = settings.file_dialog.dialog_path;
     settings.output_files.input_type = input_type;
-    load_structure_file();
+    return load_structure_file();
 }
 
 void MainWindow::save_data_file()
@@ -331,6 +333,14 @@ void MainWindow::handle_command(int id)
         break;
     case CMD_SAVE_DATA_FILE:
         save_data_file();
+        break;
+    case CMD_READ_MOLLY:
+        if (open_model_file("MOLLY parameters file (*.par)", "*.par", "mol"))
+            open_text_editor();
+        break;
+    case CMD_READ_XD:
+        if (open_model_file("XD input files (*.inp,*.res)", "*.inp;*.res", "xdi"))
+            open_text_editor();
         break;
     case CMD_KDN_DATA:
         open_text_editor();

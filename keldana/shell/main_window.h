@@ -50,8 +50,8 @@ private:
     void create_accelerators();
     bool request_exit();
     void show_help();
-    void open_model_file(const char* description, const char* pattern, const char* input_type);
-    void load_model_file(const char* input_type);
+    bool open_model_file(const char* description, const char* pattern, const char* input_type);
+    bool load_model_file(const char* input_type);
     void save_data_file();
     void save_and_reload_editor();
     void edit_cluster();

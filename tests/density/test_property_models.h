@@ -172,8 +172,8 @@ inline ModelSpec multipole_model()
     double value = 0.01;
     for (int l = 1; l <= 4; ++l)
         for (int m = -l; m <= l; ++m) {
-            c.p[l][m + 4] = (m % 2 == 0 ? value : -value) * (1 + l);
-            value += 0.01;
+            c.p[l][m + 4] = m % 2 == 0 ? value : -value;
+            value += 0.005;
         }
     AtomSpec h;
     h.label = "H1";

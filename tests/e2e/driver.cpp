@@ -241,8 +241,12 @@ void run_step(const Step& step)
             fail(step, "no such line in " + path);
     } else if (verb == "copy") {
         std::error_code ec;
-        const fs::path source(step.rest);
-        fs::copy_file(source, fs::current_path() / source.filename(), fs::copy_options::overwrite_existing, ec);
+        std::istringstream words(step.rest);
+        std::string from, to;
+        words >> from >> to;
+        const fs::path source(from);
+        fs::copy_file(source, fs::current_path() / (to.empty() ? source.filename() : fs::path(to)),
+                      fs::copy_options::overwrite_existing, ec);
         if (ec)
             fail(step, ec.message());
     } else if (verb == "screenshot") {

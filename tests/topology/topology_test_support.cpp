@@ -109,6 +109,8 @@ bool TopologyTest::load_model(const std::string& name, const std::string& text)
     if (!fs::exists(directory_ / "gspace.cls"))
         ui_->answers.message_answers.push_back(MessageAnswer::no);
     const bool loaded = load_structure_file();
+    if (loaded)
+        ui_->answers.messages.clear();  // the load's own question
     // The load leaves the settings it found; the tests use the defaults.
     apply_default_calculation_settings(settings.calculation);
     return loaded;

@@ -1,0 +1,205 @@
+// Throughput of the density evaluator on a model with its cluster, at 10^5
+// points spread over the unit cell: (a) the density, (b) density, gradient
+// and Hessian analytically, (c) the Laplacian by central differences,
+// (d) the electrostatic potential.
+//
+// The model is KELDANA_BENCH_MODEL when set, else the largest examples/*.kdn
+// (by size), else tests/fixtures/kdn/ethyne.kdn.  Its cluster file is
+// "gspace.cls" or "<name>.cls" beside it; without one a cluster is made of the
+// model's first symmetry operator and its inversion with every lattice
+// translation -1..1 (the rest of a 3 x 3 x 3 block of cells).
+#include "common/scripted_ui.h"
+#include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/model_loader.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int POINT_COUNT = 100000;
+
+fs::path chosen_model()
+{
+    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
+        return path;
+    fs::path largest;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
+        if (entry.path().extension() == ".kdn" && (largest.empty() || entry.file_size() > fs::file_size(largest)))
+            largest = entry.path();
+    return largest.empty() ? fs::path(KD_SOURCE_DIR) / "tests/fixtures/kdn/ethyne.kdn" : largest;
+}
+
+void write_block_cluster(const fs::path& file, int atom_count)
+{
+    std::ofstream out(file);
+    out << "Generation of the symmetry-related atoms in the given space\n"
+        << " symm.       translations        appl.for atoms  No.in list\n";
+    for (int op : {1, -1})
+        for (int a = -1; a <= 1; ++a)
+            for (int b = -1; b <= 1; ++b)
+                for (int c = -1; c <= 1; ++c)
+                    if (op != 1 || a != 0 || b != 0 || c != 0)
+                        out << op << ' ' << a << ' ' << b << ' ' << c << " 1 " << atom_count << '\n';
+}
+
+struct BenchModel {
+    bool loaded = false;
+    std::string name;
+    std::vector<Vector3> points;
+    long long atom_terms = 0;  // pairs of point and active atom within rCut
+};
+
+BenchModel& bench_model()
+{
+    static BenchModel model = [] {
+        BenchModel m;
+        ScopedScriptedUi ui;
+        const fs::path source = chosen_model();
+        const fs::path work = fs::temp_directory_path() / ("kd_bench_" + std::to_string(::getpid()));
+        fs::create_directories(work);
+        fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
+        const fs::path beside_default = source.parent_path() / "gspace.cls";
+        const fs::path beside_named = fs::path(source).replace_extension(".cls");
+        RunSettings& settings = run_settings();
+        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
+        settings.file_dialog.working_directory = work.string();
+        settings.file_dialog.dialog_path = (work / source.filename()).string();
+        settings.file_dialog.file_title = source.filename().string();
+        settings.output_files.input_type = "kdn";
+        settings.output_files.input_file_path = (work / source.filename()).string();
+        apply_default_calculation_settings(settings.calculation);
+        fs::current_path(work);
+        // Count the atoms first, for the made-up cluster.
+        if (fs::exists(beside_default))
+            fs::copy_file(beside_default, work / "gspace.cls", fs::copy_options::overwrite_existing);
+        else if (fs::exists(beside_named))
+            fs::copy_file(beside_named, work / "gspace.cls", fs::copy_options::overwrite_existing);
+        else {
+            ui->answers.message_answers.push_back(MessageAnswer::no);
+            if (!load_structure_file())
+                return m;
+            write_block_cluster(work / "gspace.cls", current_model().atoms.independent_atom_count);
+        }
+        if (!load_structure_file() || !build_spherical_potential_tables())
+            return m;
+        m.loaded = true;
+        m.name = source.filename().string();
+
+        const StructureModel& model = current_model();
+        const double r_cut = settings.calculation.rCut;
+        unsigned long long state = 12345;
+        auto next = [&state] {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            return static_cast<double>(state >> 11) / 9007199254740992.0;
+        };
+        for (int k = 0; k < POINT_COUNT; ++k) {
+            Vector3 p{};
+            convert_fractional_to_cartesian(model.orthogonalisation, next(), next(), next(), p[0], p[1], p[2]);
+            m.points.push_back(p);
+            for (int i = 1; i <= model.atoms.atom_count; ++i)
+                if (model.atoms.subset_mask[i] != 0
+                    && std::max(std::hypot(p[0] - model.atoms.cart_x[i], p[1] - model.atoms.cart_y[i],
+                                           p[2] - model.atoms.cart_z[i]),
+                                1e-9) <= r_cut)
+                    ++m.atom_terms;
+        }
+        std::fprintf(stderr, "model %s: %d atoms (%d independent), rCut %.2f, %.1f atoms within rCut per point, %u cores\n",
+                     m.name.c_str(), model.atoms.atom_count, model.atoms.independent_atom_count, r_cut,
+                     static_cast<double>(m.atom_terms) / POINT_COUNT, std::thread::hardware_concurrency());
+        return m;
+    }();
+    return model;
+}
+
+void report(benchmark::State& state, const BenchModel& m)
+{
+    state.counters["points/s"] =
+        benchmark::Counter(static_cast<double>(m.points.size()) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["atom_terms/s"] =
+        benchmark::Counter(static_cast<double>(m.atom_terms) * state.iterations(), benchmark::Counter::kIsRate);
+    state.SetLabel(m.name);
+}
+
+void BM_Density(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    for (auto _ : state)
+        for (const Vector3& p : m.points)
+            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 3));
+    report(state, m);
+}
+
+void BM_DensityGradientHessian(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    double value = 0;
+    Vector3 gradient{};
+    Matrix3 hessian;
+    for (auto _ : state)
+        for (const Vector3& p : m.points) {
+            evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
+            benchmark::DoNotOptimize(hessian);
+        }
+    report(state, m);
+}
+
+void BM_NumericLaplacian(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    Vector3 components{};
+    for (auto _ : state)
+        for (const Vector3& p : m.points)
+            benchmark::DoNotOptimize(compute_property_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], components, 3));
+    report(state, m);
+}
+
+void BM_ElectrostaticPotential(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    for (auto _ : state)
+        for (const Vector3& p : m.points)
+            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 23));
+    report(state, m);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Density)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DensityGradientHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_NumericLaplacian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ElectrostaticPotential)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK_MAIN();
