@@ -23,7 +23,7 @@ public:
 
 private:
     int argc_ = 1;
-    char name_[16] = "test_common_qt";
+    char name_[16] = "qt_tests";
     char* argv_[2] = {name_, nullptr};
     QApplication* app_ = nullptr;
 };

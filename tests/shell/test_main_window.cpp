@@ -20,20 +20,10 @@
 
 namespace {
 
-void ensure_qt_application()
-{
-    static int argc = 1;
-    static char name[] = "test_shell";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensure_qt_application();
         job_control() = JobControl{};
     }
     ScopedScriptedUi ui_;
