@@ -3,7 +3,7 @@
 // and Hessian analytically, (c) the Laplacian by central differences,
 // (d) the electrostatic potential.
 //
-// The model is KELDANA_BENCH_MODEL when set, else the largest examples/*.kdn
+// The model is KELDANA_BENCH_MODEL when set, else the largest examples/**/*.kdn
 // (by size), else tests/fixtures/kdn/ethyne.kdn.  Its cluster file is
 // "gspace.cls" or "<name>.cls" beside it; without one a cluster is made of the
 // model's first symmetry operator and its inversion with every lattice
@@ -40,7 +40,7 @@ fs::path chosen_model()
         return path;
     fs::path largest;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
         if (entry.path().extension() == ".kdn" && (largest.empty() || entry.file_size() > fs::file_size(largest)))
             largest = entry.path();
     return largest.empty() ? fs::path(KD_SOURCE_DIR) / "tests/fixtures/kdn/ethyne.kdn" : largest;

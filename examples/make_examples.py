@@ -164,6 +164,8 @@ def apply_card(card, p):
 def report_geometry(name, m, atoms, operators, bonds):
     print(name)
     cart = {a.label: multiply(m, a.frac) for a in atoms}
+    # a primed label is the atom's image through the inversion centre at the origin
+    cart.update({a.label + "'": multiply(m, [-x for x in a.frac]) for a in atoms})
     for a, b in bonds:
         print("  %-4s %-4s %.4f" % (a, b, math.dist(cart[a], cart[b])))
     # shortest contacts between the molecule at the origin and the others
@@ -180,8 +182,8 @@ def report_geometry(name, m, atoms, operators, bonds):
             d = math.dist(multiply(m, p), multiply(m, q))
             if d > 0.5 and not any(math.dist(q, s) < 1e-6 for _, s in sites):
                 contacts.append((d - VDW[a.element] - VDW[b.element], d, a.label, b.label))
-    contacts.sort()
-    for excess, d, a, b in contacts[:4]:
+    contacts = sorted(set((round(e, 3), round(d, 3), min(a, b), max(a, b)) for e, d, a, b in contacts))
+    for excess, d, a, b in contacts[:3]:
         print("  contact %-4s %-4s %.3f (sum of van der Waals radii %+.3f)" % (a, b, d, excess))
 
 
@@ -217,7 +219,7 @@ def cyanogen():
     records = kdn_records("Cyanogen NC-CN on an inversion centre, P-1, idealised geometry", cell, atoms, dummies,
                           "Space group P-1", "CEN", "P", P1_CARDS)
     inversion = [[("", "-X", ""), ("", "-Y", ""), ("", "-Z", "")]]
-    report_geometry("cyanogen", m, atoms, P1_CARDS + inversion, [("C1", "N1")])
+    report_geometry("cyanogen", m, atoms, P1_CARDS + inversion, [("C1", "N1"), ("C1", "C1'")])
     # operator 2 is the inverted copy of x, y, z: the other half of the molecule
     cluster = cluster_records([(2, (0.0, 0.0, 0.0), 1, 2)], len(atoms))
     return records, cluster
@@ -268,7 +270,7 @@ def benzoquinone():
     negated = lambda field: field[1:] if field.startswith("-") else "-" + field if field else ""
     inverted = [[(row[0], negated(row[1]), negated(row[2])) for row in card] for card in P21C_CARDS]
     report_geometry("benzoquinone", m, atoms, P21C_CARDS + inverted,
-                    [("C1", "O1"), ("C1", "C2"), ("C2", "C3"), ("C2", "H2"), ("C3", "H3")])
+                    [("C1", "O1"), ("C1", "C2"), ("C2", "C3"), ("C3", "C1'"), ("C2", "H2"), ("C3", "H3")])
     # Operators: 1 x,y,z; 2 -x,1/2+y,1/2-z; 3 -x,-y,-z; 4 x,1/2-y,1/2+z.
     # 3 completes the molecule at the origin; 2 and 4 together make a whole
     # molecule about (0,1/2,1/2), repeated at the four nearest lattice places.

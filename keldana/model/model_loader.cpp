@@ -207,6 +207,9 @@ bool rotate_populations_to_global_frame(StructureModel& model)
         model.atoms.site_weight[i] = 1.0;
         const int l_max = model.pseudoatoms.l_max[i];
         char handedness = ' ';
+        // A spherical atom keeps its monopole in the global frame too.
+        model.global_populations.population[i] = MultipolePopulations{};
+        model.global_populations.population[i](0, 0) = model.pseudoatoms.multipole_population[i](0, 0);
         if (l_max > 0) {
             Vector3 x{}, y{}, z{};
             if (!build_atom_local_axes(model, i, x, y, z)) {

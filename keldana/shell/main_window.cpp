@@ -21,7 +21,9 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/pseudoatom_report.h"
 #include "keldana/model/symmetry_cluster.h"
+#include "keldana/shell/bond_path_dialog.h"
 #include "keldana/shell/cluster_dialog.h"
+#include "keldana/shell/cp_search_dialog.h"
 #include "keldana/shell/text_editor.h"
 
 #include <QAction>
@@ -51,6 +53,8 @@ bool command_available(int id)
     case CMD_KDN_DATA:
     case CMD_READ_MOLLY:
     case CMD_READ_XD:
+    case CMD_CP_SEARCH:
+    case CMD_BOND_PATH:
     case CMD_READ_COVARIANCE:
     case CMD_IMPORT_COVARIANCE:
     case CMD_SAVE_COVARIANCE:
@@ -353,6 +357,14 @@ void MainWindow::handle_command(int id)
         break;
     case CMD_CLUSTER:
         edit_cluster();
+        break;
+    case CMD_CP_SEARCH: {
+        BusyScope busy;
+        run_critical_point_search_dialog(this);
+        break;
+    }
+    case CMD_BOND_PATH:
+        run_bond_path_dialog(this);
         break;
     case CMD_READ_COVARIANCE:
         read_covariance();

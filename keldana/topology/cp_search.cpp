@@ -51,7 +51,7 @@ void write_search_heading(SearchMode mode, int code)
     case SearchMode::atoms: listing("  Heavy atom Bond Critical Point search "); break;
     case SearchMode::ring: listing("  Ring/Cage Critical Point search"); break;
     case SearchMode::point: listing("  Critical Point search starting from a given point"); break;
-    case SearchMode::shell: return;
+    case SearchMode::shell: break;  // the shell search writes its own heading
     }
     listing("");
 }

@@ -9,15 +9,20 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/newton_locator.h"
 
-
 namespace {
 
 constexpr int FIRST_ENERGY_DENSITY_CODE = 30;
+constexpr long long NUMERIC_GRADIENT_HESSIAN_COST = 31;  // value, 3 x 2 for the gradient, 6 x 4 for the Hessian
+
+long long evaluations = 0;
 
 }  // namespace
 
+long long search_evaluation_count() { return evaluations; }
+
 double evaluate_search_property(const Vector3& p, int code)
 {
+    ++evaluations;
     if (code >= FIRST_ENERGY_DENSITY_CODE)
         return evaluate_energy_density_property(p[0], p[1], p[2], code);
     return evaluate_property_at_point(p[0], p[1], p[2], code);
@@ -25,6 +30,7 @@ double evaluate_search_property(const Vector3& p, int code)
 
 double evaluate_search_partial_derivative(const Vector3& p, int axis, int code)
 {
+    evaluations += 2;
     if (code >= FIRST_ENERGY_DENSITY_CODE)
         return compute_energy_density_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
     return compute_property_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
@@ -44,6 +50,7 @@ Vector3 evaluate_total_density_gradient(const Vector3& p)
 {
     Vector3 g{};
     const bool numeric = run_settings().calculation.numerical_derivatives != 0;
+    evaluations += numeric ? 6 : 3;
     for (int k = 1; k <= 3; ++k)
         g[k - 1] = numeric ? compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3)
                            : evaluate_property_at_point(p[0], p[1], p[2], 4 + k);
@@ -54,13 +61,16 @@ DerivativeSource property_derivative_source(int code)
 {
     if (code >= FIRST_ENERGY_DENSITY_CODE)
         return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+            evaluations += NUMERIC_GRADIENT_HESSIAN_COST;
             compute_energy_density_gradient_hessian_numeric(p, value, gradient, hessian, code);
         };
     if (spherical_esp_tables().esp_tables_ready != 0 || run_settings().calculation.numerical_derivatives != 0)
         return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+            evaluations += NUMERIC_GRADIENT_HESSIAN_COST;
             compute_property_gradient_hessian_numeric(p, value, gradient, hessian, code);
         };
     return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+        ++evaluations;
         evaluate_property_value_gradient_hessian(p, value, gradient, hessian, code);
     };
 }

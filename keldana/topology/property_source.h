@@ -22,6 +22,11 @@ void analyse_hessian(Matrix3& matrix, std::array<double, 3>& lambda);
 // E.s.d. of the density (code 17) or of its Laplacian (code 18) at p.
 double evaluate_search_esd(const Vector3& p, int code);
 
+// Property evaluations the searches have asked for so far, for the
+// benchmarks: a value counts 1, a central difference 2, a gradient and
+// Hessian by central differences 31, an analytic one 1 (one pass).
+long long search_evaluation_count();
+
 // Gradient of the total density at p for the bond path: the analytic
 // global-frame terms of the active atoms, or central differences when
 // numerical derivatives are switched on.

@@ -22,9 +22,9 @@ struct Parameter {
 };
 
 // The model parameter a covariance parameter stands for.
-double& parameter_in(ModelSpec& spec, const Parameter& p)
+double& parameter_in(TestModel& layout, const Parameter& p)
 {
-    AtomSpec& atom = spec.atoms[p.atom - 1];
+    TestAtom& atom = layout.atoms[p.atom - 1];
     if (p.kind == 12)
         return atom.valence_population;
     int l = 0, m = 0;
@@ -33,12 +33,12 @@ double& parameter_in(ModelSpec& spec, const Parameter& p)
     return atom.p[l][m + 4];
 }
 
-ModelSpec cluster_model()
+TestModel cluster_model()
 {
-    ModelSpec spec = multipole_model();
-    spec.centring = "CEN                  /P";
-    spec.cluster = {"-1  0 0 0  1 2", "1  1 0 0  1 2"};
-    return spec;
+    TestModel layout = multipole_model();
+    layout.centring = "CEN                  /P";
+    layout.cluster = {"-1  0 0 0  1 2", "1  1 0 0  1 2"};
+    return layout;
 }
 
 class PropertyEsd : public ::testing::Test {
@@ -54,10 +54,10 @@ protected:
         for (std::size_t k = 0; k < parameters_.size(); ++k) {
             std::array<std::vector<std::array<double, 2>>, 2> values;
             for (int side = 0; side < 2; ++side) {
-                ModelSpec spec = cluster_model();
+                TestModel layout = cluster_model();
                 if (parameters_[k].kind >= 12)
-                    parameter_in(spec, parameters_[k]) += side == 0 ? h : -h;
-                ASSERT_TRUE(load_model(spec, ui_)) << ui_->answers.message_log();
+                    parameter_in(layout, parameters_[k]) += side == 0 ? h : -h;
+                ASSERT_TRUE(load_model(layout, ui_)) << ui_->answers.message_log();
                 for (const auto& p : points_)
                     values[side].push_back({evaluate_property_at_point(p[0], p[1], p[2], 3),
                                             evaluate_property_at_point(p[0], p[1], p[2], 8)});

@@ -45,9 +45,9 @@ class HydrogenAtom : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ModelSpec spec;
-        spec.atoms = {free_atom("H1", 0, "1s1", 1.0)};
-        ASSERT_TRUE(load_model(spec, ui_)) << ui_->answers.message_log();
+        TestModel layout;
+        layout.atoms = {free_atom("H1", 0, "1s1", 1.0)};
+        ASSERT_TRUE(load_model(layout, ui_)) << ui_->answers.message_log();
     }
     ScopedScriptedUi ui_;
 };
@@ -132,9 +132,9 @@ TEST(NeutralSphericalAtom, IntegratesToItsAtomicNumber)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         ScopedScriptedUi ui;
-        ModelSpec spec;
-        spec.atoms = {free_atom(c.label, c.core, c.configuration, c.z - c.core)};
-        ASSERT_TRUE(load_model(spec, ui)) << ui->answers.message_log();
+        TestModel layout;
+        layout.atoms = {free_atom(c.label, c.core, c.configuration, c.z - c.core)};
+        ASSERT_TRUE(load_model(layout, ui)) << ui->answers.message_log();
         const int steps = 20000;
         const double t0 = std::log(1e-7), t1 = std::log(12.0), h = (t1 - t0) / steps;
         const double u[3] = {0.48, -0.6, 0.64};
@@ -161,11 +161,11 @@ protected:
     void load(std::vector<std::string> cluster = {}, std::string centring = "NON                  /P",
               std::vector<std::string> cards = {"     X         Y         Z"})
     {
-        ModelSpec spec = multipole_model();
-        spec.cluster = std::move(cluster);
-        spec.centring = std::move(centring);
-        spec.cards = std::move(cards);
-        ASSERT_TRUE(load_model(spec, ui_)) << ui_->answers.message_log();
+        TestModel layout = multipole_model();
+        layout.cluster = std::move(cluster);
+        layout.centring = std::move(centring);
+        layout.cards = std::move(cards);
+        ASSERT_TRUE(load_model(layout, ui_)) << ui_->answers.message_log();
     }
     ScopedScriptedUi ui_;
 };
@@ -280,11 +280,11 @@ protected:
 TEST_P(SymmetricCluster, DensityIsInvariantUnderTheOperation)
 {
     const SymmetryCase& c = GetParam();
-    ModelSpec spec = multipole_model();
-    spec.centring = c.centring;
-    spec.cards = c.cards;
-    spec.cluster = c.cluster;
-    ASSERT_TRUE(load_model(spec, ui_)) << ui_->answers.message_log();
+    TestModel layout = multipole_model();
+    layout.centring = c.centring;
+    layout.cards = c.cards;
+    layout.cluster = c.cluster;
+    ASSERT_TRUE(load_model(layout, ui_)) << ui_->answers.message_log();
     ASSERT_EQ(current_model().atoms.atom_count, 4);
     for (int frame : {1, 0}) {
         run_settings().calculation.global_frame = frame;

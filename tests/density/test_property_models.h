@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 
 inline constexpr double A0 = 0.529177249;  // Angstrom per bohr
 
-struct AtomSpec {
+struct TestAtom {
     std::string label;
     double x = 0, y = 0, z = 0;  // fractional
     double occupancy = 1.0;
@@ -41,15 +41,15 @@ struct AtomSpec {
     std::array<std::array<double, 9>, 5> p{};  // [l][m + 4]
 };
 
-struct DummySpec {
+struct TestDummy {
     std::string label;
     double x, y, z;
 };
 
-struct ModelSpec {
+struct TestModel {
     std::array<double, 6> cell = {20, 20, 20, 90, 90, 90};
-    std::vector<AtomSpec> atoms;
-    std::vector<DummySpec> dummies;
+    std::vector<TestAtom> atoms;
+    std::vector<TestDummy> dummies;
     std::string centring = "NON                  /P";
     std::vector<std::string> cards = {"     X         Y         Z"};
     // Cluster entries "op tx ty tz first last"; none: the load is told not to
@@ -57,21 +57,21 @@ struct ModelSpec {
     std::vector<std::string> cluster;
 };
 
-inline std::string format_model(const ModelSpec& spec)
+inline std::string format_model(const TestModel& layout)
 {
     std::ostringstream out;
     out.precision(17);
     out << "Test model\n";
-    for (double c : spec.cell)
+    for (double c : layout.cell)
         out << c << ' ';
-    out << '\n' << spec.atoms.size() << ' ' << spec.dummies.size() << '\n';
-    for (const AtomSpec& a : spec.atoms)
+    out << '\n' << layout.atoms.size() << ' ' << layout.dummies.size() << '\n';
+    for (const TestAtom& a : layout.atoms)
         out << a.label << ' ' << a.x << ' ' << a.y << ' ' << a.z << ' ' << a.occupancy << '\n';
-    for (const DummySpec& d : spec.dummies)
+    for (const TestDummy& d : layout.dummies)
         out << d.label << ' ' << d.x << ' ' << d.y << ' ' << d.z << ' ';
-    if (!spec.dummies.empty())
+    if (!layout.dummies.empty())
         out << '\n';
-    for (const AtomSpec& a : spec.atoms) {
+    for (const TestAtom& a : layout.atoms) {
         out << a.l_max << ' ' << a.core << ' ' << a.frame_1 << ' ' << a.axis_1 << ' ' << a.frame_2 << ' '
             << a.frame_3 << ' ' << a.axis_2 << '\n'
             << a.configuration << '\n';
@@ -87,8 +87,8 @@ inline std::string format_model(const ModelSpec& spec)
             out << '\n';
         }
     }
-    out << "Space group\n" << spec.centring << '\n';
-    for (const std::string& card : spec.cards)
+    out << "Space group\n" << layout.centring << '\n';
+    for (const std::string& card : layout.cards)
         out << card << '\n';
     out << "END\n";
     return out.str();
@@ -96,7 +96,7 @@ inline std::string format_model(const ModelSpec& spec)
 
 // Writes the model (and its cluster file) into a fresh folder, makes it the
 // current and working directory and loads it.  The caller keeps `ui` alive.
-inline bool load_model(const ModelSpec& spec, ScopedScriptedUi& ui)
+inline bool load_model(const TestModel& layout, ScopedScriptedUi& ui)
 {
     static int counter = 0;
     const fs::path folder = fs::temp_directory_path()
@@ -104,12 +104,12 @@ inline bool load_model(const ModelSpec& spec, ScopedScriptedUi& ui)
     fs::remove_all(folder);
     fs::create_directories(folder);
     const fs::path file = folder / "model.kdn";
-    std::ofstream(file) << format_model(spec);
-    if (!spec.cluster.empty()) {
+    std::ofstream(file) << format_model(layout);
+    if (!layout.cluster.empty()) {
         std::ofstream cluster(folder / "gspace.cls");
         cluster << "Generation of the symmetry-related atoms in the given space\n"
                 << " symm.       translations        appl.for atoms  No.in list\n";
-        for (const std::string& entry : spec.cluster)
+        for (const std::string& entry : layout.cluster)
             cluster << entry << '\n';
     } else {
         ui->answers.message_answers.push_back(MessageAnswer::no);
@@ -129,10 +129,10 @@ inline bool load_model(const ModelSpec& spec, ScopedScriptedUi& ui)
 }
 
 // A free atom at the origin of a large cubic cell.
-inline AtomSpec free_atom(const std::string& label, int core, const std::string& configuration,
+inline TestAtom free_atom(const std::string& label, int core, const std::string& configuration,
                           double valence_population)
 {
-    AtomSpec a;
+    TestAtom a;
     a.label = label;
     a.core = core;
     a.configuration = configuration;
@@ -146,11 +146,11 @@ inline AtomSpec free_atom(const std::string& label, int core, const std::string&
 // from dummy points (one of them left-handed), kappa and kappa' away from 1
 // and an occupancy below 1; in a monoclinic cell so that a two-fold axis
 // along b is a Cartesian rotation about y.
-inline ModelSpec multipole_model()
+inline TestModel multipole_model()
 {
-    ModelSpec spec;
-    spec.cell = {5.2, 6.3, 5.9, 90.0, 108.5, 90.0};
-    AtomSpec c;
+    TestModel layout;
+    layout.cell = {5.2, 6.3, 5.9, 90.0, 108.5, 90.0};
+    TestAtom c;
     c.label = "C1";
     c.x = 0.05;
     c.y = 0.06;
@@ -175,7 +175,7 @@ inline ModelSpec multipole_model()
             c.p[l][m + 4] = m % 2 == 0 ? value : -value;
             value += 0.005;
         }
-    AtomSpec h;
+    TestAtom h;
     h.label = "H1";
     h.x = 0.15;
     h.y = 0.18;
@@ -200,9 +200,9 @@ inline ModelSpec multipole_model()
     h.p[2][2] = 0.03;
     h.p[2][4] = 0.04;
     h.p[2][6] = -0.02;
-    spec.atoms = {c, h};
-    spec.dummies = {{"DUM1", 0.5, 0.5, 0.5}, {"DUM2", 0.25, 0.75, 0.0}};
-    return spec;
+    layout.atoms = {c, h};
+    layout.dummies = {{"DUM1", 0.5, 0.5, 0.5}, {"DUM2", 0.25, 0.75, 0.0}};
+    return layout;
 }
 
 // Random points in a box about the origin, none within `keep_off` of an atom

@@ -18,7 +18,6 @@
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -32,15 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void ensure_qt_application()
-{
-    static int argc = 1;
-    static char name[] = "test_shell";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 // Acts on the dialog once it is open; a dialog the actions leave open is a
 // failure and is cancelled so that the test goes on.
@@ -96,7 +86,6 @@ class SearchDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ensure_qt_application();
         previous_directory_ = fs::current_path();
         std::string pattern = (fs::temp_directory_path() / "kd_cp_dialog_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);

@@ -280,7 +280,7 @@ TEST_F(SearchTest, ShellSearchKeepsOnlyPointsInsideWhenAsked)
     ASSERT_TRUE(load_model("ring.kdn", carbon_ring()));
     CriticalPointSearchRequest request;
     request.mode = SearchMode::shell;
-    request.shell = {1, 7, 9, 3, 0.5, 0.9, 1.0e6, true};
+    request.shell = {1, 5, 5, 2, 0.5, 0.9, 20.0, true};
     const SearchResult result = run_critical_point_search(request, RHO);
     // The bond points towards C2 and C6 are 0.700 from C1; nothing else is
     // within 0.5..0.9.
@@ -341,7 +341,7 @@ TEST_F(SearchTest, ShellWithoutAGridSearchesNothing)
     EXPECT_EQ(run_critical_point_search(request, RHO).found, 0);
     request.shell = {99, 7, 9, 3, 0.5, 0.9, 1.0e6, false};  // no such atom
     EXPECT_EQ(run_critical_point_search(request, RHO).found, 0);
-    request.shell = {1, 7, 9, 3, 0.9, 0.5, 1.0e6, false};   // rMax below rMin: radii run downwards
+    request.shell = {1, 5, 5, 2, 0.9, 0.5, 20.0, false};    // rMax below rMin: radii run downwards
     EXPECT_GT(run_critical_point_search(request, RHO).found, 0);
     EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
 }

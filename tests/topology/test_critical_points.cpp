@@ -125,13 +125,6 @@ protected:
         for (int a = 1; a <= current_model().atoms.atom_count; ++a)
             search_from(atom_position(a));
     }
-    SearchResult search_shell(int atom, double r_min, double r_max)
-    {
-        CriticalPointSearchRequest request;
-        request.mode = SearchMode::shell;
-        request.shell = {atom, 7, 9, 3, r_min, r_max, 1.0e6, false};
-        return run_critical_point_search(request, RHO);
-    }
 };
 
 }  // namespace
@@ -317,32 +310,6 @@ TEST_F(CriticalPointTest, UnitCellOfASimpleCubicCrystalSatisfiesPoincareHopf)
     EXPECT_EQ(counts.r, 3);
     EXPECT_EQ(counts.c, 1);
     EXPECT_EQ(counts.poincare_hopf(), 0);
-}
-
-TEST_F(CriticalPointTest, ShellSearchFindsTheBondPointsOfThePairSearch)
-{
-    ASSERT_TRUE(load_model("ring.kdn", carbon_ring()));
-    search_all_pairs();
-    std::vector<Vector3> pair_points;
-    for (const CriticalPoint* p : listed_points())
-        if (p->type == 2)
-            pair_points.push_back({p->x, p->y, p->z});
-    ASSERT_EQ(pair_points.size(), 6u);
-
-    critical_point_list().cp_count = 0;
-    for (int atom = 1; atom <= 6; ++atom)
-        search_shell(atom, 0.4, 1.0);
-    std::vector<Vector3> shell_points;
-    for (const CriticalPoint* p : listed_points())
-        if (p->type == 2)
-            shell_points.push_back({p->x, p->y, p->z});
-    ASSERT_EQ(shell_points.size(), pair_points.size());
-    for (const Vector3& s : shell_points) {
-        double nearest = 1e9;
-        for (const Vector3& q : pair_points)
-            nearest = std::min(nearest, std::hypot(s[0] - q[0], s[1] - q[1], s[2] - q[2]));
-        EXPECT_LT(nearest, 1e-4);
-    }
 }
 
 TEST_F(CriticalPointTest, APointFoundAgainIsMergedNotListedTwice)

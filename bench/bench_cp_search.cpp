@@ -1,0 +1,183 @@
+// The full critical-point search of the search dialog on the largest example
+// model with its cluster: the bond points of every atom pair that passes the
+// default filters, then the ring/cage point of every ring of three to eight
+// bonded atoms.  Reports the time and the property evaluations it took.
+//
+// The model is KELDANA_BENCH_MODEL when set (with "gspace.cls" beside it if
+// any), else the largest examples/**/*.kdn with its folder's "gspace.cls",
+// else tests/fixtures/kdn/ethyne.kdn without a cluster.  Argument 1: the
+// locator's derivatives by central differences (as after every load), 0:
+// analytic.
+#include "common/scripted_ui.h"
+#include "keldana/model/model_loader.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/cp_search.h"
+#include "keldana/topology/critical_point_list.h"
+#include "keldana/topology/property_source.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RHO = 3;
+constexpr size_t LARGEST_RING = 8;
+
+fs::path chosen_model()
+{
+    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
+        return path;
+    fs::path largest;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
+        if (entry.path().extension() == ".kdn" && (largest.empty() || entry.file_size() > fs::file_size(largest)))
+            largest = entry.path();
+    return largest.empty() ? fs::path(KD_SOURCE_DIR) / "tests/fixtures/kdn/ethyne.kdn" : largest;
+}
+
+struct BenchModel {
+    bool loaded = false;
+    std::string name;
+};
+
+BenchModel& bench_model(ScriptedUserInterface& ui)
+{
+    static BenchModel model = [&ui] {
+        BenchModel m;
+        const fs::path source = chosen_model();
+        const fs::path work = fs::temp_directory_path() / ("kd_bench_cp_" + std::to_string(::getpid()));
+        fs::create_directories(work);
+        fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
+        if (fs::exists(source.parent_path() / "gspace.cls"))
+            fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls",
+                          fs::copy_options::overwrite_existing);
+        else
+            ui.answers.message_answers.push_back(MessageAnswer::no);
+        RunSettings& settings = run_settings();
+        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
+        settings.file_dialog.working_directory = work.string();
+        settings.file_dialog.dialog_path = (work / source.filename()).string();
+        settings.file_dialog.file_title = source.filename().string();
+        settings.output_files.input_type = "kdn";
+        settings.output_files.input_file_path = (work / source.filename()).string();
+        fs::current_path(work);
+        if (!load_structure_file())
+            return m;
+        apply_default_calculation_settings(settings.calculation);
+        m.loaded = true;
+        m.name = source.filename().string();
+        std::fprintf(stderr, "model %s: %d atoms, %u cores\n", m.name.c_str(), current_model().atoms.atom_count,
+                     std::thread::hardware_concurrency());
+        return m;
+    }();
+    return model;
+}
+
+// Rings of 3..8 atoms in the graph of the bond points found, each once.
+std::vector<std::vector<int>> rings_of_bonds()
+{
+    const int n = current_model().atoms.atom_count;
+    std::vector<std::vector<int>> neighbours(static_cast<size_t>(n) + 1);
+    const CriticalPointList& list = critical_point_list();
+    for (int k = 1; k <= list.cp_count; ++k) {
+        const CriticalPoint& p = list.points[k];
+        if (p.type == 2 && p.atom1 >= 1 && p.atom2 >= 1 && p.atom1 <= n && p.atom2 <= n) {
+            neighbours[p.atom1].push_back(p.atom2);
+            neighbours[p.atom2].push_back(p.atom1);
+        }
+    }
+    std::set<std::vector<int>> seen;
+    std::vector<std::vector<int>> rings;
+    std::vector<int> path;
+    // Simple cycles through their smallest atom, found by depth-first search;
+    // the ring is kept when no chord shortens it.
+    auto chordless = [&neighbours](const std::vector<int>& ring) {
+        for (size_t i = 0; i < ring.size(); ++i)
+            for (size_t j = i + 2; j < ring.size(); ++j) {
+                if (i == 0 && j == ring.size() - 1)
+                    continue;
+                const auto& adjacent = neighbours[ring[i]];
+                if (std::find(adjacent.begin(), adjacent.end(), ring[j]) != adjacent.end())
+                    return false;
+            }
+        return true;
+    };
+    auto extend = [&](auto& self, int start, int atom) -> void {
+        for (int next : neighbours[atom]) {
+            if (next == start && path.size() >= 3) {
+                std::vector<int> key = path;
+                std::sort(key.begin(), key.end());
+                if (seen.insert(key).second && chordless(path))
+                    rings.push_back(path);
+            } else if (next > start && path.size() < LARGEST_RING &&
+                       std::find(path.begin(), path.end(), next) == path.end()) {
+                path.push_back(next);
+                self(self, start, next);
+                path.pop_back();
+            }
+        }
+    };
+    for (int a = 1; a <= n; ++a) {
+        path = {a};
+        extend(extend, a, a);
+    }
+    return rings;
+}
+
+void BM_FullSearch(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const BenchModel& m = bench_model(ui.get());
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    // Every load switches numerical derivatives on; the argument chooses.
+    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    long long evaluations = 0;
+    int points = 0;
+    size_t ring_count = 0;
+    for (auto _ : state) {
+        critical_point_list().cp_count = 0;
+        const long long before = search_evaluation_count();
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::atoms;
+        run_critical_point_search(request, RHO);
+        const std::vector<std::vector<int>> rings = rings_of_bonds();
+        for (const std::vector<int>& ring : rings) {
+            request.mode = SearchMode::ring;
+            request.ring = RingAtomList{};
+            request.ring.ring_atom_count = static_cast<int>(ring.size());
+            std::copy(ring.begin(), ring.end(), request.ring.ring_atoms.begin() + 1);
+            run_critical_point_search(request, RHO);
+        }
+        evaluations = search_evaluation_count() - before;
+        points = critical_point_list().cp_count;
+        ring_count = rings.size();
+    }
+    state.counters["evaluations"] = static_cast<double>(evaluations);
+    state.counters["points"] = points;
+    state.counters["rings"] = static_cast<double>(ring_count);
+    state.counters["evaluations/s"] =
+        benchmark::Counter(static_cast<double>(evaluations) * state.iterations(), benchmark::Counter::kIsRate);
+    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
+    run_settings().calculation.numerical_derivatives = 1;
+}
+
+}  // namespace
+
+BENCHMARK(BM_FullSearch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,347 @@
+#include "keldana/topology/basin_integration.h"
+
+#include "common/fortran_format.h"
+#include "common/job_control.h"
+#include "common/user_interface.h"
+#include "keldana/density/energy_densities.h"
+#include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/density/property_names.h"
+#include "keldana/density/property_selection.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/model_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+constexpr int LAPLACIAN = 8;
+constexpr int RHO = 3;
+constexpr int FIRST_ENERGY_DENSITY = 30;
+// Radial points of a direction by the extent of the basin beyond the beta
+// sphere: 120 beyond 3 Angstrom, 96 beyond 2, else entry round(5 e).
+constexpr int LONG_RAY_POINTS = 120;
+constexpr int MEDIUM_RAY_POINTS = 96;
+constexpr std::array<int, 11> SHORT_RAY_POINTS = {12, 16, 20, 24, 28, 32, 36, 40, 48, 64, 96};
+constexpr int PHI_FIT_POINTS = 7;
+constexpr int THETA_FIT_POINTS = 5;
+
+long long integrand_count = 0;
+
+void reset_results_for_load() { basin_integration_results() = BasinIntegrationResults{}; }
+
+// The n roots of the Legendre polynomial P_n by Newton's method, and their
+// weights 2 / ((1 - x^2) P_n'(x)^2).
+void compute_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights)
+{
+    nodes.assign(n, 0.0);
+    weights.assign(n, 0.0);
+    for (int i = 0; i < (n + 1) / 2; ++i) {
+        double z = std::cos(PI * (i + 0.75) / (n + 0.5));
+        double derivative = 1.0;
+        for (int iteration = 0; iteration < 100; ++iteration) {
+            double p1 = 1.0, p2 = 0.0;
+            for (int j = 1; j <= n; ++j) {
+                const double p3 = p2;
+                p2 = p1;
+                p1 = ((2.0 * j - 1.0) * z * p2 - (j - 1.0) * p3) / j;
+            }
+            derivative = n * (z * p1 - p2) / (z * z - 1.0);
+            const double previous = z;
+            z = previous - p1 / derivative;
+            if (std::abs(z - previous) <= 1e-16)
+                break;
+        }
+        nodes[i] = -z;
+        nodes[n - 1 - i] = z;
+        weights[i] = weights[n - 1 - i] = 2.0 / ((1.0 - z * z) * derivative * derivative);
+    }
+    if (n % 2 == 1)
+        nodes[n / 2] = 0.0;
+}
+
+// The least-squares parabola through the points, evaluated at `at`: the
+// normal equations solved by Gauss elimination without pivoting.
+double fit_parabola(const double* x, const double* y, int count, double at)
+{
+    double s[5] = {0, 0, 0, 0, 0};
+    double t[3] = {0, 0, 0};
+    for (int k = 0; k < count; ++k) {
+        double power = 1.0;
+        for (int p = 0; p < 5; ++p) {
+            s[p] += power;
+            if (p < 3)
+                t[p] += power * y[k];
+            power *= x[k];
+        }
+    }
+    double a[3][4] = {{s[0], s[1], s[2], t[0]}, {s[1], s[2], s[3], t[1]}, {s[2], s[3], s[4], t[2]}};
+    for (int col = 0; col < 3; ++col)
+        for (int row = col + 1; row < 3; ++row) {
+            const double factor = a[row][col] / a[col][col];
+            for (int k = col; k < 4; ++k)
+                a[row][k] -= factor * a[col][k];
+        }
+    double c[3];
+    for (int row = 2; row >= 0; --row) {
+        double sum = a[row][3];
+        for (int k = row + 1; k < 3; ++k)
+            sum -= a[row][k] * c[k];
+        c[row] = sum / a[row][row];
+    }
+    return c[0] + c[1] * at + c[2] * at * at;
+}
+
+int radial_points_for_extent(double extent)
+{
+    if (extent > 3.0)
+        return LONG_RAY_POINTS;
+    if (extent > 2.0)
+        return MEDIUM_RAY_POINTS;
+    const long entry = std::clamp(std::lround(5.0 * extent), 0L, static_cast<long>(SHORT_RAY_POINTS.size() - 1));
+    return SHORT_RAY_POINTS[entry];
+}
+
+void show_percent(int& shown, long long done, long long total)
+{
+    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+    if (percent > shown) {
+        shown = percent;
+        ui().set_progress(percent);
+    }
+}
+
+void show_direction(double theta, double phi)
+{
+    ui().set_progress_line(1, format_line("('Theta =',F9.5)", {theta}));
+    ui().set_progress_line(2, format_line("('Phi =',F9.5)", {phi}));
+}
+
+void show_result(double result) { ui().set_progress_line(3, format_line("('Prop =',F9.5)", {result})); }
+
+bool refuse(const std::string& text)
+{
+    ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::warning);
+    return false;
+}
+
+}  // namespace
+
+bool is_gauss_legendre_size(int n)
+{
+    if (n == 1 || n == 2)
+        return true;
+    if (n >= 4 && n <= 32)
+        return n % 2 == 0;
+    return n == 36 || n == 40 || n == 48 || n == 54 || n == 64 || n == 96 || n == 120;
+}
+
+bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights)
+{
+    if (!is_gauss_legendre_size(n))
+        return false;
+    static std::map<int, std::pair<std::vector<double>, std::vector<double>>> rules;
+    auto found = rules.find(n);
+    if (found == rules.end()) {
+        std::pair<std::vector<double>, std::vector<double>> rule;
+        compute_gauss_legendre_rule(n, rule.first, rule.second);
+        found = rules.emplace(n, std::move(rule)).first;
+    }
+    nodes = found->second.first;
+    weights = found->second.second;
+    return true;
+}
+
+BasinIntegrationResults& basin_integration_results()
+{
+    static BasinIntegrationResults results;
+    static const bool registered = (register_load_time_reset(reset_results_for_load), true);
+    (void)registered;
+    return results;
+}
+
+double basin_integrand(const Vector3& p, int code)
+{
+    ++integrand_count;
+    if (code == 0)
+        return 1.0;
+    if (code >= FIRST_ENERGY_DENSITY)
+        return evaluate_energy_density_property(p[0], p[1], p[2], code);
+    if (code == LAPLACIAN)
+        // The analytic Laplacian, whatever its sign setting: central
+        // differences near a nucleus are far too coarse for an integral
+        // that must vanish.
+        return evaluate_property_at_point(p[0], p[1], p[2], LAPLACIAN) * property_selection().laplacian_sign;
+    return evaluate_property_at_point(p[0], p[1], p[2], code);
+}
+
+long long basin_integrand_count() { return integrand_count; }
+
+double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
+                                    double theta_weight, int n_r, int code, bool& cancelled)
+{
+    cancelled = false;
+    job_control().job_running = true;
+    std::vector<double> x, u;
+    if (!get_gauss_legendre_rule(n_r, x, u))
+        return 0.0;
+    const double mid = 0.5 * (r1 + r0);
+    const double half = 0.5 * (r1 - r0);
+    const Vector3 direction{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
+    const double angular = theta_weight * std::sin(theta) * half * PI / 2.0;
+    double sum = 0.0;
+    for (int i = 0; i < n_r; ++i) {
+        const double r = half * x[i] + mid;
+        const Vector3 p{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
+        sum += basin_integrand(p, code) * angular * r * r * u[i];
+        if (!pump_and_check_job()) {
+            cancelled = true;
+            return 0.0;
+        }
+    }
+    return sum;
+}
+
+std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
+                                              const std::vector<double>& theta_nodes,
+                                              const std::vector<double>& phi_nodes)
+{
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const double dtheta = PI / nt;
+    const double dphi = 2.0 * PI / np;
+    const size_t phi_count = phi_nodes.size();
+
+    // Along phi: T(i, l) at every grid theta and every phi node.
+    std::vector<double> along_phi(static_cast<size_t>(nt + 1) * phi_count);
+    double x[PHI_FIT_POINTS], y[PHI_FIT_POINTS];
+    for (int i = 0; i <= nt; ++i)
+        for (size_t l = 0; l < phi_count; ++l) {
+            int j0 = std::max(static_cast<int>(phi_nodes[l] / dphi) - 3, 0);
+            if (j0 + PHI_FIT_POINTS - 1 > np)
+                j0 = np - (PHI_FIT_POINTS - 1);
+            for (int k = 0; k < PHI_FIT_POINTS; ++k) {
+                x[k] = (j0 + k) * dphi;
+                y[k] = table.radius(i, j0 + k, atom);
+            }
+            along_phi[i * phi_count + l] = fit_parabola(x, y, PHI_FIT_POINTS, phi_nodes[l]);
+        }
+
+    // Along theta: R(k, l) at the theta nodes.
+    std::vector<double> radii(theta_nodes.size() * phi_count);
+    for (size_t k = 0; k < theta_nodes.size(); ++k) {
+        int i0 = std::max(static_cast<int>(theta_nodes[k] / dtheta) - 2, 0);
+        if (i0 + THETA_FIT_POINTS - 1 > nt)
+            i0 = nt - (THETA_FIT_POINTS - 1);
+        for (size_t l = 0; l < phi_count; ++l) {
+            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
+                x[m] = (i0 + m) * dtheta;
+                y[m] = along_phi[(i0 + m) * phi_count + l];
+            }
+            radii[k * phi_count + l] = fit_parabola(x, y, THETA_FIT_POINTS, theta_nodes[k]);
+        }
+    }
+    return radii;
+}
+
+BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
+                                         const InteratomicSurfaceTable& table, double& result)
+{
+    result = 0.0;
+    const WorkingAtomSet& atoms = current_model().atoms;
+    if (atom < 1 || atom > std::min(atoms.atom_count, MAX_SURFACE_ATOMS) || table.ias_present[atom] == 0
+        || !is_valid_surface_grid(table.ias_theta_count, table.ias_phi_count)) {
+        refuse("No interatomic surface is known for atom number " + std::to_string(atom) + ".");
+        return BasinOutcome::refused;
+    }
+    if (!is_gauss_legendre_size(n_theta) || !is_gauss_legendre_size(n_phi)) {
+        refuse("Can not read data. Please, check data in boxes");
+        return BasinOutcome::refused;
+    }
+    const Vector3 c{atoms.cart_x[atom], atoms.cart_y[atom], atoms.cart_z[atom]};
+    const double beta = table.ias_start_radius[atom];
+    const std::string title_start =
+        format_line("('Atom ',A6,': property ',A9)", {atoms.atom_label[atom], code == 0 ? "VOLUME" : property_label(code)});
+
+    // Inside the beta sphere.
+    ui().open_progress(title_start + " integrating inside BETA sphere...");
+    job_control().job_running = true;
+    show_direction(0.0, 0.0);
+    show_result(0.0);
+    std::vector<double> theta_nodes, theta_weights, phi_nodes, phi_weights;
+    get_gauss_legendre_rule(INNER_THETA_POINTS, theta_nodes, theta_weights);
+    get_gauss_legendre_rule(INNER_PHI_POINTS, phi_nodes, phi_weights);
+    const int inner_radial = atoms.atomic_number[atom] == 1 ? INNER_RADIAL_POINTS_HYDROGEN : INNER_RADIAL_POINTS;
+    int shown = 0;
+    long long done = 0;
+    bool cancelled = false;
+    for (int k = 0; k < INNER_THETA_POINTS && !cancelled; ++k) {
+        const double theta = PI / 2.0 * theta_nodes[k] + PI / 2.0;
+        for (int l = 0; l < INNER_PHI_POINTS && !cancelled; ++l) {
+            const double phi = PI * phi_nodes[l] + PI;
+            show_direction(theta, phi);
+            result += integrate_property_along_ray(c, theta, phi, 0.0, beta, theta_weights[k], inner_radial, code,
+                                                   cancelled)
+                      * phi_weights[l] * PI;
+            show_result(result);
+            show_percent(shown, ++done, static_cast<long long>(INNER_THETA_POINTS) * INNER_PHI_POINTS);
+            cancelled = cancelled || !pump_and_check_job();
+        }
+    }
+
+    // Between the beta sphere and the surface.
+    if (!cancelled) {
+        ui().open_progress(title_start + " integrating outside BETA sphere...");
+        job_control().job_running = true;
+        show_direction(0.0, 0.0);
+        show_result(0.0);
+        get_gauss_legendre_rule(n_theta, theta_nodes, theta_weights);
+        get_gauss_legendre_rule(n_phi, phi_nodes, phi_weights);
+        std::vector<double> theta_angles(n_theta), phi_angles(n_phi);
+        for (int k = 0; k < n_theta; ++k)
+            theta_angles[k] = PI / 2.0 * theta_nodes[k] + PI / 2.0;
+        for (int l = 0; l < n_phi; ++l)
+            phi_angles[l] = PI * phi_nodes[l] + PI;
+        const std::vector<double> surface = interpolate_surface_radii(table, atom, theta_angles, phi_angles);
+        shown = 0;
+        done = 0;
+        for (int k = 0; k < n_theta && !cancelled; ++k)
+            for (int l = 0; l < n_phi && !cancelled; ++l) {
+                show_direction(theta_angles[k], phi_angles[l]);
+                const double radius = surface[static_cast<size_t>(k) * n_phi + l];
+                if (radius > beta)
+                    result += integrate_property_along_ray(c, theta_angles[k], phi_angles[l], beta, radius,
+                                                           theta_weights[k], radial_points_for_extent(radius - beta),
+                                                           code, cancelled)
+                              * phi_weights[l] * PI;
+                show_result(result);
+                show_percent(shown, ++done, static_cast<long long>(n_theta) * n_phi);
+                cancelled = cancelled || !pump_and_check_job();
+            }
+    }
+    ui().close_progress();
+    if (cancelled) {
+        result = 0.0;
+        return BasinOutcome::cancelled;
+    }
+    return BasinOutcome::completed;
+}
+
+std::string basin_integral_name(BasinJobMode mode, int code)
+{
+    return mode == BasinJobMode::volume ? " VOLUME  " : property_label(code);
+}
+
+bool is_valid_basin_request(const BasinJobRequest& request)
+{
+    if (request.mode == BasinJobMode::surfaces)
+        return is_valid_surface_grid(request.n_theta, request.n_phi) && request.step_factor > 0
+               && std::isfinite(request.step_factor) && request.surface_tolerance > 0
+               && std::isfinite(request.surface_tolerance) && request.cluster_radius > 0
+               && std::isfinite(request.cluster_radius);
+    return is_gauss_legendre_size(request.n_theta) && is_gauss_legendre_size(request.n_phi)
+           && request.cluster_radius > 0 && std::isfinite(request.cluster_radius);
+}

@@ -1,0 +1,109 @@
+// Integration of a property (or of 1, the volume) over atomic basins: inside
+// the beta sphere of the atom with a fixed Gauss-Legendre product rule, and
+// between the beta sphere and the interatomic surface with a product rule of
+// the user's sizes, the surface radius at each quadrature direction fitted
+// from the surface grid by local least-squares parabolas.  Also the job of
+// the integration dialog's "Start": the cluster around each selected atom,
+// then its surface or its integral, with the report and the restored model.
+#pragma once
+
+#include "keldana/density/numeric_helpers.h"
+#include "keldana/topology/interatomic_surface.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Rules of the quadrature: the inner part's sizes and the radial counts.
+inline constexpr int INNER_THETA_POINTS = 32;
+inline constexpr int INNER_PHI_POINTS = 48;
+inline constexpr int INNER_RADIAL_POINTS = 120;
+inline constexpr int INNER_RADIAL_POINTS_HYDROGEN = 96;
+
+// True for the sizes the Gauss-Legendre rule knows: 1, 2, every even number
+// from 4 to 32, 36, 40, 48, 54, 64, 96 and 120.
+bool is_gauss_legendre_size(int n);
+
+// The n nodes on [-1, 1] in ascending order and their weights; false, with
+// the vectors untouched, for any other size.
+bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights);
+
+// The last results of each atom (1..120) and the dialog's selection; every
+// model load clears them.
+struct BasinIntegrationResults {
+    std::array<double, MAX_SURFACE_ATOMS + 1> basin_property_integral{};
+    std::array<double, MAX_SURFACE_ATOMS + 1> basin_volume{};
+    std::array<int, MAX_SURFACE_ATOMS + 1> basin_selected{};
+};
+
+BasinIntegrationResults& basin_integration_results();
+
+// The property a basin integral takes at a point: 1 for code 0 (the
+// volume), the energy densities from code 30, the Laplacian of the density
+// by central differences for code 8, else the evaluator's value.
+double basin_integrand(const Vector3& point, int code);
+
+// Evaluations of the integrand made so far (for the benchmark).
+long long basin_integrand_count();
+
+// The radial part of one direction: the n_r-point rule over [r0, r1] of
+// f r^2 times theta_weight sin(theta) (pi/2) half, half = (r1 - r0)/2.  The
+// windows run after every point; `cancelled` is set when Cancel was
+// confirmed (the result is then 0).
+double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
+                                    double theta_weight, int n_r, int code, bool& cancelled);
+
+// The surface radius of `atom` at (theta, phi) for every node pair of the
+// rules, fitted from the table's grid: R[k * phi_nodes.size() + l].
+std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
+                                              const std::vector<double>& theta_nodes,
+                                              const std::vector<double>& phi_nodes);
+
+enum class BasinOutcome { completed, cancelled, refused };
+
+// The integral of property `code` (0: the volume) over the basin of `atom`,
+// whose surface is in the table, with n_theta x n_phi directions outside the
+// beta sphere.  Shows the progress dialog; Cancel ends it.  Refused (with a
+// message) for an atom without a surface or sizes the rules do not know.
+BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
+                                         const InteratomicSurfaceTable& table, double& result);
+
+enum class BasinJobMode { surfaces, property, volume };
+
+// One "Start" of the integration dialog, its boxes already read.
+struct BasinJobRequest {
+    BasinJobMode mode = BasinJobMode::property;
+    std::vector<int> atoms;          // independent atoms, in list order
+    int n_theta = 32, n_phi = 48;    // the surface grid, or the outer rule's sizes
+    double cluster_radius = 0;       // Angstrom: the cluster around each atom and rCut for the run
+    double step_factor = 0.015;      // surfaces: base length of a path step
+    double surface_tolerance = 0.0005;
+    std::string surface_file;        // surfaces: the file written
+    int code = 3;                    // property mode: the property integrated
+};
+
+struct BasinJobResult {
+    bool started = false;    // false: refused before any atom (reported)
+    bool completed = false;  // every atom done
+    std::vector<int> done;   // atoms whose surface or integral was finished
+    double total = 0;
+    double seconds = 0;
+    long long evaluations = 0;
+};
+
+// Runs the job: rCut := the cluster radius; for each atom the cluster of
+// symmetry images within that radius, then its surface (stored in the table
+// and written to the file) or, when its surface is known, its integral
+// (stored in the results); the report in the listing and the pane.  The
+// model (cluster, atom count, subset) is restored however the job ends;
+// the user's critical-point list is never touched.
+BasinJobResult run_basin_job(const BasinJobRequest& request);
+
+// Checks a request's counts against the surface grid and the quadrature
+// rules (surfaces: 4..96 theta and 6..120 phi intervals; integrals: sizes
+// the rules know).
+bool is_valid_basin_request(const BasinJobRequest& request);
+
+// The name shown for the integrated quantity: " VOLUME  " or the property's
+// label.
+std::string basin_integral_name(BasinJobMode mode, int code);

@@ -1,0 +1,454 @@
+#include "keldana/topology/interatomic_surface.h"
+
+#include "common/fortran_format.h"
+#include "common/job_control.h"
+#include "common/user_interface.h"
+#include "keldana/density/eigen_solver.h"
+#include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_names.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/newton_locator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int RHO = 3;
+constexpr double PI = 3.14159265358979323846;
+constexpr double BOND_MARGIN = 0.5;          // Angstrom beyond the sum of covalent radii
+constexpr double SAME_POINT = 0.01;          // Angstrom in each coordinate
+// A located point this near the nucleus is the atom's own maximum, not a
+// point of its surface.
+constexpr double MIN_CRITICAL_POINT_DISTANCE = 0.1;
+constexpr double RADIUS_FACTOR = 0.3;        // bracketing moves the radius by this fraction
+constexpr double ON_RAY = 1e-6;              // a critical point lies on a ray when its cosine is this close to 1
+constexpr int STEPS_MOVING_AWAY = 15;
+constexpr int MAX_BRACKETING_STEPS = 100;
+constexpr int MAX_BISECTION_STEPS = 100;
+constexpr int MAX_PATH_STEPS = 100000;
+constexpr int EVALUATIONS_PER_GRADIENT = 6;  // central differences along three axes
+const std::string TABLE_HEADER =
+    "num           Bond            CP type            xa          ya          za        dCP";
+const std::string TABLE_RULE(91, '-');
+
+double dot(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double distance(const Vector3& a, const Vector3& b) { return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]); }
+
+Vector3 atom_position(int a)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
+}
+
+std::string atom_label(int a) { return std::string(current_model().atoms.atom_label[a].data(), 8); }
+
+std::string trimmed_label(int a)
+{
+    std::string label = atom_label(a);
+    label.erase(label.find_last_not_of(' ') + 1);
+    return label;
+}
+
+// A pane line `skip` records further on (the records between stay empty).
+void pane_at(int skip, const std::string& text)
+{
+    for (int k = 1; k < skip; ++k)
+        append_pane_line("");
+    append_pane_line(text);
+}
+
+void repaint_and_pump()
+{
+    ui().text_pane_changed();
+    ui().pump_events();
+}
+
+void show_error(const std::string& text) { ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::warning); }
+
+void reset_surfaces_for_load()
+{
+    InteratomicSurfaceTable& table = interatomic_surface_table();
+    table.ias_present.fill(0);
+    table.ias_start_radius.fill(NO_SURFACE_RADIUS);
+    table.ias_atom_list.fill(0);
+    table.ias_atoms_read = 0;
+    surface_critical_points().cp_count = 0;
+}
+
+// The state of one surface search.
+struct SurfaceSearch {
+    Vector3 centre{};
+    double beta_radius = 0;
+    double r_cut = 0;
+    double h = 0;
+    const CriticalPointList* points = nullptr;
+    double factor = 0;  // the last bracketing move, +0.3 or -0.3
+    long long evaluations = 0;
+};
+
+enum class PathEnd { inside, outside, flat, cancelled, endless };
+
+// Follows the density uphill from centre + radius u: `inside` when the path
+// enters the beta sphere.  The bisection variant takes shorter steps towards
+// the nucleus and counts a flat point as outside.
+PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius, bool bisection)
+{
+    const Vector3& c = search.centre;
+    Vector3 q{c[0] + radius * u[0], c[1] + radius * u[1], c[2] + radius * u[2]};
+    Vector3 previous_gradient{};
+    double previous_distance = radius;
+    int moving_away = 0;
+    for (int step = 0; step < MAX_PATH_STEPS; ++step) {
+        Vector3 g{};
+        const double norm = compute_property_gradient_or_laplacian_numeric(1, q[0], q[1], q[2], g, RHO);
+        search.evaluations += EVALUATIONS_PER_GRADIENT;
+        if (!std::isfinite(norm) || dot(g, previous_gradient) < 0)
+            return PathEnd::outside;
+        if (norm == 0)
+            return bisection ? PathEnd::outside : PathEnd::flat;
+        const double cosine = dot({c[0] - q[0], c[1] - q[1], c[2] - q[2]}, g) / (norm * previous_distance);
+        const double power = bisection ? cosine * cosine : cosine * cosine * cosine * cosine;
+        const double length = search.h * std::exp(3.0 * power);
+        for (int k = 0; k < 3; ++k)
+            q[k] += length * g[k] / norm;
+        const double d = distance(q, c);
+        if (d <= search.beta_radius)
+            return PathEnd::inside;
+        if (d >= search.r_cut)
+            return PathEnd::outside;
+        moving_away = d > previous_distance ? moving_away + 1 : 0;
+        if (moving_away == STEPS_MOVING_AWAY)
+            return PathEnd::outside;
+        if (!pump_and_check_job())
+            return PathEnd::cancelled;
+        previous_distance = d;
+        previous_gradient = g;
+    }
+    return PathEnd::endless;
+}
+
+enum class RayEnd { found, cancelled, not_bracketed };
+
+// The radius of the surface along u, searched from `radius` (the previous
+// ray's); the result replaces it.
+RayEnd find_ray_radius(SurfaceSearch& search, const Vector3& u, double tolerance, double& radius)
+{
+    const CriticalPointList& list = *search.points;
+    const Vector3& c = search.centre;
+    for (int k = 1; k <= list.cp_count; ++k) {
+        const CriticalPoint& p = list.points[k];
+        if (p.distance > 0
+            && std::abs(1.0 - dot({p.x - c[0], p.y - c[1], p.z - c[2]}, u) / p.distance) < ON_RAY) {
+            radius = p.distance;
+            return RayEnd::found;
+        }
+    }
+
+    double r = radius;
+    double lower = 0, upper = 0, last_outside = 0;
+    bool inside_found = false, outside_found = false;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == MAX_BRACKETING_STEPS)
+            return RayEnd::not_bracketed;
+        PathEnd end = trace_trial_point(search, u, r, false);
+        if (end == PathEnd::cancelled)
+            return RayEnd::cancelled;
+        if (end == PathEnd::endless)
+            return RayEnd::not_bracketed;
+        if (end == PathEnd::flat) {
+            // Off the flat point by the last move; with no move known, or a
+            // move beyond the cut-off, the point counts as outside.
+            const double moved = std::max((1.0 + search.factor) * r, search.beta_radius);
+            if (search.factor != 0 && moved < search.r_cut) {
+                r = moved;
+                continue;
+            }
+            end = PathEnd::outside;
+        }
+        if (end == PathEnd::inside) {
+            lower = r;
+            inside_found = true;
+            search.factor = RADIUS_FACTOR;
+        } else {
+            upper = r;
+            last_outside = r;
+            outside_found = true;
+            search.factor = -RADIUS_FACTOR;
+        }
+        if (inside_found && outside_found)
+            break;
+        r = (1.0 + search.factor) * r;
+        if (r < search.beta_radius) {
+            // Within the beta sphere: inside without a path.
+            lower = search.beta_radius;
+            inside_found = true;
+            search.factor = RADIUS_FACTOR;
+            if (outside_found)
+                break;
+            r = (1.0 + search.factor) * search.beta_radius;
+        }
+        if (r >= search.r_cut) {
+            upper = r;
+            if (!inside_found)
+                lower = last_outside;
+            break;
+        }
+    }
+
+    for (int step = 0; step < MAX_BISECTION_STEPS; ++step) {
+        const double s = 0.5 * (lower + upper);
+        const PathEnd end = trace_trial_point(search, u, s, true);
+        if (end == PathEnd::cancelled)
+            return RayEnd::cancelled;
+        if (end == PathEnd::endless)
+            return RayEnd::not_bracketed;
+        (end == PathEnd::inside ? lower : upper) = s;
+        if (!(upper - lower > tolerance))
+            break;
+    }
+    radius = 0.5 * (lower + upper);
+    return RayEnd::found;
+}
+
+void report_surface_end(double minimal_radius, double cpu_seconds)
+{
+    const std::string minimal = format_line("('Minimal IAS radius = ',F7.4)", {minimal_radius});
+    pane_at(1, minimal);
+    write_listing_line("");
+    write_listing_line(minimal);
+    const std::string time = format_line("('CPU Time = ',F12.2,' sec.')", {cpu_seconds});
+    pane_at(1, time);
+    write_listing_line(time);
+    ui().text_pane_changed();
+}
+
+}  // namespace
+
+InteratomicSurfaceTable& interatomic_surface_table()
+{
+    static const auto table = std::make_unique<InteratomicSurfaceTable>();
+    static const bool registered = (register_load_time_reset(reset_surfaces_for_load), true);
+    (void)registered;
+    return *table;
+}
+
+CriticalPointList& surface_critical_points()
+{
+    static const auto list = std::make_unique<CriticalPointList>();
+    return *list;
+}
+
+bool is_valid_surface_grid(int n_theta, int n_phi)
+{
+    return n_theta >= MIN_SURFACE_THETA && n_theta <= MAX_SURFACE_THETA && n_phi >= MIN_SURFACE_PHI
+           && n_phi <= MAX_SURFACE_PHI;
+}
+
+void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceGrid& grid)
+{
+    if (atom < 1 || atom > MAX_SURFACE_ATOMS || grid.n_theta != table.ias_theta_count
+        || grid.n_phi != table.ias_phi_count || !is_valid_surface_grid(grid.n_theta, grid.n_phi))
+        return;
+    const int nt = grid.n_theta;
+    const int np = grid.n_phi;
+    for (int j = 0; j < np; ++j)
+        for (int i = 0; i <= nt; ++i)
+            table.radius(i, j, atom) = grid.at(i, j);
+    for (int i = 0; i <= nt; ++i)
+        table.radius(i, np, atom) = grid.at(i, 0);
+    for (int j = 1; j <= np; ++j) {
+        table.radius(0, j, atom) = grid.at(0, 0);
+        table.radius(nt, j, atom) = grid.at(nt, 0);
+    }
+    table.ias_start_radius[atom] = grid.start_radius;
+    table.ias_present[atom] = 1;
+}
+
+double find_critical_points_around_atom(int atom, CriticalPointList& list)
+{
+    const StructureModel& model = current_model();
+    const WorkingAtomSet& atoms = model.atoms;
+    const AtomTypeTable& types = model.atom_types;
+
+    pane_at(2, format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+    write_listing_line(format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+    pane_at(2, TABLE_HEADER);
+    pane_at(1, TABLE_RULE);
+    write_listing_line(TABLE_HEADER);
+    write_listing_line(TABLE_RULE);
+    repaint_and_pump();
+
+    const double fraction = atoms.atomic_number[atom] == 1 ? 0.2 : 0.5;
+    list.cp_count = 0;
+    double beta_radius = NO_SURFACE_RADIUS;
+    const Vector3 ra = atom_position(atom);
+    const int type_a = std::clamp(atoms.atom_type_index[atom], 0, MAX_ATOM_TYPES);
+    CalculationSettings& settings = run_settings().calculation;
+    const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    for (int b = 1; b <= n; ++b) {
+        if (b == atom)
+            continue;
+        const Vector3 rb = atom_position(b);
+        const int type_b = std::clamp(atoms.atom_type_index[b], 0, MAX_ATOM_TYPES);
+        if (distance(ra, rb) > types.type_covalent_radius[type_a] + types.type_covalent_radius[type_b] + BOND_MARGIN)
+            continue;
+        Vector3 p{ra[0] + fraction * (rb[0] - ra[0]), ra[1] + fraction * (rb[1] - ra[1]),
+                  ra[2] + fraction * (rb[2] - ra[2])};
+        double value = 0, gradient_norm = 0;
+        Matrix3 hessian;
+        int not_converged = 1;
+        const double scale = settings.Scale;
+        locate_critical_point_newton(false, p, value, gradient_norm, hessian, not_converged, RHO);
+        settings.Scale = scale;
+        if (not_converged != 0)
+            continue;
+        std::array<double, 3> lambda{};
+        if (solve_symmetric_eigenproblem(hessian, lambda) != 0)
+            continue;
+        const int type = classify_critical_point(lambda);
+        if (type != 1 && type != 2)
+            continue;
+        const double d = distance(p, ra);
+        if (d < MIN_CRITICAL_POINT_DISTANCE)
+            continue;
+        bool duplicate = false;
+        for (int k = 1; k <= list.cp_count && !duplicate; ++k)
+            duplicate = std::abs(list.points[k].x - p[0]) < SAME_POINT && std::abs(list.points[k].y - p[1]) < SAME_POINT
+                        && std::abs(list.points[k].z - p[2]) < SAME_POINT;
+        if (duplicate)
+            continue;
+        CriticalPoint point;
+        point.x = p[0];
+        point.y = p[1];
+        point.z = p[2];
+        point.type = type;
+        point.atom1 = atom;
+        point.atom2 = b;
+        point.property_code = RHO;
+        point.lambda = lambda;
+        point.eigenvectors = hessian;
+        point.distance = d;
+        const int number = append_critical_point(list, point);
+        if (number == 0)
+            break;
+        beta_radius = std::min(beta_radius, d);
+        const std::string line = format_line("(I3,3X,A6,I3,' - ',A6,I3,3X,A9,2X,4F12.5)",
+                                             {number, atom_label(atom), atom, atom_label(b), b,
+                                              property_label(50 + type), p[0], p[1], p[2], d});
+        pane_at(1, line);
+        write_listing_line(line);
+        repaint_and_pump();
+    }
+
+    pane_at(1, TABLE_RULE);
+    write_listing_line(TABLE_HEADER);
+    write_listing_line(TABLE_RULE);
+    const std::string beta = format_line("('BETA sphera radius = ',F7.4)", {beta_radius});
+    pane_at(1, beta);
+    write_listing_line("");
+    write_listing_line(beta);
+    ui().text_pane_changed();
+    return beta_radius;
+}
+
+SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double h, double tolerance)
+{
+    SurfaceRun run;
+    const WorkingAtomSet& atoms = current_model().atoms;
+    if (atom < 1 || atom > std::min(atoms.atom_count, MAX_SURFACE_ATOMS) || !is_valid_surface_grid(n_theta, n_phi)
+        || !(h > 0) || !std::isfinite(h) || !(tolerance > 0) || !std::isfinite(tolerance))
+        return run;
+    const std::clock_t start = std::clock();
+
+    SurfaceSearch search;
+    search.centre = atom_position(atom);
+    search.r_cut = run_settings().calculation.rCut;
+    search.h = h;
+    search.points = &surface_critical_points();
+    const double r0 = find_critical_points_around_atom(atom, surface_critical_points());
+    search.beta_radius = r0;
+    run.beta_radius = r0;
+    if (r0 >= NO_SURFACE_RADIUS) {
+        show_error("Atom " + trimmed_label(atom)
+                   + " has no neighbour within the sum of covalent radii + 0.5 Angstrom: its interatomic surface"
+                     " can not be determined.");
+        run.outcome = SurfaceOutcome::no_neighbour;
+        return run;
+    }
+    if (!(search.r_cut > r0)) {
+        show_error("The cluster radius around atom " + trimmed_label(atom)
+                   + " does not exceed its BETA sphere radius: its interatomic surface can not be determined.");
+        run.outcome = SurfaceOutcome::not_bracketed;
+        return run;
+    }
+
+    SurfaceGrid& grid = run.grid;
+    grid.n_theta = n_theta;
+    grid.n_phi = n_phi;
+    grid.radii.assign(static_cast<size_t>(n_theta + 1) * (n_phi + 1), r0);
+    const double dphi = 2.0 * PI / n_phi;
+    const double dtheta = PI / n_theta;
+    double minimal = NO_SURFACE_RADIUS;
+
+    ui().open_progress(format_line("('Atom ',A6,': determination the interatomic surface. Please, wait...')",
+                                   {atom_label(atom)}));
+    job_control().job_running = true;
+    int shown_percent = 0;
+    const long long rays = static_cast<long long>(n_theta) * n_phi;
+    long long rays_done = 0;
+    double r = r0;
+    run.outcome = SurfaceOutcome::completed;
+    for (int j = 0; j < n_phi && run.outcome == SurfaceOutcome::completed; ++j) {
+        const double phi = j * dphi;
+        ui().set_progress_line(1, format_line("('  Phi =',F8.4)", {phi}));
+        const int first = j == 0 ? 0 : 1;
+        const int last = j == 0 ? n_theta : n_theta - 1;
+        for (int i = first; i <= last; ++i) {
+            const double theta = i * dtheta;
+            ui().set_progress_line(2, format_line("('Theta =',F8.4)", {theta}));
+            const int percent = static_cast<int>(std::min(rays_done++, rays) * 100 / rays);
+            if (percent > shown_percent) {
+                shown_percent = percent;
+                ui().set_progress(percent);
+            }
+            const Vector3 u{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
+            const RayEnd end = find_ray_radius(search, u, tolerance, r);
+            if (end == RayEnd::cancelled) {
+                run.outcome = SurfaceOutcome::cancelled;
+                break;
+            }
+            if (end == RayEnd::not_bracketed) {
+                run.outcome = SurfaceOutcome::not_bracketed;
+                ui().close_progress();
+                show_error(format_line("('The interatomic surface of atom ',A,' could not be bracketed at Theta =',"
+                                       "F8.4,', Phi =',F8.4)",
+                                       {trimmed_label(atom), theta, phi}));
+                break;
+            }
+            grid.at(i, j) = r;
+            minimal = std::min(minimal, r);
+        }
+    }
+    ui().close_progress();
+    run.evaluations = search.evaluations;
+    run.cpu_seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    if (run.outcome != SurfaceOutcome::completed)
+        return run;
+    for (int i = 0; i <= n_theta; ++i)
+        grid.at(i, n_phi) = grid.at(i, 0);
+    for (int j = 1; j <= n_phi; ++j) {
+        grid.at(0, j) = grid.at(0, 0);
+        grid.at(n_theta, j) = grid.at(n_theta, 0);
+    }
+    grid.start_radius = minimal;
+    run.minimal_radius = minimal;
+    report_surface_end(minimal, run.cpu_seconds);
+    return run;
+}

@@ -1,0 +1,154 @@
+// The example models, searched in every mode: each molecule's points,
+// merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
+// shell search around every atom finds the bond points of the pair search.
+#include "keldana/model/model_store.h"
+#include "keldana/topology/cp_search.h"
+#include "keldana/topology/critical_point_list.h"
+#include "topology_test_support.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RHO = 3;
+const fs::path EXAMPLES = fs::path(KD_SOURCE_DIR) / "examples";
+
+struct Example {
+    const char* folder;
+    const char* file;
+    int cluster_entries;    // entries of the example's cluster file that complete one molecule
+    std::vector<int> ring;  // ring atoms of the molecule, if any
+};
+
+const std::vector<Example> EXAMPLE_MOLECULES = {
+    {"free_atoms", "hydrogen.kdn", 0, {}},
+    {"free_atoms", "neon.kdn", 0, {}},
+    {"cyanogen", "cyanogen.kdn", 1, {}},
+    // The six carbon atoms of the quinone ring: C1, C2, C3 and their
+    // images by the inversion centre (atoms 7, 8, 9).
+    {"benzoquinone", "benzoquinone.kdn", 1, {1, 2, 3, 7, 8, 9}},
+};
+
+// A shell grid coarse enough for a test yet with a start near every bond
+// point between 0.3 and 0.9 Angstrom of an atom.
+ShellSearchParameters shell_around(int atom) { return {atom, 5, 5, 2, 0.3, 0.9, 20.0, true}; }
+
+std::vector<Vector3> bond_points()
+{
+    std::vector<Vector3> points;
+    for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+        const CriticalPoint& p = critical_point_list().points[k];
+        if (p.type == 2)
+            points.push_back({p.x, p.y, p.z});
+    }
+    return points;
+}
+
+class ExampleModelTest : public TopologyTest {
+protected:
+    // Loads the example with the first entries of its cluster file.
+    bool load_example(const Example& example)
+    {
+        const fs::path folder = EXAMPLES / example.folder;
+        fs::remove(directory_ / "gspace.cls");
+        if (example.cluster_entries > 0) {
+            std::ifstream in(folder / "gspace.cls");
+            std::ofstream out(directory_ / "gspace.cls");
+            std::string line;
+            for (int k = 0; k < 2 + example.cluster_entries && std::getline(in, line); ++k)
+                out << line << '\n';
+        }
+        std::ifstream model(folder / example.file);
+        const std::string text((std::istreambuf_iterator<char>(model)), std::istreambuf_iterator<char>());
+        critical_point_list().cp_count = 0;
+        return load_model(example.file, text);
+    }
+
+    void run(CriticalPointSearchRequest request) { run_critical_point_search(request, RHO); }
+
+    void search_pairs()
+    {
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::atoms;
+        run(request);
+    }
+
+    void search_shells()
+    {
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::shell;
+        for (int a = 1; a <= current_model().atoms.atom_count; ++a) {
+            request.shell = shell_around(a);
+            run(request);
+        }
+    }
+
+    void search_nuclei_and_ring(const Example& example)
+    {
+        const WorkingAtomSet& atoms = current_model().atoms;
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::point;
+        for (int a = 1; a <= atoms.atom_count; ++a) {
+            request.point = {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
+            run(request);
+        }
+        if (!example.ring.empty()) {
+            request.mode = SearchMode::ring;
+            request.ring.ring_atom_count = static_cast<int>(example.ring.size());
+            for (size_t k = 0; k < example.ring.size(); ++k)
+                request.ring.ring_atoms[k + 1] = example.ring[k];
+            run(request);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs)
+{
+    for (const Example& example : EXAMPLE_MOLECULES) {
+        SCOPED_TRACE(example.file);
+        if (!fs::exists(EXAMPLES / example.folder / example.file))
+            GTEST_SKIP() << "example missing: " << example.file;
+        ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+
+        search_pairs();
+        const std::vector<Vector3> pair_bonds = bond_points();
+        critical_point_list().cp_count = 0;
+        search_shells();
+        const std::vector<Vector3> shell_bonds = bond_points();
+        ASSERT_EQ(shell_bonds.size(), pair_bonds.size());
+        for (const Vector3& s : shell_bonds) {
+            double nearest = 1e9;
+            for (const Vector3& q : pair_bonds)
+                nearest = std::min(nearest, std::hypot(s[0] - q[0], s[1] - q[1], s[2] - q[2]));
+            EXPECT_LT(nearest, 1e-4);
+        }
+
+        // The shells' points, then every other mode on top: what a search
+        // finds again is merged, not listed twice.
+        search_pairs();
+        search_nuclei_and_ring(example);
+        int counts[5] = {0, 0, 0, 0, 0};
+        const CriticalPointList& list = critical_point_list();
+        for (int k = 1; k <= list.cp_count; ++k) {
+            ++counts[list.points[k].type];
+            for (int l = 1; l < k; ++l)
+                EXPECT_GE(std::hypot(list.points[k].x - list.points[l].x, list.points[k].y - list.points[l].y,
+                                     list.points[k].z - list.points[l].z),
+                          SAME_CRITICAL_POINT_DISTANCE);
+        }
+        const int nuclei = current_model().atoms.atom_count;
+        EXPECT_EQ(counts[0], 0);  // no degenerate point
+        EXPECT_EQ(counts[1], nuclei);
+        EXPECT_EQ(counts[1] - counts[2] + counts[3] - counts[4], 1)
+            << "n " << counts[1] << " b " << counts[2] << " r " << counts[3] << " c " << counts[4];
+        EXPECT_TRUE(contains_line(listing_lines(), " Summary of CPs:"));
+    }
+}

@@ -1,0 +1,277 @@
+// Gradient trajectories in a plane and the two files Pathgraf reads: the
+// record layouts to the column, a run on a homonuclear diatomic whose paths
+// are known by symmetry, a cancelled run, the properties without paths and
+// the capacities of one run.
+#include "common/job_control.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/gradient_trajectories.h"
+#include "keldana/topology/map_areas.h"
+#include "keldana/topology/trajectory_files.h"
+#include "topology_test_support.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RHO = 3;
+constexpr double HALF_BOND = 0.7;  // Angstrom
+
+TEST(TrajectoryFiles, RecordsFollowTheLayoutsToTheColumn)
+{
+    // (4F10.5)
+    EXPECT_EQ(trajectory_window_record(-2.5, 2.5, -1.0, 3.25), "  -2.50000   2.50000  -1.00000   3.25000");
+    // (I6,2X,A2) then (2F12.5,I6)
+    const std::vector<std::string> block = trajectory_block_records("AS", {{0.0, 0.0}, {0.125, -1.5}}, 2);
+    ASSERT_EQ(block.size(), 3u);
+    EXPECT_EQ(block[0], "     2  AS");
+    EXPECT_EQ(block[1], "     0.00000     0.00000     2");
+    EXPECT_EQ(block[2], "     0.12500    -1.50000     2");
+    // A path of one point writes nothing.
+    EXPECT_TRUE(trajectory_block_records("TP", {{1.0, 1.0}}, 1).empty());
+    // "ATOMS", (I3), (A40) texts built with (A6,4X,2F12.5), one blank record.
+    const std::vector<std::string> post = post_section_records("ATOMS", {{"C1234567", 1.5, -0.5}, {"H", 0.0, 2.0}});
+    ASSERT_EQ(post.size(), 5u);
+    EXPECT_EQ(post[0], "ATOMS");
+    EXPECT_EQ(post[1], "  2");
+    EXPECT_EQ(post[2], "C12345         1.50000    -0.50000      ");
+    EXPECT_EQ(post[3], "H              0.00000     2.00000      ");
+    EXPECT_EQ(post[2].size(), 40u);
+    EXPECT_EQ(post[4], " ");
+}
+
+TEST(TrajectoryFiles, MarkersBeyondTheCountFieldAreLeftOut)
+{
+    const std::vector<PostMarker> markers(1200, {"C1", 0.0, 0.0});
+    const std::vector<std::string> post = post_section_records("CP", markers);
+    EXPECT_EQ(post[1], "999");
+    EXPECT_EQ(post.size(), 3u + 999u);
+}
+
+struct Block {
+    int count = 0;
+    std::string kind;
+    std::vector<std::array<double, 2>> points;
+    std::vector<int> numbers;
+};
+
+std::vector<std::string> file_lines(const fs::path& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Reads the data file by columns; fails the test on a malformed record.
+std::vector<Block> read_blocks(const fs::path& path, std::string& window)
+{
+    const std::vector<std::string> lines = file_lines(path);
+    std::vector<Block> blocks;
+    if (lines.empty()) {
+        ADD_FAILURE() << "empty data file";
+        return blocks;
+    }
+    window = lines[0];
+    for (size_t k = 1; k < lines.size();) {
+        const std::string& header = lines[k];
+        EXPECT_EQ(header.size(), 10u) << "header " << header;
+        Block block;
+        block.count = std::stoi(header.substr(0, 6));
+        EXPECT_EQ(header.substr(6, 2), "  ");
+        block.kind = header.substr(8, 2);
+        EXPECT_GE(block.count, 2);
+        EXPECT_LE(block.count, MAX_PATH_POINTS);
+        ++k;
+        for (int p = 0; p < block.count; ++p, ++k) {
+            if (k >= lines.size()) {
+                ADD_FAILURE() << "the file ends inside a path";
+                return blocks;
+            }
+            const std::string& record = lines[k];
+            EXPECT_EQ(record.size(), 30u) << record;
+            block.points.push_back({std::stod(record.substr(0, 12)), std::stod(record.substr(12, 12))});
+            block.numbers.push_back(std::stoi(record.substr(24, 6)));
+        }
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+class TrajectoryTest : public TopologyTest {
+protected:
+    void SetUp() override
+    {
+        TopologyTest::SetUp();
+        ASSERT_TRUE(load_model("c2.kdn", spherical_atoms_model("Two spherical carbon atoms along x",
+                                                                {{"C1", 10.0 - HALF_BOND, 10.0, 10.0},
+                                                                 {"C2", 10.0 + HALF_BOND, 10.0, 10.0}},
+                                                                20.0, 20.0, 20.0)));
+        // The xy plane through the bond's midpoint; coarse paths.
+        set_plane(10.0);
+        map_definition() = {-2.0, 2.0, -2.0, 2.0};
+        TrajectorySettings& settings = trajectory_settings();
+        settings = TrajectorySettings{};
+        settings.path_count = 8;
+        settings.path_step = 0.05;
+        run_settings().output_files.map_file_name = (directory_ / "map.dat").string();
+        run_settings().output_files.post_file_name = (directory_ / "map.pos").string();
+        job_control().job_running = false;
+    }
+
+    void TearDown() override
+    {
+        ui_->on_pump = nullptr;
+        map_frame() = MapFrame{};
+        map_post_atoms() = MapPostAtoms{};
+        trajectory_settings() = TrajectorySettings{};
+        TopologyTest::TearDown();
+    }
+
+    // Plane z = height, axes along x and y, and the atoms' plane coordinates.
+    void set_plane(double height)
+    {
+        MapFrame& frame = map_frame();
+        frame = MapFrame{};
+        frame.map_centre = {10.0, 10.0, height};
+        const WorkingAtomSet& atoms = current_model().atoms;
+        MapPostAtoms& post = map_post_atoms();
+        post.post_atom_count = atoms.atom_count;
+        for (int a = 1; a <= atoms.atom_count; ++a) {
+            const Vector3 p = plane_coordinates(frame, {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]});
+            post.plane_u[a] = p[0];
+            post.plane_v[a] = p[1];
+            post.plane_w[a] = p[2];
+        }
+    }
+};
+
+TEST_F(TrajectoryTest, DiatomicPathsFollowTheMirrorPlaneAndTheBondAxis)
+{
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed) << ui_->answers.message_log();
+    std::string window;
+    const std::vector<Block> blocks = read_blocks(directory_ / "map.dat", window);
+    EXPECT_EQ(window, "  -2.00000   2.00000  -2.00000   2.00000");
+
+    // Eight paths around each atom, then the surface and bond paths of the
+    // one bond point.
+    std::vector<std::string> kinds;
+    for (const Block& b : blocks)
+        kinds.push_back(b.kind);
+    std::vector<std::string> expected(16, "TP");
+    for (const char* k : {"AS", "AS", "BP", "BP"})
+        expected.push_back(k);
+    ASSERT_EQ(kinds, expected);
+    for (int k = 0; k < 16; ++k) {
+        const Block& b = blocks[k];
+        EXPECT_EQ(b.numbers.front(), k % 8 + 1);
+        EXPECT_NEAR(b.points[0][0], k < 8 ? -HALF_BOND : HALF_BOND, 1e-5);
+        EXPECT_NEAR(b.points[0][1], 0.0, 1e-5);
+        // Paths run away from their atom.
+        const auto& last = b.points.back();
+        EXPECT_GT(std::hypot(last[0] - b.points[0][0], last[1]), 0.5);
+    }
+    for (int k = 16; k < 18; ++k)  // the surface paths stay on the mirror plane u = 0
+        for (const auto& p : blocks[k].points)
+            EXPECT_NEAR(p[0], 0.0, 1e-4);
+    for (int k = 18; k < 20; ++k) {  // the bond paths stay on the axis and end at a nucleus
+        for (const auto& p : blocks[k].points)
+            EXPECT_NEAR(p[1], 0.0, 1e-4);
+        EXPECT_NEAR(std::abs(blocks[k].points.back()[0]), HALF_BOND, 0.03);
+    }
+    EXPECT_NEAR(blocks[18].points.back()[0], -blocks[19].points.back()[0], 0.03);
+
+    const std::vector<std::string> post = file_lines(directory_ / "map.pos");
+    const std::vector<std::string> expected_post = {
+        "ATOMS", "  2", "C1            -0.70000     0.00000      ", "C2             0.70000     0.00000      ", " ",
+        "CP",    "  1", "(3,-1)         0.00000     0.00000      ", " "};
+    EXPECT_EQ(post, expected_post);
+}
+
+TEST_F(TrajectoryTest, CancelledRunLeavesTwoWellFormedFiles)
+{
+    int pumps = 0;
+    ui_->on_pump = [&pumps] {
+        if (++pumps == 150)
+            job_control().job_running = false;
+    };
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::cancelled);
+    std::string window;
+    const std::vector<Block> blocks = read_blocks(directory_ / "map.dat", window);
+    EXPECT_FALSE(blocks.empty());
+    for (const Block& b : blocks)
+        EXPECT_EQ(b.kind, "TP");
+    const std::vector<std::string> post = file_lines(directory_ / "map.pos");
+    EXPECT_EQ(post.size(), 5u);
+    EXPECT_EQ(post.front(), "ATOMS");
+    EXPECT_FALSE(ui_->progress_open);
+}
+
+TEST_F(TrajectoryTest, PropertiesWithoutTrajectoriesTouchNoFile)
+{
+    for (int code : {22, 24}) {
+        EXPECT_EQ(trace_gradient_trajectories(code), TrajectoryOutcome::not_traced);
+        EXPECT_FALSE(trace_gradient_trajectories_in_plane(code));
+    }
+    EXPECT_FALSE(fs::exists(directory_ / "map.dat"));
+    EXPECT_FALSE(fs::exists(directory_ / "map.pos"));
+}
+
+TEST_F(TrajectoryTest, PlaneWithoutAtomsWritesTheWindowAndAnEmptyAtomList)
+{
+    set_plane(15.0);  // 5 Angstrom above the atoms
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed);
+    EXPECT_EQ(file_lines(directory_ / "map.dat"), std::vector<std::string>{"  -2.00000   2.00000  -2.00000   2.00000"});
+    EXPECT_EQ(file_lines(directory_ / "map.pos"), (std::vector<std::string>{"ATOMS", "  0", " "}));
+}
+
+TEST_F(TrajectoryTest, LongPathsAreCutAtTheBufferAndReported)
+{
+    TrajectorySettings& settings = trajectory_settings();
+    settings.path_count = 2;    // path 1 leaves each atom away from the other
+    settings.path_step = 1e-5;  // 1000 points cover about 1 Angstrom
+    map_definition() = {-3.0, 3.0, -3.0, 3.0};
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed);
+    std::string window;
+    const std::vector<Block> blocks = read_blocks(directory_ / "map.dat", window);
+    ASSERT_GE(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].count, MAX_PATH_POINTS);
+    EXPECT_TRUE(contains_line(listing_lines(), " Paths cut at 1000 points:      2"));
+}
+
+TEST_F(TrajectoryTest, PathCountBeyondThreeDigitsIsCappedAndReported)
+{
+    TrajectorySettings& settings = trajectory_settings();
+    settings.path_count = 1500;
+    settings.path_step = 0.5;
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed);
+    std::string window;
+    int largest = 0;
+    for (const Block& b : read_blocks(directory_ / "map.dat", window))
+        largest = std::max(largest, b.numbers.front());
+    EXPECT_LE(largest, MAX_PATHS_PER_CENTRE);
+    EXPECT_TRUE(contains_line(listing_lines(), " Paths per atom limited to 999 (  1500 asked)"));
+}
+
+TEST_F(TrajectoryTest, HydrogenClimbEndsAtTheMaximumNextToTheNucleus)
+{
+    ASSERT_TRUE(load_model("h.kdn", spherical_atoms_model("A spherical hydrogen atom", {{"H1", 10.0, 10.0, 10.0}},
+                                                         20.0, 20.0, 20.0)));
+    set_plane(10.0);
+    double u = 0.04, v = -0.03, w = 0.0;
+    ASSERT_TRUE(climb_to_plane_maximum(u, v, w, RHO));
+    // The climb stops at the last point before the value falls: within a
+    // few growing steps of the nucleus.
+    EXPECT_LT(std::hypot(u, v), 0.05);
+    EXPECT_NEAR(w, 0.0, 1e-12);
+}
+
+}  // namespace
