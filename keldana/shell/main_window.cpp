@@ -24,6 +24,7 @@
 #include "keldana/shell/bond_path_dialog.h"
 #include "keldana/shell/cluster_dialog.h"
 #include "keldana/shell/cp_search_dialog.h"
+#include "keldana/shell/integration_dialog.h"
 #include "keldana/shell/text_editor.h"
 
 #include <QAction>
@@ -55,6 +56,7 @@ bool command_available(int id)
     case CMD_READ_XD:
     case CMD_CP_SEARCH:
     case CMD_BOND_PATH:
+    case CMD_PROPERTY_INTEGRATION:
     case CMD_READ_COVARIANCE:
     case CMD_IMPORT_COVARIANCE:
     case CMD_SAVE_COVARIANCE:
@@ -365,6 +367,10 @@ void MainWindow::handle_command(int id)
     }
     case CMD_BOND_PATH:
         run_bond_path_dialog(this);
+        break;
+    case CMD_PROPERTY_INTEGRATION:
+        run_integration_dialog(this);
+        text_pane_->lines_changed();
         break;
     case CMD_READ_COVARIANCE:
         read_covariance();

@@ -184,7 +184,6 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
                                     double theta_weight, int n_r, int code, bool& cancelled)
 {
     cancelled = false;
-    job_control().job_running = true;
     std::vector<double> x, u;
     if (!get_gauss_legendre_rule(n_r, x, u))
         return 0.0;

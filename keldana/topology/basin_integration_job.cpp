@@ -2,6 +2,7 @@
 #include "keldana/topology/basin_integration.h"
 
 #include "common/fortran_format.h"
+#include "common/job_control.h"
 #include "common/user_interface.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
@@ -98,6 +99,8 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
         write_surface_file_header(file, request.n_theta, request.n_phi);
     }
     result.started = true;
+    // Raised for the whole job, so nothing takes it for finished between atoms.
+    job_control().job_running = true;
     run_settings().calculation.rCut = request.cluster_radius;
     const auto saved = std::make_unique<StructureModel>(model);
     BasinIntegrationResults& results = basin_integration_results();
@@ -156,6 +159,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
         both(1, format_line("(4X,'TOTAL',3X,F16.6,5X,F14.2)", {result.total, result.seconds}));
     }
 
+    job_control().job_running = false;
     model = *saved;
     ui().redraw_viewer();
     ui().text_pane_changed();

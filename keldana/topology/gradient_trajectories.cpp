@@ -430,6 +430,7 @@ TrajectoryOutcome trace_gradient_trajectories(int code)
         write_records(post, post_section_records("CP", cp_markers));
     }
     ui().close_progress();
+    job_control().job_running = false;
     report_capacities(run, requested_paths);
 
     run.data.close();

@@ -45,6 +45,7 @@ struct Driver {
     std::string script_name;
     bool finished = false;
     int command_depth = 0;  // commands running now
+    std::vector<Dialog*> pressed;  // dialogs whose button a running press step clicked
 };
 
 Driver driver;
@@ -122,6 +123,18 @@ std::pair<int, std::string> id_and_text(const Step& step)
     return {to_int(step, id), text};
 }
 
+Dialog& topmost(const Step& step);
+// The open dialog, or the shown tab page of it that holds control id.
+Dialog& holder(const Step& step, int id)
+{
+    Dialog* dialog = topmost_dialog();
+    if (dialog && !dialog->has_control(id))
+        for (Dialog* page : live_dialogs())
+            if (page != dialog && page->has_control(id) && page->window() && page->window()->isVisible())
+                return *page;
+    return topmost(step);
+}
+
 Dialog& topmost(const Step& step)
 {
     Dialog* dialog = topmost_dialog();
@@ -168,18 +181,21 @@ void run_step(const Step& step)
         --driver.command_depth;
     } else if (verb == "set") {
         auto [id, text] = id_and_text(step);
-        if (!topmost(step).user_set_text(id, text))
+        if (!holder(step, id).user_set_text(id, text))
             fail(step, "no enabled text control with this id");
     } else if (verb == "check") {
         auto [id, text] = id_and_text(step);
-        if (!topmost(step).user_set_checked(id, text == "on"))
+        if (!holder(step, id).user_set_checked(id, text == "on"))
             fail(step, "no enabled check box with this id");
     } else if (verb == "select") {
         auto [id, text] = id_and_text(step);
-        if (!topmost(step).user_select(id, to_int(step, text)))
+        if (!holder(step, id).user_select(id, to_int(step, text)))
             fail(step, "no enabled list with this id and index");
     } else if (verb == "press") {
-        if (!topmost(step).user_click(to_int(step, step.rest)))
+        driver.pressed.push_back(topmost_dialog());
+        const bool clicked = holder(step, to_int(step, step.rest)).user_click(to_int(step, step.rest));
+        driver.pressed.pop_back();
+        if (!clicked)
             fail(step, "no enabled button with this id");
     } else if (verb == "expect-dialog") {
         const int id = to_int(step, step.rest);
@@ -190,7 +206,7 @@ void run_step(const Step& step)
             fail(step, "dialog " + std::to_string(topmost_dialog()->get_resource_id()) + " is open");
     } else if (verb == "expect-text") {
         auto [id, text] = id_and_text(step);
-        const std::string actual = topmost(step).get_text(id);
+        const std::string actual = holder(step, id).get_text(id);
         if (actual != text)
             fail(step, "the control reads \"" + actual + "\"");
     } else if (verb == "expect-message") {
@@ -227,6 +243,20 @@ void run_step(const Step& step)
         };
         if (!fs::exists(first) || !fs::exists(second) || contents(first) != contents(second))
             fail(step, "the files differ");
+    } else if (verb == "expect-line-part") {
+        std::istringstream words(step.rest);
+        std::string path;
+        words >> path;
+        std::string text;
+        std::getline(words, text);
+        text = text.substr(std::min(text.size(), text.find_first_not_of(' ')));
+        std::ifstream in(path);
+        std::string line;
+        bool found = false;
+        while (!found && std::getline(in, line))
+            found = line.find(text) != std::string::npos;
+        if (!found)
+            fail(step, "no line holds this text in " + path);
     } else if (verb == "expect-line") {
         // PATH, one blank, then the line exactly (leading blanks count).
         const size_t space = step.rest.find(' ');
@@ -266,6 +296,12 @@ void play_next()
 {
     // A running command pumps events; the script goes on only when the
     // command waits for the user in a dialog.
+    // A pressed button whose work pumps events (a search, a trace) holds the
+    // script until it returns, unless it opened a dialog of its own.
+    if (!driver.pressed.empty() && topmost_dialog() == driver.pressed.back()) {
+        QTimer::singleShot(5, play_next);
+        return;
+    }
     if (driver.command_depth > 0 && !topmost_dialog() && !QApplication::activeModalWidget()) {
         QTimer::singleShot(5, play_next);
         return;

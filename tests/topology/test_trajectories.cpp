@@ -244,7 +244,11 @@ TEST_F(TrajectoryTest, LongPathsAreCutAtTheBufferAndReported)
     const std::vector<Block> blocks = read_blocks(directory_ / "map.dat", window);
     ASSERT_GE(blocks.size(), 2u);
     EXPECT_EQ(blocks[0].count, MAX_PATH_POINTS);
-    EXPECT_TRUE(contains_line(listing_lines(), " Paths cut at 1000 points:      2"));
+    // Towards the other atom the path ends on the mirror plane, uncut.
+    EXPECT_LT(blocks[1].count, MAX_PATH_POINTS);
+    EXPECT_NEAR(blocks[1].points.back()[0], 0.0, 0.01);
+    // Cut: the outward path of each atom and both surface paths.
+    EXPECT_TRUE(contains_line(listing_lines(), " Paths cut at 1000 points:      4"));
 }
 
 TEST_F(TrajectoryTest, PathCountBeyondThreeDigitsIsCappedAndReported)

@@ -1,0 +1,137 @@
+// The interatomic surface and the basin integral of the density for one
+// carbon atom of the largest example model, at the integration dialog's
+// default accuracy: a 32 x 48 surface grid, radius tolerance 0.0005
+// Angstrom, path step factor 0.015, cluster radius rCut (10 Angstrom) and a
+// 32 x 48 outer quadrature.  Reports the time and the number of density
+// evaluations of each part, and the atom's volume and electron count.
+//
+// The model is KELDANA_BENCH_MODEL when set, else the largest examples/*.kdn
+// (by size) with its "gspace.cls"; the atom is KELDANA_BENCH_ATOM (default:
+// the first carbon atom).
+#include "common/scripted_ui.h"
+#include "keldana/model/model_loader.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/basin_integration.h"
+#include "keldana/topology/interatomic_surface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RHO = 3;
+
+fs::path chosen_model()
+{
+    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
+        return path;
+    fs::path largest;
+    std::error_code error;
+    for (const auto& folder : fs::directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error)) {
+        if (!folder.is_directory())
+            continue;
+        for (const auto& entry : fs::directory_iterator(folder.path(), error))
+            if (entry.path().extension() == ".kdn"
+                && (largest.empty() || entry.file_size() > fs::file_size(largest)))
+                largest = entry.path();
+    }
+    return largest;
+}
+
+// Loads the model in a scratch folder; the atom to integrate, or 0.
+int load_bench_model(ScopedScriptedUi& ui)
+{
+    const fs::path source = chosen_model();
+    if (source.empty())
+        return 0;
+    const fs::path work = fs::temp_directory_path() / ("kd_bench_basin_" + std::to_string(::getpid()));
+    fs::create_directories(work);
+    fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
+    if (fs::exists(source.parent_path() / "gspace.cls"))
+        fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls", fs::copy_options::overwrite_existing);
+    else
+        ui->answers.message_answers.push_back(MessageAnswer::no);
+    fs::current_path(work);
+    RunSettings& settings = run_settings();
+    settings.file_dialog.start_directory = KD_RUNTIME_DIR;
+    settings.file_dialog.working_directory = work.string();
+    settings.file_dialog.dialog_path = (work / source.filename()).string();
+    settings.file_dialog.file_title = source.filename().string();
+    settings.output_files.input_type = "kdn";
+    settings.output_files.input_file_path = (work / source.filename()).string();
+    apply_default_calculation_settings(settings.calculation);
+    if (!load_structure_file())
+        return 0;
+    apply_default_calculation_settings(settings.calculation);
+    if (const char* atom = std::getenv("KELDANA_BENCH_ATOM"))
+        return std::atoi(atom);
+    const WorkingAtomSet& atoms = current_model().atoms;
+    for (int a = 1; a <= atoms.independent_atom_count; ++a)
+        if (atoms.atomic_number[a] == 6)
+            return a;
+    return 0;
+}
+
+void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const int atom = load_bench_model(ui);
+    if (atom == 0) {
+        state.SkipWithError("the model did not load or has no carbon atom");
+        return;
+    }
+    BasinJobRequest surfaces;
+    surfaces.mode = BasinJobMode::surfaces;
+    surfaces.atoms = {atom};
+    surfaces.n_theta = 32;
+    surfaces.n_phi = 48;
+    surfaces.cluster_radius = run_settings().calculation.rCut;
+    surfaces.step_factor = 0.015;
+    surfaces.surface_tolerance = 0.0005;
+    surfaces.surface_file = "bench.ias";
+    BasinJobRequest density = surfaces;
+    density.mode = BasinJobMode::property;
+    density.code = RHO;
+    BasinJobRequest volume = density;
+    volume.mode = BasinJobMode::volume;
+
+    double surface_seconds = 0, integral_seconds = 0;
+    long long surface_evaluations = 0, integral_evaluations = 0;
+    for (auto _ : state) {
+        const BasinJobResult s = run_basin_job(surfaces);
+        const BasinJobResult d = run_basin_job(density);
+        if (!s.completed || !d.completed) {
+            state.SkipWithError(("the job failed: " + ui->answers.message_log()).c_str());
+            return;
+        }
+        surface_seconds += s.seconds;
+        surface_evaluations += s.evaluations;
+        integral_seconds += d.seconds;
+        integral_evaluations += d.evaluations;
+    }
+    run_basin_job(volume);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["surface_s"] = surface_seconds / n;
+    state.counters["surface_evaluations"] = static_cast<double>(surface_evaluations) / n;
+    state.counters["integral_s"] = integral_seconds / n;
+    state.counters["integral_evaluations"] = static_cast<double>(integral_evaluations) / n;
+    state.counters["electrons"] = basin_integration_results().basin_property_integral[atom];
+    state.counters["volume"] = basin_integration_results().basin_volume[atom];
+    state.SetLabel(chosen_model().filename().string() + " atom " + std::to_string(atom) + ", "
+                   + std::to_string(current_model().atoms.atom_count) + " atoms before the cluster");
+    close_report_output();
+}
+
+}  // namespace
+
+BENCHMARK(BM_SurfaceAndIntegralOfOneCarbon)->Unit(benchmark::kSecond)->Iterations(1);
+
+BENCHMARK_MAIN();
