@@ -1,13 +1,21 @@
-// The interatomic surface and the basin integral of the density for one
+// (a) The interatomic surface and the basin integral of the density for one
 // carbon atom of the largest example model, at the integration dialog's
 // default accuracy: a 32 x 48 surface grid, radius tolerance 0.0005
 // Angstrom, path step factor 0.015, cluster radius rCut (10 Angstrom) and a
-// 32 x 48 outer quadrature.  Reports the time and the number of density
-// evaluations of each part, and the atom's volume and electron count.
-//
+// 32 x 48 outer quadrature.  Reports the time and the number of evaluations
+// of each part (density evaluations of the surface's path steps, integrand
+// evaluations of the integral), and the atom's volume and electron count.
 // The model is KELDANA_BENCH_MODEL when set, else the largest examples/*.kdn
 // (by size) with its "gspace.cls"; the atom is KELDANA_BENCH_ATOM (default:
 // the first carbon atom).
+//
+// (b) Every atom of the cyanogen crystal (examples/cyanogen, one molecule
+// NC-CN on an inversion centre per cell) at a fine accuracy: a 96 x 120
+// surface grid, path step factor 0.005, cluster radius 6 Angstrom and a
+// 96 x 120 outer quadrature.  Reports the sums over the cell (the
+// asymmetric unit times the symmetry operators): the electron count against
+// the molecule's 26, the volume against the cell's, and each basin's
+// Laplacian integral in atomic units.  Long: tens of minutes.
 #include "common/scripted_ui.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -22,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -46,12 +55,11 @@ fs::path chosen_model()
     return largest;
 }
 
-// Loads the model in a scratch folder; the atom to integrate, or 0.
-int load_bench_model(ScopedScriptedUi& ui)
+// Loads the model in a scratch folder; false when it does not load.
+bool load_bench_model(const fs::path& source, ScopedScriptedUi& ui)
 {
-    const fs::path source = chosen_model();
     if (source.empty())
-        return 0;
+        return false;
     const fs::path work = fs::temp_directory_path() / ("kd_bench_basin_" + std::to_string(::getpid()));
     fs::create_directories(work);
     fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
@@ -69,8 +77,14 @@ int load_bench_model(ScopedScriptedUi& ui)
     settings.output_files.input_file_path = (work / source.filename()).string();
     apply_default_calculation_settings(settings.calculation);
     if (!load_structure_file())
-        return 0;
+        return false;
     apply_default_calculation_settings(settings.calculation);
+    return true;
+}
+
+// The atom of benchmark (a), or 0.
+int bench_atom()
+{
     if (const char* atom = std::getenv("KELDANA_BENCH_ATOM"))
         return std::atoi(atom);
     const WorkingAtomSet& atoms = current_model().atoms;
@@ -83,7 +97,7 @@ int load_bench_model(ScopedScriptedUi& ui)
 void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    const int atom = load_bench_model(ui);
+    const int atom = load_bench_model(chosen_model(), ui) ? bench_atom() : 0;
     if (atom == 0) {
         state.SkipWithError("the model did not load or has no carbon atom");
         return;
@@ -130,8 +144,60 @@ void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
     close_report_output();
 }
 
+constexpr double A0_SQUARED = 0.529177249 * 0.529177249;  // Angstrom^2 per bohr^2
+constexpr int LAPLACIAN = 8;
+constexpr double CYANOGEN_ELECTRONS = 26.0;
+
+void BM_CrystalBasinSums(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    if (!load_bench_model(fs::path(KD_SOURCE_DIR) / "examples/cyanogen/cyanogen.kdn", ui)) {
+        state.SkipWithError("the cyanogen example did not load");
+        return;
+    }
+    const StructureModel& model = current_model();
+    std::vector<int> atoms;
+    for (int a = 1; a <= model.atoms.independent_atom_count; ++a)
+        atoms.push_back(a);
+    BasinJobRequest request;
+    request.mode = BasinJobMode::surfaces;
+    request.atoms = atoms;
+    request.n_theta = 96;
+    request.n_phi = 120;
+    request.cluster_radius = 6.0;
+    request.step_factor = 0.005;
+    request.surface_tolerance = 0.0005;
+    request.surface_file = "cyanogen.ias";
+    double electrons = 0, volume = 0;
+    for (auto _ : state) {
+        request.mode = BasinJobMode::surfaces;
+        if (!run_basin_job(request).completed) {
+            state.SkipWithError(("the surfaces failed: " + ui->answers.message_log()).c_str());
+            return;
+        }
+        request.mode = BasinJobMode::volume;
+        volume = run_basin_job(request).total;
+        request.mode = BasinJobMode::property;
+        request.code = RHO;
+        electrons = run_basin_job(request).total;
+        request.code = LAPLACIAN;
+        run_basin_job(request);
+    }
+    const int multiplicity = model.operators.symop_count;  // atoms in general positions
+    state.counters["cell_electrons"] = multiplicity * electrons;
+    state.counters["electron_error"] = multiplicity * electrons - CYANOGEN_ELECTRONS;
+    state.counters["cell_volume"] = model.cell.cell_volume;
+    state.counters["volume_error_percent"] = 100.0 * (multiplicity * volume / model.cell.cell_volume - 1.0);
+    for (int a : atoms)
+        state.counters["L_au_" + std::string(model.atoms.atom_label[a].data(), 2)] =
+            basin_integration_results().basin_property_integral[a] * A0_SQUARED;
+    state.SetLabel("cyanogen, " + std::to_string(multiplicity) + " x the asymmetric unit");
+    close_report_output();
+}
+
 }  // namespace
 
 BENCHMARK(BM_SurfaceAndIntegralOfOneCarbon)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CrystalBasinSums)->Unit(benchmark::kSecond)->Iterations(1);
 
 BENCHMARK_MAIN();

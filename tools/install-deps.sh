@@ -2,7 +2,7 @@
 # Installs what building and testing need on Debian 12 (only what is missing).
 set -euo pipefail
 packages=(qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth
-          fonts-dejavu-core cmake ninja-build g++ libgtest-dev libbenchmark-dev)
+          fonts-dejavu-core cmake ninja-build g++ libgtest-dev libbenchmark-dev ghostscript)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -322,6 +322,7 @@ bool load_structure_file()
     // Every step succeeded: the new model replaces the old one.
     apply_load_time_defaults();
     commit_model(std::move(model));
+    build_bond_list(current_model(), current_model().atoms.atom_count);
     wavefunction_bank() = *bank;
     bank_loaded() = 1;
     radial_lookup_tables() = *tables;

@@ -341,7 +341,11 @@ bool apply_symmetry_application_list(StructureModel& model)
     return true;
 }
 
-void build_bond_list(const StructureModel& model, int atom_count) {}
+void build_bond_list(const StructureModel& model, int atom_count)
+{
+    if (cluster_services().build_bond_list)
+        cluster_services().build_bond_list(model, atom_count);
+}
 
 namespace {
 

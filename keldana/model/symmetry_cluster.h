@@ -33,6 +33,8 @@ struct ClusterServices {
         rotate_populations;
     // The modal generation dialog; true when the user applied a new list.
     std::function<bool(StructureModel& model)> run_generation_dialog;
+    // Rebuilds the structure viewer's bond list over atoms 1..atom_count.
+    std::function<void(const StructureModel& model, int atom_count)> build_bond_list;
 };
 
 ClusterServices& cluster_services();
@@ -96,6 +98,5 @@ bool apply_symmetry_application_list(StructureModel& model);
 bool build_symmetry_cluster(int mode, StructureModel& model);
 
 // Rebuilds the structure viewer's bond list over atoms 1..atom_count after
-// the atom list changed.  The viewer keeps no bond list yet, so there is
-// nothing to do.
+// the atom list changed, through the viewer's registered hook.
 void build_bond_list(const StructureModel& model, int atom_count);

@@ -4,6 +4,7 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/shell/cluster_dialog.h"
+#include "keldana/viewer/bond_list.h"
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/settings.h"
 #include "keldana/shell/shell_user_interface.h"
@@ -44,6 +45,7 @@ std::unique_ptr<KeldanaApplication> start_keldana()
     cluster_services().run_generation_dialog = [](StructureModel& model) {
         return run_symmetry_generation_dialog(model);
     };
+    cluster_services().build_bond_list = build_viewer_bond_list;
     auto app = std::make_unique<KeldanaApplication>();
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());

@@ -25,6 +25,7 @@
 #include "keldana/shell/cluster_dialog.h"
 #include "keldana/shell/cp_search_dialog.h"
 #include "keldana/shell/integration_dialog.h"
+#include "keldana/viewer/viewer_window.h"
 #include "keldana/shell/text_editor.h"
 
 #include <QAction>
@@ -54,6 +55,7 @@ bool command_available(int id)
     case CMD_KDN_DATA:
     case CMD_READ_MOLLY:
     case CMD_READ_XD:
+    case CMD_STRUCTURE_VIEWER:
     case CMD_CP_SEARCH:
     case CMD_BOND_PATH:
     case CMD_PROPERTY_INTEGRATION:
@@ -367,6 +369,9 @@ void MainWindow::handle_command(int id)
     }
     case CMD_BOND_PATH:
         run_bond_path_dialog(this);
+        break;
+    case CMD_STRUCTURE_VIEWER:
+        run_structure_viewer(this);
         break;
     case CMD_PROPERTY_INTEGRATION:
         run_integration_dialog(this);

@@ -2,6 +2,7 @@
 
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/text_pane.h"
+#include "keldana/viewer/viewer_window.h"
 
 void ShellUserInterface::text_pane_changed() { window_->text_pane()->lines_changed(); }
 void ShellUserInterface::text_pane_reset() { window_->text_pane()->lines_reset(); }
@@ -14,3 +15,4 @@ void ShellUserInterface::set_window_caption(const std::string& caption)
 void ShellUserInterface::set_command_menu_state(bool enable) { window_->set_command_menu_state(enable); }
 void ShellUserInterface::enable_command(int command_id, bool enable) { window_->enable_command(command_id, enable); }
 void ShellUserInterface::reset_stop_request(bool enable) { window_->reset_stop_request(enable); }
+void ShellUserInterface::redraw_viewer() { redraw_open_viewer(); }

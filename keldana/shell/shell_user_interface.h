@@ -16,6 +16,7 @@ public:
     void set_command_menu_state(bool enable) override;
     void enable_command(int command_id, bool enable) override;
     void reset_stop_request(bool enable) override;
+    void redraw_viewer() override;
 
 private:
     MainWindow* window_;

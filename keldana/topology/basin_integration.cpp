@@ -19,7 +19,6 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 constexpr int LAPLACIAN = 8;
-constexpr int RHO = 3;
 constexpr int FIRST_ENERGY_DENSITY = 30;
 // Radial points of a direction by the extent of the basin beyond the beta
 // sphere: 120 beyond 3 Angstrom, 96 beyond 2, else entry round(5 e).

@@ -40,7 +40,7 @@ BasinIntegrationResults& basin_integration_results();
 
 // The property a basin integral takes at a point: 1 for code 0 (the
 // volume), the energy densities from code 30, the Laplacian of the density
-// by central differences for code 8, else the evaluator's value.
+// for code 8 whatever its sign setting, else the evaluator's value.
 double basin_integrand(const Vector3& point, int code);
 
 // Evaluations of the integrand made so far (for the benchmark).

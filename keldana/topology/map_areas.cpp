@@ -40,3 +40,15 @@ Vector3 plane_point(const MapFrame& frame, double u, double v, double w)
         r[k] = frame.map_centre[k] + u * frame.axis_u[k] + v * frame.axis_v[k] + w * frame.axis_w[k];
     return r;
 }
+
+void set_frame_axes(MapFrame& frame, const Vector3& u, const Vector3& v, const Vector3& w)
+{
+    frame.axis_u = u;
+    frame.axis_v = v;
+    frame.axis_w = w;
+    for (int k = 1; k <= 3; ++k) {
+        frame.rotation(1, k) = u[k - 1];
+        frame.rotation(2, k) = v[k - 1];
+        frame.rotation(3, k) = w[k - 1];
+    }
+}

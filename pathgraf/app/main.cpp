@@ -1,13 +1,14 @@
-// Pathgraf, the plotter of trajectory files: a placeholder window until the
-// plot program is built.
+// Pathgraf: plots of the gradient trajectories that Keldana writes.
+#include "pathgraf/app/plot_program.h"
+#include "pathgraf/resources/plot_icons.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Pathgraf");
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName("Pathgraf");
+    QApplication::setOrganizationName("Orvo");
+    QApplication::setWindowIcon(pathgraf_icon());
+    return run_plot_program(argc, argv);
 }

@@ -243,8 +243,9 @@ TEST_F(IntegrationDialogTest, BoxesThatCannotBeUsedAreRefused)
         ui_->answers.messages.clear();
         when_open([&c](Dialog& d) {
             EXPECT_TRUE(d.user_click(IDC_INTEGRATION_ALL_RIGHT));
-            if (c.surfaces)
+            if (c.surfaces) {
                 EXPECT_TRUE(d.user_set_checked(IDC_INTEGRATION_IAS, true));
+            }
             EXPECT_TRUE(d.user_set_text(c.id, c.text));
             EXPECT_TRUE(d.user_click(IDC_INTEGRATION_START));
             EXPECT_TRUE(d.is_enabled(IDC_INTEGRATION_START));

@@ -1,5 +1,6 @@
 // Atomic basin integration checked against what holds without our code.
 #include "common/job_control.h"
+#include "keldana/density/property_selection.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/basin_integration.h"
@@ -9,7 +10,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -53,8 +53,9 @@ TEST(GaussLegendre, KnownRulesAndExactness)
         for (int k = 0; k < n; ++k) {
             even += w[k] * std::pow(x[k], 2 * n - 2);
             odd += w[k] * std::pow(x[k], 2 * n - 1);
-            if (k > 0)
+            if (k > 0) {
                 EXPECT_LT(x[k - 1], x[k]);
+            }
         }
         EXPECT_NEAR(even, 2.0 / (2 * n - 1), 1e-14) << n;
         EXPECT_NEAR(odd, 0.0, 1e-14) << n;
@@ -134,6 +135,24 @@ TEST_F(BasinTest, FreeAtomHoldsItsElectronsAndNoLaplacian)
     EXPECT_NEAR(laplacian, 0.0, 1e-4);
 }
 
+TEST_F(BasinTest, LaplacianIntegralIgnoresTheSignSetting)
+{
+    // Within 0.5 Angstrom of the nucleus the gradient points inwards: the
+    // integral of the Laplacian is the negative flux, whatever sign the
+    // Properties dialog gives the Laplacian.
+    ASSERT_TRUE(load_neon());
+    set_surface(8, 12, 0.3, [](double, double) { return 0.5; });
+    double plus = 0, minus = 0;
+    ASSERT_EQ(integrate_property_in_basin(1, 4, 6, LAPLACIAN, interatomic_surface_table(), plus),
+              BasinOutcome::completed);
+    property_selection().laplacian_sign = -1;
+    const BasinOutcome outcome = integrate_property_in_basin(1, 4, 6, LAPLACIAN, interatomic_surface_table(), minus);
+    property_selection().laplacian_sign = 1;
+    ASSERT_EQ(outcome, BasinOutcome::completed);
+    EXPECT_LT(plus, -1.0);
+    EXPECT_DOUBLE_EQ(minus, plus);
+}
+
 TEST_F(BasinTest, SurfaceFitIsExactForParabolasInThetaAndPhi)
 {
     // Least-squares parabolas reproduce a radius quadratic in theta and phi
@@ -171,76 +190,114 @@ TEST_F(BasinTest, AtomWithoutSurfaceOrUnknownRuleIsRefused)
     EXPECT_EQ(ui_->answers.messages[1].text, "Can not read data. Please, check data in boxes");
 }
 
-int env_int(const char* name, int fallback)
-{
-    const char* v = std::getenv(name);
-    return v ? std::atoi(v) : fallback;
-}
+// One carbon atom in a simple cubic cell of 2 Angstrom: by symmetry its basin
+// is the cell, a cube of 8 cubic Angstrom bounded by the mid-planes to the six
+// nearest atoms.
+constexpr double CUBE_EDGE = 2.0;
 
-TEST_F(BasinTest, ScratchCyanogen)
+TEST_F(BasinTest, BasinOfTheAtomOfASimpleCubicCellFillsTheCell)
 {
-    ASSERT_TRUE(load_example("cyanogen", "cyanogen.kdn"));
-    const int st = env_int("ST", 16), sp = env_int("SP", 24), qt = env_int("QT", 32), qp = env_int("QP", 48);
+    ASSERT_TRUE(load_model("sc.kdn", spherical_atoms_model("Simple cubic carbon", {{"C1", 0, 0, 0}}, CUBE_EDGE,
+                                                           CUBE_EDGE, CUBE_EDGE)));
+    critical_point_list().cp_count = 4;  // the user's search results
+    const int atom_count = current_model().atoms.atom_count;
     BasinJobRequest request;
     request.mode = BasinJobMode::surfaces;
-    request.atoms = {1, 2};
-    request.n_theta = st;
-    request.n_phi = sp;
-    request.cluster_radius = env_int("RC", 6);
-    request.step_factor = std::getenv("H") ? std::atof(std::getenv("H")) : 0.015;
-    request.surface_tolerance = 0.0005;
-    request.surface_file = (directory_ / "cyanogen.ias").string();
-    BasinJobResult surfaces = run_basin_job(request);
+    request.atoms = {1};
+    request.n_theta = 16;
+    request.n_phi = 24;
+    request.cluster_radius = 4.0;
+    request.surface_file = (directory_ / "sc.ias").string();
+    const BasinJobResult surfaces = run_basin_job(request);
     ASSERT_TRUE(surfaces.completed) << ui_->answers.message_log();
-    std::printf("surfaces: %lld evaluations, %.2f s\n", surfaces.evaluations, surfaces.seconds);
-    request.n_theta = qt;
-    request.n_phi = qp;
-    for (BasinJobMode mode : {BasinJobMode::volume, BasinJobMode::property}) {
-        for (int code : {3, 8}) {
-            if (mode == BasinJobMode::volume && code == 8)
-                continue;
-            request.mode = mode;
-            request.code = code;
-            BasinJobResult r = run_basin_job(request);
-            ASSERT_TRUE(r.completed);
-            std::printf("mode %d code %d: C %.6f N %.6f total %.6f (x2 %.6f), %lld evaluations %.2f s\n",
-                        static_cast<int>(mode), code,
-                        mode == BasinJobMode::volume ? basin_integration_results().basin_volume[1]
-                                                     : basin_integration_results().basin_property_integral[1],
-                        mode == BasinJobMode::volume ? basin_integration_results().basin_volume[2]
-                                                     : basin_integration_results().basin_property_integral[2],
-                        r.total, 2 * r.total, r.evaluations, r.seconds);
-        }
-    }
-    std::printf("cell volume %.6f\n", current_model().cell.cell_volume);
+    EXPECT_EQ(surfaces.done, std::vector<int>{1});
+    EXPECT_EQ(current_model().atoms.atom_count, atom_count);  // the cluster is restored
+    EXPECT_EQ(critical_point_list().cp_count, 4);
+    // The nearest surface points are the six face centres, the bond points.
+    EXPECT_EQ(surface_critical_points().cp_count, 6);
+    EXPECT_NEAR(interatomic_surface_table().ias_start_radius[1], CUBE_EDGE / 2, 0.001);
+
+    request.mode = BasinJobMode::volume;
+    request.n_theta = 32;
+    request.n_phi = 48;
+    const BasinJobResult volume = run_basin_job(request);
+    ASSERT_TRUE(volume.completed);
+    const double cell = CUBE_EDGE * CUBE_EDGE * CUBE_EDGE;
+    EXPECT_NEAR(volume.total, cell, 0.005 * cell);
+    EXPECT_EQ(basin_integration_results().basin_volume[1], volume.total);
+    const std::vector<std::string> lines = listing_lines();
+    EXPECT_TRUE(contains_line(lines, "   num  atom        VOLUME       CPU time (sec)"));
+    EXPECT_TRUE(contains_line(lines, "  ---------------------------------------------"));
 }
 
-}  // namespace
-
-namespace {
-TEST_F(BasinTest, ScratchDiatomic)
+TEST_F(BasinTest, CancelledIntegrationKeepsEarlierResultsAndRestoresTheCluster)
 {
-    ASSERT_TRUE(load_model("c2.kdn", spherical_atoms_model("C2", {{"C1", 10, 10, 9.3}, {"C2", 10, 10, 10.7}}, 20, 20, 20)));
-    const int st = env_int("ST", 16), sp = env_int("SP", 24), qt = env_int("QT", 32), qp = env_int("QP", 48);
+    ASSERT_TRUE(load_neon());
+    set_surface(8, 12, 1.0, [](double, double) { return 2.0; });
+    BasinIntegrationResults& results = basin_integration_results();
+    results.basin_property_integral[1] = 5.0;
+    critical_point_list().cp_count = 2;
+    current_model().atoms.subset_mask[1] = 0;  // the user's subset survives the job
+    int pumps = 0;
+    ui_->on_pump = [&pumps] {
+        if (++pumps == 500)
+            job_control().job_running = false;
+    };
+    BasinJobRequest request;
+    request.atoms = {1};
+    request.n_theta = 4;
+    request.n_phi = 6;
+    request.cluster_radius = 5.0;
+    request.code = RHO;
+    const BasinJobResult result = run_basin_job(request);
+    ui_->on_pump = nullptr;
+    EXPECT_TRUE(result.started);
+    EXPECT_FALSE(result.completed);
+    EXPECT_TRUE(result.done.empty());
+    EXPECT_EQ(results.basin_property_integral[1], 0.0);  // zeroed, not filled
+    EXPECT_EQ(current_model().atoms.subset_mask[1], 0);
+    EXPECT_EQ(critical_point_list().cp_count, 2);
+    EXPECT_FALSE(ui_->progress_open);
+    EXPECT_FALSE(job_control().job_running);
+    for (const std::string& line : listing_lines())
+        EXPECT_EQ(line.find("TOTAL"), std::string::npos);
+}
+
+TEST_F(BasinTest, IntegrationSkipsAtomsWithoutSurface)
+{
+    ASSERT_TRUE(load_neon());
+    BasinJobRequest request;
+    request.atoms = {1};
+    request.n_theta = 4;
+    request.n_phi = 6;
+    request.cluster_radius = 5.0;
+    request.code = RHO;
+    const BasinJobResult result = run_basin_job(request);
+    EXPECT_TRUE(result.completed);
+    EXPECT_TRUE(result.done.empty());
+    EXPECT_TRUE(ui_->answers.messages.empty());
+    EXPECT_TRUE(contains_line(listing_lines(), "    TOTAL           0.000000               0.00"));
+}
+
+TEST_F(BasinTest, RequestsTheTablesCannotTakeAreRefused)
+{
+    ASSERT_TRUE(load_neon());
     BasinJobRequest request;
     request.mode = BasinJobMode::surfaces;
-    request.atoms = {1, 2};
-    request.n_theta = st;
-    request.n_phi = sp;
-    request.cluster_radius = env_int("RC", 6);
-    request.surface_file = (directory_ / "c2.ias").string();
-    BasinJobResult surfaces = run_basin_job(request);
-    ASSERT_TRUE(surfaces.completed) << ui_->answers.message_log();
-    std::printf("surfaces: %lld evaluations, %.2f s\n", surfaces.evaluations, surfaces.seconds);
-    request.n_theta = qt;
-    request.n_phi = qp;
-    for (int code : {3, 8}) {
-        request.mode = BasinJobMode::property;
-        request.code = code;
-        BasinJobResult r = run_basin_job(request);
-        std::printf("code %d: C1 %.6f C2 %.6f total %.6f, %lld evaluations %.2f s\n", code,
-                    basin_integration_results().basin_property_integral[1],
-                    basin_integration_results().basin_property_integral[2], r.total, r.evaluations, r.seconds);
+    request.atoms = {1};
+    request.cluster_radius = 5.0;
+    request.surface_file = (directory_ / "x.ias").string();
+    for (auto [n_theta, n_phi] : {std::pair{3, 48}, {97, 48}, {32, 5}, {32, 121}}) {
+        request.n_theta = n_theta;
+        request.n_phi = n_phi;
+        EXPECT_FALSE(run_basin_job(request).started) << n_theta << " x " << n_phi;
     }
+    request.n_theta = 8;
+    request.n_phi = 12;
+    request.atoms = {2};  // not an atom of the asymmetric unit
+    EXPECT_FALSE(run_basin_job(request).started);
+    EXPECT_FALSE(fs::exists(directory_ / "x.ias"));
+    EXPECT_EQ(ui_->answers.messages.size(), 5u);
 }
+
 }  // namespace

@@ -278,4 +278,91 @@ TEST_F(TrajectoryTest, HydrogenClimbEndsAtTheMaximumNextToTheNucleus)
     EXPECT_NEAR(w, 0.0, 1e-12);
 }
 
+// The paths in the ring plane of the p-benzoquinone example: every record of
+// both files in its columns, the blocks in their order.
+TEST_F(TrajectoryTest, ExampleModelFilesFollowTheLayouts)
+{
+    const fs::path source = fs::path(KD_SOURCE_DIR) / "examples/benzoquinone";
+    fs::copy_file(source / "gspace.cls", directory_ / "gspace.cls", fs::copy_options::overwrite_existing);
+    std::ifstream in(source / "benzoquinone.kdn");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_TRUE(load_model("benzoquinone.kdn", text));
+    const WorkingAtomSet& atoms = current_model().atoms;
+    auto position = [&atoms](int a) { return Vector3{atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}; };
+    auto unit = [](Vector3 v) {
+        const double n = std::hypot(v[0], v[1], v[2]);
+        return Vector3{v[0] / n, v[1] / n, v[2] / n};
+    };
+    auto cross = [](const Vector3& a, const Vector3& b) {
+        return Vector3{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    // u along C1->C2, w normal to the ring through C1, C2, C3, about the
+    // inversion centre at the origin.
+    const Vector3 c1 = position(1), c2 = position(2), c3 = position(3);
+    const Vector3 u = unit({c2[0] - c1[0], c2[1] - c1[1], c2[2] - c1[2]});
+    const Vector3 w = unit(cross(u, {c3[0] - c1[0], c3[1] - c1[1], c3[2] - c1[2]}));
+    const Vector3 v = cross(w, u);
+    MapFrame& frame = map_frame();
+    frame.map_centre = {0.0, 0.0, 0.0};
+    frame.axis_u = u;
+    frame.axis_v = v;
+    frame.axis_w = w;
+    for (int k = 1; k <= 3; ++k) {
+        frame.rotation(1, k) = u[k - 1];
+        frame.rotation(2, k) = v[k - 1];
+        frame.rotation(3, k) = w[k - 1];
+    }
+    MapPostAtoms& post = map_post_atoms();
+    post.post_atom_count = atoms.atom_count;
+    for (int a = 1; a <= atoms.atom_count; ++a) {
+        const Vector3 p = plane_coordinates(frame, position(a));
+        post.plane_u[a] = p[0];
+        post.plane_v[a] = p[1];
+        post.plane_w[a] = p[2];
+    }
+    map_definition() = {-4.0, 4.0, -4.0, 4.0};
+    trajectory_settings().path_count = 6;
+    trajectory_settings().path_step = 0.1;
+
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed) << ui_->answers.message_log();
+    std::string window;
+    const std::vector<Block> blocks = read_blocks(directory_ / "map.dat", window);
+    EXPECT_EQ(window, "  -4.00000   4.00000  -4.00000   4.00000");
+    // TP blocks first, then AS AS BP BP per bond point.
+    size_t k = 0;
+    while (k < blocks.size() && blocks[k].kind == "TP")
+        ++k;
+    EXPECT_GE(k, 12u * 2);  // the twelve ring-plane atoms of the molecule, paths of at least two points
+    const size_t pair_blocks = blocks.size() - k;
+    EXPECT_GE(pair_blocks, 4u * 12);  // twelve bonds of the molecule in the plane
+    for (; k < blocks.size(); ++k)
+        EXPECT_TRUE(blocks[k].kind == "AS" || blocks[k].kind == "BP") << blocks[k].kind;
+
+    const std::vector<std::string> lines = file_lines(directory_ / "map.pos");
+    ASSERT_GE(lines.size(), 3u);
+    ASSERT_EQ(lines[0], "ATOMS");
+    const int atom_markers = std::stoi(lines[1]);
+    EXPECT_EQ(lines[1].size(), 3u);
+    EXPECT_EQ(atom_markers, 12);
+    size_t at = 2;
+    for (int m = 0; m < atom_markers; ++m, ++at) {
+        ASSERT_LT(at, lines.size());
+        EXPECT_EQ(lines[at].size(), 40u) << lines[at];
+        EXPECT_EQ(lines[at].substr(6, 4), "    ");
+        EXPECT_EQ(lines[at].substr(34), "      ");
+    }
+    ASSERT_LT(at + 2, lines.size());
+    EXPECT_EQ(lines[at++], " ");
+    EXPECT_EQ(lines[at++], "CP");
+    const int cp_markers = std::stoi(lines[at++]);
+    EXPECT_GE(cp_markers, 12);
+    for (int m = 0; m < cp_markers; ++m, ++at) {
+        ASSERT_LT(at, lines.size());
+        EXPECT_EQ(lines[at].substr(0, 10), "(3,-1)    ");
+        EXPECT_EQ(lines[at].size(), 40u);
+    }
+    ASSERT_EQ(at + 1, lines.size());
+    EXPECT_EQ(lines[at], " ");
+}
+
 }  // namespace

@@ -1,0 +1,118 @@
+#include "keldana/properties/map_file_operations.h"
+
+#include "common/fortran_format.h"
+#include "common/user_interface.h"
+#include "keldana/properties/map_files.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr size_t CUT_OFF_BOX_WIDTH = 10;
+
+bool show_error(const std::string& text)
+{
+    ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::error);
+    return false;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool same_file(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+struct MapRecord {
+    double x = 0, y = 0, p = 0;
+};
+
+enum class ReadResult { record, end_of_file, error };
+
+ReadResult read_map_record(ListReader& reader, MapRecord& record)
+{
+    if (reader.read({&record.x, &record.y, &record.p}))
+        return ReadResult::record;
+    return reader.end_of_file() ? ReadResult::end_of_file : ReadResult::error;
+}
+
+}  // namespace
+
+bool run_map_file_operation(const MapFileOperationRequest& request)
+{
+    const bool two_maps = request.operation != MapFileOperation::cut_off;
+    const std::string source_1 = trimmed(request.source_1);
+    std::ifstream in_1;
+    if (!source_1.empty())
+        in_1.open(source_1);
+    if (source_1.empty() || !in_1)
+        return show_error("Please, check path for SOURCE FILE #1");
+    const std::string source_2 = trimmed(request.source_2);
+    std::ifstream in_2;
+    if (two_maps) {
+        if (!source_2.empty())
+            in_2.open(source_2);
+        if (source_2.empty() || !in_2)
+            return show_error("Please, check path for SOURCE FILE #1");
+    }
+    const std::string target = trimmed(request.target);
+    if (target.empty())
+        return show_error("Please, check path for SOURCE FILE #1");
+    // Opening the target empties it: never when it is a source still to be read.
+    if (same_file(target, source_1) || (two_maps && same_file(target, source_2)))
+        return show_error("Please, check path for TARGET FILE");
+    double cut_off = 0;
+    if (!two_maps) {
+        const std::string box = request.cut_off_text.substr(0, CUT_OFF_BOX_WIDTH);
+        if (!read_list(box, {&cut_off}) || !std::isfinite(cut_off))
+            return show_error("Can not read cutoff value! Please, check it!");
+    }
+    std::ofstream out(target, std::ios::out | std::ios::trunc);
+    if (!out)
+        return show_error("Please, check path for TARGET FILE");
+
+    ListReader reader_1(in_1);
+    ListReader reader_2(in_2);
+    for (;;) {
+        MapRecord r1, r2;
+        ReadResult status = read_map_record(reader_1, r1);
+        if (status == ReadResult::error)
+            return show_error("Can not read data. Please, check SOURCE FILE #1");
+        if (status == ReadResult::end_of_file)
+            break;
+        double result = r1.p;
+        if (!two_maps) {
+            if (std::abs(r1.p) > cut_off)
+                result = r1.p >= 0 ? cut_off : -cut_off;
+        } else {
+            status = read_map_record(reader_2, r2);
+            if (status == ReadResult::error)
+                return show_error("Can not read data. Please, check SOURCE FILE #2");
+            if (status == ReadResult::end_of_file)
+                break;
+            if (r1.x != r2.x || r1.y != r2.y)
+                return show_error("Maps calculated with different steps");
+            result = request.operation == MapFileOperation::addition ? r1.p + r2.p : r1.p - r2.p;
+        }
+        if (request.invert_sign)
+            result = -result;
+        out << grid_map_record_2d(r1.x, r1.y, result) << '\n';
+        if (!out)
+            return show_error("Please, check path for TARGET FILE");
+    }
+    out.close();
+    if (out.fail())
+        return show_error("Please, check path for TARGET FILE");
+    ui().message_box("The process is completed successfully!", "Map files operation", MessageButtons::ok,
+                     MessageIcon::information);
+    return true;
+}

@@ -1,0 +1,72 @@
+#include "keldana/shell/bank_dialog.h"
+
+#include "common/job_control.h"
+#include "common/qt/dialog.h"
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/file_dialog.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/radial_tables.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/model/wavefunction_bank.h"
+#include "keldana/resources/settings_dialogs.h"
+
+#include <string>
+
+namespace {
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+void on_browse_wavefunction_bank(Dialog& dialog)
+{
+    FileDialogState& state = run_settings().file_dialog;
+    const std::string kept = state.working_directory;
+    state.working_directory = state.start_directory;
+    state.dialog_mode = "open";
+    run_file_dialog("Wavefunctions bank (*.bnk)", "*.bnk");
+    state.working_directory = kept;
+    if (!file_dialog_cancelled())
+        dialog.set_text(IDC_BANK_FILE, state.dialog_path);
+}
+
+bool run_wavefunction_bank_dialog(QWidget* owner)
+{
+    Dialog dialog(wavefunction_bank_dialog_resource(), owner);
+    dialog.set_text(IDC_BANK_FILE, run_settings().paths.wavefun_bank_path);
+    dialog.set_callback(IDC_BANK_BROWSE, [](Dialog& d, int, ControlEvent) { on_browse_wavefunction_bank(d); });
+    const bool ok = dialog.run_modal() == IDC_SETTINGS_OK;
+    if (ok)
+        run_settings().paths.wavefun_bank_path = trimmed(dialog.get_text(IDC_BANK_FILE));
+    dialog.release();
+    return ok;
+}
+
+void reload_wavefunction_bank()
+{
+    const bool potentials_built = spherical_esp_tables().esp_tables_ready != 0;
+    bank_loaded() = 0;
+    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
+        return;
+    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
+    // Potentials of the old bank would no longer match the density.
+    if (potentials_built)
+        build_spherical_potential_tables();
+}
+
+void run_change_wavefunction_bank_command(QWidget* owner)
+{
+    bool changed = false;
+    {
+        BusyScope busy;
+        changed = run_wavefunction_bank_dialog(owner);
+    }
+    if (changed)
+        reload_wavefunction_bank();
+}

@@ -1,0 +1,22 @@
+#include "keldana/viewer/viewer_bitmap.h"
+
+#include <QImage>
+#include <QString>
+
+bool save_viewer_bitmap(const QImage& image, int left, int top, int width, int height, const std::string& path)
+{
+    const QImage part = image.copy(left, top, width, height);
+    if (part.isNull() || width <= 0 || height <= 0)
+        return false;
+    // The screen has no alpha: an opaque image makes a plain RGB bitmap.
+    return part.convertToFormat(QImage::Format_RGB32).save(QString::fromStdString(path), "BMP");
+}
+
+bool is_bitmap_file_name(const std::string& path)
+{
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string extension = path.substr(dot + 1);
+    return extension == "bmp" || extension == "BMP";
+}

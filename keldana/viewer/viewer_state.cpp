@@ -1,0 +1,197 @@
+#include "keldana/viewer/viewer_state.h"
+
+#include "keldana/resources/viewer_resources.h"
+
+#include <algorithm>
+#include <cmath>
+
+ViewerSceneState& viewer_scene_state()
+{
+    static ViewerSceneState state;
+    return state;
+}
+
+ViewerWindowState& viewer_window_state()
+{
+    static ViewerWindowState state;
+    return state;
+}
+
+namespace {
+
+float wrap_angle(float degrees)
+{
+    if (degrees > 360.0f)
+        degrees -= 360.0f;
+    if (degrees < -360.0f)
+        degrees += 360.0f;
+    return degrees;
+}
+
+// wParam of the button messages compared as a whole: Ctrl with the left
+// button and nothing else.
+bool control_left_only(const ViewerMouseKeys& keys)
+{
+    return keys.left && keys.control && !keys.right && !keys.shift;
+}
+
+bool both_buttons_only(const ViewerMouseKeys& keys)
+{
+    return keys.left && keys.right && !keys.control && !keys.shift;
+}
+
+struct ViewStep {
+    int command;
+    int mode;
+    int dx, dy, dz;
+};
+
+constexpr ViewStep VIEW_STEPS[] = {
+    {CMD_VIEWER_ROTATE_X_UP, DRAG_ROTATE, 0, -20, 0},
+    {CMD_VIEWER_ROTATE_X_DOWN, DRAG_ROTATE, 0, 20, 0},
+    {CMD_VIEWER_ROTATE_Y_RIGHT, DRAG_ROTATE, -20, 0, 0},
+    {CMD_VIEWER_ROTATE_Y_LEFT, DRAG_ROTATE, 20, 0, 0},
+    {CMD_VIEWER_ROTATE_Z_CLOCKWISE, DRAG_ROTATE, 0, 0, -20},
+    {CMD_VIEWER_ROTATE_Z_COUNTER, DRAG_ROTATE, 0, 0, 20},
+    {CMD_VIEWER_MOVE_UP, DRAG_TRANSLATE, 0, -30, 0},
+    {CMD_VIEWER_MOVE_DOWN, DRAG_TRANSLATE, 0, 30, 0},
+    {CMD_VIEWER_MOVE_LEFT, DRAG_TRANSLATE, -30, 0, 0},
+    {CMD_VIEWER_MOVE_RIGHT, DRAG_TRANSLATE, 30, 0, 0},
+    {CMD_VIEWER_ZOOM_IN, DRAG_ZOOM, 50, -50, 0},
+    {CMD_VIEWER_ZOOM_OUT, DRAG_ZOOM, -50, 50, 0},
+};
+
+}  // namespace
+
+void apply_viewer_mouse_drag(ViewerSceneState& state, int mode, int old_x, int new_x, int old_y, int new_y,
+                             int old_z, int new_z)
+{
+    const int dx = new_x - old_x;
+    const int dy = new_y - old_y;
+    const int dz = new_z - old_z;
+    switch (mode) {
+    case DRAG_TRANSLATE:
+        state.shift_x += static_cast<float>(0.01 * dx);
+        state.shift_y -= static_cast<float>(0.01 * dy);
+        break;
+    case DRAG_ROTATE:
+        state.rot_x = wrap_angle(state.rot_x + static_cast<float>(0.36 * dy));
+        state.rot_y = wrap_angle(state.rot_y + static_cast<float>(0.36 * dx));
+        state.rot_z = wrap_angle(state.rot_z + static_cast<float>(0.36 * dz));
+        break;
+    case DRAG_ZOOM:
+        state.zoom += static_cast<float>(0.02 * (dx - dy));
+        break;
+    default:
+        break;
+    }
+}
+
+void press_viewer_mouse(ViewerSceneState& state, bool left_button, const ViewerMouseKeys& keys, int x, int y)
+{
+    if (left_button && control_left_only(keys)) {
+        state.mouse_z = x;
+    } else {
+        state.mouse_x = x;
+        state.mouse_y = y;
+    }
+    if (both_buttons_only(keys))
+        state.drag_mode = DRAG_ZOOM;
+    else
+        state.drag_mode = left_button ? DRAG_ROTATE : DRAG_TRANSLATE;
+}
+
+void release_viewer_mouse(ViewerSceneState& state) { state.drag_mode = DRAG_NONE; }
+
+bool move_viewer_mouse(ViewerSceneState& state, const ViewerMouseKeys& keys, int x, int y)
+{
+    if (state.drag_mode == DRAG_NONE)
+        return false;
+    int new_x = state.mouse_x, new_y = state.mouse_y, new_z = state.mouse_z;
+    if (control_left_only(keys)) {
+        new_z = x;
+    } else {
+        new_x = x;
+        new_y = y;
+    }
+    apply_viewer_mouse_drag(state, state.drag_mode, state.mouse_x, new_x, state.mouse_y, new_y, state.mouse_z, new_z);
+    state.mouse_x = new_x;
+    state.mouse_y = new_y;
+    state.mouse_z = new_z;
+    return true;
+}
+
+bool step_viewer_view(ViewerSceneState& state, int command)
+{
+    const ViewStep* step = std::find_if(std::begin(VIEW_STEPS), std::end(VIEW_STEPS),
+                                        [command](const ViewStep& s) { return s.command == command; });
+    if (step == std::end(VIEW_STEPS))
+        return false;
+    const int old_x = state.mouse_x, old_y = state.mouse_y, old_z = state.mouse_z;
+    state.mouse_x += step->dx;
+    state.mouse_y += step->dy;
+    state.mouse_z += step->dz;
+    state.drag_mode = step->mode;
+    apply_viewer_mouse_drag(state, step->mode, old_x, state.mouse_x, old_y, state.mouse_y, old_z, state.mouse_z);
+    state.drag_mode = DRAG_NONE;
+    return true;
+}
+
+bool centre_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms)
+{
+    if (state.shift_x != 0 || state.shift_y != 0 || state.zoom != 0 || state.rot_x != 0 || state.rot_y != 0
+        || state.rot_z != 0)
+        return false;
+    double cx = 0, cy = 0, cz = 0;
+    int count = 0;
+    const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    for (int i = 1; i <= n; ++i) {
+        if (atoms.subset_mask[i] == 0)
+            continue;
+        cx += atoms.cart_x[i];
+        cy += atoms.cart_y[i];
+        cz += atoms.cart_z[i];
+        ++count;
+    }
+    // No atom in the subset: there is no centre to move to.
+    if (count == 0)
+        return false;
+    cx /= count;
+    cy /= count;
+    cz /= count;
+    state.mouse_x = -static_cast<int>(std::lround(100 * cx));
+    state.mouse_y = static_cast<int>(std::lround(100 * cy));
+    state.mouse_z = -static_cast<int>(std::lround(100 * cz));
+    apply_viewer_mouse_drag(state, DRAG_TRANSLATE, 0, state.mouse_x, 0, state.mouse_y, 0, state.mouse_z);
+    apply_viewer_mouse_drag(state, DRAG_ZOOM, 0, state.mouse_x, 0, state.mouse_y, 0, 0);
+    return true;
+}
+
+ViewerViewport compute_viewer_viewport(int width, int height)
+{
+    ViewerViewport viewport;
+    viewport.side = std::max(width, height);
+    viewport.x0 = height > width ? -(height - width) / 2 : 0;
+    viewport.y0 = width > height ? -(width - height) / 2 : 0;
+    return viewport;
+}
+
+int count_decimal_digits(int n)
+{
+    if (n <= 9)
+        return 1;
+    if (n <= 99)
+        return 2;
+    if (n <= 999)
+        return 3;
+    if (n <= 9999)
+        return 4;
+    return 5;
+}
+
+void convert_colour_to_rgb(unsigned colour, float& first, float& second, float& third)
+{
+    first = static_cast<float>((colour >> 16) & 0xFF) / 255.0f;
+    second = static_cast<float>((colour >> 8) & 0xFF) / 255.0f;
+    third = static_cast<float>(colour & 0xFF) / 255.0f;
+}

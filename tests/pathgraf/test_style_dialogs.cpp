@@ -1,0 +1,180 @@
+// The style dialogs as the user drives them: "Axis Ticks" with a box that
+// does not read, "Post Symbol", "Lines and Colors" and "Fonts", what OK,
+// Cancel and closing store, and which of their commands draw the plot again.
+#include "common/qt/dialog.h"
+#include "pathgraf/app/plot_handles.h"
+#include "pathgraf/app/plot_state.h"
+#include "pathgraf/app/plot_window.h"
+#include "pathgraf/resources/command_ids.h"
+#include "pathgraf_test_support.h"
+
+#include <QListWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+class StyleTest : public PlotTest {
+protected:
+    void SetUp() override
+    {
+        PlotTest::SetUp();
+        start();
+        open_data(trajectory_fixture("map.dat"));
+        ASSERT_TRUE(display_options().data_open);
+    }
+    PlotMainWindow& window() { return *program_->window; }
+    qint64 plot_key() const { return plot_window_handles().plot_bitmap.cacheKey(); }
+};
+
+TEST_F(StyleTest, AxisTicksShowsF62AndStopsReadingAtTheFirstUnreadableBox)
+{
+    const AxisSettings before = axis_settings();
+    const qint64 key = plot_key();
+    when_open([](Dialog& d) {
+        EXPECT_EQ(d.get_text(IDC_GRID_X_MIN), " -2.00");
+        EXPECT_EQ(d.get_text(IDC_GRID_Y_MAX), "  1.50");
+        EXPECT_EQ(d.get_text(IDC_AXIS_X_STEP), "  0.10");
+        EXPECT_EQ(d.get_text(IDC_MAJOR_TICK_STEP), "  0.50");
+        EXPECT_EQ(d.get_text(IDC_MAJOR_TICK_LENGTH), "  0.16");
+        d.user_set_text(IDC_AXIS_X_MIN, "-1.0");
+        d.user_set_text(IDC_AXIS_Y_MAX, "1.2");
+        d.user_set_text(IDC_MINOR_TICK_LENGTH, "abc");
+        d.user_set_text(IDC_MAJOR_TICK_STEP, "1.0");
+        d.user_click(1);
+    });
+    window().handle_command(CMD_AXIS);
+    const AxisSettings& axis = axis_settings();
+    EXPECT_EQ(axis.x_min, -1.0);
+    EXPECT_EQ(axis.y_max, 1.2);
+    EXPECT_EQ(axis.minor_tick_length, before.minor_tick_length);
+    EXPECT_EQ(axis.major_tick_length, before.major_tick_length);
+    EXPECT_EQ(axis.major_tick_step, before.major_tick_step);
+    EXPECT_EQ(plot_key(), key);  // no redraw
+
+    when_open([](Dialog& d) {
+        d.user_set_text(IDC_MAJOR_TICK_STEP, "1.0");
+        d.user_click(1);
+    });
+    window().handle_command(CMD_AXIS);
+    EXPECT_EQ(axis.major_tick_step, 1.0);
+    EXPECT_NE(plot_key(), key);
+    // Cancel keeps everything.
+    when_open([](Dialog& d) {
+        d.user_set_text(IDC_AXIS_X_MIN, "0.5");
+        d.user_click(2);
+    });
+    window().handle_command(CMD_AXIS);
+    EXPECT_EQ(axis.x_min, -1.0);
+}
+
+TEST_F(StyleTest, PostSymbolStoresItsWorkingValuesOnOkOnly)
+{
+    load_post(trajectory_fixture("map.pos"));
+    ui_->answers.colour_answers.push_back(0x00FF00u);
+    when_open([](Dialog& d) {
+        EXPECT_EQ(d.get_resource_id(), IDD_POST_SYMBOL);
+        EXPECT_EQ(d.get_item_count(IDC_SYMBOL_ENTRIES), 2);
+        EXPECT_EQ(d.get_item_count(IDC_AVAILABLE_SYMBOLS), 8);
+        EXPECT_EQ(d.get_selected_index(IDC_SYMBOL_ENTRIES), 0);
+        // The critical point's entry gets symbol 3 by a double click.
+        d.user_select(IDC_SYMBOL_ENTRIES, 1);
+        auto* symbols = qobject_cast<QListWidget*>(d.get_control_widget(IDC_AVAILABLE_SYMBOLS));
+        emit symbols->itemDoubleClicked(symbols->item(2));
+        d.user_step(IDC_SYMBOL_THICK_SPIN, 3);
+        d.user_set_text(IDC_SYMBOL_SIZE, "0");
+        d.user_click(IDC_SYMBOL_COLOR);
+        d.user_click(1);
+    });
+    window().handle_command(CMD_POST);
+    const StyleSettings& style = style_settings();
+    EXPECT_EQ(style.cp_symbol, 3);
+    EXPECT_EQ(style.atom_symbol, 4);
+    EXPECT_EQ(style.symbol_thickness, 5);
+    EXPECT_EQ(style.symbol_size, 0.0f);  // the symbols vanish
+    EXPECT_EQ(style.symbol_colour, 0x00FF00u);
+
+    ui_->answers.colour_answers.push_back(0x0000FFu);
+    when_open([](Dialog& d) {
+        d.user_step(IDC_SYMBOL_THICK_SPIN, 10);
+        d.user_click(IDC_SYMBOL_COLOR);
+        d.user_click(2);
+    });
+    window().handle_command(CMD_POST);
+    EXPECT_EQ(style.symbol_thickness, 5);
+    EXPECT_EQ(style.symbol_colour, 0x00FF00u);
+}
+
+TEST_F(StyleTest, LinesAndColorsRedrawsOnlyWhenAPathOrTheFrameChanged)
+{
+    const qint64 key = plot_key();
+    ui_->answers.colour_answers.push_back(0x00AA00u);
+    when_open([](Dialog& d) {
+        EXPECT_EQ(d.get_text(IDC_TRAJECTORY_WIDTH), "2");
+        d.user_step(IDC_USER_LINE_WIDTH_SPIN, 2);
+        d.user_step(IDC_USER_LINE_DASH_SPIN, 100);  // held at 90
+        d.user_click(IDC_USER_LINE_COLOR);
+        d.user_click(1);
+    });
+    window().handle_command(CMD_LINE_STYLE);
+    StyleSettings& style = style_settings();
+    EXPECT_EQ(style.user_line_width, 4);
+    EXPECT_EQ(style.user_line_dash, 90);
+    EXPECT_EQ(style.user_line_colour, 0x00AA00u);
+    EXPECT_EQ(plot_key(), key);  // new user lines only: no redraw
+
+    ui_->answers.colour_answers.push_back(0x123456u);
+    when_open([](Dialog& d) {
+        d.user_step(IDC_TRAJECTORY_WIDTH_SPIN, -1);
+        d.user_click(IDC_BOND_COLOR);
+        d.user_click(1);
+    });
+    window().handle_command(CMD_LINE_STYLE);
+    EXPECT_EQ(style.trajectory_path_width, 1);
+    EXPECT_EQ(style.bond_path_colour, 0x123456u);
+    EXPECT_NE(plot_key(), key);
+
+    when_open([](Dialog& d) {
+        d.user_step(IDC_FRAME_WIDTH_SPIN, 60);  // held at 50
+        d.user_click(2);
+    });
+    window().handle_command(CMD_LINE_STYLE);
+    EXPECT_EQ(style.frame_width, 2);
+}
+
+TEST_F(StyleTest, FontsAreChangedByThePickerAndOkRedraws)
+{
+    FontChoice chosen;
+    chosen.face_name = "DejaVu Serif";
+    chosen.height = -40;
+    chosen.colour = 0x0000FFu;
+    ui_->answers.font_answers.push_back(chosen);
+    when_open([](Dialog& d) {
+        EXPECT_EQ(d.get_item_count(IDC_AXIS_FONT_SAMPLE), 1);
+        d.user_click(IDC_LABEL_FONT);
+        d.end(2);  // closed: what was chosen stays
+    });
+    const qint64 key = plot_key();
+    window().handle_command(CMD_FONT);
+    EXPECT_EQ(plot_fonts().label_font.face_name, "DejaVu Serif");
+    EXPECT_EQ(plot_fonts().label_font.height, -40);
+    EXPECT_EQ(style_settings().label_font_colour, 0x0000FFu);
+    EXPECT_EQ(plot_fonts().axis_font.height, -34);
+    EXPECT_EQ(plot_key(), key);
+
+    chosen.height = -20;
+    ui_->answers.font_answers.push_back(chosen);
+    ui_->answers.font_answers.push_back(std::nullopt);  // Cancel in the picker
+    when_open([](Dialog& d) {
+        d.user_click(IDC_AXIS_FONT);
+        d.user_click(IDC_TEXT_FONT);
+        d.user_click(1);
+    });
+    window().handle_command(CMD_FONT);
+    EXPECT_EQ(plot_fonts().axis_font.height, -20);
+    EXPECT_EQ(plot_fonts().text_font.height, -48);
+    EXPECT_NE(plot_key(), key);
+    // A smaller axis font takes less room for the Y labels.
+    EXPECT_LT(plot_transform().char_height, 34);
+}
+
+}  // namespace

@@ -1,0 +1,369 @@
+// The grid map engine on models whose properties are known exactly: the
+// hydrogen atom's density exp(-2r)/pi and its Laplacian, the order and the
+// layout of the grid file, a cancelled 3-D map, the lattice images a
+// trajectory map adds, and the GRID page's number readers and arithmetic.
+#include "keldana/density/property_selection.h"
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/text_fields.h"
+#include "keldana/properties/map_grid.h"
+#include "test_map_support.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace map_tests;
+
+constexpr double PI = 3.14159265358979323846;
+constexpr int RHO = 3;
+constexpr int LAPLACIAN = 8;
+constexpr int ESFED = 22;
+
+struct GridPoint {
+    double x = 0, y = 0, z = 0, value = 0;
+};
+
+// The records of a grid map file, read list-directed; `blank_end` tells
+// whether the file ends with its empty record.
+std::vector<GridPoint> read_grid(const std::filesystem::path& path, bool three_d, bool& blank_end)
+{
+    std::vector<GridPoint> points;
+    const std::vector<std::string> lines = file_lines(path);
+    blank_end = !lines.empty() && lines.back().empty();
+    for (const std::string& line : lines) {
+        if (line.empty())
+            continue;
+        GridPoint p;
+        EXPECT_EQ(line.size(), three_d ? 56u : 44u) << line;
+        if (three_d)
+            EXPECT_TRUE(read_list(line, {&p.x, &p.y, &p.z, &p.value})) << line;
+        else
+            EXPECT_TRUE(read_list(line, {&p.x, &p.y, &p.value})) << line;
+        points.push_back(p);
+    }
+    return points;
+}
+
+// Exact density of the hydrogen ground state, e/Angstrom^3, and its
+// Laplacian, e/Angstrom^5.
+double hydrogen_density(double r) { return std::exp(-2.0 * r / BOHR) / (PI * BOHR * BOHR * BOHR); }
+double hydrogen_laplacian(double r)
+{
+    const double k = 2.0 / BOHR;
+    return hydrogen_density(r) * (k * k - 2.0 * k / r);
+}
+
+class HydrogenMapTest : public MapTest {
+protected:
+    void SetUp() override
+    {
+        MapTest::SetUp();
+        ASSERT_TRUE(load_example("free_atoms/hydrogen.kdn")) << ui_->answers.message_log();
+        // The plane z = 0.1 above the nucleus at the origin, axes x and y.
+        map_frame().map_centre = {0.0, 0.0, 0.1};
+        MapDefinition& map = map_definition();
+        map.x_min = -1.0;
+        map.x_max = 1.0;
+        map.y_min = -1.0;
+        map.y_max = 1.0;
+        map.x_points = 5;
+        map.y_points = 5;
+        map.z_points = 1;
+    }
+};
+
+TEST_F(HydrogenMapTest, DensityMapIsTheExactHydrogenDensity)
+{
+    // The atom lies 0.1 Angstrom below the plane.
+    map_post_atoms().plane_w[1] = -0.1;
+    ASSERT_EQ(compute_property_map_outcome(RHO), MapOutcome::completed) << ui_->answers.message_log();
+    bool blank_end = false;
+    const std::vector<GridPoint> points = read_grid(directory_ / "map.dat", false, blank_end);
+    EXPECT_TRUE(blank_end);
+    ASSERT_EQ(points.size(), 25u);
+    for (const GridPoint& p : points) {
+        const double r = std::sqrt(p.x * p.x + p.y * p.y + 0.01);
+        EXPECT_NEAR(p.value, hydrogen_density(r), 1e-5 * hydrogen_density(r)) << p.x << " " << p.y;
+    }
+    // The extremes: above the nucleus and at the corners.
+    EXPECT_NEAR(points[12].value, hydrogen_density(0.1), 1e-5 * hydrogen_density(0.1));
+    EXPECT_NEAR(map_definition().map_max_value, points[12].value, 1e-6);
+    EXPECT_NEAR(map_definition().map_min_value, points[0].value, 1e-8);
+
+    // The post file: the window's corners around the atom.
+    const std::vector<std::string> post = file_lines(directory_ / "map.pos");
+    const std::vector<std::string> expected_post = {" -1.0000   -1.0000          ", "  0.0000    0.0000  H1      ",
+                                                    "  1.0000    1.0000          "};
+    EXPECT_EQ(post, expected_post);
+    ASSERT_EQ(ui_->progress_titles.size(), 1u);
+    EXPECT_EQ(ui_->progress_titles[0], " RHO      map calculating.  Please, wait...");
+    EXPECT_FALSE(ui_->progress_open);
+    EXPECT_FALSE(job_control().job_running);
+
+    write_map_extremes_listing();
+    const std::vector<std::string> listing = listing_lines();
+    ASSERT_GE(listing.size(), 3u);
+    EXPECT_EQ(listing[listing.size() - 3], "");
+    EXPECT_EQ(listing[listing.size() - 2].substr(0, 18), "   Minimum value: ");
+    EXPECT_EQ(listing[listing.size() - 2].substr(32, 17), "  Maximum value: ");
+    EXPECT_EQ(listing.back(), "");
+}
+
+TEST_F(HydrogenMapTest, LaplacianNearTheNucleusIsNegativeEverywhere)
+{
+    // Within the Bohr radius the Laplacian of the 1s density is negative: the
+    // map's largest value is negative.
+    MapDefinition& map = map_definition();
+    map.x_min = -0.2;
+    map.x_max = 0.2;
+    map.y_min = -0.2;
+    map.y_max = 0.2;
+    map.x_points = 3;
+    map.y_points = 3;
+    for (int numerical : {0, 1}) {
+        run_settings().calculation.numerical_derivatives = numerical;
+        ASSERT_EQ(compute_property_map_outcome(LAPLACIAN), MapOutcome::completed);
+        bool blank_end = false;
+        const std::vector<GridPoint> points = read_grid(directory_ / "map.dat", false, blank_end);
+        ASSERT_EQ(points.size(), 9u);
+        for (const GridPoint& p : points) {
+            const double r = std::sqrt(p.x * p.x + p.y * p.y + 0.01);
+            EXPECT_NEAR(p.value, hydrogen_laplacian(r), 2e-3 * std::abs(hydrogen_laplacian(r))) << numerical;
+        }
+        EXPECT_LT(map.map_max_value, 0.0);
+        EXPECT_LT(map.map_min_value, map.map_max_value);
+    }
+    // The sign setting of the Laplacian holds for the numerical one too.
+    property_selection().laplacian_sign = -1;
+    ASSERT_EQ(compute_property_map_outcome(LAPLACIAN), MapOutcome::completed);
+    EXPECT_GT(map.map_min_value, 0.0);
+    property_selection().laplacian_sign = 1;
+}
+
+TEST_F(HydrogenMapTest, FieldEnergyDensityIsTheScaledPotentialGradient)
+{
+    // The potential of the neutral hydrogen atom is (1/r + 1/a) exp(-2r/a)
+    // (e/Angstrom); ESFED is |dV/dr| / (8 pi).  Within 1 Angstrom of the
+    // nucleus the tabulated potential gives its slope closely.
+    ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
+    ClusterTranslations& t = current_model().translations;
+    t.cluster_k = t.cluster_l = t.cluster_m = 0;
+    MapDefinition& map = map_definition();
+    map.x_min = 0.3;
+    map.x_max = 0.9;
+    map.y_min = 0.0;
+    map.y_max = 0.0;
+    map.x_points = 3;
+    map.y_points = 1;
+    ASSERT_EQ(compute_property_map_outcome(ESFED), MapOutcome::completed);
+    bool blank_end = false;
+    const std::vector<GridPoint> points = read_grid(directory_ / "map.dat", false, blank_end);
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_DOUBLE_EQ(points[1].x, 0.6);
+    for (const GridPoint& p : points) {
+        const double r = std::sqrt(p.x * p.x + 0.01);
+        const double a = BOHR;
+        const double slope = std::exp(-2 * r / a) * (1 / (r * r) + 2 / (a * r) + 2 / (a * a));
+        EXPECT_NEAR(p.value, slope / (8 * PI), 1e-4 * slope / (8 * PI)) << r;
+    }
+    spherical_esp_tables().esp_tables_ready = 0;
+}
+
+TEST_F(HydrogenMapTest, PointsRunAlongRowsOfIncreasingY)
+{
+    MapDefinition& map = map_definition();
+    map.x_min = 0;
+    map.x_max = 1;
+    map.y_min = 0;
+    map.y_max = 1;
+    map.x_points = 3;
+    map.y_points = 2;
+    ASSERT_TRUE(compute_property_map(RHO));
+    const std::vector<std::string> lines = file_lines(directory_ / "map.dat");
+    ASSERT_EQ(lines.size(), 7u);
+    const char* expected[] = {"     0.00000     0.00000", "     0.50000     0.00000", "     1.00000     0.00000",
+                              "     0.00000     1.00000", "     0.50000     1.00000", "     1.00000     1.00000"};
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(lines[k].substr(0, 24), expected[k]);
+    EXPECT_EQ(lines[6], "");
+    // One point on an axis lies at its minimum.
+    map.x_points = 1;
+    ASSERT_TRUE(compute_property_map(RHO));
+    EXPECT_EQ(file_lines(directory_ / "map.dat").size(), 3u);
+}
+
+TEST_F(HydrogenMapTest, CancelledThreeDimensionalMapLeavesWellFormedFiles)
+{
+    MapDefinition& map = map_definition();
+    map.map_is_3d = true;
+    map.x_points = map.y_points = map.z_points = 3;
+    map.z_min = -1.0;
+    map.z_max = 1.0;
+    // Cancel confirmed while the 14th point waits: layer 2 has 4 points.
+    const int pumps_before = ui_->pump_count;
+    ui_->on_pump = [this, pumps_before] {
+        if (ui_->pump_count - pumps_before == 14)
+            job_control().job_running = false;
+    };
+    ASSERT_EQ(compute_property_map_outcome(RHO), MapOutcome::cancelled);
+    bool blank_end = true;
+    const std::vector<GridPoint> points = read_grid(directory_ / "map.dat", true, blank_end);
+    EXPECT_FALSE(blank_end);
+    ASSERT_EQ(points.size(), 13u);
+    EXPECT_DOUBLE_EQ(points.back().z, 0.0);
+    EXPECT_DOUBLE_EQ(points.back().x, -1.0);
+    EXPECT_DOUBLE_EQ(points.back().y, 0.0);
+    const std::vector<std::string> post = file_lines(directory_ / "map.pos");
+    ASSERT_GE(post.size(), 7u);
+    EXPECT_EQ(post[0], "ATOMS");
+    const size_t info = post.size() - 5;
+    EXPECT_EQ(post[info], "GRID Info");
+    EXPECT_EQ(post[info + 1], "    -1.00000     1.00000     1.00000");
+    // z ends at the last completed layer.
+    EXPECT_EQ(post[info + 3], "    -1.00000    -1.00000     1.00000");
+    EXPECT_FALSE(job_control().job_running);
+    EXPECT_FALSE(ui_->progress_open);
+}
+
+TEST_F(MapTest, LatticeImagesNearThePlaneFillTheFreeSlots)
+{
+    // C1 at the origin and N1 0.03 Angstrom short of the next cell along x
+    // in a 3 Angstrom cube: the images of each that land on the other are
+    // dropped.
+    ASSERT_TRUE(load_model("pair.kdn", spherical_model({{"C1", 0.0, 0.0, 0.0}, {"N1", 2.97, 0.0, 0.0}}, 3, 3, 3)));
+    MapFrame frame;
+    MapDefinition map;
+    map.x_min = -3.2;
+    map.x_max = 6.0;
+    map.y_min = -1.0;
+    map.y_max = 1.0;
+    MapPostAtoms post;
+    post.post_atom_count = 2;
+    StructureModel& model = current_model();
+    ASSERT_EQ(append_lattice_images_near_plane(model, frame, map, 0.3, post), 2);
+    EXPECT_EQ(post.post_atom_count, 4);
+    EXPECT_EQ(model.atoms.atom_count, 2);
+    EXPECT_EQ(text_field_string(model.atoms.atom_label[3]), "C1");
+    EXPECT_NEAR(model.atoms.cart_x[3], -3.0, 1e-12);
+    EXPECT_NEAR(post.plane_u[3], -3.0, 1e-12);
+    EXPECT_EQ(model.atoms.atomic_number[3], 6);
+    EXPECT_EQ(text_field_string(model.atoms.atom_label[4]), "N1");
+    EXPECT_NEAR(post.plane_u[4], 5.97, 1e-12);
+    EXPECT_NEAR(post.plane_w[4], 0.0, 1e-12);
+
+    // The widened window includes its bounds: -2.75 - 0.25 reaches the C1
+    // image at -3 exactly.
+    map.x_min = -2.75;
+    post.post_atom_count = 2;
+    EXPECT_EQ(append_lattice_images_near_plane(model, frame, map, 0.3, post), 2);
+    map.x_min = -2.7;
+    post.post_atom_count = 2;
+    EXPECT_EQ(append_lattice_images_near_plane(model, frame, map, 0.3, post), 1);
+    // An inactive atom has no images and drops none.
+    map.x_min = -3.2;
+    model.atoms.subset_mask[2] = 0;
+    post.post_atom_count = 2;
+    EXPECT_EQ(append_lattice_images_near_plane(model, frame, map, 0.3, post), 2);
+    EXPECT_EQ(text_field_string(model.atoms.atom_label[4]), "C1");
+    EXPECT_NEAR(post.plane_u[4], 3.0, 1e-12);
+    model.atoms.subset_mask[2] = 1;
+    // Further from the plane than the out-of-plane distance: none.
+    frame.map_centre = {0.0, 0.0, 0.31};
+    post.post_atom_count = 2;
+    EXPECT_EQ(append_lattice_images_near_plane(model, frame, map, 0.3, post), 0);
+    EXPECT_EQ(post.post_atom_count, 2);
+}
+
+TEST_F(MapTest, LatticeImagesLeaveTheDummyPointsAlone)
+{
+    ASSERT_TRUE(load_example("cyanogen/cyanogen.kdn")) << ui_->answers.message_log();
+    StructureModel& model = current_model();
+    const int n = model.atoms.atom_count;
+    ASSERT_EQ(model.dummies.dummy_count, 1);
+    const double dummy[3] = {model.atoms.cart_x[n + 1], model.atoms.cart_y[n + 1], model.atoms.cart_z[n + 1]};
+    // The plane through the image of atom 1 one cell along a.
+    MapFrame frame;
+    convert_fractional_to_cartesian(model.orthogonalisation, model.atoms.frac_x[1] + 1, model.atoms.frac_y[1],
+                                    model.atoms.frac_z[1], frame.map_centre[0], frame.map_centre[1],
+                                    frame.map_centre[2]);
+    MapDefinition map;
+    map.x_min = map.y_min = -0.1;
+    map.x_max = map.y_max = 0.1;
+    MapPostAtoms post;
+    post.post_atom_count = n;
+    ASSERT_GE(append_lattice_images_near_plane(model, frame, map, 0.3, post), 1);
+    EXPECT_EQ(model.atoms.cart_x[n + 1], dummy[0]);
+    EXPECT_EQ(model.atoms.cart_y[n + 1], dummy[1]);
+    EXPECT_EQ(model.atoms.cart_z[n + 1], dummy[2]);
+    EXPECT_GT(std::abs(post.plane_w[n + 1]), 1e20);
+    EXPECT_EQ(text_field_string(model.atoms.atom_label[n + 2]), text_field_string(model.atoms.atom_label[1]));
+    EXPECT_NEAR(post.plane_u[n + 2], 0.0, 1e-9);
+    EXPECT_NEAR(post.plane_w[n + 2], 0.0, 1e-9);
+}
+
+TEST(MapGridBoxes, NumberReadersFollowTheirRules)
+{
+    struct RealCase {
+        const char* text;
+        bool ok;
+        float value;
+    };
+    for (const RealCase& c : std::vector<RealCase>{{"  1.5   ", true, 1.5f},
+                                                   {"-2", true, -2.0f},
+                                                   {" .25", true, 0.25f},
+                                                   {"3/4", true, 3.0f},
+                                                   {" /3", false, 0},
+                                                   {"-/3", false, 0},
+                                                   {"abc", false, 0},
+                                                   {"x5", false, 0},
+                                                   {"", false, 0},
+                                                   {"    ", false, 0}}) {
+        float value = 99;
+        EXPECT_EQ(parse_number_before_slash(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 99.0f) << c.text;
+    }
+    struct IntegerCase {
+        const char* text;
+        int flag;
+        int value;
+    };
+    for (const IntegerCase& c : std::vector<IntegerCase>{{"  7", 1, 7},
+                                                         {"42", 2, 42},
+                                                         {"n=120", 3, 120},
+                                                         {"-5", 1, 5},
+                                                         {"12345", 5, 12345},
+                                                         {"12a", -1, 99},
+                                                         {"none", -1, 99}}) {
+        int value = 99;
+        EXPECT_EQ(parse_first_integer(c.text, value), c.flag) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+    }
+}
+
+TEST(MapGridBoxes, StepAndPointsFollowEachOther)
+{
+    EXPECT_EQ(grid_points_for_step("0", "4", "0.5"), std::optional<std::string>("9"));
+    EXPECT_EQ(grid_step_for_points("0", "4", "5"), std::optional<std::string>("1.0000"));
+    EXPECT_EQ(grid_points_for_step("-2.5", "2.5", "0.05"), std::optional<std::string>("101"));
+    EXPECT_EQ(grid_step_for_points("0", "1", "3"), std::optional<std::string>("0.5000"));
+    // Limits typed the wrong way round give the same counts.
+    EXPECT_EQ(grid_points_for_step("4", "0", "0.5"), std::optional<std::string>("9"));
+    // Nothing for a step of 0 or below, a count below 2 or a limit that
+    // does not read.
+    EXPECT_EQ(grid_points_for_step("0", "4", "0"), std::nullopt);
+    EXPECT_EQ(grid_points_for_step("0", "4", "-1"), std::nullopt);
+    EXPECT_EQ(grid_step_for_points("0", "4", "1"), std::nullopt);
+    EXPECT_EQ(grid_step_for_points("", "4", "5"), std::nullopt);
+    EXPECT_EQ(grid_points_for_step("0", "a", "0.5"), std::nullopt);
+    // Only the first 8 characters of a box count.
+    EXPECT_EQ(grid_points_for_step("0", "4       9", "0.5"), std::optional<std::string>("9"));
+    // A tiny step gives a count as wide as five digits allow.
+    EXPECT_EQ(grid_points_for_step("0", "9999", "0.000001"), std::optional<std::string>("*****"));
+}
+
+}  // namespace

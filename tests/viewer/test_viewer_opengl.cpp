@@ -1,0 +1,514 @@
+// The viewer window with its OpenGL scene.  These tests need an OpenGL
+// context: they run under a virtual X server (xvfb-run -a with
+// QT_QPA_PLATFORM=xcb) and are skipped where no context can be made.
+//
+// Expected pixels come from the camera alone: a 50 degree perspective seen
+// from 10 scene units in front of the origin, in a square viewport of the
+// window's larger side centred on it.
+#include "common/job_control.h"
+#include "common/qt/settings_store.h"
+#include "common/scripted_ui.h"
+#include "keldana/model/model_store.h"
+#include "keldana/resources/command_ids.h"
+#include "keldana/resources/viewer_resources.h"
+#include "keldana/topology/critical_point_list.h"
+#include "keldana/topology/surface_file.h"
+#include "keldana/viewer/bond_list.h"
+#include "keldana/viewer/surface_lists.h"
+#include "keldana/viewer/viewer_settings.h"
+#include "keldana/viewer/viewer_state.h"
+#include "keldana/viewer/viewer_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double PI = 3.14159265358979323846;
+
+// Atom types of the test model: strongly red, blue and green.
+constexpr int RED = 1, BLUE = 2, GREEN = 3;
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb pixel(const QImage& image, QPoint point)
+{
+    const QRgb value = image.pixel(point);
+    return {qRed(value), qGreen(value), qBlue(value)};
+}
+
+bool is_red(Rgb c) { return c.r > 150 && c.r > c.g + 60 && c.r > c.b + 60; }
+bool is_green(Rgb c) { return c.g > 150 && c.g > c.r + 60 && c.g > c.b + 60; }
+bool is_blue(Rgb c) { return c.b > 150 && c.b > c.r + 60 && c.b > c.g + 60; }
+bool is_black(Rgb c) { return c.r == 0 && c.g == 0 && c.b == 0; }
+
+std::string describe(Rgb c)
+{
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
+}
+
+// Any pixel of the (2 radius + 1) square around the point satisfying test.
+bool any_near(const QImage& image, QPoint centre, int radius, const std::function<bool(Rgb)>& test)
+{
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const QPoint p = centre + QPoint(dx, dy);
+            if (image.valid(p) && test(pixel(image, p)))
+                return true;
+        }
+    return false;
+}
+
+class ViewerOpenGlTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!viewer_opengl_available())
+            GTEST_SKIP() << "no OpenGL context on this display (the scene tests run under xvfb-run -a "
+                            "with QT_QPA_PLATFORM=xcb)";
+        previous_ = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "kd_viewer_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        fs::current_path(directory_);
+        set_settings_file((directory_ / "settings.ini").string());
+
+        auto fresh = std::make_unique<StructureModel>();
+        current_model() = *fresh;
+        viewer_scene_state() = ViewerSceneState{};
+        bond_list() = BondList{};
+        critical_point_list().cp_count = 0;
+        job_control().progress_open = false;
+        set_type(RED, 0xFF0D0D);
+        set_type(BLUE, 0x0D0DFF);
+        set_type(GREEN, 0x0DFF0D);
+    }
+
+    void TearDown() override
+    {
+        if (StructureViewer* viewer = viewer_window_state().viewer)
+            viewer->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (directory_.empty())
+            return;
+        set_settings_file("");
+        fs::current_path(previous_);
+        fs::remove_all(directory_);
+    }
+
+    static void set_type(int type, int colour)
+    {
+        AtomTypeTable& types = current_model().atom_types;
+        types.type_colour[type] = colour;
+        types.type_covalent_radius[type] = 0.77;
+        types.type_radius[type] = 0.6;
+    }
+
+    static int add_atom(const char* label, int type, double x, double y, double z)
+    {
+        WorkingAtomSet& atoms = current_model().atoms;
+        const int i = ++atoms.atom_count;
+        atoms.atom_label[i] = blank_text<8>();
+        std::copy_n(label, std::strlen(label), atoms.atom_label[i].begin());
+        atoms.atom_type_index[i] = type;
+        atoms.cart_x[i] = x;
+        atoms.cart_y[i] = y;
+        atoms.cart_z[i] = z;
+        atoms.subset_mask[i] = 1;
+        return i;
+    }
+
+    // Three atoms whose mean is the origin, so the first opening moves nothing.
+    static void add_three_atoms()
+    {
+        add_atom("O1", RED, 0, 0, 0);
+        add_atom("N1", BLUE, 2.5, 1, 1);
+        add_atom("C1", GREEN, -2.5, -1, -1);
+    }
+
+    StructureViewer* open_viewer()
+    {
+        run_structure_viewer(nullptr);
+        StructureViewer* viewer = viewer_window_state().viewer;
+        if (!viewer) {
+            ADD_FAILURE() << "the viewer did not open: " << ui_->answers.message_log();
+            return nullptr;
+        }
+        viewer->resize(420, 380);
+        for (int k = 0; k < 5; ++k)
+            QCoreApplication::processEvents();
+        return viewer;
+    }
+
+    // Column and row (from the top) of a point of the scene after a shift
+    // and zoom (no rotation).
+    static QPoint expected_pixel(const QImage& image, double x, double y, double z, double shift_x = 0,
+                                 double shift_y = 0, double zoom = 0)
+    {
+        const int width = image.width();
+        const int height = image.height();
+        const double focal = 1.0 / std::tan(25.0 * PI / 180.0);
+        const double depth = 10.0 - zoom - z;
+        const double nx = focal * (x + shift_x) / depth;
+        const double ny = focal * (y + shift_y) / depth;
+        const double side = std::max(width, height);
+        const double x0 = (width - side) / 2.0;
+        const double y0 = (height - side) / 2.0;
+        const double column = x0 + (nx + 1.0) / 2.0 * side;
+        const double from_bottom = y0 + (ny + 1.0) / 2.0 * side;
+        return QPoint(static_cast<int>(std::floor(column)), static_cast<int>(std::floor(height - from_bottom)));
+    }
+
+    ScopedScriptedUi ui_;
+    fs::path previous_, directory_;
+};
+
+TEST_F(ViewerOpenGlTest, AtomsAppearAtTheirProjectedPositions)
+{
+    add_three_atoms();
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    const ViewerSceneState& state = viewer_scene_state();
+    EXPECT_TRUE(state.atoms_shown);  // no bonds: the atoms are shown
+    EXPECT_EQ(state.atom_style, ATOM_STYLE_BALL);
+    viewer->handle_command(CMD_VIEWER_VAN_DER_WAALS);
+
+    QImage image = viewer->grab_scene();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_NE(image.width(), image.height());  // the viewport is the square of the larger side
+    const Rgb red = pixel(image, expected_pixel(image, 0, 0, 0));
+    const Rgb blue = pixel(image, expected_pixel(image, 2.5, 1, 1));
+    const Rgb green = pixel(image, expected_pixel(image, -2.5, -1, -1));
+    EXPECT_TRUE(is_red(red)) << describe(red);
+    EXPECT_TRUE(is_blue(blue)) << describe(blue);
+    EXPECT_TRUE(is_green(green)) << describe(green);
+    EXPECT_TRUE(is_black(pixel(image, {2, 2})));
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0, 1.5, 0))));
+
+    // Zoom IN brings the scene 2 units nearer, Move RIGHT shifts it 0.3.
+    viewer->handle_command(CMD_VIEWER_ZOOM_IN);
+    viewer->handle_command(CMD_VIEWER_MOVE_RIGHT);
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 2.5, 1, 1, 0.3, 0, 2.0))));
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -2.5, -1, -1, 0.3, 0, 2.0))));
+
+    // A quarter turn about y takes (2.5, 1, 1) to (1, 1, -2.5).
+    viewer_scene_state().rot_y = 90.0f;
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 1, 1, -2.5, 0.3, 0, 2.0))));
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -1, -1, 2.5, 0.3, 0, 2.0))));
+}
+
+TEST_F(ViewerOpenGlTest, WithEverySwitchOffOnlyTheBackgroundShows)
+{
+    add_three_atoms();
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    ui_->answers.colour_answers.push_back(0x00336699u);
+    viewer->handle_command(CMD_VIEWER_BACKGROUND);
+    EXPECT_EQ(read_setting_dword(VIEWER_KEY, "bkColor"), 0x00336699u);
+    viewer->handle_command(CMD_VIEWER_ATOMS);
+    EXPECT_FALSE(viewer_scene_state().atoms_shown);
+    EXPECT_FALSE(viewer->menu_action(CMD_VIEWER_ATOMS)->isChecked());
+    EXPECT_FALSE(viewer->toolbar_action(CMD_VIEWER_ATOMS)->isChecked());
+
+    const QImage image = viewer->grab_scene();
+    int other = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const Rgb c = pixel(image, {x, y});
+            if (c.r != 0x99 || c.g != 0x66 || c.b != 0x33)
+                ++other;
+        }
+    EXPECT_EQ(other, 0);
+
+    // A cancelled colour keeps the background.
+    viewer->handle_command(CMD_VIEWER_BACKGROUND);
+    EXPECT_EQ(viewer_scene_state().background_colour, 0x00336699u);
+}
+
+TEST_F(ViewerOpenGlTest, BondsShowOnlyWithBallsAndBetweenSubsetAtoms)
+{
+    add_atom("C1", RED, -0.7, 0, 0);
+    add_atom("C2", BLUE, 0.7, 0, 0);
+    build_bond_list(2);
+    ASSERT_EQ(bond_list().bond_count, 1);
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    const ViewerSceneState& state = viewer_scene_state();
+    EXPECT_TRUE(state.bonds_shown);
+    EXPECT_FALSE(state.atoms_shown);
+    EXPECT_TRUE(viewer->menu_action(CMD_VIEWER_BONDS)->isChecked());
+    EXPECT_TRUE(viewer->toolbar_action(CMD_VIEWER_BALL)->isChecked());
+
+    // Each half in its atom's colour.
+    QImage image = viewer->grab_scene();
+    EXPECT_TRUE(any_near(image, expected_pixel(image, -0.35, 0, 0), 1, is_red));
+    EXPECT_TRUE(any_near(image, expected_pixel(image, 0.35, 0, 0), 1, is_blue));
+
+    viewer->handle_command(CMD_VIEWER_COVALENT);
+    EXPECT_FALSE(viewer->menu_action(CMD_VIEWER_BALL)->isChecked());
+    EXPECT_TRUE(viewer->menu_action(CMD_VIEWER_COVALENT)->isChecked());
+    image = viewer->grab_scene();
+    EXPECT_FALSE(any_near(image, expected_pixel(image, -0.35, 0, 0), 2, [](Rgb c) { return !is_black(c); }));
+
+    // Back to balls with the second atom out of the subset: neither its
+    // sphere nor the bond.
+    viewer->handle_command(CMD_VIEWER_BALL);
+    viewer->handle_command(CMD_VIEWER_ATOMS);
+    current_model().atoms.subset_mask[2] = 0;
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_red(pixel(image, expected_pixel(image, -0.7, 0, 0))));
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0.7, 0, 0))));
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0.35, 0, 0))));
+}
+
+TEST_F(ViewerOpenGlTest, SaveBitMapWritesABitmapThatReadsBack)
+{
+    add_three_atoms();
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    const fs::path path = directory_ / "scene.bmp";
+    ui_->answers.file_answers.push_back(path.string());
+    viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
+    ASSERT_EQ(ui_->answers.file_requests.size(), 1u);
+    const FileDialogRequest& request = ui_->answers.file_requests[0];
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(request.description, "Save BitMap file (*.bmp)");
+    EXPECT_EQ(request.pattern, "*.bmp");
+    EXPECT_EQ(request.initial_name, "");
+    ASSERT_TRUE(fs::exists(path)) << ui_->answers.message_log();
+
+    // The Windows bitmap layout: "BM", the file size, the offset of the
+    // bits after the 14-byte file header and the 40-byte info header.
+    std::ifstream file(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    auto u32 = [&](size_t at) {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16
+               | uint32_t{bytes[at + 3]} << 24;
+    };
+    const QImage scene = viewer->grab_scene();
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(u32(2), bytes.size());
+    EXPECT_EQ(u32(10), 54u);
+    EXPECT_EQ(u32(14), 40u);
+    EXPECT_EQ(static_cast<int32_t>(u32(18)), scene.width());
+    EXPECT_EQ(static_cast<int32_t>(u32(22)), scene.height());
+
+    const QImage saved(QString::fromStdString(path.string()));
+    ASSERT_FALSE(saved.isNull());
+    ASSERT_EQ(saved.size(), scene.size());
+    const QPoint atom = expected_pixel(scene, 2.5, 1, 1);
+    EXPECT_EQ(saved.pixel(atom) & 0xFFFFFF, scene.pixel(atom) & 0xFFFFFF);
+    EXPECT_TRUE(is_blue(pixel(saved, atom)));
+
+    // Another extension saves nothing; a file that cannot be made is reported.
+    ui_->answers.file_answers.push_back((directory_ / "scene.png").string());
+    viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
+    EXPECT_FALSE(fs::exists(directory_ / "scene.png"));
+    EXPECT_TRUE(ui_->answers.messages.empty());
+    const fs::path unwritable = directory_ / "missing" / "scene.bmp";
+    ui_->answers.file_answers.push_back(unwritable.string());
+    viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(ui_->answers.messages[0].text, "Can not write file " + unwritable.string());
+}
+
+TEST_F(ViewerOpenGlTest, ReopeningKeepsTheTransformAndStructureBringsTheOpenViewer)
+{
+    add_three_atoms();
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->menu_action(CMD_VIEWER_IAS_SURFACE)->isChecked());
+    EXPECT_FALSE(viewer->menu_action(CMD_VIEWER_IAS_POINTS)->isChecked());
+    run_structure_viewer(nullptr);
+    EXPECT_EQ(viewer_window_state().viewer, viewer);  // no second viewer
+
+    viewer->handle_command(CMD_VIEWER_ZOOM_IN);
+    viewer->handle_command(CMD_VIEWER_AXIS);
+    EXPECT_TRUE(viewer->toolbar_action(CMD_VIEWER_AXIS)->isChecked());
+    viewer->handle_command(CMD_VIEWER_EXIT);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(viewer_window_state().viewer, nullptr);
+    const auto& enabled = ui_.get().enabled_commands;
+    ASSERT_FALSE(enabled.empty());
+    EXPECT_EQ(enabled.back(), std::make_pair(static_cast<int>(CMD_STRUCTURE_VIEWER), true));
+
+    // The atoms moved away from the origin: only a first opening would centre them.
+    current_model().atoms.cart_x[1] = 3.0;
+    viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    const ViewerSceneState& state = viewer_scene_state();
+    EXPECT_FLOAT_EQ(state.zoom, 2.0f);
+    EXPECT_FLOAT_EQ(state.shift_x, 0.0f);
+    EXPECT_FALSE(state.axis_shown);  // switches start again
+    EXPECT_TRUE(state.atoms_shown);
+}
+
+TEST_F(ViewerOpenGlTest, ReadIasShowsTheSurfaceAsTrianglesOrPoints)
+{
+    add_three_atoms();
+    // A sphere of radius 1.5 around atom 1 at the origin.
+    SurfaceGrid grid;
+    grid.n_theta = 8;
+    grid.n_phi = 12;
+    grid.start_radius = 1.0;
+    grid.radii.assign(static_cast<size_t>(grid.n_theta + 1) * (grid.n_phi + 1), 1.5);
+    const fs::path path = directory_ / "o1.ias";
+    {
+        std::ofstream file(path, std::ios::binary);
+        write_surface_file_header(file, grid.n_theta, grid.n_phi);
+        write_surface_block(file, 1, current_model().atoms.atom_label[1], {0, 0, 0}, grid);
+    }
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    viewer->handle_command(CMD_VIEWER_ATOMS);  // hide the atoms
+    ui_->answers.file_answers.push_back(path.string());
+    viewer->handle_command(CMD_VIEWER_READ_IAS);
+    ASSERT_TRUE(viewer_scene_state().ias_shown) << ui_->answers.message_log();
+    EXPECT_TRUE(viewer->menu_action(CMD_VIEWER_IAS)->isChecked());
+    EXPECT_EQ(surface_display_lists().surface_list_count, 1);
+
+    QImage image = viewer->grab_scene();
+    EXPECT_TRUE(is_red(pixel(image, expected_pixel(image, 0, 0, 0))));
+    EXPECT_TRUE(is_red(pixel(image, expected_pixel(image, 1.2, 0, 0))));
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 2.0, 0, 0))));
+
+    viewer->handle_command(CMD_VIEWER_IAS);
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0, 0, 0))));
+
+    // Points only: small spheres on the surface, the middle open.
+    viewer->handle_command(CMD_VIEWER_IAS);
+    viewer->handle_command(CMD_VIEWER_IAS_SURFACE);
+    viewer->handle_command(CMD_VIEWER_IAS_POINTS);
+    EXPECT_EQ(surface_display_lists().surface_list_count, 1);
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0.75, 0.3, 0))));
+    // theta 90 degrees, phi 0: the point (1.5, 0, 0).
+    EXPECT_TRUE(any_near(image, expected_pixel(image, 1.5, 0, 0), 1, [](Rgb c) { return c.r > 100; }));
+}
+
+TEST_F(ViewerOpenGlTest, LabelsSitBesideTheirAtomsAndCriticalPointsShowByType)
+{
+    add_three_atoms();
+    CriticalPoint maximum;
+    maximum.x = 1.0;
+    maximum.y = -2.0;
+    maximum.type = 1;
+    append_critical_point(critical_point_list(), maximum);
+    CriticalPoint minimum = maximum;
+    minimum.x = -1.0;
+    minimum.type = 4;
+    append_critical_point(critical_point_list(), minimum);
+
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    viewer_scene_state().label_colour = 0x00FFFFFF;
+    viewer->handle_command(CMD_VIEWER_ATOMS);
+    viewer->handle_command(CMD_VIEWER_ATOM_LABELS);
+    viewer->handle_command(CMD_VIEWER_CPS);
+    QImage image = viewer->grab_scene();
+
+    // "O1" starts 0.2 to the right of the hidden atom, on its height.
+    const QPoint atom = expected_pixel(image, 0, 0, 0);
+    const QPoint start = expected_pixel(image, 0.2, 0, 0);
+    auto white = [](Rgb c) { return c.r > 128 && c.g > 128 && c.b > 128; };
+    int right = 0, left = 0;
+    for (int y = atom.y() - 25; y <= atom.y() + 2; ++y) {
+        for (int x = start.x() - 1; x <= start.x() + 40; ++x)
+            right += white(pixel(image, {x, y})) ? 1 : 0;
+        for (int x = atom.x() - 40; x < atom.x(); ++x)
+            left += white(pixel(image, {x, y})) ? 1 : 0;
+    }
+    EXPECT_GT(right, 10);
+    EXPECT_EQ(left, 0);
+
+    EXPECT_TRUE(is_red(pixel(image, expected_pixel(image, 1.0, -2.0, 0))));
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -1.0, -2.0, 0))));
+    viewer->handle_command(CMD_VIEWER_CPS);
+    image = viewer->grab_scene();
+    EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 1.0, -2.0, 0))));
+}
+
+TEST_F(ViewerOpenGlTest, AxesRunAlongTheCellEdges)
+{
+    add_three_atoms();
+    // a = (3, 0, 0), b at gamma = 60 degrees in the xy plane, c along z.
+    Matrix3& m = current_model().orthogonalisation.matrix;
+    m(1, 1) = 3.0;
+    m(1, 2) = 1.5;
+    m(2, 2) = 3.0 * std::sin(PI / 3.0);
+    m(3, 3) = 3.0;
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    viewer->handle_command(CMD_VIEWER_ATOMS);
+    viewer->handle_command(CMD_VIEWER_AXIS);
+    const QImage image = viewer->grab_scene();
+    EXPECT_TRUE(any_near(image, expected_pixel(image, 1.5, 0, 0), 1, is_red));
+    EXPECT_TRUE(any_near(image, expected_pixel(image, 0.75, 0.75 * std::sqrt(3.0), 0), 1, is_green));
+    // Nothing along the direction a frame with c along z would give b at 90 degrees.
+    EXPECT_FALSE(any_near(image, expected_pixel(image, 0, 1.5, 0), 1, [](Rgb c) { return !is_black(c); }));
+}
+
+TEST_F(ViewerOpenGlTest, MouseDragsTurnTheSceneAndReadIasWaitsForTheProgressDialog)
+{
+    add_three_atoms();
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    ViewerScene* scene = viewer->scene();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), scene->mapToGlobal(QPointF(10, 10)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 10), scene->mapToGlobal(QPointF(60, 10)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 10), scene->mapToGlobal(QPointF(60, 10)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(scene, &press);
+    QApplication::sendEvent(scene, &move);
+    QApplication::sendEvent(scene, &release);
+    EXPECT_NEAR(viewer_scene_state().rot_y, 18.0f, 1e-3f);
+    EXPECT_EQ(viewer_scene_state().drag_mode, DRAG_NONE);
+
+    job_control().progress_open = true;
+    viewer->grab_scene();
+    EXPECT_FALSE(viewer->menu_action(CMD_VIEWER_READ_IAS)->isEnabled());
+    job_control().progress_open = false;
+    viewer->grab_scene();
+    EXPECT_TRUE(viewer->menu_action(CMD_VIEWER_READ_IAS)->isEnabled());
+}
+
+// Offscreen there is no OpenGL: the viewer says so and does not open.
+TEST(ViewerWithoutOpenGl, StructureReportsThatOpenGlIsMissing)
+{
+    if (viewer_opengl_available())
+        GTEST_SKIP() << "this display has OpenGL";
+    ScopedScriptedUi ui;
+    run_structure_viewer(nullptr);
+    EXPECT_EQ(viewer_window_state().viewer, nullptr);
+    ASSERT_EQ(ui->answers.messages.size(), 1u);
+    EXPECT_EQ(ui->answers.messages[0].text,
+              "OpenGL is not available on this display: the structure viewer cannot be shown.");
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// The viewer's arithmetic without a window: mouse drags, the Move menu, the
+// first centring, the square viewport, the width of atom numbers and the
+// colour bytes.
+#include "keldana/resources/viewer_resources.h"
+#include "keldana/viewer/viewer_state.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr float ANGLE_TOLERANCE = 1e-3f;
+
+TEST(ViewerDrag, EachModeMovesItsOwnPartOfTheTransform)
+{
+    ViewerSceneState state;
+    apply_viewer_mouse_drag(state, DRAG_TRANSLATE, 0, 100, 0, 50, 0, 7);
+    EXPECT_FLOAT_EQ(state.shift_x, 1.0f);
+    EXPECT_FLOAT_EQ(state.shift_y, -0.5f);  // window y grows downwards
+    EXPECT_FLOAT_EQ(state.zoom, 0.0f);
+
+    apply_viewer_mouse_drag(state, DRAG_ROTATE, 0, 10, 0, 20, 0, -30);
+    EXPECT_NEAR(state.rot_x, 7.2f, ANGLE_TOLERANCE);
+    EXPECT_NEAR(state.rot_y, 3.6f, ANGLE_TOLERANCE);
+    EXPECT_NEAR(state.rot_z, -10.8f, ANGLE_TOLERANCE);
+
+    apply_viewer_mouse_drag(state, DRAG_ZOOM, 0, 30, 0, -20, 0, 0);
+    EXPECT_FLOAT_EQ(state.zoom, 1.0f);  // 0.02 (30 + 20)
+    EXPECT_FLOAT_EQ(state.shift_x, 1.0f);
+}
+
+TEST(ViewerDrag, FiftyOneRotationStepsWrapPast360)
+{
+    ViewerSceneState state;
+    for (int k = 0; k < 51; ++k)
+        ASSERT_TRUE(step_viewer_view(state, CMD_VIEWER_ROTATE_X_DOWN));
+    EXPECT_NEAR(state.rot_x, 7.2f, ANGLE_TOLERANCE);  // 367.2 - 360
+    ViewerSceneState down;
+    for (int k = 0; k < 51; ++k)
+        step_viewer_view(down, CMD_VIEWER_ROTATE_X_UP);
+    EXPECT_NEAR(down.rot_x, -7.2f, ANGLE_TOLERANCE);  // -367.2 + 360
+}
+
+TEST(ViewerDrag, MoveMenuCommandsStepTheTransform)
+{
+    struct Case {
+        int command;
+        float shift_x, shift_y, zoom, rot_x, rot_y, rot_z;
+        int mouse_x, mouse_y, mouse_z;
+    };
+    const Case cases[] = {
+        {CMD_VIEWER_ROTATE_X_UP, 0, 0, 0, -7.2f, 0, 0, 0, -20, 0},
+        {CMD_VIEWER_ROTATE_X_DOWN, 0, 0, 0, 7.2f, 0, 0, 0, 20, 0},
+        {CMD_VIEWER_ROTATE_Y_RIGHT, 0, 0, 0, 0, -7.2f, 0, -20, 0, 0},
+        {CMD_VIEWER_ROTATE_Y_LEFT, 0, 0, 0, 0, 7.2f, 0, 20, 0, 0},
+        {CMD_VIEWER_ROTATE_Z_CLOCKWISE, 0, 0, 0, 0, 0, -7.2f, 0, 0, -20},
+        {CMD_VIEWER_ROTATE_Z_COUNTER, 0, 0, 0, 0, 0, 7.2f, 0, 0, 20},
+        {CMD_VIEWER_MOVE_UP, 0, 0.3f, 0, 0, 0, 0, 0, -30, 0},
+        {CMD_VIEWER_MOVE_DOWN, 0, -0.3f, 0, 0, 0, 0, 0, 30, 0},
+        {CMD_VIEWER_MOVE_LEFT, -0.3f, 0, 0, 0, 0, 0, -30, 0, 0},
+        {CMD_VIEWER_MOVE_RIGHT, 0.3f, 0, 0, 0, 0, 0, 30, 0, 0},
+        {CMD_VIEWER_ZOOM_IN, 0, 0, 2.0f, 0, 0, 0, 50, -50, 0},
+        {CMD_VIEWER_ZOOM_OUT, 0, 0, -2.0f, 0, 0, 0, -50, 50, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        ViewerSceneState state;
+        ASSERT_TRUE(step_viewer_view(state, c.command));
+        EXPECT_NEAR(state.shift_x, c.shift_x, 1e-6f);
+        EXPECT_NEAR(state.shift_y, c.shift_y, 1e-6f);
+        EXPECT_NEAR(state.zoom, c.zoom, 1e-6f);
+        EXPECT_NEAR(state.rot_x, c.rot_x, ANGLE_TOLERANCE);
+        EXPECT_NEAR(state.rot_y, c.rot_y, ANGLE_TOLERANCE);
+        EXPECT_NEAR(state.rot_z, c.rot_z, ANGLE_TOLERANCE);
+        EXPECT_EQ(state.mouse_x, c.mouse_x);
+        EXPECT_EQ(state.mouse_y, c.mouse_y);
+        EXPECT_EQ(state.mouse_z, c.mouse_z);
+        EXPECT_EQ(state.drag_mode, DRAG_NONE);
+    }
+    ViewerSceneState state;
+    for (int k = 0; k < 3; ++k)
+        step_viewer_view(state, CMD_VIEWER_ZOOM_IN);
+    EXPECT_NEAR(state.zoom, 6.0f, 1e-5f);
+    EXPECT_FALSE(step_viewer_view(state, CMD_VIEWER_AXIS));
+}
+
+TEST(ViewerMouse, ButtonsChooseTheDrag)
+{
+    ViewerSceneState state;
+    ViewerMouseKeys left;
+    left.left = true;
+    press_viewer_mouse(state, true, left, 10, 20);
+    EXPECT_EQ(state.drag_mode, DRAG_ROTATE);
+    EXPECT_TRUE(move_viewer_mouse(state, left, 60, 20));
+    EXPECT_NEAR(state.rot_y, 18.0f, ANGLE_TOLERANCE);  // 50 pixels right
+    EXPECT_EQ(state.mouse_x, 60);
+    release_viewer_mouse(state);
+    EXPECT_FALSE(move_viewer_mouse(state, left, 100, 100));
+    EXPECT_NEAR(state.rot_y, 18.0f, ANGLE_TOLERANCE);
+
+    // Ctrl with the left button drives z by the x position only.
+    ViewerMouseKeys control_left = left;
+    control_left.control = true;
+    press_viewer_mouse(state, true, control_left, 5, 7);
+    EXPECT_EQ(state.mouse_z, 5);
+    EXPECT_EQ(state.mouse_x, 60);
+    EXPECT_EQ(state.drag_mode, DRAG_ROTATE);
+    move_viewer_mouse(state, control_left, 15, 99);
+    EXPECT_NEAR(state.rot_z, 3.6f, ANGLE_TOLERANCE);
+    EXPECT_NEAR(state.rot_x, 0.0f, ANGLE_TOLERANCE);
+    release_viewer_mouse(state);
+
+    ViewerMouseKeys right;
+    right.right = true;
+    press_viewer_mouse(state, false, right, 0, 0);
+    EXPECT_EQ(state.drag_mode, DRAG_TRANSLATE);
+    move_viewer_mouse(state, right, 100, 50);
+    EXPECT_FLOAT_EQ(state.shift_x, 1.0f);
+    EXPECT_FLOAT_EQ(state.shift_y, -0.5f);
+
+    // The right button joins the left: both zoom.
+    ViewerMouseKeys both = right;
+    both.left = true;
+    press_viewer_mouse(state, false, both, 0, 0);
+    EXPECT_EQ(state.drag_mode, DRAG_ZOOM);
+    move_viewer_mouse(state, both, 10, -10);
+    EXPECT_FLOAT_EQ(state.zoom, 0.4f);
+}
+
+TEST(ViewerCentring, OnlyAnUnmovedSceneIsCentredOnTheSubset)
+{
+    auto model = std::make_unique<StructureModel>();
+    WorkingAtomSet& atoms = model->atoms;
+    atoms.atom_count = 3;
+    const double positions[3][3] = {{1, 2, 3}, {3, 4, 5}, {100, 100, 100}};
+    for (int i = 1; i <= 3; ++i) {
+        atoms.cart_x[i] = positions[i - 1][0];
+        atoms.cart_y[i] = positions[i - 1][1];
+        atoms.cart_z[i] = positions[i - 1][2];
+        atoms.subset_mask[i] = i < 3 ? 1 : 0;  // the third atom is left out
+    }
+    ViewerSceneState state;
+    ASSERT_TRUE(centre_viewer_scene(state, atoms));
+    // Mean of the subset (2, 3, 4): mouse at (-200, 300, -400).
+    EXPECT_EQ(state.mouse_x, -200);
+    EXPECT_EQ(state.mouse_y, 300);
+    EXPECT_EQ(state.mouse_z, -400);
+    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
+    EXPECT_FLOAT_EQ(state.shift_y, -3.0f);
+    EXPECT_FLOAT_EQ(state.zoom, -10.0f);  // the zoom drag from (0, 0): 0.02 (-200 - 300)
+
+    // A second opening finds the transform moved and leaves it.
+    EXPECT_FALSE(centre_viewer_scene(state, atoms));
+    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
+
+    // No atom in the subset: nothing to centre on, and no division by zero.
+    ViewerSceneState empty;
+    for (int i = 1; i <= 3; ++i)
+        atoms.subset_mask[i] = 0;
+    EXPECT_FALSE(centre_viewer_scene(empty, atoms));
+    EXPECT_EQ(empty.shift_x, 0.0f);
+    EXPECT_EQ(empty.zoom, 0.0f);
+}
+
+TEST(ViewerViewport, SquareOfTheLargerSideCentredOnTheWindow)
+{
+    struct Case {
+        int width, height, x0, y0, side;
+    };
+    const Case cases[] = {
+        {400, 300, 0, -50, 400},
+        {300, 400, -50, 0, 400},
+        {301, 400, -49, 0, 400},  // integer halves
+        {200, 200, 0, 0, 200},
+    };
+    for (const Case& c : cases) {
+        const ViewerViewport viewport = compute_viewer_viewport(c.width, c.height);
+        EXPECT_EQ(viewport.x0, c.x0) << c.width << " x " << c.height;
+        EXPECT_EQ(viewport.y0, c.y0) << c.width << " x " << c.height;
+        EXPECT_EQ(viewport.side, c.side) << c.width << " x " << c.height;
+    }
+}
+
+TEST(ViewerLabels, AtomNumberWidthAndColourBytes)
+{
+    const std::pair<int, int> widths[] = {{0, 1}, {9, 1}, {10, 2}, {99, 2}, {100, 3},
+                                          {999, 3}, {1000, 4}, {9999, 4}, {10000, 5}, {250000, 5}};
+    for (auto [n, width] : widths)
+        EXPECT_EQ(count_decimal_digits(n), width) << n;
+
+    float first = 0, second = 0, third = 0;
+    convert_colour_to_rgb(0x00FF8001u, first, second, third);
+    EXPECT_FLOAT_EQ(first, 1.0f);
+    EXPECT_FLOAT_EQ(second, 128.0f / 255.0f);
+    EXPECT_FLOAT_EQ(third, 1.0f / 255.0f);
+}
+
+}  // namespace
