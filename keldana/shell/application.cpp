@@ -4,14 +4,14 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/shell/cluster_dialog.h"
-#include "keldana/viewer/bond_list.h"
+#include "keldana/shell/integration_dialog.h"
 #include "keldana/shell/main_window.h"
+#include "keldana/shell/properties_dialog.h"
 #include "keldana/shell/settings.h"
 #include "keldana/shell/shell_user_interface.h"
-#include "keldana/shell/text_pane.h"
+#include "keldana/viewer/bond_list.h"
 
 #include <QCoreApplication>
-#include <QFont>
 
 KeldanaApplication::~KeldanaApplication()
 {
@@ -20,25 +20,6 @@ KeldanaApplication::~KeldanaApplication()
     install_user_interface(nullptr);
 }
 
-namespace {
-
-void apply_stored_font(TextPane* pane)
-{
-    FontChoice stored = stored_text_pane_font();
-    if (stored.face_name.empty())
-        return;
-    QFont font(QString::fromStdString(stored.face_name));
-    if (stored.height != 0)
-        font.setPixelSize(std::abs(stored.height));
-    font.setItalic(stored.italic);
-    font.setUnderline(stored.underline);
-    font.setStrikeOut(stored.strike_out);
-    const unsigned c = stored.colour;
-    pane->set_pane_font(font, QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
-}
-
-}  // namespace
-
 std::unique_ptr<KeldanaApplication> start_keldana()
 {
     install_model_services();
@@ -46,6 +27,7 @@ std::unique_ptr<KeldanaApplication> start_keldana()
         return run_symmetry_generation_dialog(model);
     };
     cluster_services().build_bond_list = build_viewer_bond_list;
+    set_integration_property_dialog([](QWidget* owner) { run_property_selection_dialog(owner); });
     auto app = std::make_unique<KeldanaApplication>();
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());
@@ -55,7 +37,6 @@ std::unique_ptr<KeldanaApplication> start_keldana()
     RunSettings& settings = run_settings();
     settings.paths.follow_dialog_directory = true;
     load_settings_from_registry();
-    apply_stored_font(app->window->text_pane());
     // The data files (element table, banks, Slater table) are installed
     // beside the program.
     settings.file_dialog.start_directory = QCoreApplication::applicationDirPath().toStdString();

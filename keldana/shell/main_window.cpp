@@ -21,7 +21,12 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/pseudoatom_report.h"
 #include "keldana/model/symmetry_cluster.h"
+#include "keldana/shell/bank_dialog.h"
 #include "keldana/shell/bond_path_dialog.h"
+#include "keldana/shell/default_parameters_dialog.h"
+#include "keldana/shell/options_dialog.h"
+#include "keldana/shell/properties_dialog.h"
+#include "keldana/shell/subset_dialog.h"
 #include "keldana/shell/cluster_dialog.h"
 #include "keldana/shell/cp_search_dialog.h"
 #include "keldana/shell/integration_dialog.h"
@@ -55,6 +60,11 @@ bool command_available(int id)
     case CMD_KDN_DATA:
     case CMD_READ_MOLLY:
     case CMD_READ_XD:
+    case CMD_OPTIONS:
+    case CMD_WAVEFUNCTION_BANK:
+    case CMD_DEFAULT_PARAMETERS:
+    case CMD_ACTIVATE_PROPERTY:
+    case CMD_SUBSET_ATOMS:
     case CMD_STRUCTURE_VIEWER:
     case CMD_CP_SEARCH:
     case CMD_BOND_PATH:
@@ -373,6 +383,27 @@ void MainWindow::handle_command(int id)
     case CMD_STRUCTURE_VIEWER:
         run_structure_viewer(this);
         break;
+    case CMD_OPTIONS:
+        run_options_command(this);
+        break;
+    case CMD_WAVEFUNCTION_BANK:
+        run_change_wavefunction_bank_command(this);
+        break;
+    case CMD_DEFAULT_PARAMETERS: {
+        BusyScope busy;
+        run_default_parameters_dialog(this);
+        break;
+    }
+    case CMD_ACTIVATE_PROPERTY: {
+        BusyScope busy;
+        run_property_selection_dialog(this);
+        break;
+    }
+    case CMD_SUBSET_ATOMS: {
+        BusyScope busy;
+        run_subset_atoms_dialog(this);
+        break;
+    }
     case CMD_PROPERTY_INTEGRATION:
         run_integration_dialog(this);
         text_pane_->lines_changed();

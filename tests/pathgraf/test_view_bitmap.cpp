@@ -115,7 +115,19 @@ TEST_F(BmpTest, SaveAsBmpAtTheFullSizeWritesThePlotPixelForPixel)
 
     QFile file(QString::fromStdString(name));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.read(2), QByteArray("BM"));
+    // File header, a 40-byte information header, no colour table.
+    const QByteArray header = file.read(54);
+    ASSERT_EQ(header.size(), 54);
+    auto word = [&header](int at) {
+        return static_cast<quint32>(static_cast<unsigned char>(header[at])) |
+               static_cast<quint32>(static_cast<unsigned char>(header[at + 1])) << 8 |
+               static_cast<quint32>(static_cast<unsigned char>(header[at + 2])) << 16 |
+               static_cast<quint32>(static_cast<unsigned char>(header[at + 3])) << 24;
+    };
+    EXPECT_EQ(header.left(2), QByteArray("BM"));
+    EXPECT_EQ(word(2), static_cast<quint32>(fs::file_size(name)));
+    EXPECT_EQ(word(10), 54u);
+    EXPECT_EQ(word(14), 40u);
     file.close();
     QImage written(QString::fromStdString(name), "BMP");
     const QImage& plot = plot_window_handles().plot_bitmap;
