@@ -21,10 +21,14 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/pseudoatom_report.h"
 #include "keldana/model/symmetry_cluster.h"
+#include "keldana/properties/dipole_moment.h"
+#include "keldana/properties/population_checks.h"
+#include "keldana/properties/quadrupole_moment.h"
 #include "keldana/shell/bank_dialog.h"
 #include "keldana/shell/bond_path_dialog.h"
 #include "keldana/shell/default_parameters_dialog.h"
 #include "keldana/shell/options_dialog.h"
+#include "keldana/shell/potential_charges_dialog.h"
 #include "keldana/shell/properties_dialog.h"
 #include "keldana/shell/subset_dialog.h"
 #include "keldana/shell/cluster_dialog.h"
@@ -60,6 +64,10 @@ bool command_available(int id)
     case CMD_KDN_DATA:
     case CMD_READ_MOLLY:
     case CMD_READ_XD:
+    case CMD_DIPOLE_MOMENT:
+    case CMD_QUADRUPOLE_MOMENT:
+    case CMD_POTENTIAL_CHARGES:
+    case CMD_CHECK_POPULATIONS:
     case CMD_OPTIONS:
     case CMD_WAVEFUNCTION_BANK:
     case CMD_DEFAULT_PARAMETERS:
@@ -385,6 +393,20 @@ void MainWindow::handle_command(int id)
         break;
     case CMD_OPTIONS:
         run_options_command(this);
+        break;
+    case CMD_DIPOLE_MOMENT: {
+        BusyScope busy;
+        compute_molecular_dipole_moment();
+        break;
+    }
+    case CMD_QUADRUPOLE_MOMENT:
+        compute_molecular_quadrupole_moment();
+        break;
+    case CMD_POTENTIAL_CHARGES:
+        run_potential_charges_dialog(this);
+        break;
+    case CMD_CHECK_POPULATIONS:
+        check_atomic_populations();
         break;
     case CMD_WAVEFUNCTION_BANK:
         run_change_wavefunction_bank_command(this);
