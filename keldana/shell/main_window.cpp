@@ -27,6 +27,9 @@
 #include "keldana/shell/bank_dialog.h"
 #include "keldana/shell/bond_path_dialog.h"
 #include "keldana/shell/default_parameters_dialog.h"
+#include "keldana/shell/line_profile_dialog.h"
+#include "keldana/shell/map_dialog.h"
+#include "keldana/shell/map_file_operations_dialog.h"
 #include "keldana/shell/options_dialog.h"
 #include "keldana/shell/potential_charges_dialog.h"
 #include "keldana/shell/properties_dialog.h"
@@ -64,6 +67,9 @@ bool command_available(int id)
     case CMD_KDN_DATA:
     case CMD_READ_MOLLY:
     case CMD_READ_XD:
+    case CMD_MAP_OF_PROPERTY:
+    case CMD_PROPERTY_ALONG_LINE:
+    case CMD_MAP_FILE_OPERATIONS:
     case CMD_DIPOLE_MOMENT:
     case CMD_QUADRUPOLE_MOMENT:
     case CMD_POTENTIAL_CHARGES:
@@ -394,6 +400,19 @@ void MainWindow::handle_command(int id)
     case CMD_OPTIONS:
         run_options_command(this);
         break;
+    case CMD_MAP_OF_PROPERTY: {
+        BusyScope busy;
+        run_map_dialog(this);
+        break;
+    }
+    case CMD_PROPERTY_ALONG_LINE:
+        open_line_profile_dialog(this);
+        break;
+    case CMD_MAP_FILE_OPERATIONS: {
+        BusyScope busy;
+        run_map_file_operations_dialog(this);
+        break;
+    }
     case CMD_DIPOLE_MOMENT: {
         BusyScope busy;
         compute_molecular_dipole_moment();

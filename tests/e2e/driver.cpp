@@ -4,6 +4,7 @@
 // is described in tests/README.md.
 #include "common/job_control.h"
 #include "common/qt/dialog.h"
+#include "common/qt/qt_user_interface.h"
 #include "common/qt/settings_store.h"
 #include "common/scripted_ui.h"
 #include "keldana/shell/application.h"
@@ -298,11 +299,14 @@ void play_next()
     // command waits for the user in a dialog.
     // A pressed button whose work pumps events (a search, a trace) holds the
     // script until it returns, unless it opened a dialog of its own.
-    if (!driver.pressed.empty() && topmost_dialog() == driver.pressed.back()) {
+    // The progress dialog of a job is part of the work, not a question.
+    Dialog* top = topmost_dialog();
+    const bool job_dialog = top && top->get_resource_id() == PROGRESS_DIALOG_ID;
+    if (!driver.pressed.empty() && (top == driver.pressed.back() || job_dialog)) {
         QTimer::singleShot(5, play_next);
         return;
     }
-    if (driver.command_depth > 0 && !topmost_dialog() && !QApplication::activeModalWidget()) {
+    if (driver.command_depth > 0 && (!top || job_dialog) && !QApplication::activeModalWidget()) {
         QTimer::singleShot(5, play_next);
         return;
     }
