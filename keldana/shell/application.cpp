@@ -5,6 +5,7 @@
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/shell/cluster_dialog.h"
 #include "keldana/shell/integration_dialog.h"
+#include "keldana/shell/line_profile_dialog.h"
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/properties_dialog.h"
 #include "keldana/shell/settings.h"
@@ -28,6 +29,7 @@ std::unique_ptr<KeldanaApplication> start_keldana()
     };
     cluster_services().build_bond_list = build_viewer_bond_list;
     set_integration_property_dialog([](QWidget* owner) { run_property_selection_dialog(owner); });
+    set_line_profile_property_dialog([](QWidget* owner) { run_property_selection_dialog(owner); });
     auto app = std::make_unique<KeldanaApplication>();
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());
