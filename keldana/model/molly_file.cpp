@@ -56,41 +56,6 @@ bool parameter_end(const MollyRead& read, const std::string& what)
     return format_error(read.parameter_title, refinement_end_detail(read.parameter, what));
 }
 
-bool report_error(const std::string& text, const std::string& caption)
-{
-    ui().message_box(text, caption, MessageButtons::ok, MessageIcon::warning);
-    return false;
-}
-
-template <typename Area>
-void clear_area(Area& area)
-{
-    const auto fresh = std::make_unique<Area>();  // the areas are too big for the stack
-    area = *fresh;
-}
-
-void clear_read_areas(StructureModel& model)
-{
-    WorkingAtomSet& atoms = model.atoms;
-    atoms.atom_count = 0;
-    atoms.atom_label.fill(blank_text<8>());
-    atoms.frac_x.fill(0.0);
-    atoms.frac_y.fill(0.0);
-    atoms.frac_z.fill(0.0);
-    atoms.atomic_number.fill(0);
-    clear_area(model.cell);
-    clear_area(model.dummies);
-    clear_area(model.pseudoatoms);
-    clear_area(model.local_axes);
-    clear_area(model.space_group);
-    clear_area(model.operators);
-}
-
-std::string atom_name(const StructureModel& model, int i)
-{
-    return "atom " + std::to_string(i) + " (" + text_field_string(model.atoms.atom_label[i]) + ")";
-}
-
 // A count read from the line after a section's keyword, within 0..capacity.
 bool read_section_count(MollyRead& read, RefinementTextFile& file, bool table_file, const std::string& what,
                         int capacity, int& count)
@@ -226,7 +191,7 @@ bool read_atom(MollyRead& read, int i)
                      &error))
         return parameter_line_error(read, line, "the card of atom " + std::to_string(i), error);
     set_text_field(atoms.atom_label[i], std::string_view(label.data(), label.size()));
-    const std::string what = "the card of " + atom_name(model, i);
+    const std::string what = "the card of " + refinement_atom_name(model, i);
     // Set numbers are written as reals; their integer parts count.
     const int v = set_number(valence_index);
     const int s = set_number(kappa_index);
@@ -256,12 +221,12 @@ bool read_atom(MollyRead& read, int i)
     lead_label_with_symbol(atoms.atom_label[i], name);
     const int type = find_atom_type(model.atom_types, name);
     if (type == 0)
-        return report_error("No atomic number for atom type " + std::string(name.data(), 4), "Error!");
+        return report_refinement_error("No atomic number for atom type " + std::string(name.data(), 4), "Error!");
     atoms.atomic_number[i] = model.atom_types.type_atomic_number[type];
     set_text_field(pseudo.electron_configuration[i], text_field_string(model.atom_types.type_text[type]));
 
     if (!read_refinement_line(read.parameter, card))
-        return parameter_end(read, "the line after the card of " + atom_name(model, i));
+        return parameter_end(read, "the line after the card of " + refinement_atom_name(model, i));
     // Pv, then P(l,0), P(l,+1), P(l,-1), ..., P(l,+l), P(l,-l) for every l.
     MultipolePopulations& p = pseudo.multipole_population[i];
     std::vector<FortranTarget> populations = {&pseudo.valence_population[i]};
@@ -273,7 +238,7 @@ bool read_atom(MollyRead& read, int i)
         }
     }
     if (!read_refinement_list(read.parameter, populations.data(), populations.size(), error))
-        return parameter_line_error(read, read.parameter.next, "the populations of " + atom_name(model, i), error);
+        return parameter_line_error(read, read.parameter.next, "the populations of " + refinement_atom_name(model, i), error);
     return true;
 }
 
@@ -319,7 +284,7 @@ bool read_atoms(MollyRead& read)
             pseudo.radial_n[i][ul] = read.valence.valence_set_n[v][ul];
             pseudo.radial_zeta[i][ul] = read.valence.valence_set_zeta[v][ul];
             if (!(pseudo.radial_zeta[i][ul] > 0.0))
-                return parameter_line_error(read, read.card_line[i], "the card of " + atom_name(model, i),
+                return parameter_line_error(read, read.card_line[i], "the card of " + refinement_atom_name(model, i),
                                             "the exponent zeta(" + std::to_string(l) + ") of valence set "
                                                 + std::to_string(v) + " is not positive");
         }
@@ -423,7 +388,7 @@ bool place_generated_dummy(MollyRead& read, const std::string& line, int d)
                                 "columns 3-4, 6-8 and 9-10 must hold the atom, the lattice translations and the "
                                 "operator as digits");
     if (operation == 0 || operation == 50)
-        return report_error("Dummy atom lattice translations are not correct!", "Error!");
+        return report_refinement_error("Dummy atom lattice translations are not correct!", "Error!");
     double sign = 1.0;
     if (operation > 50) {
         operation -= 50;
@@ -486,7 +451,7 @@ bool check_frame_atoms(const MollyRead& read)
     for (int i = 1; i <= model.atoms.atom_count; ++i)
         if (model.pseudoatoms.l_max[i] > 0
             && (!valid(std::abs(axes.frame_atom_1[i])) || !valid(axes.frame_atom_2[i]) || !valid(axes.frame_atom_3[i])))
-            return parameter_line_error(read, read.card_line[i], "the card of " + atom_name(model, i),
+            return parameter_line_error(read, read.card_line[i], "the card of " + refinement_atom_name(model, i),
                                         "the frame atoms must be atoms or dummy atoms, 1 to " + std::to_string(points));
     return true;
 }
@@ -494,7 +459,7 @@ bool check_frame_atoms(const MollyRead& read)
 bool read_molly_texts(MollyRead& read)
 {
     StructureModel& model = *read.model;
-    clear_read_areas(model);
+    clear_refinement_read_areas(model);
     if (!read_valence_sets(read) || !read_cell(read) || !read_kappa_sets(read) || !read_atoms(read)
         || !read_symmetry(read))
         return false;
@@ -515,7 +480,7 @@ bool open_text_file(const std::string& path, std::ifstream& input)
 
 bool report_not_found(const std::string& name)
 {
-    return report_error("No found file - " + refinement_name_for_message(name, 44), "Error");
+    return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
 }
 
 }  // namespace

@@ -39,41 +39,6 @@ bool parameter_end(const XdFilesRead& read, const std::string& what)
     return report_xd_parameter_error(read, refinement_end_detail(read.parameter, what));
 }
 
-bool report_error(const std::string& text, const std::string& caption)
-{
-    ui().message_box(text, caption, MessageButtons::ok, MessageIcon::warning);
-    return false;
-}
-
-template <typename Area>
-void clear_area(Area& area)
-{
-    const auto fresh = std::make_unique<Area>();  // the areas are too big for the stack
-    area = *fresh;
-}
-
-void clear_read_areas(StructureModel& model)
-{
-    WorkingAtomSet& atoms = model.atoms;
-    atoms.atom_count = 0;
-    atoms.atom_label.fill(blank_text<8>());
-    atoms.frac_x.fill(0.0);
-    atoms.frac_y.fill(0.0);
-    atoms.frac_z.fill(0.0);
-    atoms.atomic_number.fill(0);
-    atoms.atom_type_index.fill(0);
-    clear_area(model.cell);
-    clear_area(model.dummies);
-    clear_area(model.pseudoatoms);
-    clear_area(model.local_axes);
-    clear_area(model.space_group);
-}
-
-std::string atom_name(const StructureModel& model, int i)
-{
-    return "atom " + std::to_string(i) + " (" + text_field_string(model.atoms.atom_label[i]) + ")";
-}
-
 // 1 without a "USAGE" line, 2 with one.
 int parameter_file_form(const RefinementTextFile& file)
 {
@@ -135,7 +100,7 @@ bool read_atom(XdFilesRead& read, XdAtomRecords& records, int i, int highest_ord
                                &unused[3], &atoms.frac_x[i], &atoms.frac_y[i], &atoms.frac_z[i], &divisor},
                               error))
         return parameter_line_error(read, "the record of atom " + std::to_string(i), error);
-    const std::string atom = atom_name(model, i);
+    const std::string atom = refinement_atom_name(model, i);
     const std::string what = "the record of " + atom;
     if (axis_1 < 1 || axis_1 > 3 || axis_2 < 1 || axis_2 > 3)
         return parameter_line_error(read, what, "the axis codes must be 1 (x), 2 (y) or 3 (z)");
@@ -164,7 +129,7 @@ bool read_atom(XdFilesRead& read, XdAtomRecords& records, int i, int highest_ord
     const FixedText<4> symbol = element_symbol_from_label(atoms.atom_label[i]);
     const int type = find_atom_type(model.atom_types, symbol);
     if (type == 0)
-        return report_error("No atomic number for atom type " + std::string(symbol.data(), 4), "Error!");
+        return report_refinement_error("No atomic number for atom type " + std::string(symbol.data(), 4), "Error!");
     atoms.atom_type_index[i] = type;
     atoms.atomic_number[i] = model.atom_types.type_atomic_number[type];
     set_text_field(pseudo.electron_configuration[i], text_field_string(model.atom_types.type_text[type]));
@@ -258,7 +223,7 @@ bool read_parameter_file(XdFilesRead& read, int form)
     return read_kappa_sets(read, *records);
 }
 
-bool radial_error(const std::string& text) { return report_error(text, "Error"); }
+bool radial_error(const std::string& text) { return report_refinement_error(text, "Error"); }
 
 // n(l) and zeta(l) of scattering type t from its "atoms.szt" entry.
 bool derive_from_slater_table(XdFilesRead& read, int form, int t, int atomic_number)
@@ -297,11 +262,11 @@ bool set_radial_functions(XdFilesRead& read, int form)
     StructureModel& model = *read.model;
     XdScatteringTypes& types = *read.types;
     if (!read.slater_present)
-        report_error("File <Atoms.szt> not found! Please, check and input correct values Zeta and N for all atoms! ",
+        report_refinement_error("File <Atoms.szt> not found! Please, check and input correct values Zeta and N for all atoms! ",
                      " Warning!");
     PseudoatomParameters& pseudo = model.pseudoatoms;
     for (int i = 1; i <= model.atoms.atom_count; ++i) {
-        const std::string atom = atom_name(model, i);
+        const std::string atom = refinement_atom_name(model, i);
         const FixedText<4>& element = model.atom_types.type_symbol[model.atoms.atom_type_index[i]];
         int t = 0;
         for (int k = 1; k <= types.xd_type_count && t == 0; ++k)
@@ -335,7 +300,7 @@ bool set_radial_functions(XdFilesRead& read, int form)
 
 bool read_xd_texts(XdFilesRead& read)
 {
-    clear_read_areas(*read.model);
+    clear_refinement_read_areas(*read.model);
     const int form = parameter_file_form(read.parameter);
     return read_xd_master_file(read) && read_parameter_file(read, form) && set_radial_functions(read, form);
 }
@@ -351,7 +316,7 @@ bool open_text_file(const std::string& path, std::ifstream& input)
 
 bool report_not_found(const std::string& name)
 {
-    return report_error("No found file - " + refinement_name_for_message(name, 44), "Error");
+    return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include "keldana/model/xd_files_text.h"
 
+#include "common/user_interface.h"
+#include "keldana/model/text_fields.h"
+
+#include <memory>
+
 #include "keldana/model/text_fields.h"
 
 #include <array>
@@ -311,4 +316,44 @@ bool convert_symmetry_operator_text(std::string_view text, SymmetryMatrixLayout 
     if (dots >= 4)
         return convert_matrix_rows(upper, layout, card, reason);
     return convert_text_rows(upper, dots > 0, card, reason);
+}
+
+bool report_refinement_error(const std::string& text, const std::string& caption)
+{
+    ui().message_box(text, caption, MessageButtons::ok, MessageIcon::warning);
+    return false;
+}
+
+namespace {
+
+template <typename Area>
+void clear_area(Area& area)
+{
+    const auto fresh = std::make_unique<Area>();  // the areas are too big for the stack
+    area = *fresh;
+}
+
+}  // namespace
+
+void clear_refinement_read_areas(StructureModel& model)
+{
+    WorkingAtomSet& atoms = model.atoms;
+    atoms.atom_count = 0;
+    atoms.atom_label.fill(blank_text<8>());
+    atoms.frac_x.fill(0.0);
+    atoms.frac_y.fill(0.0);
+    atoms.frac_z.fill(0.0);
+    atoms.atomic_number.fill(0);
+    atoms.atom_type_index.fill(0);
+    clear_area(model.cell);
+    clear_area(model.dummies);
+    clear_area(model.pseudoatoms);
+    clear_area(model.local_axes);
+    clear_area(model.space_group);
+    clear_area(model.operators);
+}
+
+std::string refinement_atom_name(const StructureModel& model, int i)
+{
+    return "atom " + std::to_string(i) + " (" + text_field_string(model.atoms.atom_label[i]) + ")";
 }

@@ -54,6 +54,16 @@ std::string refinement_end_detail(const RefinementTextFile& file, const std::str
 
 // The text up to the first `length` characters; with a longer name, the
 // whole name follows on a new line, so a long path is still told in full.
+// Shows a reading error (warning icon) and returns false.
+bool report_refinement_error(const std::string& text, const std::string& caption);
+
+// Clears what a refinement-file reader fills, so nothing of an earlier model
+// is left in the fresh one.
+void clear_refinement_read_areas(StructureModel& model);
+
+// "atom 3 (C1)" for messages.
+std::string refinement_atom_name(const StructureModel& model, int i);
+
 std::string refinement_name_for_message(const std::string& name, std::size_t length);
 
 // ---- Symmetry cards ----
