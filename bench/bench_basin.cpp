@@ -10,12 +10,13 @@
 // the first carbon atom).
 //
 // (b) Every atom of the cyanogen crystal (examples/cyanogen, one molecule
-// NC-CN on an inversion centre per cell) at a fine accuracy: a 96 x 120
-// surface grid, path step factor 0.005, cluster radius 6 Angstrom and a
-// 96 x 120 outer quadrature.  Reports the sums over the cell (the
-// asymmetric unit times the symmetry operators): the electron count against
-// the molecule's 26, the volume against the cell's, and each basin's
-// Laplacian integral in atomic units.  Long: tens of minutes.
+// NC-CN on an inversion centre per cell): the surfaces on the grid and with
+// the path step factor of the arguments (cluster radius 6 Angstrom,
+// tolerance 0.0005 Angstrom), the integrals with a 96 x 120 outer
+// quadrature.  Reports the sums over the cell (the asymmetric unit times
+// the symmetry operators): the electron count against the molecule's 26,
+// the volume against the cell's, and each basin's L(Omega) = -1/4 of its
+// Laplacian integral, in atomic units.  Long: up to half an hour a run.
 #include "common/scripted_ui.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -147,7 +148,11 @@ void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
 constexpr double A0_SQUARED = 0.529177249 * 0.529177249;  // Angstrom^2 per bohr^2
 constexpr int LAPLACIAN = 8;
 constexpr double CYANOGEN_ELECTRONS = 26.0;
+constexpr int OUTER_THETA_POINTS = 96;
+constexpr int OUTER_PHI_POINTS = 120;
 
+// Arguments: the surface grid (theta and phi intervals) and the path step
+// factor in units of 1e-4.
 void BM_CrystalBasinSums(benchmark::State& state)
 {
     ScopedScriptedUi ui;
@@ -159,38 +164,45 @@ void BM_CrystalBasinSums(benchmark::State& state)
     std::vector<int> atoms;
     for (int a = 1; a <= model.atoms.independent_atom_count; ++a)
         atoms.push_back(a);
-    BasinJobRequest request;
-    request.mode = BasinJobMode::surfaces;
-    request.atoms = atoms;
-    request.n_theta = 96;
-    request.n_phi = 120;
-    request.cluster_radius = 6.0;
-    request.step_factor = 0.005;
-    request.surface_tolerance = 0.0005;
-    request.surface_file = "cyanogen.ias";
-    double electrons = 0, volume = 0;
+    BasinJobRequest surfaces;
+    surfaces.mode = BasinJobMode::surfaces;
+    surfaces.atoms = atoms;
+    surfaces.n_theta = static_cast<int>(state.range(0));
+    surfaces.n_phi = static_cast<int>(state.range(1));
+    surfaces.cluster_radius = 6.0;
+    surfaces.step_factor = 1e-4 * static_cast<double>(state.range(2));
+    surfaces.surface_tolerance = 0.0005;
+    surfaces.surface_file = "cyanogen.ias";
+    BasinJobRequest integral = surfaces;
+    integral.n_theta = OUTER_THETA_POINTS;
+    integral.n_phi = OUTER_PHI_POINTS;
+    double electrons = 0, volume = 0, surface_seconds = 0;
+    std::vector<double> laplacian;
     for (auto _ : state) {
-        request.mode = BasinJobMode::surfaces;
-        if (!run_basin_job(request).completed) {
+        const BasinJobResult s = run_basin_job(surfaces);
+        if (!s.completed) {
             state.SkipWithError(("the surfaces failed: " + ui->answers.message_log()).c_str());
             return;
         }
-        request.mode = BasinJobMode::volume;
-        volume = run_basin_job(request).total;
-        request.mode = BasinJobMode::property;
-        request.code = RHO;
-        electrons = run_basin_job(request).total;
-        request.code = LAPLACIAN;
-        run_basin_job(request);
+        surface_seconds = s.seconds;
+        integral.mode = BasinJobMode::volume;
+        volume = run_basin_job(integral).total;
+        integral.mode = BasinJobMode::property;
+        integral.code = RHO;
+        electrons = run_basin_job(integral).total;
+        integral.code = LAPLACIAN;
+        run_basin_job(integral);
     }
     const int multiplicity = model.operators.symop_count;  // atoms in general positions
+    state.counters["surface_s"] = surface_seconds;
     state.counters["cell_electrons"] = multiplicity * electrons;
     state.counters["electron_error"] = multiplicity * electrons - CYANOGEN_ELECTRONS;
     state.counters["cell_volume"] = model.cell.cell_volume;
     state.counters["volume_error_percent"] = 100.0 * (multiplicity * volume / model.cell.cell_volume - 1.0);
+    // L(Omega) = -1/4 of the integral of the Laplacian, in atomic units.
     for (int a : atoms)
         state.counters["L_au_" + std::string(model.atoms.atom_label[a].data(), 2)] =
-            basin_integration_results().basin_property_integral[a] * A0_SQUARED;
+            -0.25 * basin_integration_results().basin_property_integral[a] * A0_SQUARED;
     state.SetLabel("cyanogen, " + std::to_string(multiplicity) + " x the asymmetric unit");
     close_report_output();
 }
@@ -198,6 +210,12 @@ void BM_CrystalBasinSums(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(BM_SurfaceAndIntegralOfOneCarbon)->Unit(benchmark::kSecond)->Iterations(1);
-BENCHMARK(BM_CrystalBasinSums)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_CrystalBasinSums)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Args({32, 48, 150})
+    ->Args({64, 96, 150})
+    ->Args({96, 120, 150})
+    ->Args({96, 120, 50});
 
 BENCHMARK_MAIN();

@@ -445,10 +445,12 @@ void MainWindow::handle_command(int id)
         run_subset_atoms_dialog(this);
         break;
     }
-    case CMD_PROPERTY_INTEGRATION:
+    case CMD_PROPERTY_INTEGRATION: {
+        BusyScope busy;
         run_integration_dialog(this);
         text_pane_->lines_changed();
         break;
+    }
     case CMD_READ_COVARIANCE:
         read_covariance();
         break;

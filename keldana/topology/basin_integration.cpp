@@ -27,6 +27,7 @@ constexpr int MEDIUM_RAY_POINTS = 96;
 constexpr std::array<int, 11> SHORT_RAY_POINTS = {12, 16, 20, 24, 28, 32, 36, 40, 48, 64, 96};
 constexpr int PHI_FIT_POINTS = 7;
 constexpr int THETA_FIT_POINTS = 5;
+constexpr double STEEP_RATIO = 2.0;
 
 long long integrand_count = 0;
 
@@ -207,25 +208,47 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes)
 {
+    // Where the radii a fit uses differ by more than a factor STEEP_RATIO, the
+    // rays graze a surface patch: there R = d / cos climbs steeply while 1/R
+    // = cos / d stays smooth, so the parabolas are fitted to 1/R.  Elsewhere
+    // they are fitted to R, whose local means they keep (the volume of a
+    // polyhedral cell comes out right).  The result stays within the radii
+    // the fit used.
     const int nt = table.ias_theta_count;
     const int np = table.ias_phi_count;
     const double dtheta = PI / nt;
     const double dphi = 2.0 * PI / np;
     const size_t phi_count = phi_nodes.size();
 
-    // Along phi: T(i, l) at every grid theta and every phi node.
-    std::vector<double> along_phi(static_cast<size_t>(nt + 1) * phi_count);
-    double x[PHI_FIT_POINTS], y[PHI_FIT_POINTS];
+    std::vector<int> first_phi(phi_count);
+    for (size_t l = 0; l < phi_count; ++l) {
+        int j0 = std::max(static_cast<int>(phi_nodes[l] / dphi) - 3, 0);
+        if (j0 + PHI_FIT_POINTS - 1 > np)
+            j0 = np - (PHI_FIT_POINTS - 1);
+        first_phi[l] = j0;
+    }
+
+    // Along phi: T(i, l) of R and of 1/R at every grid theta and every phi
+    // node, with the range of the radii fitted.
+    const size_t size = static_cast<size_t>(nt + 1) * phi_count;
+    std::vector<double> direct(size), reciprocal(size), lowest(size), highest(size);
+    double x[PHI_FIT_POINTS], y[PHI_FIT_POINTS], z[PHI_FIT_POINTS];
     for (int i = 0; i <= nt; ++i)
         for (size_t l = 0; l < phi_count; ++l) {
-            int j0 = std::max(static_cast<int>(phi_nodes[l] / dphi) - 3, 0);
-            if (j0 + PHI_FIT_POINTS - 1 > np)
-                j0 = np - (PHI_FIT_POINTS - 1);
+            const size_t at = i * phi_count + l;
+            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
             for (int k = 0; k < PHI_FIT_POINTS; ++k) {
-                x[k] = (j0 + k) * dphi;
-                y[k] = table.radius(i, j0 + k, atom);
+                const double r = table.radius(i, first_phi[l] + k, atom);
+                x[k] = (first_phi[l] + k) * dphi;
+                y[k] = r;
+                z[k] = r > 0 ? 1.0 / r : 0.0;
+                low = std::min(low, r);
+                high = std::max(high, r);
             }
-            along_phi[i * phi_count + l] = fit_parabola(x, y, PHI_FIT_POINTS, phi_nodes[l]);
+            direct[at] = fit_parabola(x, y, PHI_FIT_POINTS, phi_nodes[l]);
+            reciprocal[at] = fit_parabola(x, z, PHI_FIT_POINTS, phi_nodes[l]);
+            lowest[at] = low;
+            highest[at] = high;
         }
 
     // Along theta: R(k, l) at the theta nodes.
@@ -235,11 +258,22 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
         if (i0 + THETA_FIT_POINTS - 1 > nt)
             i0 = nt - (THETA_FIT_POINTS - 1);
         for (size_t l = 0; l < phi_count; ++l) {
+            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
             for (int m = 0; m < THETA_FIT_POINTS; ++m) {
-                x[m] = (i0 + m) * dtheta;
-                y[m] = along_phi[(i0 + m) * phi_count + l];
+                const size_t at = (i0 + m) * phi_count + l;
+                low = std::min(low, lowest[at]);
+                high = std::max(high, highest[at]);
             }
-            radii[k * phi_count + l] = fit_parabola(x, y, THETA_FIT_POINTS, theta_nodes[k]);
+            const bool steep = high > STEEP_RATIO * low;
+            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
+                const size_t at = (i0 + m) * phi_count + l;
+                x[m] = (i0 + m) * dtheta;
+                y[m] = steep ? reciprocal[at] : direct[at];
+            }
+            double r = fit_parabola(x, y, THETA_FIT_POINTS, theta_nodes[k]);
+            if (steep)
+                r = r > 0 && std::isfinite(r) ? 1.0 / r : high;
+            radii[k * phi_count + l] = std::clamp(r, low, high);
         }
     }
     return radii;

@@ -2,7 +2,8 @@
 // the beta sphere of the atom with a fixed Gauss-Legendre product rule, and
 // between the beta sphere and the interatomic surface with a product rule of
 // the user's sizes, the surface radius at each quadrature direction fitted
-// from the surface grid by local least-squares parabolas.  Also the job of
+// from the surface grid by local least-squares parabolas (to 1/R where the
+// radius climbs steeply).  Also the job of
 // the integration dialog's "Start": the cluster around each selected atom,
 // then its surface or its integral, with the report and the restored model.
 #pragma once
@@ -54,7 +55,8 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
                                     double theta_weight, int n_r, int code, bool& cancelled);
 
 // The surface radius of `atom` at (theta, phi) for every node pair of the
-// rules, fitted from the table's grid: R[k * phi_nodes.size() + l].
+// rules, fitted from the table's grid: R[k * phi_nodes.size() + l].  Each
+// value lies within the grid radii its fit used.
 std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes);

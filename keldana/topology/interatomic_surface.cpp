@@ -116,8 +116,22 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
         const double cosine = dot({c[0] - q[0], c[1] - q[1], c[2] - q[2]}, g) / (norm * previous_distance);
         const double power = bisection ? cosine * cosine : cosine * cosine * cosine * cosine;
         const double length = search.h * std::exp(3.0 * power);
+        // Midpoint step: the direction taken half a step ahead.  Plain
+        // steps along the tangent drift to the convex side of curved paths,
+        // which shifts the surface by an amount proportional to the step.
+        Vector3 half{};
         for (int k = 0; k < 3; ++k)
-            q[k] += length * g[k] / norm;
+            half[k] = q[k] + 0.5 * length * g[k] / norm;
+        Vector3 gh{};
+        const double half_norm = compute_property_gradient_or_laplacian_numeric(1, half[0], half[1], half[2], gh, RHO);
+        search.evaluations += EVALUATIONS_PER_GRADIENT;
+        if (!(half_norm > 0) || !std::isfinite(half_norm))
+            return bisection ? PathEnd::outside : PathEnd::flat;
+        // A maximum within the step: the path ends there, not in this atom.
+        if (dot(gh, g) < 0)
+            return PathEnd::outside;
+        for (int k = 0; k < 3; ++k)
+            q[k] += length * gh[k] / half_norm;
         const double d = distance(q, c);
         if (d <= search.beta_radius)
             return PathEnd::inside;

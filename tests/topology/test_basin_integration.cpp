@@ -153,29 +153,72 @@ TEST_F(BasinTest, LaplacianIntegralIgnoresTheSignSetting)
     EXPECT_DOUBLE_EQ(minus, plus);
 }
 
+// The Gauss-Legendre directions of an n_theta x n_phi rule as angles.
+void quadrature_angles(int n_theta, int n_phi, std::vector<double>& theta_nodes, std::vector<double>& phi_nodes)
+{
+    std::vector<double> weights;
+    get_gauss_legendre_rule(n_theta, theta_nodes, weights);
+    get_gauss_legendre_rule(n_phi, phi_nodes, weights);
+    for (double& t : theta_nodes)
+        t = M_PI / 2 * t + M_PI / 2;
+    for (double& p : phi_nodes)
+        p = M_PI * p + M_PI;
+}
+
+// Fills atom 1's radii on an n_theta x n_phi grid, the repeated row and the
+// poles included.
+template <typename F>
+void fill_table(int n_theta, int n_phi, F f)
+{
+    InteratomicSurfaceTable& table = interatomic_surface_table();
+    table.ias_theta_count = n_theta;
+    table.ias_phi_count = n_phi;
+    for (int j = 0; j <= n_phi; ++j)
+        for (int i = 0; i <= n_theta; ++i)
+            table.radius(i, j, 1) = f(i * M_PI / n_theta, j * 2 * M_PI / n_phi);
+}
+
 TEST_F(BasinTest, SurfaceFitIsExactForParabolasInThetaAndPhi)
 {
     // Least-squares parabolas reproduce a radius quadratic in theta and phi
     // (set on every grid point, the repeated row and poles included).
     ASSERT_TRUE(load_neon());
-    const auto f = [](double theta, double phi) { return 1.0 + 0.1 * theta * theta + 0.05 * phi - 0.002 * phi * phi; };
-    InteratomicSurfaceTable& table = interatomic_surface_table();
-    table.ias_theta_count = 12;
-    table.ias_phi_count = 18;
-    for (int j = 0; j <= 18; ++j)
-        for (int i = 0; i <= 12; ++i)
-            table.radius(i, j, 1) = f(i * M_PI / 12, j * 2 * M_PI / 18);
-    std::vector<double> theta_nodes, phi_nodes, weights;
-    get_gauss_legendre_rule(6, theta_nodes, weights);
-    get_gauss_legendre_rule(8, phi_nodes, weights);
-    for (double& t : theta_nodes)
-        t = M_PI / 2 * t + M_PI / 2;
-    for (double& p : phi_nodes)
-        p = M_PI * p + M_PI;
-    const std::vector<double> radii = interpolate_surface_radii(table, 1, theta_nodes, phi_nodes);
+    const auto f = [](double theta, double phi) { return 1.0 + 0.05 * theta * theta + 0.03 * phi - 0.002 * phi * phi; };
+    fill_table(12, 18, f);
+    std::vector<double> theta_nodes, phi_nodes;
+    quadrature_angles(6, 8, theta_nodes, phi_nodes);
+    const std::vector<double> radii = interpolate_surface_radii(interatomic_surface_table(), 1, theta_nodes, phi_nodes);
     for (size_t k = 0; k < theta_nodes.size(); ++k)
         for (size_t l = 0; l < phi_nodes.size(); ++l)
             EXPECT_NEAR(radii[k * phi_nodes.size() + l], f(theta_nodes[k], phi_nodes[l]), 1e-10);
+}
+
+TEST_F(BasinTest, SurfaceFitFollowsAPlaneUpToTheClusterRadius)
+{
+    // A flat surface 0.7 Angstrom from the nucleus, seen up to a cluster
+    // radius of 6: the radius d / cos climbs steeply near the rays along the
+    // plane, and a coarse grid still gives it within 4 per cent where it
+    // matters; nowhere does the fit leave the radii it was fitted to.
+    ASSERT_TRUE(load_neon());
+    const Vector3 normal{0.36, 0.48, 0.8};
+    const auto plane = [&](double theta, double phi) {
+        const double cosine = std::sin(theta) * std::cos(phi) * normal[0]
+                              + std::sin(theta) * std::sin(phi) * normal[1] + std::cos(theta) * normal[2];
+        return cosine > 0.7 / 6.0 ? 0.7 / cosine : 6.0;
+    };
+    fill_table(32, 48, plane);
+    std::vector<double> theta_nodes, phi_nodes;
+    quadrature_angles(48, 64, theta_nodes, phi_nodes);
+    const std::vector<double> radii = interpolate_surface_radii(interatomic_surface_table(), 1, theta_nodes, phi_nodes);
+    for (size_t k = 0; k < theta_nodes.size(); ++k)
+        for (size_t l = 0; l < phi_nodes.size(); ++l) {
+            const double r = radii[k * phi_nodes.size() + l];
+            const double exact = plane(theta_nodes[k], phi_nodes[l]);
+            ASSERT_GE(r, 0.7 - 1e-12);
+            ASSERT_LE(r, 6.0 + 1e-12);
+            if (exact < 2.0)
+                EXPECT_NEAR(r, exact, 0.04 * exact) << theta_nodes[k] << " " << phi_nodes[l];
+        }
 }
 
 TEST_F(BasinTest, AtomWithoutSurfaceOrUnknownRuleIsRefused)

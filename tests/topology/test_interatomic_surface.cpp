@@ -70,6 +70,27 @@ TEST_F(SurfaceTest, HomonuclearDiatomicSurfaceIsTheMidPlane)
     EXPECT_EQ(surface_critical_points().points[1].type, 2);
 }
 
+TEST_F(SurfaceTest, CurvedSurfaceHardlyMovesWithThePathStep)
+{
+    // Between carbon and nitrogen the surface bends around the carbon, and
+    // the paths that decide it curve.  Steps along the tangent would drift
+    // to the convex side and move the surface in proportion to the step;
+    // the radii found with a step ten times shorter must agree closely.
+    ASSERT_TRUE(load_model("cn.kdn", spherical_atoms_model("Spherical carbon and nitrogen along z",
+                                                          {{"C1", 10.0, 10.0, 9.42}, {"N1", 10.0, 10.0, 10.58}},
+                                                          20.0, 20.0, 20.0)));
+    const SurfaceRun coarse = compute_interatomic_surface(1, 8, 6, 0.02, TOLERANCE);
+    const SurfaceRun fine = compute_interatomic_surface(1, 8, 6, 0.002, TOLERANCE);
+    ASSERT_EQ(coarse.outcome, SurfaceOutcome::completed) << ui_->answers.message_log();
+    ASSERT_EQ(fine.outcome, SurfaceOutcome::completed) << ui_->answers.message_log();
+    double worst = 0;
+    for (int j = 0; j <= fine.grid.n_phi; ++j)
+        for (int i = 0; i <= fine.grid.n_theta; ++i)
+            if (fine.grid.at(i, j) < 2.0)
+                worst = std::max(worst, std::abs(coarse.grid.at(i, j) - fine.grid.at(i, j)));
+    EXPECT_LT(worst, 0.002);
+}
+
 TEST_F(SurfaceTest, AtomWithoutNeighbourIsReportedAndNotSearched)
 {
     ASSERT_TRUE(load_model("c.kdn", spherical_atoms_model("One spherical carbon atom", {{"C1", 10.0, 10.0, 10.0}},
