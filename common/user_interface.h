@@ -13,6 +13,11 @@ enum class MessageButtons { ok, ok_cancel, yes_no, yes_no_cancel };
 enum class MessageIcon { none, information, warning, error, question };
 enum class MessageAnswer { ok, cancel, yes, no };
 
+struct FileFilter {
+    std::string description;  // e.g. "Bitmap (*.bmp)"
+    std::string pattern;      // e.g. "*.bmp"
+};
+
 struct FileDialogRequest {
     bool save = false;
     std::string title;        // "Open file" / "Save file"
@@ -21,6 +26,8 @@ struct FileDialogRequest {
     std::string initial_dir;  // working directory
     std::string initial_name; // proposed name or last path
     std::string default_extension;  // "kdn" in save mode
+    std::vector<FileFilter> more_filters;  // offered after the first
+    bool all_files = true;                 // "All files (*.*)" offered last
 };
 
 // A font as the settings store it (the fields the programs keep).

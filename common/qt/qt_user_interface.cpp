@@ -85,9 +85,14 @@ std::string convert_file_pattern(const std::string& windows_pattern)
     return result.empty() ? "*" : result;
 }
 
-std::string make_file_dialog_filter(const std::string& description, const std::string& pattern)
+std::string make_file_dialog_filter(const FileDialogRequest& request)
 {
-    return description + " (" + convert_file_pattern(pattern) + ");;All files (*.*) (*)";
+    std::string filter = request.description + " (" + convert_file_pattern(request.pattern) + ")";
+    for (const FileFilter& more : request.more_filters)
+        filter += ";;" + more.description + " (" + convert_file_pattern(more.pattern) + ")";
+    if (request.all_files)
+        filter += ";;All files (*.*) (*)";
+    return filter;
 }
 
 std::string add_default_extension(const std::string& path, const std::string& extension)
@@ -216,7 +221,7 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
     if (script_)
         return script_->answer_file(request);
 
-    const QString filter = QString::fromStdString(make_file_dialog_filter(request.description, request.pattern));
+    const QString filter = QString::fromStdString(make_file_dialog_filter(request));
     const InitialFile initial = split_initial_file(request.initial_dir, request.initial_name);
     QFileDialog dialog(dialog_parent(), QString::fromStdString(request.title),
                        QString::fromStdString(initial.directory), filter);

@@ -27,8 +27,9 @@ const DialogResource& progress_dialog_resource();
 // File dialog filters: a Windows pattern list ("*.inp;*.res") as Qt's
 // space-separated list ("*.inp *.res"); "*.*" matches every file.
 std::string convert_file_pattern(const std::string& windows_pattern);
-// The two filters of the file dialog: the caller's and "All files (*.*)".
-std::string make_file_dialog_filter(const std::string& description, const std::string& pattern);
+// The filters of the file dialog: the caller's, its further ones and, unless
+// switched off, "All files (*.*)".
+std::string make_file_dialog_filter(const FileDialogRequest& request);
 // path with ".extension" added when its file name has no extension.
 std::string add_default_extension(const std::string& path, const std::string& extension);
 

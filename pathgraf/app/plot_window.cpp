@@ -228,10 +228,10 @@ bool choose_plot_file()
     if (state.mode == "SAVE") {
         request.save = true;
         request.title = "Save file";
-        // The request carries one filter; the filter list's separator adds
-        // the second.
-        request.description = "PostScript (*.ps) (*.ps);;Bitmap (*.bmp)";
-        request.pattern = "*.bmp";
+        request.description = "PostScript (*.ps)";
+        request.pattern = "*.ps";
+        request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+        request.all_files = false;
     } else {
         request.title = "Open file";
         request.description = state.mode == "POST" ? "Trajectory post file (*.pos)" : "Trajectory data file (*.dat)";

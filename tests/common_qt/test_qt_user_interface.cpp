@@ -34,12 +34,25 @@ TEST(FileDialogFilterTest, WindowsPatternsBecomeQtPatternLists)
         EXPECT_EQ(convert_file_pattern(windows), qt) << "pattern '" << windows << "'";
 }
 
-TEST(FileDialogFilterTest, FilterHasTheCallersEntryThenAllFiles)
+TEST(FileDialogFilterTest, FilterHasTheCallersEntriesThenAllFiles)
 {
-    const std::string filter = make_file_dialog_filter("XD input files (*.inp,*.res)", "*.inp;*.res");
+    FileDialogRequest request;
+    request.description = "XD input files (*.inp,*.res)";
+    request.pattern = "*.inp;*.res";
+    std::string filter = make_file_dialog_filter(request);
     EXPECT_EQ(filter, "XD input files (*.inp,*.res) (*.inp *.res);;All files (*.*) (*)");
     QFileDialog dialog(nullptr, "Open file", QString(), QString::fromStdString(filter));
     EXPECT_EQ(dialog.nameFilters().size(), 2);
+
+    // Pathgraf's save dialog: two kinds of file and no "All files".
+    request.description = "PostScript (*.ps)";
+    request.pattern = "*.ps";
+    request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+    request.all_files = false;
+    filter = make_file_dialog_filter(request);
+    EXPECT_EQ(filter, "PostScript (*.ps) (*.ps);;Bitmap (*.bmp) (*.bmp)");
+    QFileDialog save(nullptr, "Save file", QString(), QString::fromStdString(filter));
+    EXPECT_EQ(save.nameFilters().size(), 2);
 }
 
 TEST(FileDialogFilterTest, SaveAddsTheDefaultExtensionOnlyWhenNoneWasTyped)

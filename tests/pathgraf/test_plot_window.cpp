@@ -258,8 +258,13 @@ TEST_F(WindowTest, SaveAsWritesByTheNamesExtension)
         run_without_dialog([this] { window().handle_command(CMD_SAVE_AS); });
         EXPECT_FALSE(fs::exists(path)) << name;
     }
-    EXPECT_EQ(ui_->answers.file_requests.back().title, "Save file");
-    EXPECT_TRUE(ui_->answers.file_requests.back().save);
+    const FileDialogRequest& save = ui_->answers.file_requests.back();
+    EXPECT_EQ(save.title, "Save file");
+    EXPECT_TRUE(save.save);
+    EXPECT_EQ(save.pattern, "*.ps");
+    ASSERT_EQ(save.more_filters.size(), 1u);
+    EXPECT_EQ(save.more_filters[0].description, "Bitmap (*.bmp)");
+    EXPECT_FALSE(save.all_files);
 
     const std::string ps = (directory_ / "plot.PS").string();
     ui_->answers.file_answers.push_back(ps);
