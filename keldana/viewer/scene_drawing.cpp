@@ -264,6 +264,12 @@ struct Projector {
     // False when the point is behind the eye or outside the depth range.
     bool window(const Point3& e, double& x, double& y) const
     {
+        double depth = 0;
+        return window(e, x, y, depth);
+    }
+
+    bool window(const Point3& e, double& x, double& y, double& depth) const
+    {
         std::array<double, 4> clip{};
         for (int r = 0; r < 4; ++r)
             clip[r] = projection[r] * e[0] + projection[4 + r] * e[1] + projection[8 + r] * e[2] + projection[12 + r];
@@ -271,6 +277,7 @@ struct Projector {
             return false;
         x = viewport[0] + (clip[0] / clip[3] + 1.0) * 0.5 * viewport[2];
         y = viewport[1] + (clip[1] / clip[3] + 1.0) * 0.5 * viewport[3];
+        depth = (clip[2] / clip[3] + 1.0) * 0.5;
         return true;
     }
 
@@ -286,7 +293,8 @@ struct Projector {
         anchor[0] += offset;
         SceneLabel label;
         double top_x = 0, top_y = 0;
-        if (!window(anchor, label.x, label.y) || !window({anchor[0], anchor[1] + TEXT_SCALE, anchor[2]}, top_x, top_y))
+        if (!window(anchor, label.x, label.y, label.depth)
+            || !window({anchor[0], anchor[1] + TEXT_SCALE, anchor[2]}, top_x, top_y))
             return;
         label.pixel_height = top_y - label.y;
         label.text = std::move(text);

@@ -15,6 +15,7 @@
 struct SceneLabel {
     double x = 0, y = 0;       // start of the baseline, framebuffer pixels from the lower left corner
     double pixel_height = 0;   // 0.35 scene units at the text's depth
+    double depth = 0;          // window depth (0 near .. 1 far) of the upright text
     std::string text;
     float red = 0, green = 0, blue = 0;
 };

@@ -24,6 +24,8 @@
 
 namespace {
 
+constexpr double LABEL_DEPTH_MARGIN = 1e-5;
+
 ViewerMouseKeys keys_of(const QMouseEvent* event)
 {
     ViewerMouseKeys keys;
@@ -46,6 +48,46 @@ QFont label_font_of(const ViewerLabelFont& font, double pixel_height)
     qfont.setStrikeOut(font.strike_out != 0);
     qfont.setPixelSize(std::clamp(static_cast<int>(std::lround(pixel_height)), 1, 1000));
     return qfont;
+}
+
+// The labels as an image of the framebuffer's size: each text lies in a
+// plane facing the eye, so the scene hides those of its pixels where it is
+// nearer than the text's depth.
+QImage paint_labels(const std::vector<SceneLabel>& labels, const ViewerLabelFont& font, int width, int height)
+{
+    std::vector<float> scene_depth(static_cast<size_t>(width) * height, 1.0f);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, scene_depth.data());
+    QImage overlay(width, height, QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    for (const SceneLabel& label : labels) {
+        const QFont qfont = label_font_of(font, label.pixel_height);
+        const QString words = QString::fromStdString(label.text);
+        const QPoint start(static_cast<int>(std::lround(label.x)), static_cast<int>(std::lround(height - label.y)));
+        const QRect drawn =
+            QFontMetrics(qfont).boundingRect(words).translated(start).adjusted(-2, -2, 2, 2).intersected(overlay.rect());
+        if (drawn.isEmpty())
+            continue;
+        QImage text(drawn.size(), QImage::Format_ARGB32_Premultiplied);
+        text.fill(Qt::transparent);
+        {
+            QPainter painter(&text);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            painter.setFont(qfont);
+            painter.setPen(QColor::fromRgbF(label.red, label.green, label.blue));
+            painter.drawText(start - drawn.topLeft(), words);
+        }
+        for (int row = 0; row < drawn.height(); ++row) {
+            auto* line = reinterpret_cast<QRgb*>(text.scanLine(row));
+            const float* scene_row =
+                scene_depth.data() + static_cast<size_t>(height - 1 - (drawn.top() + row)) * width + drawn.left();
+            for (int column = 0; column < drawn.width(); ++column)
+                if (scene_row[column] < label.depth - LABEL_DEPTH_MARGIN)
+                    line[column] = 0;
+        }
+        QPainter(&overlay).drawImage(drawn.topLeft(), text);
+    }
+    return overlay;
 }
 
 }  // namespace
@@ -139,14 +181,9 @@ void ViewerScene::paintGL()
     const ViewerSceneState& state = viewer_scene_state();
     const std::vector<SceneLabel> labels = draw_structure_scene(state);
     if (!labels.empty()) {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        for (const SceneLabel& label : labels) {
-            painter.setFont(label_font_of(state.label_font, label.pixel_height / ratio));
-            painter.setPen(QColor::fromRgbF(label.red, label.green, label.blue));
-            painter.drawText(QPointF(label.x / ratio, (height_pixels - label.y) / ratio),
-                             QString::fromStdString(label.text));
-        }
+        QImage overlay = paint_labels(labels, state.label_font, width_pixels, height_pixels);
+        overlay.setDevicePixelRatio(ratio);
+        QPainter(this).drawImage(QPointF(0, 0), overlay);
     }
     viewer_->update_read_ias_state();
 }

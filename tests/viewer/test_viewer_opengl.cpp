@@ -452,6 +452,43 @@ TEST_F(ViewerOpenGlTest, LabelsSitBesideTheirAtomsAndCriticalPointsShowByType)
     EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 1.0, -2.0, 0))));
 }
 
+TEST_F(ViewerOpenGlTest, AnAtomInFrontHidesTheLabelBehindIt)
+{
+    // O1's label lies wholly inside the disc of the large green atom: hidden
+    // while that atom is nearer the eye, shown once it is moved behind.
+    add_atom("O1", RED, 0, 0, 0);
+    const int blocker = add_atom("C1", GREEN, 0.8, 0, 2);
+    const int other = add_atom("N1", BLUE, -0.8, 0, -2);
+    current_model().atom_types.type_radius[GREEN] = 1.0;
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    viewer_scene_state().label_colour = 0x00FF00FF;  // magenta: no atom or highlight has it
+    viewer->handle_command(CMD_VIEWER_VAN_DER_WAALS);
+    viewer->handle_command(CMD_VIEWER_ATOM_LABELS);
+
+    auto magenta_beside_o1 = [&](const QImage& image) {
+        const QPoint start = expected_pixel(image, 0.65, 0, 0);
+        int magenta = 0;
+        for (int y = start.y() - 25; y <= start.y() + 2; ++y)
+            for (int x = start.x(); x <= start.x() + 35; ++x) {
+                const Rgb c = pixel(image, {x, y});
+                magenta += c.r > 128 && c.g < 100 && c.b > 128 ? 1 : 0;
+            }
+        return magenta;
+    };
+    QImage image = viewer->grab_scene();
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, 0.8, 0.1, 2))));
+    EXPECT_EQ(magenta_beside_o1(image), 0);
+
+    WorkingAtomSet& atoms = current_model().atoms;
+    atoms.cart_z[blocker] = -2;
+    atoms.cart_z[other] = 2;
+    atoms.cart_x[other] = -2.5;
+    atoms.cart_x[blocker] = 2.5;
+    image = viewer->grab_scene();
+    EXPECT_GT(magenta_beside_o1(image), 10);
+}
+
 TEST_F(ViewerOpenGlTest, AxesRunAlongTheCellEdges)
 {
     add_three_atoms();
