@@ -13,6 +13,7 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/model/wavefunction_bank.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -147,23 +148,6 @@ std::vector<ClusterEntry> read_cluster_entries(const fs::path& file)
             entries.push_back(e);
     }
     return entries;
-}
-
-std::vector<std::string> file_lines(const fs::path& file)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::string file_text(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string label_of(const StructureModel& model, int atom)

@@ -10,6 +10,7 @@
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/model/wavefunction_bank.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -30,15 +31,6 @@ const fs::path QUINONE = EXAMPLES / "benzoquinone" / "benzoquinone.kdn";
 const fs::path QUINONE_CLUSTER = EXAMPLES / "benzoquinone" / "gspace.cls";
 const fs::path HYDROGEN = EXAMPLES / "free_atoms" / "hydrogen.kdn";
 const fs::path NEON = EXAMPLES / "free_atoms" / "neon.kdn";
-
-std::vector<std::string> file_lines(const fs::path& file)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 void write_lines(const fs::path& file, const std::vector<std::string>& lines, std::size_t count)
 {

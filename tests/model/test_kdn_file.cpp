@@ -2,6 +2,7 @@
 
 #include "common/scripted_ui.h"
 #include "keldana/model/text_fields.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -15,31 +16,6 @@ namespace {
 
 const std::string FIXTURES = std::string(KD_TEST_DATA_DIR) + "/fixtures/kdn/";
 const std::string READING_ERROR = "Input file reading error";
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> split_lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::string join_lines(const std::vector<std::string>& lines, const char* end = "\n")
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + end;
-    return text;
-}
 
 std::string field(std::span<const char> text) { return text_field_string(text); }
 

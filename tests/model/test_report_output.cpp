@@ -1,6 +1,7 @@
 #include "keldana/model/report_output.h"
 
 #include "common/scripted_ui.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +33,6 @@ protected:
         close_report_output();
         fs::current_path(previous_directory_);
         fs::remove_all(directory_);
-    }
-
-    static std::string file_text(const fs::path& path)
-    {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     static std::string padded(const std::string& text) { return text + std::string(150 - text.size(), ' '); }

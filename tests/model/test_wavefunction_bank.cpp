@@ -4,6 +4,7 @@
 #include "keldana/model/element_table.h"
 #include "keldana/model/radial_tables.h"
 #include "keldana/model/text_fields.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -69,14 +70,6 @@ double free_atom_density(const WavefunctionBank& bank, const RadialLookupTables&
                     sum += (i == j ? 1 : 2) * tables.product_sum(t, i, j, shell, part) * f[i] * f[j];
     }
     return sum / (4 * std::numbers::pi);
-}
-
-std::string read_text(const std::string& path)
-{
-    std::ifstream input(path);
-    std::stringstream text;
-    text << input.rdbuf();
-    return text.str();
 }
 
 // A small bank: an unknown type first (skipped with its lines), carbon split
@@ -153,7 +146,7 @@ protected:
 TEST_F(WavefunctionBankTest, EveryOrbitalOfTheClementiRoettiBankIsNormalised)
 {
     add_atom("H");
-    ASSERT_TRUE(read_bank(read_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
+    ASSERT_TRUE(read_bank(file_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
     int orbitals = 0;
     for (int t = 1; t <= MAX_ATOM_TYPES; ++t) {
         if (!bank_->type_in_bank[t])
@@ -192,7 +185,7 @@ TEST_F(WavefunctionBankTest, FreeAtomDensitiesHoldTheirElectrons)
                                      {"Si", 14}, {"Fe", 26}, {"O-", 9}, {"Fe3+", 23}};
     for (const Atom& atom : atoms)
         add_atom(atom.symbol);
-    ASSERT_TRUE(read_bank(read_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
+    ASSERT_TRUE(read_bank(file_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
     tabulate_radial_functions_by_type(*bank_, *model_, *tables_);
     EXPECT_EQ(message_count(), 0u) << ui_->answers.message_log();
     for (const Atom& atom : atoms) {
@@ -207,7 +200,7 @@ TEST_F(WavefunctionBankTest, FreeAtomDensitiesHoldTheirElectrons)
 TEST_F(WavefunctionBankTest, HydrogenDensityIsTheExactOneSOrbital)
 {
     add_atom("H");
-    ASSERT_TRUE(read_bank(read_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
+    ASSERT_TRUE(read_bank(file_text(DATA_DIRECTORY + "/wavefCR.bnk"), *bank_)) << ui_->answers.message_log();
     tabulate_radial_functions_by_type(*bank_, *model_, *tables_);
     const int t = type_of("H");
     // zeta = 1/bohr: rho(r) = exp(-2 r / a0) / (pi a0^3), r in Angstrom.

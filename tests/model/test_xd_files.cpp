@@ -6,6 +6,7 @@
 #include "keldana/model/slater_table.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/model/xd_files_text.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -20,31 +21,6 @@ namespace {
 const std::string FIXTURES = std::string(KD_TEST_DATA_DIR) + "/fixtures/xd/";
 const std::string DATA_DIR = std::string(KD_SOURCE_DIR) + "/data";
 const std::string MASTER_PATH = "/data/ch2o.mas";
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> split_lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::string join_lines(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    return text;
-}
 
 std::string field(std::span<const char> text) { return text_field_string(text); }
 

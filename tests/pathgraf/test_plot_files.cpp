@@ -5,6 +5,7 @@
 #include "pathgraf/app/plot_files.h"
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf_test_support.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -31,14 +32,6 @@ bool read_text(const std::string& text, const PathKindsShown& shown, std::vector
                                paths.push_back({kind, points});
                            },
                            error);
-}
-
-std::string file_text(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 TEST(PathHeader, DecodesCountAndKindFromTheFirstTenColumns)

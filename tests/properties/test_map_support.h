@@ -12,6 +12,7 @@
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/map_areas.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -26,24 +27,6 @@ namespace map_tests {
 
 // The Bohr radius in Angstrom as the program converts with it.
 constexpr double BOHR = 0.529177249;
-
-inline std::vector<std::string> file_lines(const std::filesystem::path& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(line);
-    return lines;
-}
-
-inline std::string file_text(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline void write_file(const std::filesystem::path& path, const std::string& text)
 {

@@ -7,6 +7,7 @@
 #include "keldana/topology/critical_point_list.h"
 #include "keldana/topology/interatomic_surface.h"
 #include "topology_test_support.h"
+#include "support/text_files.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,14 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 constexpr int RHO = 3;
 constexpr int LAPLACIAN = 8;
@@ -81,7 +74,7 @@ protected:
     {
         const fs::path source = fs::path(KD_SOURCE_DIR) / "examples" / folder;
         fs::copy_file(source / "gspace.cls", directory_ / "gspace.cls", fs::copy_options::overwrite_existing);
-        return load_model(name, read_text(source / name));
+        return load_model(name, file_text(source / name));
     }
 
     bool load_neon()

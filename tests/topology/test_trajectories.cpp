@@ -10,6 +10,7 @@
 #include "keldana/topology/map_areas.h"
 #include "keldana/topology/trajectory_files.h"
 #include "topology_test_support.h"
+#include "support/text_files.h"
 
 #include <cmath>
 #include <filesystem>
@@ -61,15 +62,6 @@ struct Block {
     std::vector<std::array<double, 2>> points;
     std::vector<int> numbers;
 };
-
-std::vector<std::string> file_lines(const fs::path& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // Reads the data file by columns; fails the test on a malformed record.
 std::vector<Block> read_blocks(const fs::path& path, std::string& window)
