@@ -3,6 +3,7 @@
 #include "common/job_control.h"
 #include "common/user_interface.h"
 #include "keldana/density/pseudoatom_terms.h"
+#include "keldana/model/radial_tables.h"
 #include "keldana/model/text_fields.h"
 
 #include <algorithm>
@@ -164,11 +165,8 @@ bool build_spherical_potential_tables()
     StructureModel& model = current_model();
     WavefunctionBank& bank = wavefunction_bank();
     spherical_esp_tables().esp_tables_ready = 0;
-    if (bank.bank_loaded == 0) {
-        if (!read_wavefunction_bank(bank, model))
-            return false;
-        tabulate_radial_functions_by_type(bank, model, radial_lookup_tables());
-    }
+    if (!ensure_wavefunction_bank())
+        return false;
     return build_spherical_potential_tables(model, bank, radial_lookup_tables(), spherical_esp_tables());
 }
 

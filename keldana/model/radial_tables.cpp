@@ -1,6 +1,7 @@
 #include "keldana/model/radial_tables.h"
 
 #include "keldana/model/electron_configuration.h"
+#include "keldana/model/model_store.h"
 
 #include <algorithm>
 #include <memory>
@@ -65,4 +66,14 @@ void tabulate_radial_functions_by_type(const WavefunctionBank& bank, StructureMo
         analyse_electron_configuration(model, tables.distinct_type_first_atom[m]);
         tabulate_type(bank, model.atom_types.shell_occupation, tables.distinct_type[m], tables);
     }
+}
+
+bool ensure_wavefunction_bank()
+{
+    if (bank_loaded() != 0)
+        return true;
+    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
+        return false;
+    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
+    return true;
 }

@@ -54,3 +54,8 @@ RadialLookupTables& radial_lookup_tables();
 // products of the coefficients of the orbitals of every shell.
 void tabulate_radial_functions_by_type(const WavefunctionBank& bank, StructureModel& model,
                                        RadialLookupTables& tables);
+
+// When no bank is loaded: reads the program's bank for the current model and
+// tabulates its radial functions.  False (reported by the reader) when the
+// bank cannot be read.
+bool ensure_wavefunction_bank();

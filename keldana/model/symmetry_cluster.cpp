@@ -647,7 +647,10 @@ bool build_symmetry_cluster(int mode, StructureModel& model)
     model = *work;
     if (model.translations.unit_cell_mode == 1)
         reset_pane_line_store();
-    build_bond_list(model, model.atoms.atom_count);
+    // Only the program's model has a bond list to follow it: a model still
+    // being loaded gets its list when the load commits it.
+    if (&model == &current_model())
+        build_bond_list(model, model.atoms.atom_count);
     ui().redraw_viewer();
     ui().text_pane_changed();
     ui().pump_events();

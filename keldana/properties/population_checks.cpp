@@ -79,10 +79,7 @@ void check_atomic_density_integrals()
 
 void check_atomic_populations()
 {
-    if (bank_loaded() == 0) {
-        if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
-            return;
-        tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
-    }
+    if (!ensure_wavefunction_bank())
+        return;
     check_atomic_density_integrals();
 }

@@ -186,9 +186,12 @@ void remove_ring_atom(Dialog& ring_page)
 
 enum class RequestRead { ready, nothing_to_do, error };
 
+// Each read below works on copies, stored only once every box has read: an
+// unreadable box leaves the settings as they were.
 RequestRead read_atoms_request(const Dialog& page, CriticalPointSearchRequest& request, int code)
 {
-    CriticalPointSearchSettings& s = critical_point_search_settings();
+    CriticalPointSearchSettings s = critical_point_search_settings();
+    ClusterTranslations t = current_model().translations;
     s.search_hh = page.get_checked(IDC_SEARCH_HH) ? 1 : 0;
     s.hbond_angle_filter = page.get_checked(IDC_HBOND_FILTER) ? 1 : 0;
     if (s.hbond_angle_filter == 1 && !read_optional_box(page, IDC_HBOND_ANGLE, LONG_BOX, s.hbond_min_angle))
@@ -197,14 +200,15 @@ RequestRead read_atoms_request(const Dialog& page, CriticalPointSearchRequest& r
     if (request.certain_pair) {
         int a = memory.pair_atom1;
         int b = memory.pair_atom2;
-        if (!read_optional_box(page, IDC_PAIR_FROM, SHORT_BOX, a) || !is_atom(a))
+        if (!read_optional_box(page, IDC_PAIR_FROM, SHORT_BOX, a) || !is_atom(a)
+            || !read_optional_box(page, IDC_PAIR_TO, SHORT_BOX, b) || !is_atom(b))
             return RequestRead::error;
         memory.pair_atom1 = a;
-        if (!read_optional_box(page, IDC_PAIR_TO, SHORT_BOX, b) || !is_atom(b))
-            return RequestRead::error;
         memory.pair_atom2 = b;
-        if (a == b)
+        if (a == b) {
+            critical_point_search_settings() = s;
             return RequestRead::nothing_to_do;
+        }
         request.atom1 = a;
         request.atom2 = b;
     }
@@ -212,12 +216,13 @@ RequestRead read_atoms_request(const Dialog& page, CriticalPointSearchRequest& r
         !read_optional_box(page, IDC_MAX_DISTANCE, DISTANCE_BOX, s.max_distance))
         return RequestRead::error;
     if (code == EPOT_CODE) {
-        ClusterTranslations& t = current_model().translations;
         if (!read_optional_box(page, IDC_CLUSTER_K, SHORT_BOX, t.cluster_k) ||
             !read_optional_box(page, IDC_CLUSTER_L, SHORT_BOX, t.cluster_l) ||
             !read_optional_box(page, IDC_CLUSTER_M, SHORT_BOX, t.cluster_m))
             return RequestRead::error;
     }
+    critical_point_search_settings() = s;
+    current_model().translations = t;
     return RequestRead::ready;
 }
 
@@ -267,7 +272,7 @@ RequestRead read_point_request(const Dialog& page, CriticalPointSearchRequest& r
 
 RequestRead read_shell_request(const Dialog& page, CriticalPointSearchRequest& request)
 {
-    ShellSearchParameters& p = memory.shell;
+    ShellSearchParameters p = memory.shell;
     if (!read_required_box(page, IDC_SHELL_ATOM, LONG_BOX, p.atom) ||
         !read_required_box(page, IDC_SHELL_N_THETA, LONG_BOX, p.n_theta) ||
         !read_required_box(page, IDC_SHELL_N_PHI, LONG_BOX, p.n_phi) ||
@@ -281,6 +286,7 @@ RequestRead read_shell_request(const Dialog& page, CriticalPointSearchRequest& r
         return RequestRead::error;
     memory.show_inside = page.get_checked(IDC_SHELL_SHOW_INSIDE);
     p.show_inside = memory.show_inside;
+    memory.shell = p;
     request.shell = p;
     return RequestRead::ready;
 }
@@ -352,16 +358,6 @@ void on_tab_change(Dialog& host)
 }
 
 // The bank and its tables, read again when a load left them unread.
-bool ensure_wavefunction_bank()
-{
-    if (bank_loaded() != 0)
-        return true;
-    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
-        return false;
-    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
-    return true;
-}
-
 void drain_events() { ui().pump_events(); }
 
 }  // namespace

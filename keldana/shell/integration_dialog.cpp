@@ -213,16 +213,6 @@ bool read_count(const Dialog& dialog, int id, int& value)
 }
 
 // The bank and its tables, read again when a load left them unread.
-bool ensure_wavefunction_bank()
-{
-    if (bank_loaded() != 0)
-        return true;
-    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
-        return false;
-    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
-    return true;
-}
-
 void on_start(Dialog& dialog)
 {
     if (running)

@@ -382,10 +382,13 @@ void on_calculate_map_plane(Dialog& host)
     enable_next_page(host, map);
 }
 
-// The boxes of "Calculate Map" into the map areas; false after the message.
+// The boxes of "Calculate Map" into the map areas; false after the message,
+// with the areas as they were.
 bool read_map_boxes()
 {
-    MapDefinition& map = map_definition();
+    MapDefinition map = map_definition();
+    TrajectorySettings settings = trajectory_settings();
+    ClusterTranslations translations = current_model().translations;
     Dialog& page = map.map_is_trajectory ? *records.trajectory : *records.grid;
     auto real = [&page](int id, double& value) {
         if (read_box(page, id, NUMBER_BOX, value))
@@ -406,7 +409,6 @@ bool read_map_boxes()
         || !real(IDC_GRID_Y_MAX, map.y_max))
         return false;
     if (map.map_is_trajectory) {
-        TrajectorySettings& settings = trajectory_settings();
         if (!count(IDC_PATH_COUNT, NUMBER_BOX, settings.path_count, 0) || !real(IDC_PATH_START, settings.path_start)
             || !real(IDC_PATH_STEP, settings.path_step) || !real(IDC_PATH_END_VALUE, settings.path_end_value)
             || !real(IDC_OUT_OF_PLANE, settings.out_of_plane_distance))
@@ -428,11 +430,14 @@ bool read_map_boxes()
     }
     const int code = property_selection().property_code;
     if (code == ESFED || code == EPOT) {
-        ClusterTranslations& t = current_model().translations;
-        if (!count(IDC_MAP_CLUSTER_K, COUNT_BOX, t.cluster_k, 0) || !count(IDC_MAP_CLUSTER_L, COUNT_BOX, t.cluster_l, 0)
-            || !count(IDC_MAP_CLUSTER_M, COUNT_BOX, t.cluster_m, 0))
+        if (!count(IDC_MAP_CLUSTER_K, COUNT_BOX, translations.cluster_k, 0)
+            || !count(IDC_MAP_CLUSTER_L, COUNT_BOX, translations.cluster_l, 0)
+            || !count(IDC_MAP_CLUSTER_M, COUNT_BOX, translations.cluster_m, 0))
             return false;
     }
+    map_definition() = map;
+    trajectory_settings() = settings;
+    current_model().translations = translations;
     return true;
 }
 
@@ -452,16 +457,6 @@ bool read_file_names(Dialog& host)
 }
 
 // The bank and its tables, read again when a load left them unread.
-bool ensure_wavefunction_bank()
-{
-    if (bank_loaded() != 0)
-        return true;
-    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
-        return false;
-    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
-    return true;
-}
-
 void run_grid_map(int code)
 {
     const MapOutcome outcome = compute_property_map_outcome(code);

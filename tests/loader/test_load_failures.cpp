@@ -9,6 +9,7 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/symmetry_cluster.h"
 #include "keldana/model/wavefunction_bank.h"
 #include "support/text_files.h"
 
@@ -239,7 +240,15 @@ TEST_F(LoadFailureTest, BankWithoutTheElementOrWithAFortyFirstFunctionIsRefused)
     load_good_model(HYDROGEN, {}, LOADER_FIXTURES / "bank_hydrogen_40_functions.bnk");
     ASSERT_EQ(wavefunction_bank().function_count[current_model().atoms.atom_type_index[1]], 40);
 
-    expect_refused_and_model_kept(load(NEON, {}, LOADER_FIXTURES / "bank_hydrogen_only.bnk"),
+    // The bank is read after the cluster is built: the viewer's bond list
+    // must not follow a model that is then refused.
+    const auto hook = cluster_services().build_bond_list;
+    int bond_lists_built = 0;
+    cluster_services().build_bond_list = [&](const StructureModel&, int) { ++bond_lists_built; };
+    const bool neon_loaded = load(NEON, {}, LOADER_FIXTURES / "bank_hydrogen_only.bnk");
+    cluster_services().build_bond_list = hook;
+    EXPECT_EQ(bond_lists_built, 0);
+    expect_refused_and_model_kept(neon_loaded,
                                   "Error!: No atomic number for atom type Ne  . Please, check WAVEFUNCTIONS BANK!");
     expect_refused_and_model_kept(load(HYDROGEN, {}, LOADER_FIXTURES / "bank_hydrogen_41_functions.bnk"),
                                   "Wavefunctions!: More than  40 basis functions - adjust dimensions.");

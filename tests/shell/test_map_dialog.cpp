@@ -330,10 +330,14 @@ TEST_F(MapDialogTest, BadBoxesGiveTheMessageAndKeepTheDialogOpen)
         // A blank box, and a point count of 0.
         type_window(grid, {{IDC_GRID_X_MIN, "   "}});
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
-        type_window(grid, {{IDC_GRID_X_MIN, "-1"}, {IDC_GRID_Y_POINTS, "0"}});
+        const MapDefinition before = map_definition();
+        type_window(grid, {{IDC_GRID_X_MIN, "-0.75"}, {IDC_GRID_Y_POINTS, "0"}});
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
         EXPECT_EQ(messages().size(), 3u);
         EXPECT_EQ(messages().back(), GRID_ERROR);
+        // The boxes read before the bad one changed nothing.
+        EXPECT_EQ(map_definition().x_min, before.x_min);
+        EXPECT_EQ(map_definition().x_points, before.x_points);
         // A map name that starts with a blank.
         type_window(grid, {{IDC_GRID_Y_POINTS, "2"}});
         ASSERT_TRUE(host.user_set_text(IDC_MAP_FILE, " map.dat"));
