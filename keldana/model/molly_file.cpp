@@ -469,20 +469,6 @@ bool read_molly_texts(MollyRead& read)
     return read_dummy_atoms(read) && check_frame_atoms(read);
 }
 
-bool open_text_file(const std::string& path, std::ifstream& input)
-{
-    std::error_code status;
-    if (std::filesystem::is_directory(path, status))
-        return false;
-    input.open(path, std::ios::binary);
-    return input.is_open();
-}
-
-bool report_not_found(const std::string& name)
-{
-    return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
-}
-
 }  // namespace
 
 std::string molly_table_file_path(const std::string& parameter_path)
@@ -525,12 +511,12 @@ bool read_mol_input_streams(std::istream& parameter_file, std::istream& table_fi
 bool read_mol_input_files(const std::string& path, const std::string& file_title, StructureModel& model)
 {
     std::ifstream parameter_file;
-    if (!open_text_file(path, parameter_file))
-        return report_not_found(path);
+    if (!open_refinement_file(path, parameter_file))
+        return report_refinement_file_not_found(path);
     const std::string table_path = molly_table_file_path(path);
     std::ifstream table_file;
-    if (table_path.empty() || !open_text_file(table_path, table_file))
-        return report_not_found(table_path.empty() ? path : table_path);
+    if (table_path.empty() || !open_refinement_file(table_path, table_file))
+        return report_refinement_file_not_found(table_path.empty() ? path : table_path);
     std::string table_title = molly_table_file_path(file_title);
     if (table_title.empty())
         table_title = std::filesystem::path(table_path).filename().string();

@@ -305,20 +305,6 @@ bool read_xd_texts(XdFilesRead& read)
     return read_xd_master_file(read) && read_parameter_file(read, form) && set_radial_functions(read, form);
 }
 
-bool open_text_file(const std::string& path, std::ifstream& input)
-{
-    std::error_code status;
-    if (std::filesystem::is_directory(path, status))
-        return false;
-    input.open(path, std::ios::binary);
-    return input.is_open();
-}
-
-bool report_not_found(const std::string& name)
-{
-    return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
-}
-
 }  // namespace
 
 std::string xd_master_file_path(const std::string& parameter_path)
@@ -351,15 +337,15 @@ bool read_xd_input_files(const std::string& path, const std::string& file_title,
                          StructureModel& model)
 {
     std::ifstream parameter_file;
-    if (!open_text_file(path, parameter_file))
-        return report_not_found(path);
+    if (!open_refinement_file(path, parameter_file))
+        return report_refinement_file_not_found(path);
     const std::string master_path = xd_master_file_path(path);
     std::ifstream master_file;
-    if (!open_text_file(master_path, master_file))
-        return report_not_found(master_path);
+    if (!open_refinement_file(master_path, master_file))
+        return report_refinement_file_not_found(master_path);
     std::ifstream slater_table;
     const bool slater_found =
-        open_text_file((std::filesystem::path(start_directory) / SLATER_TABLE_FILE_NAME).string(), slater_table);
+        open_refinement_file((std::filesystem::path(start_directory) / SLATER_TABLE_FILE_NAME).string(), slater_table);
     return read_xd_input_streams(parameter_file, master_file, slater_found ? &slater_table : nullptr, file_title,
                                  master_path, model);
 }

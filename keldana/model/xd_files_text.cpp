@@ -3,11 +3,9 @@
 #include "common/user_interface.h"
 #include "keldana/model/text_fields.h"
 
-#include <memory>
-
-#include "keldana/model/text_fields.h"
-
 #include <array>
+#include <filesystem>
+#include <memory>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -356,4 +354,18 @@ void clear_refinement_read_areas(StructureModel& model)
 std::string refinement_atom_name(const StructureModel& model, int i)
 {
     return "atom " + std::to_string(i) + " (" + text_field_string(model.atoms.atom_label[i]) + ")";
+}
+
+bool open_refinement_file(const std::string& path, std::ifstream& input)
+{
+    std::error_code status;
+    if (std::filesystem::is_directory(path, status))
+        return false;
+    input.open(path, std::ios::binary);
+    return input.is_open();
+}
+
+bool report_refinement_file_not_found(const std::string& name)
+{
+    return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
 }

@@ -9,6 +9,7 @@
 #include "keldana/model/model_store.h"
 
 #include <cstddef>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -65,6 +66,13 @@ void clear_refinement_read_areas(StructureModel& model);
 std::string refinement_atom_name(const StructureModel& model, int i);
 
 std::string refinement_name_for_message(const std::string& name, std::size_t length);
+
+// Opens a refinement file for reading; false for a folder or a file that
+// cannot be opened.
+bool open_refinement_file(const std::string& path, std::ifstream& input);
+
+// "No found file - " with the name (caption "Error"); returns false.
+bool report_refinement_file_not_found(const std::string& name);
 
 // ---- Symmetry cards ----
 
