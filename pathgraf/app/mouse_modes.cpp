@@ -7,6 +7,7 @@
 #include "pathgraf/app/plot_view.h"
 #include "pathgraf/app/plot_window.h"
 #include "pathgraf/app/view_bitmap.h"
+#include "pathgraf/postscript/ps_output.h"
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf/resources/plot_dialogs.h"
 #include "pathgraf/resources/plot_icons.h"
@@ -327,16 +328,8 @@ PlanePointF view_to_plane(const PixelPoint& pixel)
 
 QFont scaled_item_font()
 {
-    const ViewState& view = view_state();
     const PlotFonts& fonts = plot_fonts();
-    FontChoice font = display_options().labels_mode ? fonts.label_font : fonts.text_font;
-    const double quotient =
-        static_cast<double>(font.height) * view.view_width / std::max(view.full_width, 1);
-    int height = static_cast<int>(std::trunc(quotient + 0.5));
-    if (height == 0)
-        height = -1;
-    font.height = height;
-    return plot_qfont(font);
+    return plot_qfont(font_at_view_size(display_options().labels_mode ? fonts.label_font : fonts.text_font));
 }
 
 int find_item_at_point(int x, int y)
@@ -350,13 +343,21 @@ int find_item_at_point(int x, int y)
     return 0;
 }
 
-QRect get_item_bounding_rect(int slot)
+namespace {
+
+QRect item_bounding_rect(const QFontMetrics& metrics, int slot)
 {
     if (slot < 1 || slot > MAX_ITEM_SLOTS)
         return {};
-    const QFontMetrics metrics(scaled_item_font());
     const ItemBox box = item_box(metrics, slot);
     return QRect(QPoint(box.left - 15, box.top - 20), QPoint(box.right + 15, box.bottom + 10));
+}
+
+}  // namespace
+
+QRect get_item_bounding_rect(int slot)
+{
+    return item_bounding_rect(QFontMetrics(scaled_item_font()), slot);
 }
 
 int draw_item_overlay_gdi(QPainter& painter, int selected)
@@ -390,8 +391,7 @@ int draw_item_overlay_gdi(QPainter& painter, int selected)
 bool run_text_entry_dialog(std::string& text, QWidget* parent, int x, int y)
 {
     Dialog dialog(text_entry_dialog_resource(), parent);
-    const std::size_t end = text.find_last_not_of(' ');
-    dialog.set_text(IDC_TEXT_ENTRY, end == std::string::npos ? std::string() : text.substr(0, end + 1));
+    dialog.set_text(IDC_TEXT_ENTRY, text.substr(0, static_cast<std::size_t>(find_last_nonblank(text))));
     if (auto* edit = qobject_cast<QLineEdit*>(dialog.get_control_widget(IDC_TEXT_ENTRY)))
         edit->setMaxLength(MAX_ITEM_TEXT);
     QDialog* window = dialog.window();
@@ -506,10 +506,12 @@ void view_mouse_move(int x, int y)
     PostData& post = post_data();
     UserLines& lines = user_lines();
     if ((options.labels_mode || options.draw_text_mode) && view.hit_item != 0) {
-        const QRect before = get_item_bounding_rect(view.hit_item);
+        // One font for both boxes: the drag does not change it.
+        const QFontMetrics metrics(scaled_item_font());
+        const QRect before = item_bounding_rect(metrics, view.hit_item);
         post.item_pixel[view.hit_item].x += dx;
         post.item_pixel[view.hit_item].y += dy;
-        invalidate_rect(before.united(get_item_bounding_rect(view.hit_item)));
+        invalidate_rect(before.united(item_bounding_rect(metrics, view.hit_item)));
     } else if (view.draw_line_mode && lines.segment_count > 0) {
         lines.segment_end[lines.segment_count] = {x, y};
         invalidate_view();

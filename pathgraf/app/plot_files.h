@@ -19,12 +19,6 @@
 #include <string>
 #include <vector>
 
-enum class PathKind { surface, bond, trajectory };  // "AS", "BP", "TP"
-
-struct PathKindsShown {
-    bool surface = true, bond = true, trajectory = true;
-};
-
 struct PlotWindowF {
     float xmin = 0.0f, xmax = 0.0f, ymin = 0.0f, ymax = 0.0f;
 };

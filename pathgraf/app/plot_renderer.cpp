@@ -169,29 +169,19 @@ void draw_text_bottom(QPainter& painter, int x, int y, const std::string& text)
 
 void draw_paths(QPainter& painter, const PixelMap& map)
 {
-    const StyleSettings& style = style_settings();
-    PathKindsShown shown;
-    shown.surface = style.surface_paths_shown;
-    shown.bond = style.bond_paths_shown;
-    shown.trajectory = style.trajectory_paths_shown;
     QPolygon polyline;
     auto draw = [&](PathKind kind, const std::vector<PlanePointF>& points) {
         if (points.size() < 2)
             return;
-        switch (kind) {
-        case PathKind::surface: painter.setPen(solid_pen(style.surface_path_width, style.surface_path_colour)); break;
-        case PathKind::bond: painter.setPen(solid_pen(style.bond_path_width, style.bond_path_colour)); break;
-        case PathKind::trajectory:
-            painter.setPen(solid_pen(style.trajectory_path_width, style.trajectory_path_colour));
-            break;
-        }
+        const PathStyle path = path_style(kind);
+        painter.setPen(solid_pen(path.width, path.colour));
         polyline.clear();
         for (const PlanePointF& p : points)
             polyline << QPoint(map.px(p.x), map.py(p.y));
         painter.drawPolyline(polyline);
     };
     PlotWindowF window;
-    read_open_plot_paths(shown, window, draw, nullptr);
+    read_open_plot_paths(shown_path_kinds(), window, draw, nullptr);
 }
 
 void draw_ticks(QPainter& painter, const PixelMap& map, const PlotWindowF& window, int cw, int ch)

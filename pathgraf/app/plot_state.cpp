@@ -1,6 +1,10 @@
 #include "pathgraf/app/plot_state.h"
 
 #include "common/file_units.h"
+#include "pathgraf/postscript/ps_output.h"
+
+#include <algorithm>
+#include <cmath>
 
 PlotExtents& plot_extents() { static PlotExtents area; return area; }
 AxisSettings& axis_settings() { static AxisSettings area; return area; }
@@ -29,11 +33,37 @@ PlotFonts default_plot_fonts()
     return fonts;
 }
 
+PathKindsShown shown_path_kinds()
+{
+    const StyleSettings& style = style_settings();
+    return {style.surface_paths_shown, style.bond_paths_shown, style.trajectory_paths_shown};
+}
+
+PathStyle path_style(PathKind kind)
+{
+    const StyleSettings& style = style_settings();
+    switch (kind) {
+    case PathKind::surface: return {style.surface_path_width, style.surface_path_colour};
+    case PathKind::bond: return {style.bond_path_width, style.bond_path_colour};
+    case PathKind::trajectory: break;
+    }
+    return {style.trajectory_path_width, style.trajectory_path_colour};
+}
+
+FontChoice font_at_view_size(FontChoice font)
+{
+    const ViewState& view = view_state();
+    const double quotient = static_cast<double>(font.height) * view.view_width / std::max(view.full_width, 1);
+    font.height = static_cast<int>(std::trunc(quotient + 0.5));
+    if (font.height == 0)
+        font.height = -1;
+    return font;
+}
+
 void reset_plot_state()
 {
     close_unit(DATA_UNIT);
     close_unit(POST_UNIT);
-    close_unit(CHECK_UNIT);
     plot_extents() = {};
     axis_settings() = {};
     post_data() = {};
@@ -53,8 +83,7 @@ std::string trimmed_item_text(int slot)
     if (slot < 1 || slot > MAX_ITEM_SLOTS)
         return {};
     const std::string& text = post_data().item_text[slot];
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+    return text.substr(0, static_cast<std::size_t>(find_last_nonblank(text)));
 }
 
 int next_free_text_slot()

@@ -19,10 +19,10 @@ inline constexpr int MAX_USER_LINES = 250;  // committed lines and segments toge
 inline constexpr int FULL_BITMAP_SIDE = 2400;
 
 // File units: the data file stays open on 10 while it is shown; the post
-// file is read on 11; a file is checked on 12 before it replaces the plot.
+// file is read on 11.  A new data file is read through once, outside the
+// units, before it replaces the plot.
 inline constexpr int DATA_UNIT = 10;
 inline constexpr int POST_UNIT = 11;
-inline constexpr int CHECK_UNIT = 12;
 
 struct PlanePointF {
     float x = 0.0f, y = 0.0f;
@@ -57,6 +57,12 @@ struct PostData {
     std::array<PixelPoint, MAX_ITEM_SLOTS + 1> item_pixel{};   // view pixels while edited
 };
 
+enum class PathKind { surface, bond, trajectory };  // "AS", "BP", "TP"
+
+struct PathKindsShown {
+    bool surface = true, bond = true, trajectory = true;
+};
+
 // Colours are 0x00BBGGRR.
 struct StyleSettings {
     float symbol_size = 0.05f;  // half-size of the symbols, plane units
@@ -84,6 +90,15 @@ struct StyleSettings {
     bool bond_paths_shown = true;
     bool trajectory_paths_shown = true;
 };
+
+// The path kinds the style shows, and the pen width (pixels of the full
+// bitmap) and colour of a kind.
+struct PathStyle {
+    int width = 0;
+    unsigned colour = 0;
+};
+PathKindsShown shown_path_kinds();
+PathStyle path_style(PathKind kind);
 
 // The three fonts; the text colours are those of StyleSettings.
 struct PlotFonts {
@@ -189,6 +204,10 @@ void reset_plot_state();
 
 // The fonts at start: "Courier New", text and label -48, axis -34.
 PlotFonts default_plot_fonts();
+
+// The font at the size it has on the view: its height times view width over
+// full width, plus one half, truncated; a height of 0 becomes -1.
+FontChoice font_at_view_size(FontChoice font);
 
 // Text of a slot without trailing blanks.
 std::string trimmed_item_text(int slot);

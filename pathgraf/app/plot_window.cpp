@@ -12,6 +12,7 @@
 #include "pathgraf/app/postscript_export.h"
 #include "pathgraf/app/style_dialogs.h"
 #include "pathgraf/app/view_bitmap.h"
+#include "pathgraf/postscript/ps_output.h"
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf/resources/plot_icons.h"
 #include "pathgraf/resources/plot_menu.h"
@@ -273,8 +274,7 @@ std::string save_extension(const std::string& name)
 
 int get_trimmed_directory_length(const std::string& text)
 {
-    const std::size_t end = text.find_last_not_of(' ');
-    return end == std::string::npos ? 0 : static_cast<int>(end + 1);
+    return find_last_nonblank(text);
 }
 
 void PlotMainWindow::save_plot_as()

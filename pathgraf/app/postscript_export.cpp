@@ -396,23 +396,14 @@ bool write_plot_postscript()
                      (page.page_height - page.margin_y - 0.75f) / (window.ymax - window.ymin));
         plot_ps_pen(-window.xmin * s, -window.ymax * s, -3);
 
-        PathKindsShown shown;
-        shown.surface = style.surface_paths_shown;
-        shown.bond = style.bond_paths_shown;
-        shown.trajectory = style.trajectory_paths_shown;
         drawn = read_open_plot_paths(
-            shown, window,
-            [s, &style](PathKind kind, const std::vector<PlanePointF>& points) {
+            shown_path_kinds(), window,
+            [s](PathKind kind, const std::vector<PlanePointF>& points) {
                 if (points.empty())
                     return;
-                const unsigned colour = kind == PathKind::surface ? style.surface_path_colour
-                                        : kind == PathKind::bond  ? style.bond_path_colour
-                                                                  : style.trajectory_path_colour;
-                const int width = kind == PathKind::surface ? style.surface_path_width
-                                  : kind == PathKind::bond  ? style.bond_path_width
-                                                            : style.trajectory_path_width;
-                set_colour(colour);
-                set_ps_line_width(static_cast<float>(width) / 254.0f);
+                const PathStyle path = path_style(kind);
+                set_colour(path.colour);
+                set_ps_line_width(static_cast<float>(path.width) / 254.0f);
                 plot_ps_pen(points.front().x * s, points.front().y * s, 3);
                 for (std::size_t k = 1; k < points.size(); ++k)
                     plot_ps_pen(points[k].x * s, points[k].y * s, 2);

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 namespace {
 
@@ -322,14 +321,7 @@ int run_fonts_dialog(QWidget* owner)
         make_owner_drawn_list(dialog, row.sample, 1, owner_drawn_list_width(dialog, row.sample), height,
                               [row](QPainter& p, const QRect& item, int, bool) {
                                   // The sample at the size the font has on the view.
-                                  const ViewState& view = view_state();
-                                  FontChoice font = *row.font;
-                                  const double quotient = static_cast<double>(font.height) * view.view_width /
-                                                          std::max(view.full_width, 1);
-                                  font.height = static_cast<int>(std::trunc(quotient + 0.5));
-                                  if (font.height == 0)
-                                      font.height = -1;
-                                  p.setFont(plot_qfont(font));
+                                  p.setFont(plot_qfont(font_at_view_size(*row.font)));
                                   p.setPen(colour_from_colorref(*row.colour));
                                   p.drawText(item, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(row.text));
                               });

@@ -4,6 +4,7 @@
 #include "common/qt/dialog.h"
 #include "common/user_interface.h"
 #include "pathgraf/app/plot_handles.h"
+#include "pathgraf/app/plot_renderer.h"
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf/resources/plot_dialogs.h"
@@ -69,11 +70,7 @@ void rebuild_view_bitmap(QImage& bitmap, int width, int height)
 std::string format_integer_left_justified(int value)
 {
     std::string text = format_line("(I8)", {value});
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string(8, ' ');
-    text = text.substr(first);
-    text.resize(8, ' ');
+    left_adjust_tick_label(text);
     return text;
 }
 

@@ -177,4 +177,33 @@ TEST_F(StyleTest, FontsAreChangedByThePickerAndOkRedraws)
     EXPECT_LT(plot_transform().char_height, 34);
 }
 
+// Heights by hand: h * view / full + 0.5, truncated toward zero; 0 -> -1.
+TEST(FontAtViewSize, ScalesTheHeightToTheViewAndNeverGivesZero)
+{
+    struct Case {
+        int height, view_width, full_width, expected;
+    };
+    const Case cases[] = {
+        {-48, 2400, 2400, -47},  // full size: -47.5 truncates to -47
+        {-48, 600, 2400, -11},   // -12 + 0.5 truncates to -11
+        {30, 1200, 2400, 15},    // 15.5 truncates to 15
+        {-34, 1000, 2400, -13},  // -14.17 + 0.5 = -13.67
+        {-1, 100, 2400, -1},     // 0.46 truncates to 0, taken as -1
+        {2, 100, 2400, -1},      // 0.58 truncates to 0, taken as -1
+        {-48, 0, 0, -1},         // no view yet
+    };
+    for (const Case& c : cases) {
+        reset_plot_state();
+        view_state().view_width = c.view_width;
+        view_state().full_width = c.full_width;
+        FontChoice font;
+        font.face_name = "Courier New";
+        font.height = c.height;
+        const FontChoice scaled = font_at_view_size(font);
+        EXPECT_EQ(scaled.height, c.expected) << c.height << " at " << c.view_width << "/" << c.full_width;
+        EXPECT_EQ(scaled.face_name, "Courier New");
+    }
+    reset_plot_state();
+}
+
 }  // namespace
