@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -73,18 +74,6 @@ double outer_integral(int k, double a, double r)
     return std::pow(a, -(k + 1)) * gamma;
 }
 
-// The displacement in the atom's local frame: the columns of the inverse of
-// the matrix whose rows are the local axes.  False when there is no frame.
-bool to_local_frame(const StructureModel& model, int atom, double dx, double dy, double dz, Vector3& local)
-{
-    Vector3 a{}, b{}, c{};
-    if (!get_atom_local_axes(model, atom, a, b, c) || !invert_3x3_row_vectors(a, b, c))
-        return false;
-    for (int k = 0; k < 3; ++k)
-        local[k] = a[k] * dx + b[k] * dy + c[k] * dz;
-    return true;
-}
-
 }  // namespace
 
 double compute_radial_potential_integral(int l, int n, double a, double r)
@@ -98,7 +87,33 @@ double compute_radial_potential_integral(int l, int n, double a, double r)
     return (inner + outer) / (2 * (2 * l + 1));
 }
 
+MultipoleFrame build_multipole_frame(const StructureModel& model, int atom)
+{
+    MultipoleFrame frame;
+    Vector3 a{}, b{}, c{};
+    if (!get_atom_local_axes(model, atom, a, b, c) || !invert_3x3_row_vectors(a, b, c))
+        return frame;
+    for (int k = 1; k <= 3; ++k) {
+        frame.to_local(k, 1) = a[k - 1];
+        frame.to_local(k, 2) = b[k - 1];
+        frame.to_local(k, 3) = c[k - 1];
+    }
+    frame.valid = true;
+    return frame;
+}
+
 double evaluate_atom_multipole_potential(const StructureModel& model, int atom, double dx, double dy, double dz)
+{
+    if (atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
+        return 0.0;
+    MultipoleFrame frame;
+    if (model.pseudoatoms.l_max[atom] > 0)
+        frame = build_multipole_frame(model, atom);
+    return evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
+}
+
+double evaluate_atom_multipole_potential(const StructureModel& model, int atom, const MultipoleFrame& frame,
+                                         double dx, double dy, double dz)
 {
     if (atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
@@ -106,8 +121,12 @@ double evaluate_atom_multipole_potential(const StructureModel& model, int atom, 
     int l_last = std::clamp(p.l_max[atom], 0, MAX_L);
 
     Vector3 local{dx, dy, dz};
-    if (l_last > 0 && !to_local_frame(model, atom, dx, dy, dz, local))
+    if (l_last > 0 && frame.valid) {
+        for (int k = 0; k < 3; ++k)
+            local[k] = frame.to_local(k + 1, 1) * dx + frame.to_local(k + 1, 2) * dy + frame.to_local(k + 1, 3) * dz;
+    } else {
         l_last = 0;  // y_00 needs no direction
+    }
     double r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
     if (!(r > MULTIPOLE_MIN_SHIFT)) {
         local = {MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT};
@@ -137,12 +156,24 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
+    MultipoleFrame frame;
+    if (model.pseudoatoms.l_max[atom] > 0)
+        frame = build_multipole_frame(model, atom);
+    return evaluate_atom_electrostatic_potential(model, tables, r_cut, atom, frame, dx, dy, dz);
+}
+
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
+                                             double r_cut, int atom, const MultipoleFrame& frame, double dx,
+                                             double dy, double dz)
+{
+    if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
+        return 0.0;
     double d = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (!(d >= NUCLEUS_RADIUS))
         d = NUCLEUS_RADIUS;
     double potential = interpolate_spherical_potential(model, tables, atom, d);
     if (d <= r_cut)
-        potential += evaluate_atom_multipole_potential(model, atom, dx, dy, dz);
+        potential += evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
     return potential * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
@@ -160,6 +191,11 @@ double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, co
     const WorkingAtomSet& atoms = model.atoms;
     const ClusterTranslations& cells = model.translations;
     const int atom_count = std::min(atoms.atom_count, MAX_WORKING_ATOMS);
+    // A lattice translation leaves the frames as they are: build each once.
+    std::vector<MultipoleFrame> frames(static_cast<std::size_t>(std::max(atom_count, 0)) + 1);
+    for (int i = 1; i <= atom_count; ++i)
+        if (atoms.subset_mask[i] != 0 && model.pseudoatoms.l_max[i] > 0)
+            frames[i] = build_multipole_frame(model, i);
     double sum = 0.0;
     for (int a = -cells.cluster_k; a <= cells.cluster_k; ++a)
         for (int b = -cells.cluster_l; b <= cells.cluster_l; ++b)
@@ -171,7 +207,8 @@ double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, co
                     if (a != 0 || b != 0 || c != 0)
                         convert_fractional_to_cartesian(model.orthogonalisation, atoms.frac_x[i] + a,
                                                         atoms.frac_y[i] + b, atoms.frac_z[i] + c, px, py, pz);
-                    sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, x - px, y - py, z - pz);
+                    sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, frames[i], x - px, y - py,
+                                                                 z - pz);
                 }
     return sum;
 }

@@ -16,6 +16,19 @@
 // those ranges; r is floored at 1e-9.
 double compute_radial_potential_integral(int l, int n, double a, double r);
 
+// What the multipole part needs of an atom's local frame, built once per
+// atom and reused for every displacement: to_local turns a global
+// displacement into local components (d' = to_local d).  valid is false when
+// the atom has no usable frame.
+struct MultipoleFrame {
+    Matrix3 to_local;
+    bool valid = false;
+};
+
+// The frame of working atom `atom` from get_atom_local_axes: invalid when the
+// axes cannot be built or do not invert.
+MultipoleFrame build_multipole_frame(const StructureModel& model, int atom);
+
 // Potential of the multipole terms l = 0..l_max of working atom `atom` at
 // the displacement d = point - atom (global axes), taken in the atom's local
 // frame: -8 pi sum_l N_l K(l, n_l, r) sum_m P_lm y_lm(d'), N_l the
@@ -25,12 +38,22 @@ double compute_radial_potential_integral(int l, int n, double a, double r);
 // when the atom's frame cannot be built.
 double evaluate_atom_multipole_potential(const StructureModel& model, int atom, double dx, double dy, double dz);
 
+// The same with the atom's frame already built (build_multipole_frame); it is
+// read only when l_max > 0.
+double evaluate_atom_multipole_potential(const StructureModel& model, int atom, const MultipoleFrame& frame,
+                                         double dx, double dy, double dz);
+
 // Potential of working atom `atom` at the displacement d = point - atom: the
 // spherical part (interpolate_spherical_potential, the distance floored at
 // 1e-6) plus, within r_cut, the multipole part; times the atom's site weight
 // and occupancy.  0.0 while the tables are not ready.
 double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
                                              double r_cut, int atom, double dx, double dy, double dz);
+
+// The same with the atom's frame already built (build_multipole_frame).
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
+                                             double r_cut, int atom, const MultipoleFrame& frame, double dx,
+                                             double dy, double dz);
 
 // The same with current_model(), the program's tables and rCut of the run
 // settings.

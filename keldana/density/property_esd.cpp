@@ -15,13 +15,10 @@ namespace {
 constexpr int VALENCE_POPULATION_KIND = 12;
 constexpr int MONOPOLE_POPULATION_KIND = 13;
 
-// Columns: the parent's local axes turned by the image's operator, so that
-// the image's density is sum P_lm y_lm(G^T d) with the parent's P_lm.
-bool image_frame(const StructureModel& model, int parent, int image, Matrix3& frame)
+// Columns: the parent's local axes (`axes`) turned by the image's operator,
+// so that the image's density is sum P_lm y_lm(G^T d) with the parent's P_lm.
+bool image_frame(const StructureModel& model, const Vector3 (&axes)[3], int parent, int image, Matrix3& frame)
 {
-    Vector3 axes[3];
-    if (!get_atom_local_axes(model, parent, axes[0], axes[1], axes[2]))
-        return false;
     Matrix3 turn;
     turn(1, 1) = turn(2, 2) = turn(3, 3) = 1.0;
     const int operation = image == parent ? 0 : model.images.generating_operator[image];
@@ -62,6 +59,9 @@ void collect_images(const StructureModel& model, int parent, const Vector3& poin
     set.count = 0;
     const double cutoff = run_settings().calculation.rCut;
     const int images = model.images.image_count[parent];
+    // The parent's axes are the same for every image: build them once.
+    Vector3 axes[3];
+    const bool has_axes = get_atom_local_axes(model, parent, axes[0], axes[1], axes[2]);
     for (int j = 1; j <= std::max(images, 1) && j <= MAX_IMAGES_PER_ATOM; ++j) {
         const int w = images < 1 ? parent : model.images.image_list[parent][j];
         if (w < 1 || w > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS) || model.atoms.subset_mask[w] == 0)
@@ -74,7 +74,7 @@ void collect_images(const StructureModel& model, int parent, const Vector3& poin
         if (std::max(r, MIN_TERM_RADIUS) > cutoff)
             continue;
         Matrix3 frame;
-        term.has_frame = image_frame(model, parent, w, frame);
+        term.has_frame = has_axes && image_frame(model, axes, parent, w, frame);
         term.local = term.d;  // the monopole needs no frame
         if (term.has_frame)
             for (int k = 0; k < 3; ++k)

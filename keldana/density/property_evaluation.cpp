@@ -255,12 +255,6 @@ bool is_pseudoatom_code(int code)
     return (code >= 0 && code <= 14) || code == 24;
 }
 
-double floored_distance(double dx, double dy, double dz)
-{
-    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
-}
-
 double nuclear_potential(const Vector3& point)
 {
     const StructureModel& model = current_model();
@@ -268,14 +262,14 @@ double nuclear_potential(const Vector3& point)
     double sum = 0.0;
     for (int i = 1; i <= std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS); ++i)
         if (atoms.subset_mask[i] != 0)
-            sum += atoms.atomic_number[i] / floored_distance(point[0] - atoms.cart_x[i], point[1] - atoms.cart_y[i],
-                                                              point[2] - atoms.cart_z[i]);
+            sum += atoms.atomic_number[i] / floored_length({point[0] - atoms.cart_x[i], point[1] - atoms.cart_y[i],
+                                                            point[2] - atoms.cart_z[i]});
     return sum;
 }
 
 double pseudoatom_term(PopulationFrame frame, int atom, double dx, double dy, double dz, int code, double& r_out)
 {
-    r_out = floored_distance(dx, dy, dz);
+    r_out = floored_length({dx, dy, dz});
     const EvaluationCache& cache = prepared_cache(frame);
     if (atom < 1 || atom >= static_cast<int>(cache.prepared.atoms.size()))
         return 0.0;
@@ -338,14 +332,4 @@ double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, dou
 double evaluate_pseudoatom_term_local_frame(int atom, double dx, double dy, double dz, int code, double& r_out)
 {
     return pseudoatom_term(PopulationFrame::local, atom, dx, dy, dz, code, r_out);
-}
-
-const PreparedDensityModel& current_prepared_density_model(PopulationFrame frame)
-{
-    return prepared_cache(frame).prepared;
-}
-
-void invalidate_property_evaluation()
-{
-    invalidate_caches();
 }

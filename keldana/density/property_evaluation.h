@@ -43,13 +43,3 @@ void evaluate_property_value_gradient_hessian(const Vector3& point, double& valu
 // the same density and the same Cartesian derivatives.
 double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, double dz, int code, double& r_out);
 double evaluate_pseudoatom_term_local_frame(int atom, double dx, double dy, double dz, int code, double& r_out);
-
-// The prepared model of current_model() with the populations of `frame`,
-// brought up to date first.
-const PreparedDensityModel& current_prepared_density_model(PopulationFrame frame);
-
-// Drops the prepared model, so the next evaluation prepares it afresh.  Only
-// needed where data the check does not compare changes (the radial tables'
-// zero entries are not compared: rebuild them only from a changed bank or
-// configuration, which is compared).
-void invalidate_property_evaluation();

@@ -10,12 +10,6 @@ namespace {
 
 constexpr int MAX_BANK_POWER = 10;  // (2n)! of the orbital normalisation is in the factorial table
 
-double floored_length(const Vector3& d)
-{
-    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
-}
-
 double integer_power(double base, int exponent)
 {
     double result = 1.0;
@@ -340,6 +334,12 @@ bool build_local_frame(const StructureModel& model, int i, Matrix3& frame)
 
 }  // namespace
 
+double floored_length(const Vector3& d)
+{
+    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
+}
+
 void evaluate_orbital_radial_term(int mode, int n, double zeta, double x, double y, double z,
                                   SlaterRadialValues& orbital)
 {
@@ -466,10 +466,8 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         atom.active = atoms.subset_mask[i] != 0;
         atom.occupancy = q.occupancy[i];
         const double nv = static_cast<double>(atom.atomic_number - q.core_electron_count[i]);
-        if (nv > 0.0) {
+        if (nv > 0.0)
             atom.valence_weight = q.valence_population[i] / nv;
-            atom.inverse_valence_count = 1.0 / nv;
-        }
         const int t = atoms.atom_type_index[i];
         if (t >= 1 && t <= MAX_ATOM_TYPES && std::find(prepared.atom_types.begin(), prepared.atom_types.end(), t)
                                                  == prepared.atom_types.end())
@@ -562,19 +560,4 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
         for (int k = 0; k < 6; ++k)
             sum.hessian[k] += atom.occupancy * term.hessian[k];
     return true;
-}
-
-double evaluate_prepared_valence_density(const PreparedDensityModel& prepared, int atom_index, const Vector3& d,
-                                         bool laplacian)
-{
-    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
-    const double r = floored_length(d);
-    const DerivativeOrder order = laplacian ? DerivativeOrder::hessian : DerivativeOrder::value;
-    FunctionValues values;
-    evaluate_functions(prepared, atom, r, 2, order, values);
-    double g = 0, g1 = 0, g2 = 0;
-    sum_pairs(prepared, atom, PAIR_SET_VALENCE, 1.0, order, values, g, g1, g2);
-    PointDerivatives term;
-    add_spherical(d, r, g, g1, g2, order, term);
-    return laplacian ? term.hessian[0] + term.hessian[1] + term.hessian[2] : term.value;
 }

@@ -23,6 +23,10 @@
 #include <vector>
 
 inline constexpr double MIN_TERM_RADIUS = 1e-9;  // Angstrom: every term is taken at r >= this
+
+// |d| raised to MIN_TERM_RADIUS, so every term stays finite at a nucleus.
+double floored_length(const Vector3& d);
+
 inline constexpr double INVERSE_FOUR_PI = 0.07957747154594876;
 inline constexpr int CORE_SET = 1;
 inline constexpr int VALENCE_SET = 2;
@@ -107,7 +111,6 @@ struct PreparedPseudoatom {
     bool active = false;
     double occupancy = 0;
     double valence_weight = 0;         // Pv / nv; 0 when nv <= 0
-    double inverse_valence_count = 0;  // 1 / nv; 0 when nv <= 0
     int function_begin = 0, function_end = 0;
     std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
     int order_count = 0;
@@ -148,8 +151,3 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
 // nothing, when the floored distance is beyond the cut-off.
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const Vector3& d,
                            const TermSelection& selection, PointDerivatives& sum);
-
-// The spherical valence density (Pv and occupancy not applied) of a prepared
-// atom at d: value, or the Laplacian when `laplacian` is set.
-double evaluate_prepared_valence_density(const PreparedDensityModel& prepared, int atom, const Vector3& d,
-                                         bool laplacian);
