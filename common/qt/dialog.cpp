@@ -2,6 +2,9 @@
 // registry of live dialogs the end-to-end driver searches.
 #include "common/qt/dialog_internal.h"
 
+#include "common/fortran_format.h"
+#include "common/user_interface.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -16,6 +19,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <type_traits>
 
 namespace {
 
@@ -61,6 +66,21 @@ bool parse_int_text(const std::string& text, int& value)
     if (ec != std::errc() || ptr != end)
         return false;
     value = parsed;
+    return true;
+}
+
+template <typename T>
+bool read_number_text(const std::string& text, T& value)
+{
+    if (text.find_first_not_of(" \t") == std::string::npos)
+        return false;
+    T number{};
+    if (!read_list(text, {&number}))
+        return false;
+    if constexpr (std::is_floating_point_v<T>)
+        if (!std::isfinite(number))
+            return false;
+    value = number;
     return true;
 }
 
@@ -229,6 +249,16 @@ bool Dialog::get_int(int id, int& value) const
     if (!has_control(id))
         return false;
     return parse_int_text(get_text(id), value);
+}
+
+bool Dialog::get_number(int id, double& value, size_t width) const
+{
+    return has_control(id) && read_number_text(get_text(id).substr(0, width), value);
+}
+
+bool Dialog::get_number(int id, int& value, size_t width) const
+{
+    return has_control(id) && read_number_text(get_text(id).substr(0, width), value);
 }
 
 bool Dialog::set_checked(int id, bool checked)
@@ -527,4 +557,19 @@ Dialog* find_live_dialog(int resource_id)
         if ((*it)->get_resource_id() == resource_id)
             return *it;
     return nullptr;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+void report_unreadable_box(Dialog& dialog, int id, const std::string& text)
+{
+    ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::warning);
+    if (id != 0)
+        dialog.set_focus(id);
 }

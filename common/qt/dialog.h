@@ -58,6 +58,11 @@ public:
     std::string get_text(int id) const;  // list box: the selected item
     bool set_int(int id, int value);
     bool get_int(int id, int& value) const;  // false on unreadable text; value kept
+    // The first `width` characters of a box as one number in free form (a
+    // list-directed read).  False, value kept, when they are blank, do not
+    // read or (reals) are not finite.
+    bool get_number(int id, double& value, size_t width = std::string::npos) const;
+    bool get_number(int id, int& value, size_t width = std::string::npos) const;
     bool set_checked(int id, bool checked);
     bool get_checked(int id) const;
     bool set_enabled(int id, bool enabled);
@@ -114,6 +119,14 @@ private:
     friend Dialog* topmost_dialog();
     std::unique_ptr<DialogState> state_;
 };
+
+// Text without the blanks (spaces and tabs) around it.
+std::string trimmed(const std::string& text);
+
+// The message of a box that does not read ("Error!", warning); the focus then
+// goes back to the box `id` (0: the focus stays where it is).
+void report_unreadable_box(Dialog& dialog, int id,
+                           const std::string& text = "Can not read data. Please, check data in boxes");
 
 // Every initialised Dialog, oldest first (embedded pages included).
 std::vector<Dialog*> live_dialogs();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QCursor>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -17,6 +18,9 @@
 
 #include <algorithm>
 #include <cmath>
+
+ScopedWaitCursor::ScopedWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+ScopedWaitCursor::~ScopedWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 namespace {
 

@@ -16,6 +16,15 @@
 
 class ScriptedAnswers;
 
+// The wait cursor while the scope lasts (it goes back on every way out).
+class ScopedWaitCursor {
+public:
+    ScopedWaitCursor();
+    ~ScopedWaitCursor();
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+};
+
 // The progress dialog of long jobs.
 constexpr int PROGRESS_DIALOG_ID = 119;
 constexpr int PROGRESS_BAR_ID = 1167;

@@ -12,18 +12,6 @@
 
 #include <string>
 
-namespace {
-
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
 void on_browse_wavefunction_bank(Dialog& dialog)
 {
     FileDialogState& state = run_settings().file_dialog;

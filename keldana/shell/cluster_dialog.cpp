@@ -2,6 +2,7 @@
 
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
+#include "common/qt/qt_user_interface.h"
 #include "common/user_interface.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/cluster_files.h"
@@ -12,11 +13,9 @@
 #include "keldana/resources/cluster_dialog_resource.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 #include <array>
-#include <cmath>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -47,15 +46,6 @@ struct GenerationDialogState {
     int kind = CLUSTER_AROUND_ATOM;
 };
 
-// Generation can take a moment: the wait cursor goes back on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 void show_error(const std::string& text)
 {
     ui().message_box(text, "ERROR!", MessageButtons::ok, MessageIcon::warning);
@@ -65,16 +55,6 @@ void set_symmetry_dialog_fields_state(Dialog& dialog)
 {
     for (int id : ENTRY_FIELDS)
         dialog.set_enabled(id, false);
-}
-
-bool read_field(const Dialog& dialog, int id, double& value)
-{
-    const std::string text = dialog.get_text(id).substr(0, FIELD_TEXT_LENGTH);
-    double read = 0;
-    if (!read_list(text, {&read}) || !std::isfinite(read))
-        return false;
-    value = read;
-    return true;
 }
 
 std::vector<std::string> cluster_lines(const Dialog& dialog)
@@ -148,7 +128,7 @@ bool read_region(const Dialog& dialog, const StructureModel& model, int kind, do
     const OrthogonalisationMatrix& m = model.orthogonalisation;
     if (kind == CLUSTER_IN_BOX) {
         for (std::size_t i = 0; i < BOX_FIELDS.size(); ++i)
-            if (!read_field(dialog, BOX_FIELDS[i], box[i]))
+            if (!dialog.get_number(BOX_FIELDS[i], box[i], FIELD_TEXT_LENGTH))
                 return false;
         if (dialog.get_checked(IDC_CARTESIAN)) {
             convert_cartesian_to_fractional(m, box[0], box[2], box[4], box[0], box[2], box[4]);
@@ -156,7 +136,7 @@ bool read_region(const Dialog& dialog, const StructureModel& model, int kind, do
         }
         return true;
     }
-    if (!read_field(dialog, IDC_RADIUS, radius))
+    if (!dialog.get_number(IDC_RADIUS, radius, FIELD_TEXT_LENGTH))
         return false;
     if (kind == CLUSTER_AROUND_ATOM) {
         int atom = 0;
@@ -166,8 +146,9 @@ bool read_region(const Dialog& dialog, const StructureModel& model, int kind, do
         centre = {model.atoms.cart_x[atom], model.atoms.cart_y[atom], model.atoms.cart_z[atom]};
         return true;
     }
-    if (!read_field(dialog, IDC_POINT_X, centre[0]) || !read_field(dialog, IDC_POINT_Y, centre[1]) ||
-        !read_field(dialog, IDC_POINT_Z, centre[2]))
+    if (!dialog.get_number(IDC_POINT_X, centre[0], FIELD_TEXT_LENGTH)
+        || !dialog.get_number(IDC_POINT_Y, centre[1], FIELD_TEXT_LENGTH)
+        || !dialog.get_number(IDC_POINT_Z, centre[2], FIELD_TEXT_LENGTH))
         return false;
     if (dialog.get_checked(IDC_FRACTIONAL))
         convert_fractional_to_cartesian(m, centre[0], centre[1], centre[2], centre[0], centre[1], centre[2]);
@@ -176,7 +157,7 @@ bool read_region(const Dialog& dialog, const StructureModel& model, int kind, do
 
 void on_generate_cluster(Dialog& dialog, GenerationDialogState& state)
 {
-    WaitCursor wait;
+    ScopedWaitCursor wait;  // generation can take a moment
     StructureModel& model = state.model;
     const bool unit_cell = model.translations.unit_cell_mode == 1;
     double radius = 0;

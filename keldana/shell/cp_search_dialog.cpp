@@ -22,9 +22,7 @@
 #include <QListWidget>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace {
@@ -50,51 +48,13 @@ SearchDialogMemory memory;
 bool searching = false;
 bool cancel_pending = false;
 
-enum class BoxRead { value, blank, error };
-
-std::string box_text(const Dialog& page, int id, size_t width)
-{
-    std::string text = page.get_text(id);
-    if (text.size() > width)
-        text.resize(width);
-    return text;
-}
-
 bool is_blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
-
-template <typename T>
-BoxRead read_box(const Dialog& page, int id, size_t width, T& target)
-{
-    const std::string text = box_text(page, id, width);
-    if (is_blank(text))
-        return BoxRead::blank;
-    T value{};
-    if (!read_list(text, {&value}))
-        return BoxRead::error;
-    if constexpr (std::is_floating_point_v<T>)
-        if (!std::isfinite(value))
-            return BoxRead::error;
-    target = value;
-    return BoxRead::value;
-}
 
 // A box where a blank keeps the previous value.
 template <typename T>
 bool read_optional_box(const Dialog& page, int id, size_t width, T& target)
 {
-    return read_box(page, id, width, target) != BoxRead::error;
-}
-
-// A box that must hold a value.
-template <typename T>
-bool read_required_box(const Dialog& page, int id, size_t width, T& target)
-{
-    return read_box(page, id, width, target) == BoxRead::value;
-}
-
-void show_box_error()
-{
-    ui().message_box("Please, check data in boxes", "Error!", MessageButtons::ok, MessageIcon::warning);
+    return is_blank(page.get_text(id).substr(0, width)) || page.get_number(id, target, width);
 }
 
 int atom_count() { return current_model().atoms.atom_count; }
@@ -256,8 +216,8 @@ RequestRead read_point_request(const Dialog& page, CriticalPointSearchRequest& r
     if (!cartesian && !fractional)
         return RequestRead::error;  // the kind of coordinates must be chosen
     Vector3 v{};
-    if (!read_required_box(page, IDC_START_X, LONG_BOX, v[0]) || !read_required_box(page, IDC_START_Y, LONG_BOX, v[1]) ||
-        !read_required_box(page, IDC_START_Z, LONG_BOX, v[2]))
+    if (!page.get_number(IDC_START_X, v[0], LONG_BOX) || !page.get_number(IDC_START_Y, v[1], LONG_BOX) ||
+        !page.get_number(IDC_START_Z, v[2], LONG_BOX))
         return RequestRead::error;
     if (cartesian) {
         memory.point = v;
@@ -273,13 +233,13 @@ RequestRead read_point_request(const Dialog& page, CriticalPointSearchRequest& r
 RequestRead read_shell_request(const Dialog& page, CriticalPointSearchRequest& request)
 {
     ShellSearchParameters p = memory.shell;
-    if (!read_required_box(page, IDC_SHELL_ATOM, LONG_BOX, p.atom) ||
-        !read_required_box(page, IDC_SHELL_N_THETA, LONG_BOX, p.n_theta) ||
-        !read_required_box(page, IDC_SHELL_N_PHI, LONG_BOX, p.n_phi) ||
-        !read_required_box(page, IDC_SHELL_N_RAD, LONG_BOX, p.n_rad) ||
-        !read_required_box(page, IDC_SHELL_R_MIN, LONG_BOX, p.r_min) ||
-        !read_required_box(page, IDC_SHELL_R_MAX, LONG_BOX, p.r_max) ||
-        !read_required_box(page, IDC_SHELL_CUT, LONG_BOX, p.cut))
+    if (!page.get_number(IDC_SHELL_ATOM, p.atom, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_N_THETA, p.n_theta, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_N_PHI, p.n_phi, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_N_RAD, p.n_rad, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_R_MIN, p.r_min, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_R_MAX, p.r_max, LONG_BOX) ||
+        !page.get_number(IDC_SHELL_CUT, p.cut, LONG_BOX))
         return RequestRead::error;
     // The grid steps divide by nTheta - 1 and nPhi - 1.
     if (!is_atom(p.atom) || p.n_theta < 2 || p.n_phi < 2)
@@ -317,7 +277,7 @@ void on_start_search(Dialog& host)
     case SearchMode::shell: read = read_shell_request(*host.get_page(IDD_CP_PAGE_SHELL), request); break;
     }
     if (read == RequestRead::error)
-        show_box_error();
+        report_unreadable_box(host, 0, "Please, check data in boxes");
     if (read != RequestRead::ready)
         return;
     memory.kind = kind_of(memory.mode);

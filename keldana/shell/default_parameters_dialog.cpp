@@ -15,14 +15,11 @@ namespace {
 
 constexpr int NPOT = 16, SIG_RHO = 17, SIG_LAPL = 18;
 
-bool is_blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
-
 bool read_int_box(const Dialog& dialog, int id, const std::string& shown_text, int shown_value, int lowest,
                   int highest, int& value)
 {
-    const std::string text = dialog.get_text(id);
     int read = shown_value;
-    if (text != shown_text && (is_blank(text) || !read_list(text, {&read})))
+    if (dialog.get_text(id) != shown_text && !dialog.get_number(id, read))
         return false;
     if (read < lowest || read > highest)
         return false;
@@ -35,21 +32,13 @@ bool read_int_box(const Dialog& dialog, int id, const std::string& shown_text, i
 bool read_real_box(const Dialog& dialog, int id, const std::string& shown_text, double shown_value, double lowest,
                    bool above, double& value)
 {
-    const std::string text = dialog.get_text(id);
     double read = shown_value;
-    if (text != shown_text && (is_blank(text) || !read_list(text, {&read})))
+    if (dialog.get_text(id) != shown_text && !dialog.get_number(id, read))
         return false;
     if (!std::isfinite(read) || read < lowest || (above && read == lowest))
         return false;
     value = read;
     return true;
-}
-
-void report_unreadable_box(Dialog& dialog, int id)
-{
-    ui().message_box("Can not read data. Please, check data in boxes", "Error!", MessageButtons::ok,
-                     MessageIcon::warning);
-    dialog.set_focus(id);
 }
 
 void fill_calculation_boxes(Dialog& dialog, const CalculationSettings& s, const CalculationBoxFormats& f)

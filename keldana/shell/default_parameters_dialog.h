@@ -45,7 +45,3 @@ bool read_calculation_boxes(const Dialog& dialog, const CalculationSettings& sho
 // (exclusive when `above`).
 bool read_real_box(const Dialog& dialog, int id, const std::string& shown_text, double shown_value, double lowest,
                    bool above, double& value);
-
-// "Can not read data. Please, check data in boxes" / "Error!"; the focus goes
-// back to the box.
-void report_unreadable_box(Dialog& dialog, int id);

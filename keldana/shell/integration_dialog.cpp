@@ -20,7 +20,6 @@
 #include <QDialog>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -36,15 +35,12 @@ constexpr int DEFAULT_PHI_POINTS = 48;
 const std::vector<int> THETA_CHOICES = {2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 32, 36, 40, 48, 54, 64, 96};
 const std::vector<int> PHI_CHOICES = {4,  6,  8,  10, 12, 14, 16, 18, 20, 22, 24, 26, 28,
                                       30, 32, 36, 40, 48, 54, 64, 96, 120};
-const std::string BOX_MESSAGE = "Can not read data. Please, check data in boxes";
 const std::vector<int> ACTION_CONTROLS = {IDC_INTEGRATION_START, IDC_IAS_SAVE,         IDC_IAS_OPEN,
                                           IDC_INTEGRATION_EXIT,  IDC_INTEGRATION_PROPERTY, IDC_INTEGRATION_ALL_RIGHT,
                                           IDC_INTEGRATION_RIGHT, IDC_INTEGRATION_LEFT, IDC_INTEGRATION_ALL_LEFT};
 
 std::function<void(QWidget*)> property_dialog;
 bool running = false;  // a "Start" job runs
-
-void show_box_error() { ui().message_box(BOX_MESSAGE, "Error!", MessageButtons::ok, MessageIcon::warning); }
 
 int selectable_atom_count()
 {
@@ -187,31 +183,6 @@ void on_exit(Dialog& dialog)
     dialog.end(IDC_INTEGRATION_EXIT);
 }
 
-// A free-form number from a box; false when the box holds none.
-bool read_number(const Dialog& dialog, int id, double& value)
-{
-    const std::string text = dialog.get_text(id);
-    if (text.find_first_not_of(" \t") == std::string::npos)
-        return false;
-    double number = 0;
-    if (!read_list(text, {&number}) || !std::isfinite(number))
-        return false;
-    value = number;
-    return true;
-}
-
-bool read_count(const Dialog& dialog, int id, int& value)
-{
-    const std::string text = dialog.get_text(id);
-    if (text.find_first_not_of(" \t") == std::string::npos)
-        return false;
-    int number = 0;
-    if (!read_list(text, {&number}))
-        return false;
-    value = number;
-    return true;
-}
-
 // The bank and its tables, read again when a load left them unread.
 void on_start(Dialog& dialog)
 {
@@ -255,13 +226,13 @@ bool read_integration_request(Dialog& dialog, BasinJobRequest& request)
         request.atoms.push_back(atom_of_line(dialog.get_item_text(IDC_INTEGRATION_SELECTED, k)));
 
     double integration_tolerance = 0;
-    bool ok = read_number(dialog, IDC_INTEGRATION_TOLERANCE, integration_tolerance)
-              && read_number(dialog, IDC_CLUSTER_RADIUS, request.cluster_radius) && request.cluster_radius > 0
-              && read_count(dialog, IDC_INTEGRATION_THETA, request.n_theta)
-              && read_count(dialog, IDC_INTEGRATION_PHI, request.n_phi);
+    bool ok = dialog.get_number(IDC_INTEGRATION_TOLERANCE, integration_tolerance)
+              && dialog.get_number(IDC_CLUSTER_RADIUS, request.cluster_radius) && request.cluster_radius > 0
+              && dialog.get_number(IDC_INTEGRATION_THETA, request.n_theta)
+              && dialog.get_number(IDC_INTEGRATION_PHI, request.n_phi);
     if (ok && request.mode == BasinJobMode::surfaces) {
-        ok = read_number(dialog, IDC_IAS_TOLERANCE, request.surface_tolerance) && request.surface_tolerance > 0
-             && read_number(dialog, IDC_STEP_FACTOR, request.step_factor);
+        ok = dialog.get_number(IDC_IAS_TOLERANCE, request.surface_tolerance) && request.surface_tolerance > 0
+             && dialog.get_number(IDC_STEP_FACTOR, request.step_factor);
         request.step_factor = std::clamp(request.step_factor, MIN_STEP_FACTOR, MAX_STEP_FACTOR);
         request.surface_file = dialog.get_text(IDC_IAS_FILE);
         const size_t end = request.surface_file.find_last_not_of(' ');
@@ -269,7 +240,7 @@ bool read_integration_request(Dialog& dialog, BasinJobRequest& request)
         ok = ok && !request.surface_file.empty();
     }
     if (!ok || !is_valid_basin_request(request)) {
-        show_box_error();
+        report_unreadable_box(dialog, 0);
         return false;
     }
     return true;

@@ -18,7 +18,6 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace {
@@ -60,18 +59,6 @@ LineProfileDialogState state;
 std::function<void(QWidget*)> property_dialog;
 
 int property_code() { return property_selection().property_code; }
-
-bool is_blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
-
-bool read_real(const Dialog& dialog, int id, size_t width, double& value)
-{
-    const std::string text = dialog.get_text(id).substr(0, width);
-    double number = 0;
-    if (is_blank(text) || !read_list(text, {&number}) || !std::isfinite(number))
-        return false;
-    value = number;
-    return true;
-}
 
 std::string left_adjusted(const std::string& text)
 {
@@ -193,7 +180,7 @@ void on_close(Dialog& dialog)
 bool read_point(Dialog& dialog, int first_edit, Vector3& p)
 {
     for (int k = 0; k < 3; ++k)
-        if (!read_real(dialog, first_edit + k, COORDINATE_BOX, p[k]))
+        if (!dialog.get_number(first_edit + k, p[k], COORDINATE_BOX))
             return false;
     return true;
 }
@@ -220,8 +207,7 @@ void run_profile(Dialog& dialog)
         count = 1;
     count = std::clamp(count, 1, MAX_PROFILE_POINTS);
     if (!read_point(dialog, IDC_PROFILE_X1, p1) || (count > 1 && !read_point(dialog, IDC_PROFILE_X1 + 3, p2))) {
-        ui().message_box("Can not read data. Please, check data in boxes", "Error!", MessageButtons::ok,
-                         MessageIcon::warning);
+        report_unreadable_box(dialog, 0);
         return;  // "STOP" resets the button
     }
     const int code = property_code();
@@ -276,8 +262,8 @@ void on_refresh(Dialog& dialog)
     state.plot_first = first;
     state.plot_last = last;
     double y_min = 0, y_max = 0;
-    if (read_real(dialog, IDC_PROFILE_Y_MIN, COORDINATE_BOX, y_min)
-        && read_real(dialog, IDC_PROFILE_Y_MAX, COORDINATE_BOX, y_max)
+    if (dialog.get_number(IDC_PROFILE_Y_MIN, y_min, COORDINATE_BOX)
+        && dialog.get_number(IDC_PROFILE_Y_MAX, y_max, COORDINATE_BOX)
         && apply_line_profile_ranges(first, last, y_min, y_max)) {
         dialog.set_text(IDC_PROFILE_Y_MIN, value_text(line_profile().profile_min));
         dialog.set_text(IDC_PROFILE_Y_MAX, value_text(line_profile().profile_max));

@@ -448,7 +448,6 @@ void MainWindow::handle_command(int id)
     case CMD_PROPERTY_INTEGRATION: {
         BusyScope busy;
         run_integration_dialog(this);
-        text_pane_->lines_changed();
         break;
     }
     case CMD_READ_COVARIANCE:

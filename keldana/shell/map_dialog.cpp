@@ -25,9 +25,7 @@
 #include <QDialog>
 
 #include <algorithm>
-#include <cmath>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace {
@@ -67,29 +65,9 @@ bool is_blank(const std::string& text) { return text.find_first_not_of(" \t") ==
 
 std::string box_text(const Dialog& page, int id, size_t width) { return page.get_text(id).substr(0, width); }
 
-template <typename T>
-bool read_box(const Dialog& page, int id, size_t width, T& value)
-{
-    const std::string text = box_text(page, id, width);
-    T number{};
-    if (is_blank(text) || !read_list(text, {&number}))
-        return false;
-    if constexpr (std::is_floating_point_v<T>)
-        if (!std::isfinite(number))
-            return false;
-    value = number;
-    return true;
-}
-
-void show_error(Dialog& page, int id, const std::string& text)
-{
-    ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::warning);
-    page.set_focus(id);  // back to the box that failed
-}
-
 bool read_atom_number(const Dialog& page, int id, size_t width, int& atom)
 {
-    return read_box(page, id, width, atom) && atom >= 1 && atom <= atom_count();
+    return page.get_number(id, atom, width) && atom >= 1 && atom <= atom_count();
 }
 
 Vector3 atom_position(int a)
@@ -237,8 +215,8 @@ void on_map_grid_page_control(Dialog& page, int id)
 bool read_points(Dialog& page, const std::vector<int>& ids, Vector3& p, const std::string& message)
 {
     for (int k = 0; k < 3; ++k)
-        if (!read_box(page, ids[k], POINT_BOX, p[k])) {
-            show_error(page, ids[k], message);
+        if (!page.get_number(ids[k], p[k], POINT_BOX)) {
+            report_unreadable_box(page, ids[k], message);
             return false;
         }
     return true;
@@ -300,7 +278,7 @@ void on_map_plane_points_control(Dialog& page, int id)
         return;
     int atom = 0;
     if (!read_atom_number(page, id, POINT_BOX, atom)) {
-        show_error(page, id, "Can not read data. Please, check ATOMS data in boxes");
+        report_unreadable_box(page, id, "Can not read data. Please, check ATOMS data in boxes");
         return;
     }
     const int first_edit = id == IDC_POINT_1_ATOM ? 1202 : id == IDC_POINT_2_ATOM ? 1205 : 1208;
@@ -344,16 +322,16 @@ void on_calculate_map_plane(Dialog& host)
 
     MapPlaneRequest request;
     // The shift counts only where the user can set it.
-    if (page.is_enabled(IDC_PLANE_SHIFT) && !read_box(page, IDC_PLANE_SHIFT, NUMBER_BOX, request.shift)) {
-        show_error(page, IDC_PLANE_SHIFT, PLANE_MESSAGE);
+    if (page.is_enabled(IDC_PLANE_SHIFT) && !page.get_number(IDC_PLANE_SHIFT, request.shift, NUMBER_BOX)) {
+        report_unreadable_box(page, IDC_PLANE_SHIFT, PLANE_MESSAGE);
         return;
     }
     int atoms = 0;
     if (page.get_checked(IDC_CENTRE_POINT)) {
         request.centre_rule = MapCentreRule::arbitrary_point;
         for (int k = 0; k < 3; ++k)
-            if (!read_box(page, IDC_CENTRE_X + k, NUMBER_BOX, request.centre_point[k])) {
-                show_error(page, IDC_CENTRE_X + k, PLANE_MESSAGE);
+            if (!page.get_number(IDC_CENTRE_X + k, request.centre_point[k], NUMBER_BOX)) {
+                report_unreadable_box(page, IDC_CENTRE_X + k, PLANE_MESSAGE);
                 return;
             }
     } else if (page.get_checked(IDC_CENTRE_THREE_ATOMS)) {
@@ -368,7 +346,7 @@ void on_calculate_map_plane(Dialog& host)
     }
     for (int k = 0; k < atoms; ++k)
         if (!read_atom_number(page, ATOM_COMBOS[k], COUNT_BOX, request.centre_atoms[k])) {
-            show_error(page, ATOM_COMBOS[k], PLANE_MESSAGE);
+            report_unreadable_box(page, ATOM_COMBOS[k], PLANE_MESSAGE);
             return;
         }
 
@@ -391,18 +369,18 @@ bool read_map_boxes()
     ClusterTranslations translations = current_model().translations;
     Dialog& page = map.map_is_trajectory ? *records.trajectory : *records.grid;
     auto real = [&page](int id, double& value) {
-        if (read_box(page, id, NUMBER_BOX, value))
+        if (page.get_number(id, value, NUMBER_BOX))
             return true;
-        show_error(page, id, GRID_MESSAGE);
+        report_unreadable_box(page, id, GRID_MESSAGE);
         return false;
     };
     auto count = [&page](int id, size_t width, int& value, int least) {
         int number = 0;
-        if (read_box(page, id, width, number) && number >= least) {
+        if (page.get_number(id, number, width) && number >= least) {
             value = number;
             return true;
         }
-        show_error(page, id, GRID_MESSAGE);
+        report_unreadable_box(page, id, GRID_MESSAGE);
         return false;
     };
     if (!real(IDC_GRID_X_MIN, map.x_min) || !real(IDC_GRID_X_MAX, map.x_max) || !real(IDC_GRID_Y_MIN, map.y_min)
@@ -446,8 +424,7 @@ bool read_file_names(Dialog& host)
     const std::string map_name = host.get_text(IDC_MAP_FILE);
     const std::string post_name = host.get_text(IDC_POST_FILE);
     if (map_name.empty() || map_name[0] == ' ' || post_name.empty() || post_name[0] == ' ') {
-        ui().message_box("Please, check OutFile name in boxes", "Error!", MessageButtons::ok, MessageIcon::warning);
-        host.set_focus(IDC_MAP_FILE);
+        report_unreadable_box(host, IDC_MAP_FILE, "Please, check OutFile name in boxes");
         return false;
     }
     OutputFileNames& names = run_settings().output_files;

@@ -2,13 +2,13 @@
 
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
+#include "common/qt/qt_user_interface.h"
 #include "common/user_interface.h"
 #include "keldana/model/model_store.h"
 #include "keldana/properties/potential_charges.h"
 #include "keldana/resources/charges_dialog_resource.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QWidget>
 
 #include <algorithm>
@@ -20,23 +20,7 @@ namespace {
 
 constexpr std::array<int, 3> SETTING_BOXES = {IDC_CHARGES_GRID_POINTS, IDC_CHARGES_GRID_EDGE, IDC_CHARGES_ENVELOPE};
 
-// The fit can take a while: the wait cursor goes back on every way out.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 int atom_count() { return std::clamp(current_model().atoms.atom_count, 0, MAX_WORKING_ATOMS); }
-
-void show_box_error(Dialog& dialog, int box)
-{
-    ui().message_box("Can not read data. Please, check data in boxes", "Error!", MessageButtons::ok,
-                     MessageIcon::warning);
-    dialog.set_focus(box);
-}
 
 // The boxes and the list as a fit reads them; false after the message.
 bool read_fit_request(Dialog& dialog, PotentialFitSettings& settings, ChargeClassArray& array)
@@ -44,13 +28,13 @@ bool read_fit_request(Dialog& dialog, PotentialFitSettings& settings, ChargeClas
     int bad_box = 0;
     if (!read_potential_fit_settings(dialog.get_text(IDC_CHARGES_GRID_POINTS), dialog.get_text(IDC_CHARGES_GRID_EDGE),
                                      dialog.get_text(IDC_CHARGES_ENVELOPE), settings, bad_box)) {
-        show_box_error(dialog, SETTING_BOXES[bad_box]);
+        report_unreadable_box(dialog, SETTING_BOXES[bad_box]);
         return false;
     }
     array = ChargeClassArray{};
     for (int k = 1; k <= atom_count(); ++k)
         if (!read_charge_class_item(dialog.get_item_text(IDC_CHARGES_ARRAY_LIST, k - 1), array.class_value[k])) {
-            show_box_error(dialog, IDC_CHARGES_ARRAY_LIST);
+            report_unreadable_box(dialog, IDC_CHARGES_ARRAY_LIST);
             return false;
         }
     return true;
@@ -63,7 +47,7 @@ void run_fit(Dialog& dialog)
     if (!read_fit_request(dialog, settings, *array))
         return;
     charge_class_array() = *array;
-    WaitCursor wait;
+    ScopedWaitCursor wait;  // the fit can take a while
     fit_potential_derived_charges(charge_class_array(), settings);
 }
 

@@ -13,13 +13,11 @@
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/properties/centre_of_mass.h"
 #include "keldana/resources/settings_dialogs.h"
-#include "keldana/shell/default_parameters_dialog.h"
 
 #include <QDialog>
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -70,23 +68,13 @@ std::string k_text(double k)
     return number_text(k);
 }
 
-bool read_combo_number(const Dialog& dialog, int id, double& value)
-{
-    const std::string text = dialog.get_text(id).substr(0, COMBO_TEXT_LENGTH);
-    double read = 0;
-    if (text.find_first_not_of(" \t") == std::string::npos || !read_list(text, {&read}) || !std::isfinite(read))
-        return false;
-    value = read;
-    return true;
-}
-
 void on_kinetic_energy_ok(Dialog& dialog, PropertySelection& selection)
 {
     PropertySelection chosen = selection;
     if (dialog.get_checked(IDC_KINETIC_APPROXIMATION)) {
         chosen.kinetic_model = 0;
         for (auto [id, value] : {std::pair{IDC_KINETIC_LAMBDA, &chosen.elambda}, std::pair{IDC_KINETIC_K, &chosen.coeff}})
-            if (!read_combo_number(dialog, id, *value)) {
+            if (!dialog.get_number(id, *value, COMBO_TEXT_LENGTH)) {
                 report_unreadable_box(dialog, id);
                 return;
             }

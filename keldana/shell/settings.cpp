@@ -69,14 +69,6 @@ void apply_text_pane_font(const FontChoice& font)
     }
 }
 
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 std::optional<double> parse_stored_number(const std::string& text)

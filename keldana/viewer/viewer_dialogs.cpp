@@ -11,14 +11,6 @@
 
 namespace {
 
-std::string trimmed(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 void on_ok(Dialog& dialog)
 {
     const std::string text = trimmed(dialog.get_text(IDC_BOND_DELTA)).substr(0, MAX_BOND_DELTA_TEXT);
@@ -26,9 +18,7 @@ void on_ok(Dialog& dialog)
     double value = 0;
     // A blank box keeps the delta; anything else must hold a number.
     if (!text.empty() && !parse_real_ignoring_letters(number, value)) {
-        ui().message_box("Can not read data. Please, check data in boxes", "Error!", MessageButtons::ok,
-                         MessageIcon::warning);
-        dialog.set_focus(IDC_BOND_DELTA);
+        report_unreadable_box(dialog, IDC_BOND_DELTA);
         return;
     }
     write_bond_delta_text(text);

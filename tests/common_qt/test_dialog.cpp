@@ -1,4 +1,5 @@
 #include "common/qt/dialog.h"
+#include "common/scripted_ui.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -119,6 +121,84 @@ TEST_F(DialogTest, IntegersReadFromTextWithStatus)
     }
     int value = 0;
     EXPECT_FALSE(dialog.get_int(9999, value));
+}
+
+// Number boxes read in free form, like a Fortran list-directed READ, from
+// the first `width` characters only.
+TEST_F(DialogTest, NumbersReadInFreeFormFromTheLeadingCharacters)
+{
+    const double kept = 555.5;
+    const std::vector<std::pair<std::string, std::optional<double>>> reals{
+        {" 1.25 ", 1.25}, {"-3", -3.0}, {"1.5E2", 150.0}, {"2.5D-1", 0.25}, {"7 8", 7.0}, {"4,", 4.0},
+        {"", std::nullopt}, {" \t ", std::nullopt}, {"abc", std::nullopt}, {"1.2.3", std::nullopt},
+        {"NaN", std::nullopt}, {"Inf", std::nullopt},
+    };
+    for (const auto& [text, expected] : reals) {
+        SCOPED_TRACE("text '" + text + "'");
+        dialog.set_text(EDIT, text);
+        double value = kept;
+        EXPECT_EQ(dialog.get_number(EDIT, value), expected.has_value());
+        EXPECT_EQ(value, expected.value_or(kept));  // a failed read leaves the value
+    }
+
+    const std::vector<std::pair<std::string, std::optional<int>>> counts{
+        {"  32", 32}, {"-4", -4}, {"48 96", 48}, {"", std::nullopt}, {"x", std::nullopt}, {"1.5", std::nullopt},
+    };
+    for (const auto& [text, expected] : counts) {
+        SCOPED_TRACE("int text '" + text + "'");
+        dialog.set_text(EDIT, text);
+        int value = 555;
+        EXPECT_EQ(dialog.get_number(EDIT, value), expected.has_value());
+        EXPECT_EQ(value, expected.value_or(555));
+    }
+
+    // Only the leading characters count: what lies beyond is ignored, and a
+    // box blank within them does not read.
+    dialog.set_text(EDIT, "12.5xyz");
+    double value = 0;
+    EXPECT_TRUE(dialog.get_number(EDIT, value, 4));
+    EXPECT_EQ(value, 12.5);
+    dialog.set_text(EDIT, "    7");
+    EXPECT_FALSE(dialog.get_number(EDIT, value, 4));
+    int count = 0;
+    dialog.set_text(EDIT_COMBO, " 16");
+    EXPECT_TRUE(dialog.get_number(EDIT_COMBO, count, 3));
+    EXPECT_EQ(count, 16);
+    EXPECT_FALSE(dialog.get_number(9999, value));
+    EXPECT_FALSE(dialog.get_number(9999, count));
+}
+
+TEST(DialogTextTest, TrimmedDropsSpacesAndTabsAroundOnly)
+{
+    EXPECT_EQ(trimmed("  a b\t "), "a b");
+    EXPECT_EQ(trimmed("\tx"), "x");
+    EXPECT_EQ(trimmed(" \t "), "");
+    EXPECT_EQ(trimmed(""), "");
+}
+
+// The message of an unreadable box, with the focus back on the box (or left
+// where it was for id 0).
+TEST_F(DialogTest, UnreadableBoxReportsAndRefocuses)
+{
+    ScriptedUserInterface script_ui;
+    install_user_interface(&script_ui);
+    dialog.show_modeless();
+    dialog.set_focus(EDIT);
+    report_unreadable_box(dialog, BUDDY);
+    EXPECT_EQ(dialog.get_focus(), BUDDY);
+    report_unreadable_box(dialog, 0, "Please, check OutFile name in boxes");
+    EXPECT_EQ(dialog.get_focus(), BUDDY);
+    install_user_interface(nullptr);
+
+    const auto& shown = script_ui.answers.messages;
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Can not read data. Please, check data in boxes");
+    EXPECT_EQ(shown[1].text, "Please, check OutFile name in boxes");
+    for (const auto& message : shown) {
+        EXPECT_EQ(message.caption, "Error!");
+        EXPECT_EQ(message.buttons, MessageButtons::ok);
+        EXPECT_EQ(message.icon, MessageIcon::warning);
+    }
 }
 
 TEST_F(DialogTest, RadioGroupsFollowTheGroupFlags)
