@@ -294,7 +294,7 @@ void zoom_at_point(int x, int y)
     view.view_width = view.full_width / view.zoom_divisor;
     view.view_height = view.full_height / view.zoom_divisor;
     {
-        WaitCursor wait;
+        ScopedWaitCursor wait;
         rebuild_view_bitmap(plot_window_handles().view_bitmap, view.view_width, view.view_height);
     }
     view.origin_x = client_width() / 2 -

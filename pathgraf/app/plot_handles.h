@@ -14,12 +14,3 @@ struct PlotWindowHandles {
 };
 
 PlotWindowHandles& plot_window_handles();
-
-// The wait cursor while a plot is drawn or written.
-class WaitCursor {
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};

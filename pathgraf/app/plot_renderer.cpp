@@ -282,7 +282,7 @@ int render_plot_bitmap(int width, int height)
     const DisplayOptions& options = display_options();
     if (!options.data_open || width <= 0 || height <= 0)
         return 0;
-    WaitCursor wait;
+    ScopedWaitCursor wait;
     handles.plot_bitmap = QImage();
 
     // The window of the drawing, read again from the data file.

@@ -1,6 +1,7 @@
 #include "pathgraf/app/plot_window.h"
 
 #include "common/file_units.h"
+#include "common/qt/qt_user_interface.h"
 #include "common/user_interface.h"
 #include "pathgraf/app/about_box.h"
 #include "pathgraf/app/mouse_modes.h"
@@ -34,8 +35,6 @@ PlotWindowHandles& plot_window_handles()
     return handles;
 }
 
-WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
 
 PlotMainWindow::PlotMainWindow()
 {
@@ -287,13 +286,13 @@ void PlotMainWindow::save_plot_as()
     PlotWindowHandles& handles = plot_window_handles();
     if (extension.rfind("ps", 0) == 0 || extension.rfind("PS", 0) == 0) {
         if (run_postscript_dialog(this) == 1) {
-            WaitCursor wait;
+            ScopedWaitCursor wait;
             write_plot_postscript();
         }
     } else if (extension == "bmp" || extension == "BMP") {
         BmpExportSize& size = bmp_export_size();
         if (run_bmp_parameters_dialog(size.width, size.height, display_options().bits_per_pixel, this)) {
-            WaitCursor wait;
+            ScopedWaitCursor wait;
             rebuild_view_bitmap(handles.view_bitmap, size.width, size.height);
             write_bmp_file(handles.view_bitmap, state.chosen_name);
         }
