@@ -1,14 +1,40 @@
 // Small numeric building blocks of the density model: the factorial table,
-// distances, the Kronecker delta, the critical-point type from Hessian
-// eigenvalues and 3 x 3 inversions.
+// distances, 3-vector arithmetic, the Kronecker delta, the critical-point type
+// from Hessian eigenvalues and 3 x 3 inversions.
 #pragma once
 
 #include "keldana/model/model_store.h"
 
 #include <array>
+#include <cmath>
 
 // A Cartesian 3-vector (components x, y, z at 0, 1, 2), Angstrom or unitless.
 using Vector3 = std::array<double, 3>;
+
+// 3-vector arithmetic.  The names differ from the file-local dot/cross/...
+// helpers some density and viewer files keep, so that no call there becomes
+// ambiguous.
+inline double dot_product(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+inline double vector_length(const Vector3& a) { return std::sqrt(dot_product(a, a)); }
+
+// a - b.
+inline Vector3 vector_difference(const Vector3& a, const Vector3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+
+// a x b.
+inline Vector3 cross_product(const Vector3& a, const Vector3& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// |a - b|, the same sum as compute_distance.
+inline double point_distance(const Vector3& a, const Vector3& b) { return vector_length(vector_difference(a, b)); }
+
+// Cartesian position of working atom a; the caller keeps a in 0..MAX_WORKING_ATOMS.
+inline Vector3 working_atom_position(const WorkingAtomSet& atoms, int a)
+{
+    return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
+}
 
 inline constexpr int MAX_FACTORIAL = 20;
 

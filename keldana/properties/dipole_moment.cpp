@@ -22,11 +22,6 @@ constexpr int LAST_DIPOLE_KIND = 16;
 
 int atom_limit(const StructureModel& model) { return std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS); }
 
-Vector3 position(const StructureModel& model, int atom)
-{
-    return {model.atoms.cart_x[atom], model.atoms.cart_y[atom], model.atoms.cart_z[atom]};
-}
-
 // The Cartesian turn of the operation that made `image` (the identity for the
 // parent itself): what carries the parent's axes onto the image.
 Matrix3 image_turn(const StructureModel& model, int parent, int image)
@@ -67,7 +62,7 @@ double dipole_parameter_derivative(const StructureModel& model, const Covariance
         if (g < 1 || g > atom_limit(model))
             continue;
         if (!dipole_kind) {
-            derivative -= position(model, g)[r] - centre[r];
+            derivative -= working_atom_position(model.atoms, g)[r] - centre[r];
             continue;
         }
         const Vector3& axis = axes[kind - FIRST_DIPOLE_KIND];
@@ -121,7 +116,7 @@ void compute_dipole_moment_tables(const StructureModel& model, const std::array<
         tables.net_charge[i] = q;
         tables.charge_sum += q * model.pseudoatoms.occupancy[i];
         std::array<double, 6>& c = tables.contribution[i];
-        const Vector3 r = position(model, i);
+        const Vector3 r = working_atom_position(model.atoms, i);
         for (int k = 0; k < 3; ++k)
             c[k] = q * (r[k] - centre[k]);
         if (model.pseudoatoms.l_max[i] > 0) {

@@ -15,8 +15,6 @@ constexpr double VALUE_LIMIT = 1.0e9;
 constexpr double FIRST_POINT_OFFSET = 0.0001;  // of a step, beyond the first point
 const char* const TABLE_HEAD = "     Distance           x         y         z                  Property";
 
-double length_of(const Vector3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
 std::string left_adjusted(std::string text)
 {
     const size_t start = text.find_first_not_of(' ');
@@ -39,7 +37,7 @@ LineProfileRun start_line_profile(const Vector3& p1, const Vector3& p2, int coun
     run.count = std::clamp(count, 1, MAX_PROFILE_POINTS);
     if (run.count > 1) {
         const Vector3 d{p2[0] - p1[0], p2[1] - p1[1], p2[2] - p1[2]};
-        profile.profile_length = length_of(d);
+        profile.profile_length = vector_length(d);
         profile.profile_step = profile.profile_length / (run.count - 1);
         for (int k = 0; k < 3; ++k)
             run.increment[k] = d[k] / (run.count - 1);
@@ -74,7 +72,7 @@ bool compute_next_line_profile_point(LineProfileRun& run, int code)
     report_line(line, line);
     for (int k = 0; k < 3; ++k)
         run.point[k] += run.increment[k];
-    run.distance += length_of(run.increment);
+    run.distance += vector_length(run.increment);
     ++run.next;
     return true;
 }

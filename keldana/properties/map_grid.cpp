@@ -210,7 +210,7 @@ int append_lattice_images_near_plane(StructureModel& model, const MapFrame& fram
                     }
                     if (on_atom)
                         continue;
-                    const Vector3 p = rotated_plane_coordinates(frame, r);
+                    const Vector3 p = plane_coordinates(frame, r);
                     if (std::abs(p[2]) > out_of_plane_distance || p[0] < u_min || p[0] > u_max || p[1] < v_min
                         || p[1] > v_max)
                         continue;

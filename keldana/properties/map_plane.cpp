@@ -13,20 +13,17 @@ namespace {
 
 constexpr double SHIFT_TOLERANCE = 0.0001;  // Angstrom
 
-Vector3 atom_position(const WorkingAtomSet& atoms, int a)
-{
-    if (a < 1 || a > MAX_WORKING_ATOMS)
-        return {};
-    return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
-}
-
 Vector3 column(const Matrix3& m, int k) { return {m(1, k), m(2, k), m(3, k)}; }
 
 Vector3 map_centre_by_rule(const MapPlaneRequest& request, const WorkingAtomSet& atoms)
 {
-    const Vector3 a = atom_position(atoms, request.centre_atoms[0]);
-    const Vector3 b = atom_position(atoms, request.centre_atoms[1]);
-    const Vector3 c = atom_position(atoms, request.centre_atoms[2]);
+    // An atom number out of range stands for the origin.
+    auto position = [&atoms](int n) {
+        return n >= 1 && n <= MAX_WORKING_ATOMS ? working_atom_position(atoms, n) : Vector3{};
+    };
+    const Vector3 a = position(request.centre_atoms[0]);
+    const Vector3 b = position(request.centre_atoms[1]);
+    const Vector3 c = position(request.centre_atoms[2]);
     Vector3 centre{};
     for (int k = 0; k < 3; ++k) {
         switch (request.centre_rule) {
@@ -65,7 +62,7 @@ void list_plane(const MapDefinition& map, const MapFrame& frame, std::vector<std
     MapPostAtoms& post = map_post_atoms();
     const int last = std::clamp(atoms.atom_count, 0, std::min(MAX_WORKING_ATOMS, MAX_POST_ATOMS));
     for (int i = 1; i <= last; ++i) {
-        const Vector3 p = rotated_plane_coordinates(frame, atom_position(atoms, i));
+        const Vector3 p = plane_coordinates(frame, working_atom_position(atoms, i));
         post.plane_u[i] = p[0];
         post.plane_v[i] = p[1];
         post.plane_w[i] = p[2];
@@ -76,11 +73,6 @@ void list_plane(const MapDefinition& map, const MapFrame& frame, std::vector<std
 }
 
 }  // namespace
-
-void compute_cross_product(const Vector3& a, const Vector3& b, Vector3& c)
-{
-    c = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 
 bool normalise_plane_axis(const Vector3& vector, Matrix3& rotation, double& length, int column)
 {
@@ -99,15 +91,13 @@ bool build_plane_frame(const Vector3& a, const Vector3& b, Matrix3& rotation, in
 {
     const int d = i2 - i1;
     const double s = (d == 1 || d == -2) ? 1.0 : -1.0;
-    Vector3 c{};
-    compute_cross_product(a, b, c);
+    Vector3 c = cross_product(a, b);
     for (double& x : c)
         x *= s;
     double length = 0;
     if (!normalise_plane_axis(a, rotation, length, i1) || !normalise_plane_axis(c, rotation, length, i3))
         return false;
-    Vector3 b_prime{};
-    compute_cross_product(column(rotation, i3), column(rotation, i1), b_prime);
+    Vector3 b_prime = cross_product(column(rotation, i3), column(rotation, i1));
     for (double& x : b_prime)
         x *= s;
     return normalise_plane_axis(b_prime, rotation, length, i2);

@@ -11,9 +11,6 @@
 #include <string>
 #include <vector>
 
-// c := a x b.
-void compute_cross_product(const Vector3& a, const Vector3& b, Vector3& c);
-
 // Column `column` (1..3) of rotation := vector/|vector|; length := |vector|.
 // A zero vector leaves the column, shows "Please, check selected atoms. They
 // are not define plane." and returns false.

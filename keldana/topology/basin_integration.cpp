@@ -139,19 +139,27 @@ bool is_gauss_legendre_size(int n)
     return n == 36 || n == 40 || n == 48 || n == 54 || n == 64 || n == 96 || n == 120;
 }
 
-bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights)
+const GaussLegendreRule* gauss_legendre_rule(int n)
 {
     if (!is_gauss_legendre_size(n))
-        return false;
-    static std::map<int, std::pair<std::vector<double>, std::vector<double>>> rules;
+        return nullptr;
+    static std::map<int, GaussLegendreRule> rules;
     auto found = rules.find(n);
     if (found == rules.end()) {
-        std::pair<std::vector<double>, std::vector<double>> rule;
-        compute_gauss_legendre_rule(n, rule.first, rule.second);
+        GaussLegendreRule rule;
+        compute_gauss_legendre_rule(n, rule.nodes, rule.weights);
         found = rules.emplace(n, std::move(rule)).first;
     }
-    nodes = found->second.first;
-    weights = found->second.second;
+    return &found->second;
+}
+
+bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights)
+{
+    const GaussLegendreRule* rule = gauss_legendre_rule(n);
+    if (rule == nullptr)
+        return false;
+    nodes = rule->nodes;
+    weights = rule->weights;
     return true;
 }
 
@@ -184,9 +192,11 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
                                     double theta_weight, int n_r, int code, bool& cancelled)
 {
     cancelled = false;
-    std::vector<double> x, u;
-    if (!get_gauss_legendre_rule(n_r, x, u))
+    const GaussLegendreRule* rule = gauss_legendre_rule(n_r);
+    if (rule == nullptr)
         return 0.0;
+    const std::vector<double>& x = rule->nodes;
+    const std::vector<double>& u = rule->weights;
     const double mid = 0.5 * (r1 + r0);
     const double half = 0.5 * (r1 - r0);
     const Vector3 direction{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
@@ -303,21 +313,20 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
     job_control().job_running = true;
     show_direction(0.0, 0.0);
     show_result(0.0);
-    std::vector<double> theta_nodes, theta_weights, phi_nodes, phi_weights;
-    get_gauss_legendre_rule(INNER_THETA_POINTS, theta_nodes, theta_weights);
-    get_gauss_legendre_rule(INNER_PHI_POINTS, phi_nodes, phi_weights);
+    const GaussLegendreRule& inner_theta = *gauss_legendre_rule(INNER_THETA_POINTS);
+    const GaussLegendreRule& inner_phi = *gauss_legendre_rule(INNER_PHI_POINTS);
     const int inner_radial = atoms.atomic_number[atom] == 1 ? INNER_RADIAL_POINTS_HYDROGEN : INNER_RADIAL_POINTS;
     int shown = 0;
     long long done = 0;
     bool cancelled = false;
     for (int k = 0; k < INNER_THETA_POINTS && !cancelled; ++k) {
-        const double theta = PI / 2.0 * theta_nodes[k] + PI / 2.0;
+        const double theta = PI / 2.0 * inner_theta.nodes[k] + PI / 2.0;
         for (int l = 0; l < INNER_PHI_POINTS && !cancelled; ++l) {
-            const double phi = PI * phi_nodes[l] + PI;
+            const double phi = PI * inner_phi.nodes[l] + PI;
             show_direction(theta, phi);
-            result += integrate_property_along_ray(c, theta, phi, 0.0, beta, theta_weights[k], inner_radial, code,
-                                                   cancelled)
-                      * phi_weights[l] * PI;
+            result += integrate_property_along_ray(c, theta, phi, 0.0, beta, inner_theta.weights[k], inner_radial,
+                                                   code, cancelled)
+                      * inner_phi.weights[l] * PI;
             show_result(result);
             show_percent(shown, ++done, static_cast<long long>(INNER_THETA_POINTS) * INNER_PHI_POINTS);
             cancelled = cancelled || !pump_and_check_job();
@@ -330,13 +339,13 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         job_control().job_running = true;
         show_direction(0.0, 0.0);
         show_result(0.0);
-        get_gauss_legendre_rule(n_theta, theta_nodes, theta_weights);
-        get_gauss_legendre_rule(n_phi, phi_nodes, phi_weights);
+        const GaussLegendreRule& outer_theta = *gauss_legendre_rule(n_theta);
+        const GaussLegendreRule& outer_phi = *gauss_legendre_rule(n_phi);
         std::vector<double> theta_angles(n_theta), phi_angles(n_phi);
         for (int k = 0; k < n_theta; ++k)
-            theta_angles[k] = PI / 2.0 * theta_nodes[k] + PI / 2.0;
+            theta_angles[k] = PI / 2.0 * outer_theta.nodes[k] + PI / 2.0;
         for (int l = 0; l < n_phi; ++l)
-            phi_angles[l] = PI * phi_nodes[l] + PI;
+            phi_angles[l] = PI * outer_phi.nodes[l] + PI;
         const std::vector<double> surface = interpolate_surface_radii(table, atom, theta_angles, phi_angles);
         shown = 0;
         done = 0;
@@ -346,9 +355,9 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
                 const double radius = surface[static_cast<size_t>(k) * n_phi + l];
                 if (radius > beta)
                     result += integrate_property_along_ray(c, theta_angles[k], phi_angles[l], beta, radius,
-                                                           theta_weights[k], radial_points_for_extent(radius - beta),
-                                                           code, cancelled)
-                              * phi_weights[l] * PI;
+                                                           outer_theta.weights[k],
+                                                           radial_points_for_extent(radius - beta), code, cancelled)
+                              * outer_phi.weights[l] * PI;
                 show_result(result);
                 show_percent(shown, ++done, static_cast<long long>(n_theta) * n_phi);
                 cancelled = cancelled || !pump_and_check_job();

@@ -25,8 +25,18 @@ inline constexpr int INNER_RADIAL_POINTS_HYDROGEN = 96;
 // from 4 to 32, 36, 40, 48, 54, 64, 96 and 120.
 bool is_gauss_legendre_size(int n);
 
-// The n nodes on [-1, 1] in ascending order and their weights; false, with
-// the vectors untouched, for any other size.
+// The n nodes on [-1, 1] in ascending order and their weights.
+struct GaussLegendreRule {
+    std::vector<double> nodes;
+    std::vector<double> weights;
+};
+
+// The cached rule of size n (computed on first use, never moved afterwards,
+// so the ray loops read it without copying); null for any other size.
+const GaussLegendreRule* gauss_legendre_rule(int n);
+
+// Copies of the cached rule; false, with the vectors untouched, for any other
+// size.
 bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<double>& weights);
 
 // The last results of each atom (1..120) and the dialog's selection; every

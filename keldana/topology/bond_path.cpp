@@ -35,24 +35,14 @@ void repaint_and_pump()
     ui().pump_events();
 }
 
-Vector3 minus(const Vector3& a, const Vector3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-double dot(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-double norm(const Vector3& a) { return std::sqrt(dot(a, a)); }
-
 // Angle in degrees between a and b; 0 when either has no length.
 double angle_degrees(const Vector3& a, const Vector3& b)
 {
-    const double la = norm(a);
-    const double lb = norm(b);
+    const double la = vector_length(a);
+    const double lb = vector_length(b);
     if (la == 0 || lb == 0)
         return 0.0;
-    return std::acos(std::clamp(dot(a, b) / (la * lb), -1.0, 1.0)) * RADIANS_TO_DEGREES;
-}
-
-Vector3 atom_position(int a)
-{
-    const WorkingAtomSet& atoms = current_model().atoms;
-    return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
+    return std::acos(std::clamp(dot_product(a, b) / (la * lb), -1.0, 1.0)) * RADIANS_TO_DEGREES;
 }
 
 void write_description(int atom1, int atom2, int c)
@@ -102,6 +92,7 @@ BondPathResult trace_bond_path(int c)
     double ds = run_settings().calculation.ds;
     if (!(ds > 0) || !std::isfinite(ds))
         ds = DEFAULT_DS;
+    const WorkingAtomSet& atoms = current_model().atoms;
     const Vector3 rc{cp.x, cp.y, cp.z};
     const Vector3 v3{cp.eigenvectors(1, 3), cp.eigenvectors(2, 3), cp.eigenvectors(3, 3)};
     write_description(cp.atom1, cp.atom2, c);
@@ -112,8 +103,8 @@ BondPathResult trace_bond_path(int c)
     for (int d = 1; d <= 2; ++d) {
         target = d == 1 ? cp.atom1 : cp.atom2;
         other = d == 1 ? cp.atom2 : cp.atom1;
-        const Vector3 rt = atom_position(target);
-        const Vector3 internuclear = minus(atom_position(other), rt);
+        const Vector3 rt = working_atom_position(atoms, target);
+        const Vector3 internuclear = vector_difference(working_atom_position(atoms, other), rt);
         const std::string target_label = atom_label_text(target, 5);
         if (d == 1)
             for (int k = 1; k <= 3; ++k) {
@@ -130,9 +121,9 @@ BondPathResult trace_bond_path(int c)
         pane("      x     y      z      |Grad(rho)|     d");
 
         // The first step leaves the point on the side of its nucleus.
-        const double start_distance = norm(minus(rc, rt));
+        const double start_distance = point_distance(rc, rt);
         Vector3 p{rc[0] + START_OFFSET * v3[0], rc[1] + START_OFFSET * v3[1], rc[2] + START_OFFSET * v3[2]};
-        if (norm(minus(p, rt)) > start_distance)
+        if (point_distance(p, rt) > start_distance)
             p = {rc[0] - START_OFFSET * v3[0], rc[1] - START_OFFSET * v3[1], rc[2] - START_OFFSET * v3[2]};
         double arc = START_OFFSET;
         const double allowed = std::max(SHORT_PATH_LENGTH, PATH_LENGTH_FACTOR * start_distance);
@@ -142,14 +133,14 @@ BondPathResult trace_bond_path(int c)
         leg.nucleus = target;
         for (int step = 1; step <= step_limit; ++step) {
             const Vector3 g = evaluate_total_density_gradient(p);
-            const double g_norm = norm(g);
+            const double g_norm = vector_length(g);
             if (!(g_norm > 0) || !std::isfinite(g_norm))
                 break;  // no direction to follow
             for (int k = 0; k < 3; ++k)
                 p[k] += ds * g[k] / g_norm;
             arc += ds;
             leg.steps = step;
-            const double to_target = norm(minus(p, rt));
+            const double to_target = point_distance(p, rt);
             both(format_line("(2X,3F7.3,2X,F10.4,4X,F6.3)", {p[0], p[1], p[2], g_norm, to_target}));
             repaint_and_pump();
             if (to_target < ds) {
@@ -158,8 +149,8 @@ BondPathResult trace_bond_path(int c)
             }
         }
         leg.end = p;
-        const Vector3 from_nucleus = minus(p, rt);
-        leg.length = leg.complete ? arc + norm(from_nucleus) : arc;
+        const Vector3 from_nucleus = vector_difference(p, rt);
+        leg.length = leg.complete ? arc + vector_length(from_nucleus) : arc;
         if (leg.complete)
             both(format_line("(' Bond path from CP -> nucleus ',A5,' : ',F8.3,' Angstroms')",
                              {target_label, leg.length}));
@@ -169,13 +160,14 @@ BondPathResult trace_bond_path(int c)
                              {target_label, leg.length}));
         both(format_line("(12X,' Takeoff angle at ',A5,' : ',F8.3,' degrees')",
                          {target_label, angle_degrees(from_nucleus, internuclear)}));
-        beta = angle_degrees(minus(rc, rt), internuclear);
+        beta = angle_degrees(vector_difference(rc, rt), internuclear);
         both(format_line("(13X,'  Angle ',A5,'-',A5,'-CP : ',F8.3,' degrees')",
                          {atom_label_text(other, 5), target_label, beta}));
         ui().pump_events();
     }
 
-    const double off_line = std::sin(beta / RADIANS_TO_DEGREES) * norm(minus(rc, atom_position(target)));
+    const double off_line =
+        std::sin(beta / RADIANS_TO_DEGREES) * point_distance(rc, working_atom_position(atoms, target));
     const std::string line = format_line("(3X,' Distance from ',A5,'-',A5,' to CP : ',F8.3,' Angstroms')",
                                          {atom_label_text(other, 5), atom_label_text(target, 5), off_line});
     pane(line);

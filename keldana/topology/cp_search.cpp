@@ -32,10 +32,6 @@ void both(const std::string& text)
 
 void reset_search_settings() { critical_point_search_settings() = CriticalPointSearchSettings{}; }
 
-Vector3 atom_position(const WorkingAtomSet& atoms, int a) { return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}; }
-
-double distance(const Vector3& a, const Vector3& b) { return compute_distance(a[0], a[1], a[2], b[0], b[1], b[2]); }
-
 void write_search_heading(SearchMode mode, int code)
 {
     const CalculationSettings& settings = run_settings().calculation;
@@ -86,8 +82,8 @@ bool search_atom_pairs(const CriticalPointSearchRequest& request, int code, Sear
     auto search_pair = [&](int i, int j) {
         pane(format_line("(' Searching between atoms ',A5,' and ',A5,'...')",
                          {atom_label_text(i, 5), atom_label_text(j, 5)}));
-        const Vector3 ri = atom_position(atoms, i);
-        const Vector3 rj = atom_position(atoms, j);
+        const Vector3 ri = working_atom_position(atoms, i);
+        const Vector3 rj = working_atom_position(atoms, j);
         Vector3 start{ri[0] + 0.5 * (rj[0] - ri[0]), ri[1] + 0.5 * (rj[1] - ri[1]), ri[2] + 0.5 * (rj[2] - ri[2])};
         const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_ATOM_PAIR, i, j, code);
         ui().text_pane_changed();
@@ -115,7 +111,7 @@ bool search_atom_pairs(const CriticalPointSearchRequest& request, int code, Sear
         for (int j = i + 1; j <= n; ++j) {
             if (atoms.subset_mask[i] == 0 || atoms.subset_mask[j] == 0)
                 continue;
-            const double d = distance(atom_position(atoms, i), atom_position(atoms, j));
+            const double d = point_distance(working_atom_position(atoms, i), working_atom_position(atoms, j));
             if (!pair_passes_filters(atoms, i, j, d, angle_code))
                 continue;
             if (!search_pair(i, j))
@@ -141,13 +137,13 @@ void search_ring(const CriticalPointSearchRequest& request, int code, SearchResu
             const int b = ring.ring_atoms[l];
             both(format_line("(' Distance ',A5,'-',A5,' :   ',F8.3)",
                              {atom_label_text(a, 5), atom_label_text(b, 5),
-                              distance(atom_position(atoms, a), atom_position(atoms, b))}));
+                              point_distance(working_atom_position(atoms, a), working_atom_position(atoms, b))}));
         }
     listing("");
     Vector3 start{};
     for (int k = 1; k <= ring.ring_atom_count; ++k)
         for (int c = 0; c < 3; ++c)
-            start[c] += atom_position(atoms, ring.ring_atoms[k])[c] / ring.ring_atom_count;
+            start[c] += working_atom_position(atoms, ring.ring_atoms[k])[c] / ring.ring_atom_count;
     const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_RING_CAGE, 0, 0, code);
     result.list_full = outcome == LocateOutcome::list_full;
     result.stopped = outcome == LocateOutcome::stopped;
@@ -163,17 +159,6 @@ CriticalPointSearchSettings& critical_point_search_settings()
     return settings;
 }
 
-std::string search_mode_name(SearchMode mode)
-{
-    switch (mode) {
-    case SearchMode::atoms: return "ATOMS";
-    case SearchMode::ring: return "RING ";
-    case SearchMode::point: return "POINT";
-    case SearchMode::shell: return "SHELL";
-    }
-    return "ATOMS";
-}
-
 double compute_hbond_angle_at_hydrogen(int i, int j, double d, int code)
 {
     const StructureModel& model = current_model();
@@ -181,12 +166,12 @@ double compute_hbond_angle_at_hydrogen(int i, int j, double d, int code)
     const CriticalPointSearchSettings& s = critical_point_search_settings();
     const int hydrogen = atoms.atomic_number[i] == 1 ? i : j;
     const int other = hydrogen == i ? j : i;
-    const Vector3 rh = atom_position(atoms, hydrogen);
+    const Vector3 rh = working_atom_position(atoms, hydrogen);
 
     double h = NO_DONOR;
     Vector3 donor{};
     auto consider = [&](const Vector3& position) {
-        const double r = distance(rh, position);
+        const double r = point_distance(rh, position);
         if (r < h) {
             h = r;
             donor = position;
@@ -201,20 +186,20 @@ double compute_hbond_angle_at_hydrogen(int i, int j, double d, int code)
                     for (int k = 1; k <= n; ++k) {
                         if (atoms.subset_mask[k] == 0 || atoms.atomic_number[k] == 1)
                             continue;
-                        Vector3 position = atom_position(atoms, k);
+                        Vector3 position = working_atom_position(atoms, k);
                         if (a != 0 || b != 0 || c != 0)
                             convert_fractional_to_cartesian(model.orthogonalisation, atoms.frac_x[k] + a,
                                                             atoms.frac_y[k] + b, atoms.frac_z[k] + c, position[0],
                                                             position[1], position[2]);
-                        if (distance(rh, position) >= LATTICE_IMAGE_LIMIT)
+                        if (point_distance(rh, position) >= LATTICE_IMAGE_LIMIT)
                             consider(position);
                     }
     } else {
         for (int k = 1; k <= n; ++k)
             if (atoms.atomic_number[k] != 1)
-                consider(atom_position(atoms, k));
+                consider(working_atom_position(atoms, k));
     }
-    const double big_a = distance(atom_position(atoms, other), donor);
+    const double big_a = point_distance(working_atom_position(atoms, other), donor);
     if (h + d < big_a || h > s.hbond_bond_limit || d < s.hbond_min_distance)
         return 0.0;
     if (h + d == big_a)
@@ -236,7 +221,7 @@ void write_critical_point_summary(int first, int code)
         double xf = 0, yf = 0, zf = 0;
         convert_cartesian_to_fractional(model.orthogonalisation, cp.x, cp.y, cp.z, xf, yf, zf);
         const bool has_atom = cp.atom1 >= 1 && cp.atom1 <= atoms.atom_count;
-        const double r = has_atom ? distance(atom_position(atoms, cp.atom1), {cp.x, cp.y, cp.z}) : 0.0;
+        const double r = has_atom ? point_distance(working_atom_position(atoms, cp.atom1), {cp.x, cp.y, cp.z}) : 0.0;
         both(format_line("(2X,I3,2X,A9,A5,I2,' - ',A5,I2,2X,A9,3F8.4,2X,3F8.4,F8.3)",
                          {n, property_label(50 + cp.type), atom_label_text(cp.atom1, 5), cp.atom1,
                           atom_label_text(cp.atom2, 5), cp.atom2, property_label(code), cp.x, cp.y, cp.z, xf, yf,

@@ -9,8 +9,6 @@
 #include "keldana/topology/critical_point_report.h"
 #include "keldana/topology/shell_search.h"
 
-#include <string>
-
 // Filters of the atom-pair search; every model load restores the defaults.
 struct CriticalPointSearchSettings {
     double min_distance = 0.5;        // pairs closer than this are not searched
@@ -26,9 +24,6 @@ struct CriticalPointSearchSettings {
 CriticalPointSearchSettings& critical_point_search_settings();
 
 enum class SearchMode { atoms, ring, point, shell };
-
-// The mode's five-character name: "ATOMS", "RING ", "POINT", "SHELL".
-std::string search_mode_name(SearchMode mode);
 
 // One search as the dialog sets it up.
 struct CriticalPointSearchRequest {

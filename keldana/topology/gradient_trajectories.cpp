@@ -41,8 +41,6 @@ constexpr int MAX_CLIMB_STEPS = 200;
 constexpr int MAX_PATH_STEPS = 100 * MAX_PATH_POINTS;
 constexpr double PI = 3.14159265358979323846;
 
-double dot(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
 Vector3 step_along(const Vector3& r, const Vector3& g, double factor)
 {
     return {r[0] + factor * g[0], r[1] + factor * g[1], r[2] + factor * g[2]};
@@ -127,7 +125,7 @@ bool trace_descending_path(TrajectoryRun& run, const Vector3& origin, double u, 
         const double f = property_value(r, run.code);
         Vector3 g{};
         const double norm = property_gradient(-1, r, g, run.code);
-        if (!(norm > run.settings.path_end_value) || !std::isfinite(norm) || dot(g, previous_gradient) < 0
+        if (!(norm > run.settings.path_end_value) || !std::isfinite(norm) || dot_product(g, previous_gradient) < 0
             || f > previous_value)
             break;
         previous_value = f;
@@ -161,7 +159,7 @@ bool trace_bond_path_half(TrajectoryRun& run, const Vector3& origin, double u, d
         const Vector3 r = plane_point(run.frame, u, v, w);
         Vector3 g{};
         const double norm = property_gradient(1, r, g, run.code);
-        if (!(norm > 0) || !std::isfinite(norm) || dot(g, previous_gradient) < 0)
+        if (!(norm > 0) || !std::isfinite(norm) || dot_product(g, previous_gradient) < 0)
             break;
         previous_gradient = g;
         const Vector3 next = plane_coordinates(run.frame, step_along(r, g, BOND_PATH_STEP / norm));
@@ -176,15 +174,13 @@ bool trace_bond_path_half(TrajectoryRun& run, const Vector3& origin, double u, d
     return true;
 }
 
-Vector3 atom_position(const WorkingAtomSet& atoms, int a) { return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}; }
-
 // Plane coordinates of atom a: the map dialog's, or projected when it gave none.
 Vector3 atom_plane_coordinates(const TrajectoryRun& run, const WorkingAtomSet& atoms, int a)
 {
     const MapPostAtoms& post = map_post_atoms();
     if (a <= std::min(post.post_atom_count, MAX_POST_ATOMS))
         return {post.plane_u[a], post.plane_v[a], post.plane_w[a]};
-    return plane_coordinates(run.frame, atom_position(atoms, a));
+    return plane_coordinates(run.frame, working_atom_position(atoms, a));
 }
 
 bool is_hydrogen(const WorkingAtomSet& atoms, int a) { return atoms.atomic_number[a] == 1; }
@@ -234,8 +230,8 @@ bool trace_atom_paths(TrajectoryRun& run, const WorkingAtomSet& atoms, const std
 bool locate_plane_critical_point(TrajectoryRun& run, const WorkingAtomSet& atoms, int a, int b,
                                  PlaneCriticalPoint& found)
 {
-    const Vector3 ra = atom_position(atoms, a);
-    const Vector3 rb = atom_position(atoms, b);
+    const Vector3 ra = working_atom_position(atoms, a);
+    const Vector3 rb = working_atom_position(atoms, b);
     const double fraction = is_hydrogen(atoms, a) ? 0.2 : 0.5;
     Vector3 p{ra[0] + fraction * (rb[0] - ra[0]), ra[1] + fraction * (rb[1] - ra[1]),
               ra[2] + fraction * (rb[2] - ra[2])};
@@ -254,7 +250,7 @@ bool locate_plane_critical_point(TrajectoryRun& run, const WorkingAtomSet& atoms
     const int type = classify_critical_point(lambda);
     if (type < 1 || type > 2)
         return false;
-    found.plane = rotated_plane_coordinates(run.frame, p);
+    found.plane = plane_coordinates(run.frame, p);
     found.type_name = property_label(50 + type).substr(0, 6);
     return std::abs(found.plane[2]) <= MAX_CP_PLANE_DISTANCE;
 }
@@ -268,8 +264,8 @@ bool pair_is_bonded(const StructureModel& model, int a, int b)
     const double threshold = is_hydrogen(atoms, a) || is_hydrogen(atoms, b)
                                  ? types.type_radius[ta] + types.type_radius[tb]
                                  : types.type_covalent_radius[ta] + types.type_covalent_radius[tb] + 0.5;
-    const Vector3 ra = atom_position(atoms, a);
-    const Vector3 rb = atom_position(atoms, b);
+    const Vector3 ra = working_atom_position(atoms, a);
+    const Vector3 rb = working_atom_position(atoms, b);
     return std::hypot(ra[0] - rb[0], ra[1] - rb[1], ra[2] - rb[2]) <= threshold;
 }
 

@@ -38,15 +38,6 @@ const std::string TABLE_HEADER =
     "num           Bond            CP type            xa          ya          za        dCP";
 const std::string TABLE_RULE(91, '-');
 
-double dot(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-double distance(const Vector3& a, const Vector3& b) { return std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]); }
-
-Vector3 atom_position(int a)
-{
-    const WorkingAtomSet& atoms = current_model().atoms;
-    return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]};
-}
-
 std::string atom_label(int a) { return std::string(current_model().atoms.atom_label[a].data(), 8); }
 
 std::string trimmed_label(int a)
@@ -109,11 +100,11 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
         Vector3 g{};
         const double norm = compute_property_gradient_or_laplacian_numeric(1, q[0], q[1], q[2], g, RHO);
         search.evaluations += EVALUATIONS_PER_GRADIENT;
-        if (!std::isfinite(norm) || dot(g, previous_gradient) < 0)
+        if (!std::isfinite(norm) || dot_product(g, previous_gradient) < 0)
             return PathEnd::outside;
         if (norm == 0)
             return bisection ? PathEnd::outside : PathEnd::flat;
-        const double cosine = dot({c[0] - q[0], c[1] - q[1], c[2] - q[2]}, g) / (norm * previous_distance);
+        const double cosine = dot_product({c[0] - q[0], c[1] - q[1], c[2] - q[2]}, g) / (norm * previous_distance);
         const double power = bisection ? cosine * cosine : cosine * cosine * cosine * cosine;
         const double length = search.h * std::exp(3.0 * power);
         // Midpoint step: the direction taken half a step ahead.  Plain
@@ -128,11 +119,11 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
         if (!(half_norm > 0) || !std::isfinite(half_norm))
             return bisection ? PathEnd::outside : PathEnd::flat;
         // A maximum within the step: the path ends there, not in this atom.
-        if (dot(gh, g) < 0)
+        if (dot_product(gh, g) < 0)
             return PathEnd::outside;
         for (int k = 0; k < 3; ++k)
             q[k] += length * gh[k] / half_norm;
-        const double d = distance(q, c);
+        const double d = point_distance(q, c);
         if (d <= search.beta_radius)
             return PathEnd::inside;
         if (d >= search.r_cut)
@@ -159,7 +150,7 @@ RayEnd find_ray_radius(SurfaceSearch& search, const Vector3& u, double tolerance
     for (int k = 1; k <= list.cp_count; ++k) {
         const CriticalPoint& p = list.points[k];
         if (p.distance > 0
-            && std::abs(1.0 - dot({p.x - c[0], p.y - c[1], p.z - c[2]}, u) / p.distance) < ON_RAY) {
+            && std::abs(1.0 - dot_product({p.x - c[0], p.y - c[1], p.z - c[2]}, u) / p.distance) < ON_RAY) {
             radius = p.distance;
             return RayEnd::found;
         }
@@ -302,16 +293,17 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
     const double fraction = atoms.atomic_number[atom] == 1 ? 0.2 : 0.5;
     list.cp_count = 0;
     double beta_radius = NO_SURFACE_RADIUS;
-    const Vector3 ra = atom_position(atom);
+    const Vector3 ra = working_atom_position(atoms, atom);
     const int type_a = std::clamp(atoms.atom_type_index[atom], 0, MAX_ATOM_TYPES);
     CalculationSettings& settings = run_settings().calculation;
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
     for (int b = 1; b <= n; ++b) {
         if (b == atom)
             continue;
-        const Vector3 rb = atom_position(b);
+        const Vector3 rb = working_atom_position(atoms, b);
         const int type_b = std::clamp(atoms.atom_type_index[b], 0, MAX_ATOM_TYPES);
-        if (distance(ra, rb) > types.type_covalent_radius[type_a] + types.type_covalent_radius[type_b] + BOND_MARGIN)
+        if (point_distance(ra, rb)
+            > types.type_covalent_radius[type_a] + types.type_covalent_radius[type_b] + BOND_MARGIN)
             continue;
         Vector3 p{ra[0] + fraction * (rb[0] - ra[0]), ra[1] + fraction * (rb[1] - ra[1]),
                   ra[2] + fraction * (rb[2] - ra[2])};
@@ -329,7 +321,7 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
         const int type = classify_critical_point(lambda);
         if (type != 1 && type != 2)
             continue;
-        const double d = distance(p, ra);
+        const double d = point_distance(p, ra);
         if (d < MIN_CRITICAL_POINT_DISTANCE)
             continue;
         bool duplicate = false;
@@ -382,7 +374,7 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     const std::clock_t start = std::clock();
 
     SurfaceSearch search;
-    search.centre = atom_position(atom);
+    search.centre = working_atom_position(atoms, atom);
     search.r_cut = run_settings().calculation.rCut;
     search.h = h;
     search.points = &surface_critical_points();

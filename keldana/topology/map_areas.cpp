@@ -1,11 +1,5 @@
 #include "keldana/topology/map_areas.h"
 
-namespace {
-
-double dot(const Vector3& a, const Vector3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
-}  // namespace
-
 MapDefinition& map_definition()
 {
     static MapDefinition definition;
@@ -20,17 +14,8 @@ MapFrame& map_frame()
 
 Vector3 plane_coordinates(const MapFrame& frame, const Vector3& r)
 {
-    const Vector3 d{r[0] - frame.map_centre[0], r[1] - frame.map_centre[1], r[2] - frame.map_centre[2]};
-    return {dot(frame.axis_u, d), dot(frame.axis_v, d), dot(frame.axis_w, d)};
-}
-
-Vector3 rotated_plane_coordinates(const MapFrame& frame, const Vector3& r)
-{
-    const Vector3 d{r[0] - frame.map_centre[0], r[1] - frame.map_centre[1], r[2] - frame.map_centre[2]};
-    Vector3 p{};
-    for (int row = 1; row <= 3; ++row)
-        p[row - 1] = frame.rotation(row, 1) * d[0] + frame.rotation(row, 2) * d[1] + frame.rotation(row, 3) * d[2];
-    return p;
+    const Vector3 d = vector_difference(r, frame.map_centre);
+    return {dot_product(frame.axis_u, d), dot_product(frame.axis_v, d), dot_product(frame.axis_w, d)};
 }
 
 Vector3 plane_point(const MapFrame& frame, double u, double v, double w)

@@ -57,9 +57,6 @@ MapFrame& map_frame();
 // u, v, w = e_u.(r - c), e_v.(r - c), e_w.(r - c).
 Vector3 plane_coordinates(const MapFrame& frame, const Vector3& r);
 
-// The same with the rows of the rotation.
-Vector3 rotated_plane_coordinates(const MapFrame& frame, const Vector3& r);
-
 // c + u e_u + v e_v + w e_w.
 Vector3 plane_point(const MapFrame& frame, double u, double v, double w = 0.0);
 

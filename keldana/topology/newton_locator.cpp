@@ -12,8 +12,6 @@ namespace {
 
 constexpr int EPOT_CODE = 23;
 
-double vector_norm(const Vector3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
 void write_start_lines(const Vector3& p, double gradient_norm)
 {
     append_pane_line("   Step       x       y       z          |Grad(f)|   Max. step-size");
@@ -46,7 +44,7 @@ NewtonOutcome locate_critical_point_newton(const DerivativeSource& source, bool 
 
     Vector3 gradient{};
     source(position, value, gradient, hessian);
-    gradient_norm = vector_norm(gradient);
+    gradient_norm = vector_length(gradient);
     if (report) {
         write_start_lines(position, gradient_norm);
         ui().text_pane_changed();
@@ -69,7 +67,7 @@ NewtonOutcome locate_critical_point_newton(const DerivativeSource& source, bool 
         }
 
         source(position, value, gradient, hessian);
-        gradient_norm = vector_norm(gradient);
+        gradient_norm = vector_length(gradient);
 
         if (report) {
             write_step_line(i, position, gradient_norm, scale);

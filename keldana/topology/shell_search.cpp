@@ -40,12 +40,6 @@ int grid_count(double span_plus_step, double step)
     return n > 1e8 ? 100000000 : static_cast<int>(n);
 }
 
-Vector3 atom_position(const WorkingAtomSet& atoms, int a) { return {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}; }
-
-double length(const Vector3& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
-Vector3 difference(const Vector3& a, const Vector3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-
 void store_new_point(const Vector3& p, int atom, double f, double del2f, double d, Matrix3 hessian, int code)
 {
     CriticalPointList& list = critical_point_list();
@@ -98,10 +92,10 @@ void analyse_shell_points(int first, int centre_atom)
         const int a = cp.atom1;
         if (a < 1 || a > atoms.atom_count)
             continue;
-        const Vector3 ra = atom_position(atoms, a);
+        const Vector3 ra = working_atom_position(atoms, a);
         const Vector3 pk{cp.x, cp.y, cp.z};
-        const Vector3 to_cp = difference(pk, ra);
-        const double d = length(to_cp);
+        const Vector3 to_cp = vector_difference(pk, ra);
+        const double d = vector_length(to_cp);
         cp.direction = d > 0 ? Vector3{to_cp[0] / d, to_cp[1] / d, to_cp[2] / d} : Vector3{};
         cp.has_direction = d > 0;
         int neighbour = 0;
@@ -109,7 +103,7 @@ void analyse_shell_points(int first, int centre_atom)
         for (int i = 1; i <= atoms.atom_count; ++i) {
             if (i == a)
                 continue;
-            const double r = length(difference(atom_position(atoms, i), ra));
+            const double r = point_distance(working_atom_position(atoms, i), ra);
             if (r < bound) {
                 bound = r;
                 neighbour = i;
@@ -117,7 +111,7 @@ void analyse_shell_points(int first, int centre_atom)
         }
         if (neighbour == 0 || !cp.has_direction || bound <= 0)
             continue;  // no neighbour to measure the direction against
-        const Vector3 bond = difference(atom_position(atoms, neighbour), ra);
+        const Vector3 bond = vector_difference(working_atom_position(atoms, neighbour), ra);
         const double cosine =
             (bond[0] * cp.direction[0] + bond[1] * cp.direction[1] + bond[2] * cp.direction[2]) / bound;
         const std::string line =
@@ -125,7 +119,7 @@ void analyse_shell_points(int first, int centre_atom)
                         "': ',F7.3)",
                         {atom_label_text(a), atom_label_text(neighbour), atom_label_text(a), k,
                          arc_cosine_degrees(cosine), atom_label_text(neighbour), k,
-                         length(difference(atom_position(atoms, neighbour), pk))});
+                         point_distance(working_atom_position(atoms, neighbour), pk)});
         pane(line);
         listing(line);
     }
@@ -181,7 +175,7 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
     double minimum = NO_MINIMUM;
     pane(GRID_HEADING);
 
-    const Vector3 centre = valid ? atom_position(atoms, a) : Vector3{};
+    const Vector3 centre = valid ? working_atom_position(atoms, a) : Vector3{};
     bool leave = false;
     for (int ir = 0; ir < n_r && !leave; ++ir) {
         const double r = r_min + ir * d_r;
@@ -195,7 +189,7 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
                 Vector3 g{};
                 for (int k = 1; k <= 3; ++k)
                     g[k - 1] = evaluate_search_partial_derivative(p, k, code);
-                const double g_norm = length(g);
+                const double g_norm = vector_length(g);
                 if (g_norm < minimum) {
                     pane(format_line("(3F10.3,9X,F12.3,2X,F8.4)",
                                      {r, theta * RADIANS_TO_DEGREES, phi * RADIANS_TO_DEGREES, g_norm}));
@@ -220,7 +214,7 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
                     bool attempt_ended = true;  // a new point, or no convergence
                     if (not_converged == 0) {
                         const double f = evaluate_search_property(p, code);
-                        const double d = length(difference(p, centre));
+                        const double d = point_distance(p, centre);
                         if (find_critical_point(list, p[0], p[1], p[2], code) != 0 ||
                             (parameters.show_inside && (d < r_min || d > r_max))) {
                             attempt_ended = false;

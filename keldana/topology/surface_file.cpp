@@ -1,5 +1,6 @@
 #include "keldana/topology/surface_file.h"
 
+#include "common/file_units.h"
 #include "common/user_interface.h"
 #include "keldana/model/file_dialog.h"
 #include "keldana/model/run_settings.h"
@@ -8,60 +9,25 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 namespace {
 
 constexpr char MAGIC[3] = {'I', 'A', 'S'};
 
-void put_int32(std::ostream& output, int value)
+// Reads up to n bytes: fewer only where the stream ends.
+std::vector<unsigned char> take_bytes(std::istream& input, std::size_t n)
 {
-    const auto bits = static_cast<std::uint32_t>(value);
-    char bytes[4];
-    for (int k = 0; k < 4; ++k)
-        bytes[k] = static_cast<char>((bits >> (8 * k)) & 0xFF);
-    output.write(bytes, 4);
+    std::vector<unsigned char> bytes(n);
+    input.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(n));
+    bytes.resize(static_cast<std::size_t>(input.gcount()));
+    return bytes;
 }
 
-void put_real(std::ostream& output, double value)
+void put_bytes(std::ostream& output, const std::vector<unsigned char>& bytes)
 {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    char bytes[8];
-    for (int k = 0; k < 8; ++k)
-        bytes[k] = static_cast<char>((bits >> (8 * k)) & 0xFF);
-    output.write(bytes, 8);
-}
-
-// Reads n bytes; false at the end of the stream.
-bool get_bytes(std::istream& input, unsigned char* bytes, std::streamsize n)
-{
-    input.read(reinterpret_cast<char*>(bytes), n);
-    return input.gcount() == n;
-}
-
-bool get_int32(std::istream& input, int& value)
-{
-    unsigned char bytes[4];
-    if (!get_bytes(input, bytes, 4))
-        return false;
-    std::uint32_t bits = 0;
-    for (int k = 0; k < 4; ++k)
-        bits |= static_cast<std::uint32_t>(bytes[k]) << (8 * k);
-    value = static_cast<std::int32_t>(bits);
-    return true;
-}
-
-bool get_real(std::istream& input, double& value)
-{
-    unsigned char bytes[8];
-    if (!get_bytes(input, bytes, 8))
-        return false;
-    std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k)
-        bits |= static_cast<std::uint64_t>(bytes[k]) << (8 * k);
-    std::memcpy(&value, &bits, sizeof value);
-    return true;
+    output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool refuse(const std::string& text)
@@ -81,20 +47,23 @@ BlockRead read_block(std::istream& input, int n_theta, int n_phi, FileBlock& blo
 {
     if (input.peek() == std::char_traits<char>::eof())
         return BlockRead::end_of_file;
-    if (!get_int32(input, block.atom))
+    const std::vector<unsigned char> number = take_bytes(input, 4);
+    std::int32_t atom = 0;
+    if (!RecordDecoder(number).int32(atom))
         return BlockRead::cut_short;
+    block.atom = atom;
     if (block.atom < 1 || block.atom > MAX_SURFACE_ATOMS)
         return BlockRead::bad_atom;
-    unsigned char label[8];
-    double position = 0;
-    if (!get_bytes(input, label, 8) || !get_real(input, position) || !get_real(input, position)
-        || !get_real(input, position))
-        return BlockRead::cut_short;
     SurfaceGrid& grid = block.grid;
     grid.n_theta = n_theta;
     grid.n_phi = n_phi;
     grid.radii.assign(static_cast<size_t>(n_theta + 1) * (n_phi + 1), 0.0);
-    if (!get_real(input, grid.start_radius))
+    // Label and position (unused), start radius, then the stored radii: the
+    // whole first meridian, the inner points of the others.
+    const auto stored = static_cast<std::size_t>(n_theta + 1 + (n_phi - 1) * (n_theta - 1));
+    const std::vector<unsigned char> rest = take_bytes(input, 8 + 3 * 8 + 8 + stored * 8);
+    RecordDecoder decoder(rest);
+    if (!decoder.skip(8 + 3 * 8) || !decoder.real64(grid.start_radius))
         return BlockRead::cut_short;
     if (!(grid.start_radius > 0) || !std::isfinite(grid.start_radius))
         return BlockRead::bad_radius;
@@ -102,7 +71,7 @@ BlockRead read_block(std::istream& input, int n_theta, int n_phi, FileBlock& blo
         const int first = j == 0 ? 0 : 1;
         const int last = j == 0 ? n_theta : n_theta - 1;
         for (int i = first; i <= last; ++i) {
-            if (!get_real(input, grid.at(i, j)))
+            if (!decoder.real64(grid.at(i, j)))
                 return BlockRead::cut_short;
             if (!(grid.at(i, j) > 0) || !std::isfinite(grid.at(i, j)))
                 return BlockRead::bad_radius;
@@ -115,35 +84,41 @@ BlockRead read_block(std::istream& input, int n_theta, int n_phi, FileBlock& blo
 
 void write_surface_file_header(std::ostream& output, int n_theta, int n_phi)
 {
-    output.write(MAGIC, 3);
-    put_int32(output, n_theta);
-    put_int32(output, n_phi);
+    std::vector<unsigned char> bytes;
+    append_text(bytes, std::string_view(MAGIC, 3));
+    append_int32(bytes, n_theta);
+    append_int32(bytes, n_phi);
+    put_bytes(output, bytes);
 }
 
 void write_surface_block(std::ostream& output, int atom, const AtomLabel& label, const Vector3& position,
                          const SurfaceGrid& grid)
 {
-    put_int32(output, atom);
-    output.write(label.data(), 8);
+    std::vector<unsigned char> bytes;
+    append_int32(bytes, atom);
+    append_text(bytes, std::string_view(label.data(), 8));
     for (double x : position)
-        put_real(output, x);
-    put_real(output, grid.start_radius);
+        append_real64(bytes, x);
+    append_real64(bytes, grid.start_radius);
     for (int j = 0; j < grid.n_phi; ++j) {
         const int first = j == 0 ? 0 : 1;
         const int last = j == 0 ? grid.n_theta : grid.n_theta - 1;
         for (int i = first; i <= last; ++i)
-            put_real(output, grid.at(i, j));
+            append_real64(bytes, grid.at(i, j));
     }
+    put_bytes(output, bytes);
 }
 
 bool read_interatomic_surface_stream(std::istream& input, const std::string& file_name,
                                      InteratomicSurfaceTable& table)
 {
-    unsigned char magic[3] = {0, 0, 0};
-    if (!get_bytes(input, magic, 3) || std::memcmp(magic, MAGIC, 3) != 0)
+    const std::vector<unsigned char> magic = take_bytes(input, 3);
+    if (magic.size() != 3 || std::memcmp(magic.data(), MAGIC, 3) != 0)
         return refuse("This is not IAS file.");
-    int n_theta = 0, n_phi = 0;
-    if (!get_int32(input, n_theta) || !get_int32(input, n_phi))
+    const std::vector<unsigned char> header = take_bytes(input, 8);
+    RecordDecoder decoder(header);
+    std::int32_t n_theta = 0, n_phi = 0;
+    if (!decoder.int32(n_theta) || !decoder.int32(n_phi))
         return refuse("The surface file " + file_name + " ends inside its header.");
     if (!is_valid_surface_grid(n_theta, n_phi))
         return refuse("The surface file " + file_name + " has a grid of " + std::to_string(n_theta) + " x "

@@ -88,9 +88,7 @@ TEST_F(MapFrameTest, ParallelOrZeroVectorsDefineNoPlane)
     EXPECT_TRUE(normalise_plane_axis({0, 3, 4}, r, length, 2));
     EXPECT_EQ(length, 5.0);
     expect_vector(column(r, 2), {0, 0.6, 0.8});
-    Vector3 c;
-    compute_cross_product({1, 2, 3}, {4, 5, 6}, c);
-    expect_vector(c, {-3, 6, -3});
+    expect_vector(cross_product({1, 2, 3}, {4, 5, 6}), {-3, 6, -3});
 }
 
 // Three atoms in the plane z = 10 Angstrom: C1, N1 one Angstrom along x, H1

@@ -296,14 +296,7 @@ TEST_F(TrajectoryTest, ExampleModelFilesFollowTheLayouts)
     const Vector3 v = cross(w, u);
     MapFrame& frame = map_frame();
     frame.map_centre = {0.0, 0.0, 0.0};
-    frame.axis_u = u;
-    frame.axis_v = v;
-    frame.axis_w = w;
-    for (int k = 1; k <= 3; ++k) {
-        frame.rotation(1, k) = u[k - 1];
-        frame.rotation(2, k) = v[k - 1];
-        frame.rotation(3, k) = w[k - 1];
-    }
+    set_frame_axes(frame, u, v, w);
     MapPostAtoms& post = map_post_atoms();
     post.post_atom_count = atoms.atom_count;
     for (int a = 1; a <= atoms.atom_count; ++a) {
