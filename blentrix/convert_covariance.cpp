@@ -2,13 +2,11 @@
 
 #include "common/file_units.h"
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
+
+#include <cmath>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -53,6 +51,14 @@ bool check_count(const char* what, int value, int capacity, std::string& error)
     error = std::string("the ") + what + " (" + std::to_string(value) + ") must lie between 0 and " +
             std::to_string(capacity);
     return false;
+}
+
+// The reader of covar.dat takes the values in free form: a value must keep a
+// blank before it (and be a number), or it runs into its neighbour.
+bool keeps_leading_blank(std::string_view format, double value)
+{
+    const std::string field = format_line(format, {value});
+    return !field.empty() && field.front() == ' ' && field.find_first_not_of(" -.0123456789") == std::string::npos;
 }
 
 std::size_t triangle_size(int n) { return static_cast<std::size_t>(n) * static_cast<std::size_t>(n + 1) / 2; }
@@ -154,6 +160,10 @@ bool read_records(ConverterInputFile& input, std::string& error)
 bool read_converter_input(const std::string& path, ConverterInputFile& input, std::string& error)
 {
     input = ConverterInputFile{};
+    if (const std::string refusal = input_file_refusal(path); !refusal.empty()) {
+        error = refusal;
+        return false;
+    }
     UnitOpenOptions options;
     options.status = "old";
     options.access = "sequential";
@@ -234,34 +244,38 @@ std::vector<std::string> format_covariance_records(const ConverterInputFile& inp
 
 bool write_records_safely(const std::string& path, const std::vector<std::string>& records, std::string& error)
 {
-    const std::string partial = path + ".tmp";
-    {
-        std::ofstream output(partial, std::ios::binary | std::ios::trunc);
-        for (const std::string& record : records) {
-            if (!output)
-                break;
-            output << record << '\n';
-        }
-        output.close();
-        if (output) {
-            std::error_code ec;
-            fs::rename(partial, path, ec);
-            if (!ec)
-                return true;
-            error = "can not rename " + partial + " to " + path + ": " + ec.message();
-        } else {
-            error = "can not write " + partial;
-        }
+    std::string contents;
+    for (const std::string& record : records)
+        contents.append(record).push_back('\n');
+    return safe_write_file(path, contents, error);
+}
+
+bool check_covariance_values(const ConverterInputFile& input, std::string& error)
+{
+    if (!std::isfinite(input.scale) || !keeps_leading_blank("(F9.3)", input.scale)) {
+        error = "the scale " + std::to_string(input.scale) + " does not fit its field (F9.3) of covar.dat";
+        return false;
     }
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-    return false;
+    const int n = input.refined_count;
+    std::size_t next = 0;
+    for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j) {
+            const float value = input.covariance[next++];
+            if (!std::isfinite(value) || !keeps_leading_blank("(F11.7)", value)) {
+                error = "the covariance (" + std::to_string(i) + "," + std::to_string(j) + ") = "
+                        + std::to_string(value) + " does not fit its field (F11.7) of covar.dat";
+                return false;
+            }
+        }
+    return true;
 }
 
 bool convert_covariance_matrix(const std::string& input_path, std::string& error)
 {
     ConverterInputFile input;
     if (!read_converter_input(input_path, input, error))
+        return false;
+    if (!check_covariance_values(input, error))
         return false;
     const ParameterCodes codes = build_parameter_codes(input);
     return write_records_safely(COVARIANCE_OUTPUT_NAME, format_covariance_records(input, codes), error);

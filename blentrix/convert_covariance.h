@@ -63,10 +63,13 @@ ParameterCodes build_parameter_codes(const ConverterInputFile& input);
 // with (25I4).
 std::vector<std::string> format_covariance_records(const ConverterInputFile& input, const ParameterCodes& codes);
 
-// Writes the records as the file `path`: first under a temporary name beside
-// it, renamed over `path` only when every byte was written, so a failure
-// never leaves a cut-short file.  False with a message in `error`.
+// Writes the records as the file `path` through the common safe write: a
+// failure leaves the old file as it was.  False with a message in `error`.
 bool write_records_safely(const std::string& path, const std::vector<std::string>& records, std::string& error);
+
+// The scale and every covariance must be finite and fit its field of
+// covar.dat with a blank before it.  False with a message in `error`.
+bool check_covariance_values(const ConverterInputFile& input, std::string& error);
 
 // The whole program: reads input_path and writes "covar.dat" in the current
 // directory.  False with a message in `error`; nothing is written then.

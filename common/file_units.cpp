@@ -622,3 +622,29 @@ bool RecordDecoder::skip(std::size_t bytes)
     offset_ += bytes;
     return true;
 }
+
+std::string input_file_refusal(const std::string& path, std::uintmax_t max_bytes)
+{
+    std::error_code status;
+    const fs::file_status file = fs::status(path, status);
+    if (status || !fs::exists(file))
+        return "";
+    if (!fs::is_regular_file(file))
+        return "The file " + path + " is not a regular file: it is not read.";
+    const std::uintmax_t size = fs::file_size(path, status);
+    if (status)
+        return "";
+    if (size > max_bytes)
+        return "The file " + path + " is larger than " + std::to_string(max_bytes / (1024 * 1024))
+               + " MB: it is not read.";
+    return "";
+}
+
+bool open_input_file(const std::string& path, std::ifstream& input, std::string& refusal, std::ios::openmode mode)
+{
+    refusal = input_file_refusal(path);
+    if (!refusal.empty() || path.empty())
+        return false;
+    input.open(path, mode);
+    return input.is_open();
+}

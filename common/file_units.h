@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -124,3 +125,16 @@ private:
     const std::vector<unsigned char>& record_;
     std::size_t offset_ = 0;
 };
+
+// Input files the readers take: only regular files (a folder, a FIFO or a
+// device would block or never end) of at most MAX_INPUT_FILE_BYTES.
+constexpr std::uintmax_t MAX_INPUT_FILE_BYTES = 256ull * 1024 * 1024;
+
+// Why path is not read as an input file, for the user; empty when it may be
+// (a missing file gives empty too: the caller reports it as not found).
+std::string input_file_refusal(const std::string& path, std::uintmax_t max_bytes = MAX_INPUT_FILE_BYTES);
+
+// Opens path for reading after input_file_refusal; on false, refusal holds
+// the reason, or is empty when the file is missing or cannot be opened.
+bool open_input_file(const std::string& path, std::ifstream& input, std::string& refusal,
+                     std::ios::openmode mode = std::ios::in | std::ios::binary);

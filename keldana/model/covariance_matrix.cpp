@@ -1,6 +1,7 @@
 #include "keldana/model/covariance_matrix.h"
 
 #include "common/fortran_format.h"
+#include "common/file_units.h"
 #include "common/user_interface.h"
 #include "keldana/model/file_dialog.h"
 #include "keldana/model/report_output.h"
@@ -150,9 +151,10 @@ bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix)
 
 bool read_covariance_matrix_file(const std::string& path)
 {
-    std::ifstream input(path, std::ios::binary);
-    if (!input) {
-        show_read_error("Can not open the covariance matrix file " + path + ".");
+    std::ifstream input;
+    std::string refusal;
+    if (!open_input_file(path, input, refusal)) {
+        show_read_error(refusal.empty() ? "Can not open the covariance matrix file " + path + "." : refusal);
         return false;
     }
     return read_covariance_matrix(input, covariance_matrix());

@@ -1,5 +1,6 @@
 #include "keldana/model/element_table.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/user_interface.h"
 #include "keldana/model/text_fields.h"
@@ -16,6 +17,8 @@ constexpr const char* ELEMENT_LINE_FORMAT = "(I3,4X,A4,I3,F10.4,2F7.2,2X,I8,2X,A
 // Columns up to the colour: a shorter line has lost numbers that would
 // otherwise read as zero.  The configuration text may be blank.
 constexpr std::size_t ELEMENT_NUMBERS_END = 48;
+// Masses and radii beyond this are misprints, not elements.
+constexpr double MAX_ELEMENT_QUANTITY = 1000.0;
 
 bool show_error(const std::string& text)
 {
@@ -92,6 +95,13 @@ bool read_element_table_stream(std::istream& input, const std::string& file_name
             return show_error(where + error);
         if (text_field_string(read->type_symbol[t]).empty())
             return show_error(where + "the element symbol is blank.");
+        if (read->type_atomic_number[t] < 1 || read->type_atomic_number[t] > MAX_ATOMIC_NUMBER)
+            return show_error(where + "the atomic number " + std::to_string(read->type_atomic_number[t])
+                              + " is outside 1 to " + std::to_string(MAX_ATOMIC_NUMBER) + ".");
+        for (const double value : {read->type_mass[t], read->type_radius[t], read->type_covalent_radius[t]})
+            if (!(value >= 0.0 && value <= MAX_ELEMENT_QUANTITY))
+                return show_error(where + "the mass and radii must lie between 0 and "
+                                  + std::to_string(static_cast<int>(MAX_ELEMENT_QUANTITY)) + ".");
     }
     if (input.bad())
         return show_error("Can not read the element table " + file_name + ".");
@@ -103,12 +113,10 @@ bool read_element_table_file(const std::string& start_directory, AtomTypeTable& 
 {
     const std::filesystem::path path =
         std::filesystem::path(text_field_string(start_directory)) / ELEMENT_TABLE_FILE_NAME;
-    std::error_code status;
     std::ifstream input;
-    if (!std::filesystem::is_directory(path, status))
-        input.open(path);
-    if (!input.is_open())
-        return show_error("File <Atoms.axp> not found");
+    std::string refusal;
+    if (!open_input_file(path.string(), input, refusal))
+        return show_error(refusal.empty() ? "File <Atoms.axp> not found" : refusal);
     return read_element_table_stream(input, path.string(), types);
 }
 

@@ -1,7 +1,9 @@
 #include "keldana/model/kdn_file.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/user_interface.h"
+#include "keldana/model/input_checks.h"
 #include "keldana/model/text_fields.h"
 
 #include <algorithm>
@@ -232,8 +234,6 @@ bool read_dummy_atoms(KdnReadState& state, DummyAtoms& dummies)
 
 char first_letter(const std::string& word) { return word.empty() ? ' ' : word.front(); }
 
-bool valid_frame_atom(int f, int points) { return f >= 1 && f <= points; }
-
 bool read_atom_block(KdnReadState& state, StructureModel& model, int i)
 {
     PseudoatomParameters& pseudo = model.pseudoatoms;
@@ -256,8 +256,8 @@ bool read_atom_block(KdnReadState& state, StructureModel& model, int i)
     // The frame of an atom with multipoles is built from these points.
     const int points = model.atoms.atom_count + model.dummies.dummy_count;
     if (l_max > 0
-        && (!valid_frame_atom(std::abs(axes.frame_atom_1[i]), points) || !valid_frame_atom(axes.frame_atom_2[i], points)
-            || !valid_frame_atom(axes.frame_atom_3[i], points)))
+        && (!frame_atom_1_in_range(axes.frame_atom_1[i], points) || !frame_atom_in_range(axes.frame_atom_2[i], points)
+            || !frame_atom_in_range(axes.frame_atom_3[i], points)))
         return report_line_error(state, state.next, "the local frame of " + atom,
                                  "the frame atoms must be atoms or dummy atoms, 1 to " + std::to_string(points));
 
@@ -428,11 +428,12 @@ bool read_kdn_input_file(std::istream& input, const std::string& file_title, Str
 
 bool read_kdn_input_file(const std::string& path, const std::string& file_title, StructureModel& model)
 {
-    std::ifstream input(path, std::ios::binary);
-    if (!input) {
+    std::ifstream input;
+    std::string refusal;
+    if (!open_input_file(path, input, refusal)) {
         KdnReadState state;
         state.file_title = file_title;
-        return report_reading_error(state, "The file " + path + " could not be opened.");
+        return report_reading_error(state, refusal.empty() ? "The file " + path + " could not be opened." : refusal);
     }
     return read_kdn_input_file(input, file_title, model);
 }

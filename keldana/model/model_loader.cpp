@@ -12,6 +12,7 @@
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/covariance_matrix.h"
 #include "keldana/model/element_table.h"
+#include "keldana/model/input_checks.h"
 #include "keldana/model/kdn_file.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
@@ -299,6 +300,10 @@ bool load_structure_file()
 
     if (!read_model(settings.output_files.input_type, *model))
         return false;
+    if (const std::string fault = check_read_model(*model); !fault.empty()) {
+        warn(fault + " Please, check the input file.", "Input file error");
+        return false;
+    }
     SpaceGroupSymmetry& space_group = model->space_group;
     space_group.lattice_type = lattice_type_of(space_group.lattice_letter);
 
@@ -307,6 +312,10 @@ bool load_structure_file()
     if (!parse_symmetry_cards(space_group, model->operators, true))
         return false;
     place_dummy_atoms(*model);
+    if (const std::string fault = check_derived_model(*model); !fault.empty()) {
+        warn(fault + " Please, check the input file.", "Input file error");
+        return false;
+    }
     rebase_frame_atoms(*model);
     if (!rotate_populations_to_global_frame(*model))
         return false;

@@ -3,6 +3,7 @@
 #include "common/fortran_format.h"
 #include "common/user_interface.h"
 #include "keldana/model/element_table.h"
+#include "keldana/model/input_checks.h"
 #include "keldana/model/symmetry_cards.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/model/xd_files_text.h"
@@ -213,6 +214,11 @@ bool read_atom(MollyRead& read, int i)
                                     std::to_string(levels) + " multipole levels; 1 to 5 can be read");
     if (read.site_divisor[i] == 0.0)
         return parameter_line_error(read, line, what, "the site divisor is 0");
+    if (!sane_site_factor(read.site_divisor[i]) || !sane_site_factor(read.multiplier[i]))
+        return parameter_line_error(read, line, what,
+                                    "the site divisor and the multiplier must lie between "
+                                        + format_line("(G0.3)", {MIN_SITE_FACTOR}) + " and "
+                                        + format_line("(G0.3)", {MAX_SITE_FACTOR}) + " in size");
     read.valence_set[i] = v;
     read.kappa_set[i] = s;
     pseudo.l_max[i] = levels - 1;
@@ -283,10 +289,10 @@ bool read_atoms(MollyRead& read)
             const std::size_t ul = static_cast<std::size_t>(l);
             pseudo.radial_n[i][ul] = read.valence.valence_set_n[v][ul];
             pseudo.radial_zeta[i][ul] = read.valence.valence_set_zeta[v][ul];
-            if (!(pseudo.radial_zeta[i][ul] > 0.0))
+            if (!(pseudo.radial_zeta[i][ul] > 0.0 && pseudo.radial_zeta[i][ul] <= MAX_RADIAL_EXPONENT))
                 return parameter_line_error(read, read.card_line[i], "the card of " + refinement_atom_name(model, i),
                                             "the exponent zeta(" + std::to_string(l) + ") of valence set "
-                                                + std::to_string(v) + " is not positive");
+                                                + std::to_string(v) + " is not positive and finite");
         }
         pseudo.kappa[i] = kappas[0];
         pseudo.kappa_prime[i] = kappas[1];
@@ -447,10 +453,10 @@ bool check_frame_atoms(const MollyRead& read)
     const StructureModel& model = *read.model;
     const LocalAxisDefinitions& axes = model.local_axes;
     const int points = model.atoms.atom_count + model.dummies.dummy_count;
-    auto valid = [points](int f) { return f >= 1 && f <= points; };
     for (int i = 1; i <= model.atoms.atom_count; ++i)
         if (model.pseudoatoms.l_max[i] > 0
-            && (!valid(std::abs(axes.frame_atom_1[i])) || !valid(axes.frame_atom_2[i]) || !valid(axes.frame_atom_3[i])))
+            && (!frame_atom_1_in_range(axes.frame_atom_1[i], points) || !frame_atom_in_range(axes.frame_atom_2[i], points)
+                || !frame_atom_in_range(axes.frame_atom_3[i], points)))
             return parameter_line_error(read, read.card_line[i], "the card of " + refinement_atom_name(model, i),
                                         "the frame atoms must be atoms or dummy atoms, 1 to " + std::to_string(points));
     return true;

@@ -1,6 +1,7 @@
 #include "keldana/model/symmetry_cluster.h"
 
 #include "common/fortran_format.h"
+#include "common/file_units.h"
 #include "common/user_interface.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/cluster_files.h"
@@ -555,8 +556,13 @@ bool take_default_cluster_list(StructureModel& model, bool& apply)
     const int unit_cell_mode = model.translations.unit_cell_mode;
     const std::string path =
         default_cluster_file_path(unit_cell_mode, run_settings().file_dialog.working_directory);
-    std::ifstream input(path);
-    if (input) {
+    std::ifstream input;
+    std::string refusal;
+    if (!open_input_file(path, input, refusal, std::ios::in) && !refusal.empty()) {
+        ui().message_box(refusal, "Error!", MessageButtons::ok, MessageIcon::warning);
+        return false;
+    }
+    if (input.is_open()) {
         apply = true;
         return read_cluster_file(input, path, model.applications);
     }

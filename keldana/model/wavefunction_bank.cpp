@@ -1,6 +1,7 @@
 #include "keldana/model/wavefunction_bank.h"
 
 #include "common/fortran_format.h"
+#include "common/file_units.h"
 #include "common/user_interface.h"
 #include "keldana/model/text_fields.h"
 
@@ -179,15 +180,20 @@ int first_atom_missing_from_bank(const WavefunctionBank& bank, const StructureMo
     return 0;
 }
 
-bool open_bank(std::ifstream& input, const std::string& path)
+// False when the bank cannot be opened; `refused` when it exists but is not
+// to be read (not a regular file, or over-size), with the message shown.
+bool open_bank(std::ifstream& input, const std::string& path, bool& refused)
 {
+    refused = false;
     if (text_field_string(path).empty())
         return false;
-    std::error_code status;
-    if (std::filesystem::is_directory(path, status))
-        return false;
-    input.open(path);
-    return input.is_open();
+    std::string refusal;
+    if (open_input_file(path, input, refusal, std::ios::in))
+        return true;
+    refused = !refusal.empty();
+    if (refused)
+        show_bank_message(refusal, "Wavefunctions!");
+    return false;
 }
 
 }  // namespace
@@ -235,10 +241,14 @@ bool read_wavefunction_bank(WavefunctionBank& bank, const StructureModel& model,
     bank.bank_loaded = 0;
     std::string path = text_field_string(bank_path);
     std::ifstream input;
-    if (!open_bank(input, path)) {
+    bool refused = false;
+    if (!open_bank(input, path, refused)) {
+        if (refused)
+            return false;
         path = (std::filesystem::path(text_field_string(start_directory)) / DEFAULT_BANK_FILE_NAME).string();
-        if (!open_bank(input, path))
-            return show_bank_message("Not found wavefunctions file. Please, check <Options>.", "Wavefunctions!");
+        if (!open_bank(input, path, refused))
+            return !refused && show_bank_message("Not found wavefunctions file. Please, check <Options>.",
+                                                 "Wavefunctions!");
     }
     return read_wavefunction_bank_stream(input, path, model, bank);
 }

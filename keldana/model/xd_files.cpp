@@ -4,6 +4,7 @@
 
 #include "common/user_interface.h"
 #include "keldana/model/element_table.h"
+#include "keldana/model/input_checks.h"
 #include "keldana/model/slater_table.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/model/xd_files_read.h"
@@ -82,8 +83,6 @@ bool read_usage_values(XdFilesRead& read, int form, std::array<int, XD_USAGE_VAL
     return true;
 }
 
-bool valid_frame_atom(int f, int points) { return f >= 1 && f <= points; }
-
 bool read_atom(XdFilesRead& read, XdAtomRecords& records, int i, int highest_order)
 {
     StructureModel& model = *read.model;
@@ -112,16 +111,16 @@ bool read_atom(XdFilesRead& read, XdAtomRecords& records, int i, int highest_ord
     pseudo.l_max[i] = l_max;
     const int points = atoms.atom_count + model.dummies.dummy_count;
     if (l_max > 0
-        && (!valid_frame_atom(std::abs(axes.frame_atom_1[i]), points) || !valid_frame_atom(axes.frame_atom_2[i], points)
-            || !valid_frame_atom(axes.frame_atom_3[i], points)))
+        && (!frame_atom_1_in_range(axes.frame_atom_1[i], points) || !frame_atom_in_range(axes.frame_atom_2[i], points)
+            || !frame_atom_in_range(axes.frame_atom_3[i], points)))
         return parameter_line_error(read, what,
                                     "the frame atoms must be atoms or dummy atoms, 1 to " + std::to_string(points));
     if (kappa_set < 1 || kappa_set > XD_MAX_KAPPA_SETS)
         return parameter_line_error(read, what,
                                     "kappa set " + std::to_string(kappa_set) + " is outside 1 to "
                                         + std::to_string(XD_MAX_KAPPA_SETS));
-    if (divisor == 0.0)
-        return parameter_line_error(read, what, "the site divisor is 0");
+    if (!sane_site_factor(divisor))
+        return parameter_line_error(read, what, "the site divisor is 0 or out of range");
     records.kappa_set[i] = kappa_set;
     records.highest_kappa_set = std::max(records.highest_kappa_set, kappa_set);
     records.site_divisor[i] = divisor;

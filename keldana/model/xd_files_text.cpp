@@ -1,5 +1,7 @@
 #include "keldana/model/xd_files_text.h"
 
+#include "common/file_units.h"
+
 #include "common/user_interface.h"
 #include "keldana/model/text_fields.h"
 
@@ -358,14 +360,13 @@ std::string refinement_atom_name(const StructureModel& model, int i)
 
 bool open_refinement_file(const std::string& path, std::ifstream& input)
 {
-    std::error_code status;
-    if (std::filesystem::is_directory(path, status))
-        return false;
-    input.open(path, std::ios::binary);
-    return input.is_open();
+    std::string refusal;
+    return open_input_file(path, input, refusal);
 }
 
 bool report_refinement_file_not_found(const std::string& name)
 {
+    if (const std::string refusal = input_file_refusal(name); !refusal.empty())
+        return report_refinement_error(refusal, "Error");
     return report_refinement_error("No found file - " + refinement_name_for_message(name, 44), "Error");
 }

@@ -67,11 +67,12 @@ std::string refinement_atom_name(const StructureModel& model, int i);
 
 std::string refinement_name_for_message(const std::string& name, std::size_t length);
 
-// Opens a refinement file for reading; false for a folder or a file that
-// cannot be opened.
+// Opens a refinement file for reading; false for what is not a regular file,
+// an over-size file or one that cannot be opened.
 bool open_refinement_file(const std::string& path, std::ifstream& input);
 
-// "No found file - " with the name (caption "Error"); returns false.
+// "No found file - " with the name (caption "Error"), or why an existing
+// file is not read; returns false.
 bool report_refinement_file_not_found(const std::string& name);
 
 // ---- Symmetry cards ----

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,73 @@ TEST_F(BlentrixTest, RefusesRefinedPositionsOutsideTheRefinedList)
         put_int32(records[POSITIONS], 2, position);
         expect_refused(join_records(records), "position " + std::to_string(position));
     }
+}
+
+void put_real32(Record& record, std::size_t byte_offset, float value)
+{
+    ASSERT_LE(byte_offset + 4, record.size());
+    std::memcpy(record.data() + byte_offset, &value, 4);
+}
+
+struct ValueCase {
+    const char* what;
+    std::size_t record;       // 0-based
+    std::size_t byte_offset;  // within the record's data
+    float value;
+};
+
+// Values the text could not hold: non-finite ones, those that fill their
+// field with asterisks, and those that leave no blank before them.
+TEST_F(BlentrixTest, RefusesValuesThatDoNotFitTheirFields)
+{
+    const SplitFile split = split_records(file_bytes(FIXTURES / "small.mat"));
+    constexpr std::size_t SCALE = 20;  // R5 of record 1
+    constexpr std::size_t TRIANGLE = 6;  // record 7 (record 4 is present)
+    const float inf = std::numeric_limits<float>::infinity();
+    const ValueCase cases[] = {
+        {"scale NaN", 0, SCALE, std::numeric_limits<float>::quiet_NaN()},
+        {"scale infinite", 0, SCALE, inf},
+        {"scale 99999 runs into the count", 0, SCALE, 99999.0f},
+        {"scale beyond the field", 0, SCALE, 1.0e7f},
+        {"covariance NaN", TRIANGLE, 0, std::numeric_limits<float>::quiet_NaN()},
+        {"covariance -infinity", TRIANGLE, 8, -inf},
+        {"covariance of asterisks", TRIANGLE, 4, 12345.0f},
+        {"covariance with no blank before it", TRIANGLE, 4, -10.5f},
+    };
+    for (const ValueCase& c : cases) {
+        std::vector<Record> records = split.records;
+        put_real32(records[c.record], c.byte_offset, c.value);
+        expect_refused(join_records(records), c.what);
+    }
+}
+
+TEST_F(BlentrixTest, RefusesAnInputThatIsNotARegularFile)
+{
+    fs::create_directory(folder_ / "folder.mat");
+    put_file(folder_ / "covar.dat", OLD_OUTPUT);
+    for (const char* input : {"folder.mat", "/dev/zero"}) {
+        const ProcessResult result = run({input});
+        EXPECT_EQ(result.exit_code, 1) << input;
+        EXPECT_EQ(file_bytes(folder_ / "covar.dat"), OLD_OUTPUT) << input;
+    }
+}
+
+// A link or a folder named like a temporary of the output is neither
+// written through nor removed.
+TEST_F(BlentrixTest, LeavesALinkOrFolderNamedLikeItsTemporaryAlone)
+{
+    fs::copy_file(FIXTURES / "small.mat", folder_ / "small.mat");
+    const fs::path elsewhere = folder_ / "elsewhere.txt";
+    put_file(elsewhere, "not to be written\n");
+    fs::create_symlink(elsewhere, folder_ / "covar.dat.tmp");
+    EXPECT_EQ(run({"small.mat"}).exit_code, 0);
+    EXPECT_EQ(file_bytes(elsewhere), "not to be written\n");
+    EXPECT_EQ(file_bytes(folder_ / "covar.dat"), file_bytes(FIXTURES / "small_covar.dat"));
+
+    fs::remove(folder_ / "covar.dat.tmp");
+    fs::create_directory(folder_ / "covar.dat.tmp");
+    EXPECT_EQ(run({"small.mat"}).exit_code, 0);
+    EXPECT_TRUE(fs::is_directory(folder_ / "covar.dat.tmp"));
 }
 
 TEST_F(BlentrixTest, FailsWithoutItsInput)

@@ -126,6 +126,11 @@ TEST(ElementTable, MalformedTablesAreRefusedAndLeaveTheTypesAsTheyWere)
         {"a line cut before the colour", "/ types\n  2    O     8   15.9990   1.55\n", "line 2"},
         {"a blank symbol", "  2          8   15.9990   1.55   0.73  16715021\n", "line 1"},
         {"121 types", too_many, "line 121"},
+        {"atomic number 999", "  2    O   999   15.9990   1.55   0.73  16715021\n", "line 1"},
+        {"atomic number -5", HYDROGEN_LINE + "\n  2    O    -5   15.9990   1.55   0.73  16715021\n", "line 2"},
+        {"atomic number 0", "  2    O     0   15.9990   1.55   0.73  16715021\n", "line 1"},
+        {"atomic number 104", "  2    O   104   15.9990   1.55   0.73  16715021\n", "line 1"},
+        {"a radius of 1E+300", "  2    O     8   15.9990 1.E300   0.73  16715021\n", "line 1"},
     };
     for (const BadTable& c : cases) {
         SCOPED_TRACE(c.name);
