@@ -41,11 +41,16 @@ std::optional<QString> read_raw(const std::string& key, const std::string& name)
     return value.toString();
 }
 
+std::string write_failure;
+
 void write_raw(const std::string& key, const std::string& name, const QString& text)
 {
     auto settings = open_settings();
     settings->setValue(value_path(key, name), text);
     settings->sync();
+    // A folder or a read-only file in place of the INI file: nothing was stored.
+    if ((settings->status() != QSettings::NoError || !settings->isWritable()) && write_failure.empty())
+        write_failure = settings->fileName().toStdString();
 }
 
 }  // namespace
@@ -97,3 +102,10 @@ void write_setting_dword(const std::string& key, const std::string& name, uint32
 }
 
 void set_settings_file(const std::string& path) { settings_file = path; }
+
+std::string take_settings_write_failure()
+{
+    std::string file;
+    file.swap(write_failure);
+    return file;
+}

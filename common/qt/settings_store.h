@@ -14,6 +14,10 @@ std::optional<uint32_t> read_setting_dword(const std::string& key, const std::st
 void write_setting_string(const std::string& key, const std::string& name, const std::string& text);
 void write_setting_dword(const std::string& key, const std::string& name, uint32_t value);
 
+// The settings file a write since the last call could not store to (empty
+// when every write was stored); the record is cleared.
+std::string take_settings_write_failure();
+
 // Keeps the settings in path instead (tests); an empty path restores the
 // user's file.
 void set_settings_file(const std::string& path);

@@ -38,6 +38,36 @@ bool read_values(ListReader& reader, std::vector<FortranTarget>& targets)
     return reader.read(targets.data(), targets.size());
 }
 
+// Atom numbers and kind codes are (25I4) fields: anything else is no code
+// the converter writes, and would overflow where a kind is mapped to (l, m).
+constexpr int MAX_DESCRIPTOR = 9999;
+
+bool check_groups(const CovarianceMatrix& matrix)
+{
+    const int n = matrix.cov_order;
+    if (!std::isfinite(matrix.cov_scale)) {
+        show_read_error("The scale of the covariance matrix is not a finite number.");
+        return false;
+    }
+    for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j)
+            if (!std::isfinite(matrix.cov_at(i, j))) {
+                show_read_error("The covariance (" + std::to_string(i) + "," + std::to_string(j) +
+                                ") is not a finite number.");
+                return false;
+            }
+    for (int i = 1; i <= n; ++i)
+        if (matrix.cov_atom[i] < 0 || matrix.cov_atom[i] > MAX_DESCRIPTOR || matrix.cov_kind[i] < 0 ||
+            matrix.cov_kind[i] > MAX_DESCRIPTOR) {
+            show_read_error("Parameter " + std::to_string(i) + " of the covariance matrix has the atom " +
+                            std::to_string(matrix.cov_atom[i]) + " and the kind code " +
+                            std::to_string(matrix.cov_kind[i]) + ": both must lie between 0 and " +
+                            std::to_string(MAX_DESCRIPTOR) + ".");
+            return false;
+        }
+    return true;
+}
+
 // Reads the whole text into `matrix`, which starts zero.  False with the
 // message already shown.
 bool read_groups(std::istream& input, CovarianceMatrix& matrix)
@@ -77,7 +107,7 @@ bool read_groups(std::istream& input, CovarianceMatrix& matrix)
             return false;
         }
     }
-    return true;
+    return check_groups(matrix);
 }
 
 void report_matrix_read(int n)

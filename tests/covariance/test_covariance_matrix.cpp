@@ -232,6 +232,11 @@ TEST_F(CovarianceMatrixTest, RefusesBadFilesKeepingTheMatrixAndItsFlag)
         {"a count that is not a number", "  three 1.0\n", READ_ERROR},
         {"no scale", "    3\n", READ_ERROR},
         {"a negative count", "   -1    1.000\n", "-1 refined parameters"},
+        {"kind code 10000", "    3    1.000\n 0.1 0.2 0.3\n 0.4 0.5\n 0.6\n 1 1 2\n 12 13 10000\n", "kind code 10000"},
+        {"a negative atom", "    3    1.000\n 0.1 0.2 0.3\n 0.4 0.5\n 0.6\n 1 -1 2\n 12 13 14\n", "the atom -1"},
+        {"a scale beyond a double", "    3  1.0E400\n 0.1 0.2 0.3\n 0.4 0.5\n 0.6\n 1 1 2\n 12 13 14\n", "scale"},
+        {"a covariance beyond a double", "    3    1.000\n 0.1 0.2 0.3\n 0.4 -1E999\n 0.6\n 1 1 2\n 12 13 14\n",
+         "(2,3)"},
     };
     for (int esd_available : {1, 0}) {
         read_previous_matrix();
@@ -362,6 +367,28 @@ TEST_F(CovarianceMatrixTest, CancellingTheDialogChangesNothing)
     EXPECT_FALSE(import_covariance_matrix_via_converter());
     EXPECT_TRUE(ui_->answers.messages.empty());
     expect_previous_matrix_kept(1, "cancelled");
+}
+
+// A kind code of -2147483648 once reached the harmonics index of the e.s.d.s.
+TEST_F(CovarianceMatrixTest, RefusesTheFixtureOfAKindCodeOfTheLowestInteger)
+{
+    read_previous_matrix();
+    EXPECT_FALSE(read_covariance_matrix_file((FIXTURES / "kind_code_int_min.cov").string()));
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find("-2147483648"), std::string::npos);
+    expect_previous_matrix_kept(1, "kind code INT_MIN");
+}
+
+TEST_F(CovarianceMatrixTest, RefusesWhatIsNotARegularFile)
+{
+    read_previous_matrix();
+    for (const std::string path : {folder_.string(), std::string("/dev/zero")}) {
+        ui_->answers.messages.clear();
+        EXPECT_FALSE(read_covariance_matrix_file(path)) << path;
+        ASSERT_EQ(ui_->answers.messages.size(), 1u) << path;
+        EXPECT_NE(ui_->answers.messages[0].text.find("not a regular file"), std::string::npos) << path;
+        expect_previous_matrix_kept(1, path);
+    }
 }
 
 TEST_F(CovarianceMatrixTest, ReportsFilesThatCanNotBeOpenedOrWritten)
