@@ -177,3 +177,97 @@ TEST_F(SettingsTest, FontIsStoredAsTheFieldsOfALogfont)
 }
 
 }  // namespace
+
+namespace {
+
+using namespace settings_test;
+
+class StoredRangeTest : public SettingsDialogTest {};
+
+// Stored numbers no run can use (a negated 0x80000000 font height once
+// aborted the start, a step of 1e-8 ran a bond path for minutes) fall back to
+// their defaults, and the pane notes each.
+TEST_F(StoredRangeTest, OutOfRangeNumbersFallBackToTheirDefaultsWithANote)
+{
+    struct TextCase {
+        const char* name;
+        const char* stored;
+    };
+    const TextCase texts[] = {
+        {"ds", "0.00000001"}, {"dr", "5"}, {"rCut", "1000000"}, {"eps", "1000"}, {"Scale", "0.0000000001"},
+        {"elambda", "500"}, {"coeff", "99999"},
+    };
+    for (const TextCase& c : texts)
+        write_setting_string(OPTIONS_KEY, c.name, c.stored);
+    write_setting_dword(OPTIONS_KEY, "nStep", 0x80000000u);
+    write_setting_dword(OPTIONS_KEY, "lPole", 7);
+    write_setting_dword(OPTIONS_KEY, "lwdir", 0xFFFFFFFFu);
+    write_setting_dword(FONT_KEY, "Height", 0x80000000u);
+    write_setting_dword(FONT_KEY, "Width", 5000);
+    reset_pane_line_store();
+    run_settings().paths.lwdir = 0;
+
+    load_settings_from_registry();
+
+    const RunSettings& s = run_settings();
+    EXPECT_EQ(s.calculation.ds, DEFAULT_DS);
+    EXPECT_EQ(s.calculation.dr, DEFAULT_DR);
+    EXPECT_EQ(s.calculation.rCut, DEFAULT_RCUT);
+    EXPECT_EQ(s.calculation.eps, DEFAULT_EPS);
+    EXPECT_EQ(s.calculation.Scale, DEFAULT_SCALE);
+    EXPECT_EQ(property_selection().elambda, DEFAULT_ELAMBDA);
+    EXPECT_EQ(property_selection().coeff, DEFAULT_COEFF);
+    EXPECT_EQ(s.calculation.nStep, DEFAULT_NSTEP);
+    EXPECT_EQ(s.calculation.lPole, DEFAULT_LPOLE);
+    EXPECT_EQ(s.paths.lwdir, 0);
+    EXPECT_EQ(text_pane_font().height, 0);
+    EXPECT_EQ(text_pane_font().width, 0);
+    std::string pane;
+    for (int k = 1; !read_pane_line(k).empty() && read_pane_line(k).find_first_not_of(' ') != std::string::npos; ++k)
+        pane += read_pane_line(k) + "\n";
+    for (const char* name : {"ds", "dr", "rCut", "eps", "Scale", "elambda", "coeff", "nStep", "lPole", "lwdir",
+                             "Height", "Width"})
+        EXPECT_NE(pane.find("Setting \"" + std::string(name) + "\""), std::string::npos) << name << "\n" << pane;
+}
+
+TEST_F(StoredRangeTest, NumbersAtTheEdgesOfTheirRangesAreKept)
+{
+    write_setting_string(OPTIONS_KEY, "ds", "0.0001");
+    write_setting_string(OPTIONS_KEY, "rCut", "100");
+    write_setting_dword(OPTIONS_KEY, "nStep", 100000);
+    write_setting_dword(FONT_KEY, "Height", static_cast<uint32_t>(-1000));
+    reset_pane_line_store();
+
+    load_settings_from_registry();
+
+    EXPECT_EQ(run_settings().calculation.ds, 0.0001);
+    EXPECT_EQ(run_settings().calculation.rCut, 100.0);
+    EXPECT_EQ(run_settings().calculation.nStep, 100000);
+    EXPECT_EQ(text_pane_font().height, -1000);
+    EXPECT_EQ(read_pane_line(1).find("Setting"), std::string::npos) << read_pane_line(1);
+}
+
+// An INI path that is a folder stores nothing: "Set as defaults" says so once,
+// naming the file, and says so again on the next try.
+TEST_F(StoredRangeTest, ASettingsFileThatCanNotBeWrittenIsReported)
+{
+    const fs::path folder = directory_ / "settings_folder.ini";
+    fs::create_directory(folder);
+    set_settings_file(folder.string());
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        ui_->answers.messages.clear();
+        StoredOptions options;
+        options.ds = "0.02";
+        save_options_to_registry(options);
+        save_text_pane_font_to_registry(FontChoice{});
+        ASSERT_EQ(ui_->answers.messages.size(), 1u) << attempt;
+        EXPECT_NE(ui_->answers.messages[0].text.find(folder.string()), std::string::npos)
+            << ui_->answers.messages[0].text;
+    }
+    set_settings_file((directory_ / "settings.ini").string());
+    ui_->answers.messages.clear();
+    save_options_to_registry(StoredOptions{});
+    EXPECT_TRUE(ui_->answers.messages.empty());
+}
+
+}  // namespace
