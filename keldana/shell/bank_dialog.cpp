@@ -10,6 +10,7 @@
 #include "keldana/model/wavefunction_bank.h"
 #include "keldana/resources/settings_dialogs.h"
 
+#include <memory>
 #include <string>
 
 void on_browse_wavefunction_bank(Dialog& dialog)
@@ -36,25 +37,33 @@ bool run_wavefunction_bank_dialog(QWidget* owner)
     return ok;
 }
 
-void reload_wavefunction_bank()
+bool reload_wavefunction_bank()
 {
     const bool potentials_built = spherical_esp_tables().esp_tables_ready != 0;
-    bank_loaded() = 0;
-    if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
-        return;
-    tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
+    // Read into fresh areas: a bank that is refused leaves the working one.
+    auto bank = std::make_unique<WavefunctionBank>();
+    if (!read_wavefunction_bank(*bank, current_model()))
+        return false;
+    auto tables = std::make_unique<RadialLookupTables>();
+    tabulate_radial_functions_by_type(*bank, current_model(), *tables);
+    wavefunction_bank() = *bank;
+    radial_lookup_tables() = *tables;
     // Potentials of the old bank would no longer match the density.
     if (potentials_built)
         build_spherical_potential_tables();
+    return true;
 }
 
 void run_change_wavefunction_bank_command(QWidget* owner)
 {
     bool changed = false;
+    const std::string working_path = run_settings().paths.wavefun_bank_path;
     {
         BusyScope busy;
         changed = run_wavefunction_bank_dialog(owner);
     }
-    if (changed)
-        reload_wavefunction_bank();
+    // The path of a bank that does not read is not kept: later reads would
+    // refuse it again.
+    if (changed && !reload_wavefunction_bank())
+        run_settings().paths.wavefun_bank_path = working_path;
 }

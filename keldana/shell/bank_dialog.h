@@ -14,11 +14,11 @@ bool run_wavefunction_bank_dialog(QWidget* owner = nullptr);
 // box; the working directory is kept.
 void on_browse_wavefunction_bank(Dialog& dialog);
 
-// The bank marked not loaded and read again from the settings' path, its
-// radial tables built; spherical potential tables already built are built
-// again from it.  A bank that cannot be read has shown its message and stays
-// not loaded.
-void reload_wavefunction_bank();
+// The bank read again from the settings' path, its radial tables built;
+// spherical potential tables already built are built again from it.  A bank
+// that cannot be read has shown its message, leaves the working bank and its
+// tables as they were, and gives false.
+bool reload_wavefunction_bank();
 
 // The command: the dialog with the busy counter raised, then the bank read
 // again when the user pressed OK.

@@ -267,17 +267,34 @@ TEST_F(BankDialogTest, TheCommandReadsTheChosenBankAgain)
     const int type = radial_lookup_tables().distinct_type[1];
     const int functions = wavefunction_bank().function_count[type];
 
-    // A bank without carbon: its message, and the bank stays unread.
-    const std::string hydrogen_only = std::string(KD_TEST_DATA_DIR) + "/fixtures/loader/bank_hydrogen_only.bnk";
-    when_open([hydrogen_only](Dialog& d) {
-        d.user_set_text(IDC_BANK_FILE, hydrogen_only);
-        d.user_click(IDC_SETTINGS_OK);
-    });
-    run_change_wavefunction_bank_command();
-    EXPECT_EQ(bank_loaded(), 0);
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_NE(messages()[0].find("No atomic number for atom"), std::string::npos) << messages()[0];
-    EXPECT_EQ(job_control().busy_count, 0);
+    // Banks that are refused: each its message, and the working bank, its
+    // path and its tables stay.
+    const std::string working_path = run_settings().paths.wavefun_bank_path;
+    const std::vector<double> tables = radial_lookup_tables().orbital_product_sum;
+    struct RefusedBank {
+        std::string path, message;
+    };
+    const RefusedBank refused[] = {
+        {std::string(KD_TEST_DATA_DIR) + "/fixtures/loader/bank_hydrogen_only.bnk", "No atomic number for atom"},
+        {"/dev/zero", "not a regular file"},
+        {directory_.string(), "not a regular file"},
+    };
+    for (const RefusedBank& bank : refused) {
+        SCOPED_TRACE(bank.path);
+        ui_->answers.messages.clear();
+        when_open([&bank](Dialog& d) {
+            d.user_set_text(IDC_BANK_FILE, bank.path);
+            d.user_click(IDC_SETTINGS_OK);
+        });
+        run_change_wavefunction_bank_command();
+        EXPECT_EQ(bank_loaded(), 1);
+        EXPECT_EQ(wavefunction_bank().function_count[type], functions);
+        EXPECT_TRUE(radial_lookup_tables().orbital_product_sum == tables);
+        EXPECT_EQ(run_settings().paths.wavefun_bank_path, working_path);
+        ASSERT_EQ(messages().size(), 1u);
+        EXPECT_NE(messages()[0].find(bank.message), std::string::npos) << messages()[0];
+        EXPECT_EQ(job_control().busy_count, 0);
+    }
 
     when_open([](Dialog& d) {
         d.user_set_text(IDC_BANK_FILE, "");  // the program's own bank
