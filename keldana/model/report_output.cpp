@@ -3,7 +3,11 @@
 #include "common/user_interface.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -70,7 +74,12 @@ bool open_report_output()
             break;
     }
     if (!output.listing) {
-        show_error(" ERROR!", "Can not open output file!");
+        const int reason = errno;
+        std::error_code ec;
+        const std::string folder = std::filesystem::current_path(ec).string();
+        show_error("Can not open output file! Neither keldana0.out nor keldana1.out to " + name
+                       + " could be written in the folder " + folder + ": " + std::strerror(reason) + ".",
+                   "ERROR!");
         return false;
     }
     output.listing_name = name;

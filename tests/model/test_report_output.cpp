@@ -81,8 +81,12 @@ TEST_F(ReportOutputTest, NoneOfTheTenNamesOpens)
         fs::create_directory(std::string("keldana") + digit + ".out");
     EXPECT_FALSE(open_report_output());
     ASSERT_EQ(ui_->answers.messages.size(), 1u);
-    EXPECT_EQ(ui_->answers.messages[0].text, " ERROR!");
-    EXPECT_EQ(ui_->answers.messages[0].caption, "Can not open output file!");
+    // The text says which file could not be written and where.
+    const std::string& text = ui_->answers.messages[0].text;
+    EXPECT_EQ(text.rfind("Can not open output file!", 0), 0u) << text;
+    EXPECT_NE(text.find("keldana9.out"), std::string::npos) << text;
+    EXPECT_NE(text.find(directory_.string()), std::string::npos) << text;
+    EXPECT_EQ(ui_->answers.messages[0].caption, "ERROR!");
     EXPECT_EQ(ui_->answers.messages[0].icon, MessageIcon::warning);
     EXPECT_EQ(listing_file_name(), "");
     write_listing_line("goes nowhere");  // must not fail or show anything
