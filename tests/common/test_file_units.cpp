@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -457,6 +459,72 @@ TEST_F(FileUnitsTest, LongPaths)
     EXPECT_EQ(unit_file_name(8), name);
     ASSERT_TRUE(close_unit(8).ok());
     EXPECT_EQ(file_bytes(name), "listing\n");
+}
+
+}  // namespace
+
+namespace {
+
+class InputFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "kd_input_file_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    fs::path folder_;
+};
+
+// What is not a regular file would block (a FIFO) or never end (/dev/zero);
+// an over-size file is refused before it is read.  Nothing here is opened.
+TEST_F(InputFileTest, OnlyRegularFilesOfSaneSizeAreRead)
+{
+    const fs::path fifo = folder_ / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path small = folder_ / "small.txt";
+    std::ofstream(small) << "0123456789";
+    const fs::path huge = folder_ / "huge.txt";
+    std::ofstream(huge).close();
+    fs::resize_file(huge, MAX_INPUT_FILE_BYTES + 1);  // sparse: takes no room
+    const fs::path link = folder_ / "link.txt";
+    fs::create_symlink(small, link);
+
+    struct Case {
+        fs::path path;
+        std::uintmax_t limit;
+        const char* refusal;  // a part of the reason; empty: may be read
+    };
+    const Case cases[] = {
+        {fifo, MAX_INPUT_FILE_BYTES, "is not a regular file"},
+        {"/dev/zero", MAX_INPUT_FILE_BYTES, "is not a regular file"},
+        {folder_, MAX_INPUT_FILE_BYTES, "is not a regular file"},
+        {huge, MAX_INPUT_FILE_BYTES, "is larger than 256 MB"},
+        {small, 9, "is larger than"},
+        {small, 10, ""},
+        {link, MAX_INPUT_FILE_BYTES, ""},
+        {folder_ / "missing.txt", MAX_INPUT_FILE_BYTES, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string reason = input_file_refusal(c.path.string(), c.limit);
+        if (*c.refusal == '\0') {
+            EXPECT_EQ(reason, "") << c.path;
+        } else {
+            EXPECT_NE(reason.find(c.refusal), std::string::npos) << c.path << ": " << reason;
+            EXPECT_NE(reason.find(c.path.string()), std::string::npos) << reason;
+        }
+    }
+
+    std::ifstream input;
+    std::string refusal;
+    EXPECT_FALSE(open_input_file(fifo.string(), input, refusal));
+    EXPECT_FALSE(input.is_open());
+    EXPECT_NE(refusal.find("not a regular file"), std::string::npos);
+    EXPECT_FALSE(open_input_file((folder_ / "missing.txt").string(), input, refusal));
+    EXPECT_EQ(refusal, "");
+    ASSERT_TRUE(open_input_file(small.string(), input, refusal));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(input), {}), "0123456789");
 }
 
 }  // namespace

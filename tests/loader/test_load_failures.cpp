@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -296,6 +297,52 @@ TEST_F(LoadFailureTest, BadDefaultClusterFilesAreRefused)
         SCOPED_TRACE(c.name);
         write_lines(cluster, c.lines);
         expect_refused_and_model_kept(load(QUINONE, cluster), c.message);
+    }
+}
+
+struct HostileCase {
+    const char* file;  // in fixtures/loader/hostile
+    const char* message;
+};
+
+// Numbers that once loaded and then overflowed, read out of bounds or made
+// infinite positions: each load is refused and the model before stays.
+TEST_F(LoadFailureTest, HostileNumbersAreRefusedBeforeAnyUse)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    const HostileCase cases[] = {
+        {"frame_atom_int_min.kdn", "the frame atoms must be atoms or dummy atoms, 1 to 4"},
+        {"frame_atom_int_max.kdn", "the frame atoms must be atoms or dummy atoms, 1 to 4"},
+        {"core_int_min.kdn", "Atom 1 (C1): the core electron count -2147483648 is outside 0 to 6"},
+        {"core_above_z.kdn", "Atom 1 (C1): the core electron count 7 is outside 0 to 6"},
+        {"fraction_1e308.kdn", "Atom 1 (C1): a fractional coordinate is not a number within"},
+        {"cartesian_beyond_bound.kdn", "Atom 1 (C1): its Cartesian position is not within"},
+        {"cell_1e308.kdn", "The cell length 1E+308 is not between 0 and"},
+        {"dummy_1e308.kdn", "Dummy atom 1: a fractional coordinate is not a number"},
+        {"population_1e300.kdn", "Atom 1 (C1): a population is not a number"},
+        {"zeta_zero.kdn", "Atom 1 (C1): the radial exponent zeta(0) = 0 is not between"},
+        {"kappa_negative.kdn", "Atom 1 (C1): kappa -0.99"},
+        {"radial_power_int_min.kdn", "Atom 1 (C1): the radial power n(2) = -2147483648"},
+        {"spherical_frame_int_max.kdn", "the frame atoms 2147483647, 0, 0 are not atoms or dummy atoms 1 to 1"},
+        {"spherical_core_above_z.kdn", "Atom 1 (Ne1): the core electron count 11 is outside 0 to 10"},
+    };
+    for (const HostileCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        expect_refused_and_model_kept(load(LOADER_FIXTURES / "hostile" / c.file), c.message);
+    }
+}
+
+// A FIFO would block the load for ever, /dev/zero would read until memory
+// runs out, a folder reads as nothing.
+TEST_F(LoadFailureTest, WhatIsNotARegularFileIsRefused)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    const fs::path fifo = directory_ / "model.kdn";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(directory_ / "folder.kdn");
+    for (const fs::path& path : {fifo, directory_ / "folder.kdn", fs::path("/dev/zero")}) {
+        SCOPED_TRACE(path.string());
+        expect_refused_and_model_kept(load(path), "is not a regular file");
     }
 }
 
