@@ -5,9 +5,12 @@
 
 #include "common/scripted_ui.h"
 #include "common/user_interface.h"
+#include "keldana/model/element_table.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,18 @@ inline void install_quiet_ui()
 {
     static QuietUi quiet;
     install_user_interface(&quiet);
+}
+
+// The program's own element table, read once.
+inline const AtomTypeTable& shipped_atom_types()
+{
+    static const std::unique_ptr<AtomTypeTable> types = [] {
+        auto table = std::make_unique<AtomTypeTable>();
+        std::ifstream input(KD_DATA_DIR "/atoms.axp");
+        read_element_table_stream(input, "atoms.axp", *table);
+        return table;
+    }();
+    return *types;
 }
 
 // The files of one input, separated by NUL bytes (text files hold none);

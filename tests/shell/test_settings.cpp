@@ -176,18 +176,11 @@ TEST_F(SettingsTest, FontIsStoredAsTheFieldsOfALogfont)
     EXPECT_EQ(text_pane_font().colour, 0x004080FFu);
 }
 
-}  // namespace
-
-namespace {
-
-using namespace settings_test;
-
-class StoredRangeTest : public SettingsDialogTest {};
 
 // Stored numbers no run can use (a negated 0x80000000 font height once
 // aborted the start, a step of 1e-8 ran a bond path for minutes) fall back to
 // their defaults, and the pane notes each.
-TEST_F(StoredRangeTest, OutOfRangeNumbersFallBackToTheirDefaultsWithANote)
+TEST_F(SettingsTest, OutOfRangeNumbersFallBackToTheirDefaultsWithANote)
 {
     struct TextCase {
         const char* name;
@@ -230,7 +223,7 @@ TEST_F(StoredRangeTest, OutOfRangeNumbersFallBackToTheirDefaultsWithANote)
         EXPECT_NE(pane.find("Setting \"" + std::string(name) + "\""), std::string::npos) << name << "\n" << pane;
 }
 
-TEST_F(StoredRangeTest, NumbersAtTheEdgesOfTheirRangesAreKept)
+TEST_F(SettingsTest, NumbersAtTheEdgesOfTheirRangesAreKept)
 {
     write_setting_string(OPTIONS_KEY, "ds", "0.0001");
     write_setting_string(OPTIONS_KEY, "rCut", "100");
@@ -249,7 +242,7 @@ TEST_F(StoredRangeTest, NumbersAtTheEdgesOfTheirRangesAreKept)
 
 // An INI path that is a folder stores nothing: "Set as defaults" says so once,
 // naming the file, and says so again on the next try.
-TEST_F(StoredRangeTest, ASettingsFileThatCanNotBeWrittenIsReported)
+TEST_F(SettingsTest, ASettingsFileThatCanNotBeWrittenIsReported)
 {
     const fs::path folder = directory_ / "settings_folder.ini";
     fs::create_directory(folder);
