@@ -11,9 +11,13 @@
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
 
+#include "keldana/topology/basin_integration_workers.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -29,7 +33,7 @@ constexpr int PHI_FIT_POINTS = 7;
 constexpr int THETA_FIT_POINTS = 5;
 constexpr double STEEP_RATIO = 2.0;
 
-long long integrand_count = 0;
+std::atomic<long long> integrand_count{0};
 
 void reset_results_for_load() { basin_integration_results() = BasinIntegrationResults{}; }
 
@@ -163,17 +167,10 @@ bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<doub
     return true;
 }
 
-BasinIntegrationResults& basin_integration_results()
-{
-    static BasinIntegrationResults results;
-    static const bool registered = (register_load_time_reset(reset_results_for_load), true);
-    (void)registered;
-    return results;
-}
+namespace {
 
-double basin_integrand(const Vector3& p, int code)
+double integrand_at(const Vector3& p, int code)
 {
-    ++integrand_count;
     if (code == 0)
         return 1.0;
     if (code >= FIRST_ENERGY_DENSITY)
@@ -186,12 +183,12 @@ double basin_integrand(const Vector3& p, int code)
     return evaluate_property_at_point(p[0], p[1], p[2], code);
 }
 
-long long basin_integrand_count() { return integrand_count; }
-
-double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
-                                    double theta_weight, int n_r, int code, bool& cancelled)
+// The radial part of one direction (see integrate_property_along_ray);
+// keep_going() is asked after every point, and false ends the ray.
+template <typename KeepGoing>
+double ray_integral(const Vector3& centre, double theta, double phi, double r0, double r1, double theta_weight,
+                    int n_r, int code, KeepGoing keep_going)
 {
-    cancelled = false;
     const GaussLegendreRule* rule = gauss_legendre_rule(n_r);
     if (rule == nullptr)
         return 0.0;
@@ -205,13 +202,45 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
     for (int i = 0; i < n_r; ++i) {
         const double r = half * x[i] + mid;
         const Vector3 p{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
-        sum += basin_integrand(p, code) * angular * r * r * u[i];
-        if (!pump_and_check_job()) {
-            cancelled = true;
-            return 0.0;
-        }
+        sum += integrand_at(p, code) * angular * r * r * u[i];
+        if (!keep_going())
+            break;
     }
+    integrand_count.fetch_add(n_r, std::memory_order_relaxed);
     return sum;
+}
+
+// Codes whose evaluation only reads the prepared model, so workers may share
+// it: the volume and the pseudoatom density terms.
+bool is_parallel_code(int code) { return (code >= 0 && code <= 14) || code == 24; }
+
+}  // namespace
+
+BasinIntegrationResults& basin_integration_results()
+{
+    static BasinIntegrationResults results;
+    static const bool registered = (register_load_time_reset(reset_results_for_load), true);
+    (void)registered;
+    return results;
+}
+
+double basin_integrand(const Vector3& p, int code)
+{
+    integrand_count.fetch_add(1, std::memory_order_relaxed);
+    return integrand_at(p, code);
+}
+
+long long basin_integrand_count() { return integrand_count.load(); }
+
+double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
+                                    double theta_weight, int n_r, int code, bool& cancelled)
+{
+    cancelled = false;
+    const double sum = ray_integral(centre, theta, phi, r0, r1, theta_weight, n_r, code, [&cancelled] {
+        cancelled = !pump_and_check_job();
+        return !cancelled;
+    });
+    return cancelled ? 0.0 : sum;
 }
 
 std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
@@ -308,30 +337,97 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
     const std::string title_start =
         format_line("('Atom ',A6,': property ',A9)", {atoms.atom_label[atom], code == 0 ? "VOLUME" : property_label(code)});
 
+    // The rules the rays use are made here, on the main thread, before any
+    // worker reads them.
+    for (int n : SHORT_RAY_POINTS)
+        gauss_legendre_rule(n);
+    for (int n : {LONG_RAY_POINTS, MEDIUM_RAY_POINTS, INNER_RADIAL_POINTS, INNER_RADIAL_POINTS_HYDROGEN})
+        gauss_legendre_rule(n);
+    const bool parallel = is_parallel_code(code);
+    const int threads = parallel ? worker_thread_count() : 0;
+    std::unique_ptr<PreparedModelHold> hold;
+    if (parallel && code != 0)
+        hold = std::make_unique<PreparedModelHold>();
+
+    // One part of the basin: rows of theta nodes, each the sum over the phi
+    // nodes of its ray integrals; the rows are added in order at the end, so
+    // every thread count gives the same sum.
+    struct Part {
+        std::vector<double> theta, theta_weight, phi, phi_weight;
+        std::vector<double> r0, r1;  // by k * phi count + l
+        std::vector<int> points;     // radial points, 0: no ray
+    };
+    // Theta nodes x map to (pi/2) x + pi/2, phi nodes to pi x + pi.
+    auto set_directions = [](Part& part, int theta_points, int phi_points) {
+        const GaussLegendreRule& theta = *gauss_legendre_rule(theta_points);
+        const GaussLegendreRule& phi = *gauss_legendre_rule(phi_points);
+        for (int k = 0; k < theta_points; ++k) {
+            part.theta.push_back(PI / 2.0 * theta.nodes[k] + PI / 2.0);
+            part.theta_weight.push_back(theta.weights[k]);
+        }
+        for (int l = 0; l < phi_points; ++l) {
+            part.phi.push_back(PI * phi.nodes[l] + PI);
+            part.phi_weight.push_back(phi.weights[l]);
+        }
+    };
+    double sum_done = 0.0;
+    auto run_part = [&](const Part& part) {
+        const int rows = static_cast<int>(part.theta.size());
+        const int columns = static_cast<int>(part.phi.size());
+        std::vector<double> row_sums(rows, 0.0);
+        const auto finished = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(rows));
+        auto row = [&](int k, RowControl& control) {
+            double sum = 0.0;
+            for (int l = 0; l < columns; ++l) {
+                const size_t at = static_cast<size_t>(k) * columns + l;
+                if (part.points[at] > 0)
+                    sum += ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at], part.theta_weight[k],
+                                        part.points[at], code, [&control] { return control.keep_going(); })
+                           * part.phi_weight[l] * PI;
+                if (!control.keep_going())
+                    return;
+            }
+            row_sums[k] = sum;
+            finished[k].store(true, std::memory_order_release);
+        };
+        int shown = 0;
+        auto poll = [&](int rows_done) {
+            double shown_sum = sum_done;
+            int last = -1;
+            for (int k = 0; k < rows; ++k)
+                if (finished[k].load(std::memory_order_acquire)) {
+                    shown_sum += row_sums[k];
+                    last = k;
+                }
+            if (last >= 0)
+                show_direction(part.theta[last], part.phi.back());
+            show_result(shown_sum);
+            show_percent(shown, rows_done, rows);
+            return pump_and_check_job();
+        };
+        if (!run_rows(rows, threads, row, poll))
+            return false;
+        for (double value : row_sums)
+            sum_done += value;
+        show_result(sum_done);
+        return true;
+    };
+
     // Inside the beta sphere.
     ui().open_progress(title_start + " integrating inside BETA sphere...");
     job_control().job_running = true;
     show_direction(0.0, 0.0);
     show_result(0.0);
-    const GaussLegendreRule& inner_theta = *gauss_legendre_rule(INNER_THETA_POINTS);
-    const GaussLegendreRule& inner_phi = *gauss_legendre_rule(INNER_PHI_POINTS);
     const int inner_radial = atoms.atomic_number[atom] == 1 ? INNER_RADIAL_POINTS_HYDROGEN : INNER_RADIAL_POINTS;
-    int shown = 0;
-    long long done = 0;
-    bool cancelled = false;
-    for (int k = 0; k < INNER_THETA_POINTS && !cancelled; ++k) {
-        const double theta = PI / 2.0 * inner_theta.nodes[k] + PI / 2.0;
-        for (int l = 0; l < INNER_PHI_POINTS && !cancelled; ++l) {
-            const double phi = PI * inner_phi.nodes[l] + PI;
-            show_direction(theta, phi);
-            result += integrate_property_along_ray(c, theta, phi, 0.0, beta, inner_theta.weights[k], inner_radial,
-                                                   code, cancelled)
-                      * inner_phi.weights[l] * PI;
-            show_result(result);
-            show_percent(shown, ++done, static_cast<long long>(INNER_THETA_POINTS) * INNER_PHI_POINTS);
-            cancelled = cancelled || !pump_and_check_job();
-        }
+    Part inner;
+    {
+        set_directions(inner, INNER_THETA_POINTS, INNER_PHI_POINTS);
+        const size_t size = static_cast<size_t>(INNER_THETA_POINTS) * INNER_PHI_POINTS;
+        inner.r0.assign(size, 0.0);
+        inner.r1.assign(size, beta);
+        inner.points.assign(size, inner_radial);
     }
+    bool cancelled = !run_part(inner);
 
     // Between the beta sphere and the surface.
     if (!cancelled) {
@@ -339,35 +435,20 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         job_control().job_running = true;
         show_direction(0.0, 0.0);
         show_result(0.0);
-        const GaussLegendreRule& outer_theta = *gauss_legendre_rule(n_theta);
-        const GaussLegendreRule& outer_phi = *gauss_legendre_rule(n_phi);
-        std::vector<double> theta_angles(n_theta), phi_angles(n_phi);
-        for (int k = 0; k < n_theta; ++k)
-            theta_angles[k] = PI / 2.0 * outer_theta.nodes[k] + PI / 2.0;
-        for (int l = 0; l < n_phi; ++l)
-            phi_angles[l] = PI * outer_phi.nodes[l] + PI;
-        const std::vector<double> surface = interpolate_surface_radii(table, atom, theta_angles, phi_angles);
-        shown = 0;
-        done = 0;
-        for (int k = 0; k < n_theta && !cancelled; ++k)
-            for (int l = 0; l < n_phi && !cancelled; ++l) {
-                show_direction(theta_angles[k], phi_angles[l]);
-                const double radius = surface[static_cast<size_t>(k) * n_phi + l];
-                if (radius > beta)
-                    result += integrate_property_along_ray(c, theta_angles[k], phi_angles[l], beta, radius,
-                                                           outer_theta.weights[k],
-                                                           radial_points_for_extent(radius - beta), code, cancelled)
-                              * outer_phi.weights[l] * PI;
-                show_result(result);
-                show_percent(shown, ++done, static_cast<long long>(n_theta) * n_phi);
-                cancelled = cancelled || !pump_and_check_job();
-            }
+        Part outer;
+        set_directions(outer, n_theta, n_phi);
+        outer.r1 = interpolate_surface_radii(table, atom, outer.theta, outer.phi);
+        outer.r0.assign(outer.r1.size(), beta);
+        outer.points.assign(outer.r1.size(), 0);
+        for (size_t at = 0; at < outer.r1.size(); ++at)
+            if (outer.r1[at] > beta)
+                outer.points[at] = radial_points_for_extent(outer.r1[at] - beta);
+        cancelled = !run_part(outer);
     }
     ui().close_progress();
-    if (cancelled) {
-        result = 0.0;
+    if (cancelled)
         return BasinOutcome::cancelled;
-    }
+    result = sum_done;
     return BasinOutcome::completed;
 }
 

@@ -274,9 +274,9 @@ TEST_F(BasinTest, CancelledIntegrationKeepsEarlierResultsAndRestoresTheCluster)
     results.basin_property_integral[1] = 5.0;
     critical_point_list().cp_count = 2;
     current_model().atoms.subset_mask[1] = 0;  // the user's subset survives the job
-    int pumps = 0;
-    ui_->on_pump = [&pumps] {
-        if (++pumps == 500)
+    // Cancel confirmed at the first look while the progress dialog is up.
+    ui_->on_pump = [this] {
+        if (ui_->progress_open)
             job_control().job_running = false;
     };
     BasinJobRequest request;
