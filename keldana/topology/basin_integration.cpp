@@ -10,6 +10,7 @@
 #include "keldana/density/property_selection.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
 
 #include "keldana/topology/basin_integration_workers.h"
 
@@ -29,9 +30,9 @@ constexpr int FIRST_ENERGY_DENSITY = 30;
 constexpr int LONG_RAY_POINTS = 120;
 constexpr int MEDIUM_RAY_POINTS = 96;
 constexpr std::array<int, 11> SHORT_RAY_POINTS = {12, 16, 20, 24, 28, 32, 36, 40, 48, 64, 96};
-constexpr int PHI_FIT_POINTS = 7;
-constexpr int THETA_FIT_POINTS = 5;
-constexpr double STEEP_RATIO = 2.0;
+// A quadrature direction whose grid cell has radii further apart than this
+// ratio is traced itself when the surface search can be repeated.
+constexpr double TRACE_RATIO = 1.05;
 
 std::atomic<long long> integrand_count{0};
 
@@ -65,38 +66,6 @@ void compute_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<
     }
     if (n % 2 == 1)
         nodes[n / 2] = 0.0;
-}
-
-// The least-squares parabola through the points, evaluated at `at`: the
-// normal equations solved by Gauss elimination without pivoting.
-double fit_parabola(const double* x, const double* y, int count, double at)
-{
-    double s[5] = {0, 0, 0, 0, 0};
-    double t[3] = {0, 0, 0};
-    for (int k = 0; k < count; ++k) {
-        double power = 1.0;
-        for (int p = 0; p < 5; ++p) {
-            s[p] += power;
-            if (p < 3)
-                t[p] += power * y[k];
-            power *= x[k];
-        }
-    }
-    double a[3][4] = {{s[0], s[1], s[2], t[0]}, {s[1], s[2], s[3], t[1]}, {s[2], s[3], s[4], t[2]}};
-    for (int col = 0; col < 3; ++col)
-        for (int row = col + 1; row < 3; ++row) {
-            const double factor = a[row][col] / a[col][col];
-            for (int k = col; k < 4; ++k)
-                a[row][k] -= factor * a[col][k];
-        }
-    double c[3];
-    for (int row = 2; row >= 0; --row) {
-        double sum = a[row][3];
-        for (int k = row + 1; k < 3; ++k)
-            sum -= a[row][k] * c[k];
-        c[row] = sum / a[row][row];
-    }
-    return c[0] + c[1] * at + c[2] * at * at;
 }
 
 int radial_points_for_extent(double extent)
@@ -210,6 +179,123 @@ double ray_integral(const Vector3& centre, double theta, double phi, double r0, 
     return sum;
 }
 
+// The grid cell of the surface table around (theta, phi): its corners'
+// radii r and the bilinear weights w of the direction within it.
+void surface_cell(const InteratomicSurfaceTable& table, int atom, double theta, double phi, double r[4], double w[4])
+{
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const double ti = std::clamp(theta / (PI / nt), 0.0, static_cast<double>(nt));
+    const int i = std::min(static_cast<int>(ti), nt - 1);
+    const double a = ti - i;
+    const double pj = std::clamp(phi / (2.0 * PI / np), 0.0, static_cast<double>(np));
+    const int j = std::min(static_cast<int>(pj), np - 1);
+    const double b = pj - j;
+    r[0] = table.radius(i, j, atom);
+    r[1] = table.radius(i + 1, j, atom);
+    r[2] = table.radius(i, j + 1, atom);
+    r[3] = table.radius(i + 1, j + 1, atom);
+    w[0] = (1.0 - a) * (1.0 - b);
+    w[1] = a * (1.0 - b);
+    w[2] = (1.0 - a) * b;
+    w[3] = a * b;
+}
+
+// 1/R interpolated bilinearly in (theta, phi) within the grid cell of the
+// direction.  Where the surface is a plane x . n = d, 1/R = u . n / d is
+// smooth even where R = d / cos climbs steeply as the rays graze it, and a
+// sphere about the nucleus is kept exactly.  The result passes through the
+// grid radii and stays between the radii of the cell's corners.
+double interpolate_surface_radius(const InteratomicSurfaceTable& table, int atom, double theta, double phi)
+{
+    double r[4], w[4];
+    surface_cell(table, atom, theta, phi, r, w);
+    double inverse = 0.0;
+    for (int q = 0; q < 4; ++q)
+        inverse += w[q] / r[q];
+    return 1.0 / inverse;
+}
+
+// The radii of the last traced directions of each atom, kept with what they
+// were traced for, so the next integral over the same surface (the volume
+// after the density, say) reads them instead of tracing again.  Every
+// model load empties it.
+struct TracedRadii {
+    std::vector<double> key;  // grid, surface radii, quadrature, search settings, nucleus
+    std::vector<double> radii;
+};
+
+std::array<TracedRadii, MAX_SURFACE_ATOMS + 1>& traced_radii_store()
+{
+    static std::array<TracedRadii, MAX_SURFACE_ATOMS + 1> store;
+    static const bool registered = (register_load_time_reset([] { traced_radii_store().fill(TracedRadii{}); }), true);
+    (void)registered;
+    return store;
+}
+
+std::vector<double> traced_radii_key(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
+                                     const std::vector<double>& theta, const std::vector<double>& phi)
+{
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const Vector3 centre = working_atom_position(current_model().atoms, rays.atom);
+    std::vector<double> key = {static_cast<double>(nt), static_cast<double>(np),
+                               static_cast<double>(theta.size()), static_cast<double>(phi.size()),
+                               rays.h, rays.tolerance, rays.beta_radius, run_settings().calculation.rCut,
+                               centre[0], centre[1], centre[2]};
+    for (int j = 0; j <= np; ++j)
+        for (int i = 0; i <= nt; ++i)
+            key.push_back(table.radius(i, j, rays.atom));
+    const CriticalPointList& points = *rays.points;
+    for (int k = 1; k <= points.cp_count; ++k)
+        key.insert(key.end(), {points.points[k].x, points.points[k].y, points.points[k].z});
+    return key;
+}
+
+// Checks the interpolated radii against the surface itself: along every
+// direction whose grid cell's radii differ by more than TRACE_RATIO (where
+// the surface is steep, folded or bends between grid directions) the ray is
+// traced as the surface search traces its grid rays, from the interpolated
+// radius, and its radius replaces the interpolated one.  Rows of theta
+// nodes on the worker threads; false when cancelled.
+bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
+                               const std::vector<double>& theta, const std::vector<double>& phi,
+                               std::vector<double>& radii)
+{
+    const int rows = static_cast<int>(theta.size());
+    const int columns = static_cast<int>(phi.size());
+    auto row = [&](int k, RowControl& control) {
+        for (int l = 0; l < columns; ++l) {
+            if (!control.keep_going())
+                return;
+            double r[4], w[4];
+            surface_cell(table, rays.atom, theta[k], phi[l], r, w);
+            const double low = std::min({r[0], r[1], r[2], r[3]});
+            const double high = std::max({r[0], r[1], r[2], r[3]});
+            if (!(high > TRACE_RATIO * low))
+                continue;
+            const Vector3 u{std::sin(theta[k]) * std::cos(phi[l]), std::sin(theta[k]) * std::sin(phi[l]),
+                            std::cos(theta[k])};
+            double& radius = radii[static_cast<size_t>(k) * columns + l];
+            const double traced = trace_surface_ray(rays, u, radius, 0.25 * (high - low));
+            if (traced < NO_SURFACE_RADIUS)
+                radius = traced;
+        }
+    };
+    TracedRadii& kept = traced_radii_store()[rays.atom];
+    std::vector<double> key = traced_radii_key(table, rays, theta, phi);
+    if (kept.key == key && kept.radii.size() == radii.size()) {
+        radii = kept.radii;
+        return true;
+    }
+    const PreparedModelHold hold;
+    if (!run_rows(rows, worker_thread_count(), row, [](int) { return pump_and_check_job(); }))
+        return false;
+    kept.key = std::move(key);
+    kept.radii = radii;
+    return true;
+}
+
 // Codes whose evaluation only reads the prepared model, so workers may share
 // it: the volume and the pseudoatom density terms.
 bool is_parallel_code(int code) { return (code >= 0 && code <= 14) || code == 24; }
@@ -247,79 +333,16 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes)
 {
-    // Where the radii a fit uses differ by more than a factor STEEP_RATIO, the
-    // rays graze a surface patch: there R = d / cos climbs steeply while 1/R
-    // = cos / d stays smooth, so the parabolas are fitted to 1/R.  Elsewhere
-    // they are fitted to R, whose local means they keep (the volume of a
-    // polyhedral cell comes out right).  The result stays within the radii
-    // the fit used.
-    const int nt = table.ias_theta_count;
-    const int np = table.ias_phi_count;
-    const double dtheta = PI / nt;
-    const double dphi = 2.0 * PI / np;
-    const size_t phi_count = phi_nodes.size();
-
-    std::vector<int> first_phi(phi_count);
-    for (size_t l = 0; l < phi_count; ++l) {
-        int j0 = std::max(static_cast<int>(phi_nodes[l] / dphi) - 3, 0);
-        if (j0 + PHI_FIT_POINTS - 1 > np)
-            j0 = np - (PHI_FIT_POINTS - 1);
-        first_phi[l] = j0;
-    }
-
-    // Along phi: T(i, l) of R and of 1/R at every grid theta and every phi
-    // node, with the range of the radii fitted.
-    const size_t size = static_cast<size_t>(nt + 1) * phi_count;
-    std::vector<double> direct(size), reciprocal(size), lowest(size), highest(size);
-    double x[PHI_FIT_POINTS], y[PHI_FIT_POINTS], z[PHI_FIT_POINTS];
-    for (int i = 0; i <= nt; ++i)
-        for (size_t l = 0; l < phi_count; ++l) {
-            const size_t at = i * phi_count + l;
-            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
-            for (int k = 0; k < PHI_FIT_POINTS; ++k) {
-                const double r = table.radius(i, first_phi[l] + k, atom);
-                x[k] = (first_phi[l] + k) * dphi;
-                y[k] = r;
-                z[k] = r > 0 ? 1.0 / r : 0.0;
-                low = std::min(low, r);
-                high = std::max(high, r);
-            }
-            direct[at] = fit_parabola(x, y, PHI_FIT_POINTS, phi_nodes[l]);
-            reciprocal[at] = fit_parabola(x, z, PHI_FIT_POINTS, phi_nodes[l]);
-            lowest[at] = low;
-            highest[at] = high;
-        }
-
-    // Along theta: R(k, l) at the theta nodes.
-    std::vector<double> radii(theta_nodes.size() * phi_count);
-    for (size_t k = 0; k < theta_nodes.size(); ++k) {
-        int i0 = std::max(static_cast<int>(theta_nodes[k] / dtheta) - 2, 0);
-        if (i0 + THETA_FIT_POINTS - 1 > nt)
-            i0 = nt - (THETA_FIT_POINTS - 1);
-        for (size_t l = 0; l < phi_count; ++l) {
-            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
-            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
-                const size_t at = (i0 + m) * phi_count + l;
-                low = std::min(low, lowest[at]);
-                high = std::max(high, highest[at]);
-            }
-            const bool steep = high > STEEP_RATIO * low;
-            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
-                const size_t at = (i0 + m) * phi_count + l;
-                x[m] = (i0 + m) * dtheta;
-                y[m] = steep ? reciprocal[at] : direct[at];
-            }
-            double r = fit_parabola(x, y, THETA_FIT_POINTS, theta_nodes[k]);
-            if (steep)
-                r = r > 0 && std::isfinite(r) ? 1.0 / r : high;
-            radii[k * phi_count + l] = std::clamp(r, low, high);
-        }
-    }
+    std::vector<double> radii(theta_nodes.size() * phi_nodes.size());
+    for (size_t k = 0; k < theta_nodes.size(); ++k)
+        for (size_t l = 0; l < phi_nodes.size(); ++l)
+            radii[k * phi_nodes.size() + l] = interpolate_surface_radius(table, atom, theta_nodes[k], phi_nodes[l]);
     return radii;
 }
 
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
-                                         const InteratomicSurfaceTable& table, double& result)
+                                         const InteratomicSurfaceTable& table, double& result,
+                                         const SurfaceRaySearch* rays)
 {
     result = 0.0;
     const WorkingAtomSet& atoms = current_model().atoms;
@@ -438,12 +461,14 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         Part outer;
         set_directions(outer, n_theta, n_phi);
         outer.r1 = interpolate_surface_radii(table, atom, outer.theta, outer.phi);
+        if (rays != nullptr && rays->atom == atom)
+            cancelled = !trace_doubtful_directions(table, *rays, outer.theta, outer.phi, outer.r1);
         outer.r0.assign(outer.r1.size(), beta);
         outer.points.assign(outer.r1.size(), 0);
         for (size_t at = 0; at < outer.r1.size(); ++at)
             if (outer.r1[at] > beta)
                 outer.points[at] = radial_points_for_extent(outer.r1[at] - beta);
-        cancelled = !run_part(outer);
+        cancelled = cancelled || !run_part(outer);
     }
     ui().close_progress();
     if (cancelled)

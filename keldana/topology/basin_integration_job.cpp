@@ -142,7 +142,11 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
         const std::clock_t start = std::clock();
         const long long counted = basin_integrand_count();
         double value = 0.0;
-        const BasinOutcome outcome = integrate_property_in_basin(a, request.n_theta, request.n_phi, code, table, value);
+        // The surface is traced again where its grid is too coarse to follow it.
+        SurfaceRaySearch rays;
+        const bool traced = prepare_surface_ray_search(a, request.step_factor, request.surface_tolerance, rays);
+        const BasinOutcome outcome = integrate_property_in_basin(a, request.n_theta, request.n_phi, code, table, value,
+                                                                 traced ? &rays : nullptr);
         result.evaluations += basin_integrand_count() - counted;
         if (outcome != BasinOutcome::completed) {
             stopped = true;

@@ -226,17 +226,15 @@ bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3
     return true;
 }
 
-// The radius the rays before ray i of a row predict (linear extrapolation)
-// and how far it may be off (their second difference).
+// The radius the rays before this one in its row predict (extrapolated
+// along the last two) and how far it may be off (their second difference).
 void predict_radius(const std::vector<double>& found, double tolerance, double& guess, double& width)
 {
     const size_t n = found.size();
     if (n >= 2) {
         const double slope = found[n - 1] - found[n - 2];
         guess = found[n - 1] + slope;
-        width = 0.25 * std::abs(slope);
-        if (n >= 3)
-            width = std::max(width, std::abs(found[n - 1] - 2.0 * found[n - 2] + found[n - 3]));
+        width = n >= 3 ? std::abs(found[n - 1] - 2.0 * found[n - 2] + found[n - 3]) : 0.1 * std::abs(slope);
     } else {
         guess = found[n - 1];
         width = 0.05 * guess;
@@ -298,19 +296,25 @@ void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceG
     table.ias_present[atom] = 1;
 }
 
-double find_critical_points_around_atom(int atom, CriticalPointList& list)
+namespace {
+
+// The critical points around `atom` (see find_critical_points_around_atom),
+// with their report when `report` is set.
+double collect_critical_points_around_atom(int atom, CriticalPointList& list, bool report)
 {
     const StructureModel& model = current_model();
     const WorkingAtomSet& atoms = model.atoms;
     const AtomTypeTable& types = model.atom_types;
 
-    pane_at(2, format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
-    write_listing_line(format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
-    pane_at(2, TABLE_HEADER);
-    pane_at(1, TABLE_RULE);
-    write_listing_line(TABLE_HEADER);
-    write_listing_line(TABLE_RULE);
-    repaint_and_pump();
+    if (report) {
+        pane_at(2, format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+        write_listing_line(format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+        pane_at(2, TABLE_HEADER);
+        pane_at(1, TABLE_RULE);
+        write_listing_line(TABLE_HEADER);
+        write_listing_line(TABLE_RULE);
+        repaint_and_pump();
+    }
 
     const double fraction = atoms.atomic_number[atom] == 1 ? 0.2 : 0.5;
     list.cp_count = 0;
@@ -367,6 +371,8 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
         if (number == 0)
             break;
         beta_radius = std::min(beta_radius, d);
+        if (!report)
+            continue;
         const std::string line = format_line("(I3,3X,A6,I3,' - ',A6,I3,3X,A9,2X,4F12.5)",
                                              {number, atom_label(atom), atom, atom_label(b), b,
                                               property_label(50 + type), p[0], p[1], p[2], d});
@@ -375,6 +381,8 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
         repaint_and_pump();
     }
 
+    if (!report)
+        return beta_radius;
     pane_at(1, TABLE_RULE);
     write_listing_line(TABLE_HEADER);
     write_listing_line(TABLE_RULE);
@@ -384,6 +392,13 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
     write_listing_line(beta);
     ui().text_pane_changed();
     return beta_radius;
+}
+
+}  // namespace
+
+double find_critical_points_around_atom(int atom, CriticalPointList& list)
+{
+    return collect_critical_points_around_atom(atom, list, true);
 }
 
 SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double h, double tolerance)
@@ -518,4 +533,38 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     run.minimal_radius = minimal;
     report_surface_end(minimal, run.cpu_seconds);
     return run;
+}
+
+bool prepare_surface_ray_search(int atom, double h, double tolerance, SurfaceRaySearch& search)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    search.atom = 0;
+    if (atom < 1 || atom > std::min(atoms.atom_count, MAX_SURFACE_ATOMS))
+        return false;
+    const auto points = std::make_shared<CriticalPointList>();
+    search.beta_radius = collect_critical_points_around_atom(atom, *points, false);
+    search.points = points;
+    search.h = h;
+    search.tolerance = tolerance;
+    if (!(search.beta_radius < NO_SURFACE_RADIUS) || !(run_settings().calculation.rCut > search.beta_radius))
+        return false;
+    search.atom = atom;
+    return true;
+}
+
+double trace_surface_ray(const SurfaceRaySearch& ray_search, const Vector3& u, double guess, double width)
+{
+    if (ray_search.atom == 0 || !ray_search.points)
+        return NO_SURFACE_RADIUS;
+    SurfaceSearch search;
+    search.centre = working_atom_position(current_model().atoms, ray_search.atom);
+    search.r_cut = run_settings().calculation.rCut;
+    search.h = ray_search.h;
+    search.beta_radius = ray_search.beta_radius;
+    search.points = ray_search.points.get();
+    RowState state;
+    double radius = NO_SURFACE_RADIUS;
+    if (!find_ray_radius(search, state, u, ray_search.tolerance, guess, width, radius))
+        return NO_SURFACE_RADIUS;
+    return radius;
 }
