@@ -190,9 +190,9 @@ TEST_F(TrajectoryTest, DiatomicPathsFollowTheMirrorPlaneAndTheBondAxis)
 
 TEST_F(TrajectoryTest, CancelledRunLeavesTwoWellFormedFiles)
 {
-    int pumps = 0;
-    ui_->on_pump = [&pumps] {
-        if (++pumps == 150)
+    // Cancel confirmed while the surface and bond paths are traced.
+    ui_->on_pump = [this] {
+        if (ui_->progress_open && ui_->progress_titles.size() == 2)
             job_control().job_running = false;
     };
     ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::cancelled);
