@@ -243,6 +243,8 @@ std::vector<double> traced_radii_key(const InteratomicSurfaceTable& table, const
                                static_cast<double>(theta.size()), static_cast<double>(phi.size()),
                                rays.h, rays.tolerance, rays.beta_radius, run_settings().calculation.rCut,
                                centre[0], centre[1], centre[2]};
+    key.insert(key.end(), theta.begin(), theta.end());
+    key.insert(key.end(), phi.begin(), phi.end());
     for (int j = 0; j <= np; ++j)
         for (int i = 0; i <= nt; ++i)
             key.push_back(table.radius(i, j, rays.atom));
@@ -338,6 +340,16 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
         for (size_t l = 0; l < phi_nodes.size(); ++l)
             radii[k * phi_nodes.size() + l] = interpolate_surface_radius(table, atom, theta_nodes[k], phi_nodes[l]);
     return radii;
+}
+
+bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
+                               const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
+                               std::vector<double>& radii)
+{
+    radii = interpolate_surface_radii(table, atom, theta_nodes, phi_nodes);
+    if (rays == nullptr || rays->atom != atom)
+        return true;
+    return trace_doubtful_directions(table, *rays, theta_nodes, phi_nodes, radii);
 }
 
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
@@ -460,9 +472,7 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         show_result(0.0);
         Part outer;
         set_directions(outer, n_theta, n_phi);
-        outer.r1 = interpolate_surface_radii(table, atom, outer.theta, outer.phi);
-        if (rays != nullptr && rays->atom == atom)
-            cancelled = !trace_doubtful_directions(table, *rays, outer.theta, outer.phi, outer.r1);
+        cancelled = !integration_surface_radii(table, atom, outer.theta, outer.phi, rays, outer.r1);
         outer.r0.assign(outer.r1.size(), beta);
         outer.points.assign(outer.r1.size(), 0);
         for (size_t at = 0; at < outer.r1.size(); ++at)

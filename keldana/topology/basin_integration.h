@@ -72,6 +72,16 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes);
 
+// The radii the integration uses at the node pairs: interpolated, and with
+// `rays` prepared for the atom, traced on the surface itself where the grid
+// cell's radii differ by more than 5 per cent (where the surface is steep,
+// folded or bends between grid directions).  The traced radii are kept for
+// the next call with the same surface, nodes and search.  False when
+// cancelled.
+bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
+                               const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
+                               std::vector<double>& radii);
+
 enum class BasinOutcome { completed, cancelled, refused };
 
 // The integral of property `code` (0: the volume) over the basin of `atom`,
@@ -79,9 +89,7 @@ enum class BasinOutcome { completed, cancelled, refused };
 // beta sphere.  Shows the progress dialog; Cancel ends it.  Refused (with a
 // message) for an atom without a surface or sizes the rules do not know.
 // With `rays` prepared for the atom (and the cluster it was prepared in),
-// the radii of the quadrature directions where the surface grid's radii
-// around them differ by more than 2 per cent are traced on the surface
-// itself instead of interpolated.
+// the surface radii are those of integration_surface_radii.
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
                                          const InteratomicSurfaceTable& table, double& result,
                                          const SurfaceRaySearch* rays = nullptr);
