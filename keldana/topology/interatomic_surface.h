@@ -1,8 +1,10 @@
 // The zero-flux interatomic surface of an atom: the radius, along each
 // direction of a theta-phi grid around the nucleus, where gradient paths of
 // the total density stop ending in the atom.  Paths are traced uphill from
-// trial points (midpoint steps) and the change is bracketed and bisected
-// along every ray.
+// trial points (midpoint steps on the analytic gradient) and the change is
+// bracketed and bisected along every ray.  The rows of constant phi are
+// searched on worker threads, each from the pole's radius, so the grid does
+// not depend on the thread count.
 //
 // Grid: theta_i = i pi / n_theta (i = 0..n_theta), phi_j = j 2 pi / n_phi
 // (j = 0..n_phi); direction (sin theta cos phi, sin theta sin phi, cos theta).
