@@ -23,6 +23,7 @@
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/basin_integration.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "keldana/topology/interatomic_surface.h"
 
 #include <benchmark/benchmark.h>
@@ -56,9 +57,12 @@ fs::path chosen_model()
     return largest;
 }
 
-// Loads the model in a scratch folder; false when it does not load.
+// Loads the model in a scratch folder; false when it does not load.  The
+// worker threads: KELDANA_BENCH_THREADS when set, else every hardware thread.
 bool load_bench_model(const fs::path& source, ScopedScriptedUi& ui)
 {
+    if (const char* threads = std::getenv("KELDANA_BENCH_THREADS"))
+        set_worker_thread_count(std::atoi(threads));
     if (source.empty())
         return false;
     const fs::path work = fs::temp_directory_path() / ("kd_bench_basin_" + std::to_string(::getpid()));
@@ -151,6 +155,26 @@ constexpr double CYANOGEN_ELECTRONS = 26.0;
 constexpr int OUTER_THETA_POINTS = 96;
 constexpr int OUTER_PHI_POINTS = 120;
 
+// The surfaces, then the volume and electron integrals of a whole cell;
+// false (the benchmark skipped) when the surfaces failed.
+bool surfaces_volume_and_electrons(benchmark::State& state, ScopedScriptedUi& ui, const BasinJobRequest& surfaces,
+                                   BasinJobRequest& integral, double& surface_seconds, double& volume,
+                                   double& electrons)
+{
+    const BasinJobResult s = run_basin_job(surfaces);
+    if (!s.completed) {
+        state.SkipWithError(("the surfaces failed: " + ui->answers.message_log()).c_str());
+        return false;
+    }
+    surface_seconds = s.seconds;
+    integral.mode = BasinJobMode::volume;
+    volume = run_basin_job(integral).total;
+    integral.mode = BasinJobMode::property;
+    integral.code = RHO;
+    electrons = run_basin_job(integral).total;
+    return true;
+}
+
 // Arguments: the surface grid (theta and phi intervals) and the path step
 // factor in units of 1e-4.
 void BM_CrystalBasinSums(benchmark::State& state)
@@ -179,17 +203,8 @@ void BM_CrystalBasinSums(benchmark::State& state)
     double electrons = 0, volume = 0, surface_seconds = 0;
     std::vector<double> laplacian;
     for (auto _ : state) {
-        const BasinJobResult s = run_basin_job(surfaces);
-        if (!s.completed) {
-            state.SkipWithError(("the surfaces failed: " + ui->answers.message_log()).c_str());
+        if (!surfaces_volume_and_electrons(state, ui, surfaces, integral, surface_seconds, volume, electrons))
             return;
-        }
-        surface_seconds = s.seconds;
-        integral.mode = BasinJobMode::volume;
-        volume = run_basin_job(integral).total;
-        integral.mode = BasinJobMode::property;
-        integral.code = RHO;
-        electrons = run_basin_job(integral).total;
         integral.code = LAPLACIAN;
         run_basin_job(integral);
     }
@@ -207,8 +222,58 @@ void BM_CrystalBasinSums(benchmark::State& state)
     close_report_output();
 }
 
+// Every independent atom of the benzoquinone crystal (examples/benzoquinone,
+// P2_1/c, one molecule C6H4O2 on an inversion centre, two a cell) at the
+// integration dialog's defaults: a 32 x 48 surface grid, path step factor
+// 0.015, tolerance 0.0005 Angstrom, cluster radius rCut, 32 x 48 outer
+// quadrature.  Reports the volumes and electron counts times the four
+// operators of the group (every atom in a general position) against the
+// cell volume and the cell's electrons (the populations' sum).
+void BM_BenzoquinoneCellSums(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    if (!load_bench_model(fs::path(KD_SOURCE_DIR) / "examples/benzoquinone/benzoquinone.kdn", ui)) {
+        state.SkipWithError("the benzoquinone example did not load");
+        return;
+    }
+    const StructureModel& model = current_model();
+    std::vector<int> atoms;
+    double cell_electrons = 0;
+    const int multiplicity = model.operators.symop_count;
+    for (int a = 1; a <= model.atoms.independent_atom_count; ++a) {
+        atoms.push_back(a);
+        cell_electrons += multiplicity * (model.pseudoatoms.core_electron_count[a] + model.pseudoatoms.valence_population[a]);
+    }
+    BasinJobRequest surfaces;
+    surfaces.mode = BasinJobMode::surfaces;
+    surfaces.atoms = atoms;
+    surfaces.n_theta = 32;
+    surfaces.n_phi = 48;
+    surfaces.cluster_radius = run_settings().calculation.rCut;
+    surfaces.step_factor = 0.015;
+    surfaces.surface_tolerance = 0.0005;
+    surfaces.surface_file = "benzoquinone.ias";
+    BasinJobRequest integral = surfaces;
+    double electrons = 0, volume = 0, surface_seconds = 0;
+    for (auto _ : state) {
+        if (!surfaces_volume_and_electrons(state, ui, surfaces, integral, surface_seconds, volume, electrons))
+            return;
+    }
+    state.counters["surface_cpu_s"] = surface_seconds;
+    state.counters["cell_electrons"] = cell_electrons;
+    state.counters["electron_error_per_molecule"] = (multiplicity * electrons - cell_electrons) / 2.0;
+    state.counters["cell_volume"] = model.cell.cell_volume;
+    state.counters["volume_error_percent"] = 100.0 * (multiplicity * volume / model.cell.cell_volume - 1.0);
+    const BasinIntegrationResults& results = basin_integration_results();
+    for (int a : atoms)
+        state.counters["V_" + std::string(model.atoms.atom_label[a].data(), 2)] = results.basin_volume[a];
+    state.SetLabel("benzoquinone, " + std::to_string(multiplicity) + " x the asymmetric unit");
+    close_report_output();
+}
+
 }  // namespace
 
+BENCHMARK(BM_BenzoquinoneCellSums)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_SurfaceAndIntegralOfOneCarbon)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_CrystalBasinSums)
     ->Unit(benchmark::kSecond)

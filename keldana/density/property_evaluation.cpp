@@ -11,6 +11,7 @@
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -183,12 +184,17 @@ void invalidate_caches()
     cache_of(PopulationFrame::local).valid = false;
 }
 
+// Raised while worker threads evaluate: the prepared copy is then only read.
+std::atomic<int> prepared_model_holds{0};
+
 const EvaluationCache& prepared_cache(PopulationFrame frame)
 {
     // Every model load drops the prepared models.
     static const bool registered = (register_load_time_reset(invalidate_caches), true);
     (void)registered;
     EvaluationCache& cache = cache_of(frame);
+    if (cache.valid && prepared_model_holds.load(std::memory_order_acquire) > 0)
+        return cache;
     const StructureModel& model = current_model();
     const WavefunctionBank& bank = wavefunction_bank();
     const RadialLookupTables& tables = radial_lookup_tables();
@@ -322,6 +328,31 @@ void evaluate_property_value_gradient_hessian(const Vector3& point, double& valu
         hessian(PAIRS[k][0], PAIRS[k][1]) = sum.hessian[k];
         hessian(PAIRS[k][1], PAIRS[k][0]) = sum.hessian[k];
     }
+}
+
+bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector3& gradient, int code)
+{
+    if (code < 0 || code > 4)
+        return false;
+    TermSelection selection = select_terms_for_code(code);
+    selection.order = DerivativeOrder::gradient;
+    const PointDerivatives sum = sum_active_atoms(point, selection, frame_of_settings());
+    value = sum.value;
+    gradient = sum.gradient;
+    return true;
+}
+
+// ---- Parallel evaluation: a local addition until the prepared model is
+// rebuilt by revision instead of being checked on every call. ----
+void hold_prepared_density_model()
+{
+    prepared_cache(frame_of_settings());
+    prepared_model_holds.fetch_add(1, std::memory_order_release);
+}
+
+void release_prepared_density_model()
+{
+    prepared_model_holds.fetch_sub(1, std::memory_order_release);
 }
 
 double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, double dz, int code, double& r_out)

@@ -35,6 +35,19 @@ double evaluate_property_at_point(double x, double y, double z, int code);
 void evaluate_property_value_gradient_hessian(const Vector3& point, double& value, Vector3& gradient,
                                               Matrix3& hessian, int code);
 
+// Value and analytic gradient of density code 0..4 at the point (the terms
+// of evaluate_property_at_point, derived in the same pass); false, with
+// nothing set, for any other code.
+bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector3& gradient, int code);
+
+// Parallel evaluation.  hold_prepared_density_model, on the main thread,
+// prepares the evaluator for the current model and settings; until the
+// matching release the calls skip the check against the model and only read
+// that prepared copy, so worker threads may evaluate codes 0..14 and 24 at
+// the same time.  The model and the settings must not change meanwhile.
+void hold_prepared_density_model();
+void release_prepared_density_model();
+
 // Contribution of working atom `atom` (active or not) at the displacement
 // (dx, dy, dz) = point - atom position for codes 0..14 (0.0 beyond rCut) and
 // 16 (Z / r); 0.0 for any other code.  r_out receives the distance used

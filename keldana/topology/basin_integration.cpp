@@ -10,10 +10,15 @@
 #include "keldana/density/property_selection.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
+
+#include "keldana/topology/basin_integration_workers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -25,11 +30,11 @@ constexpr int FIRST_ENERGY_DENSITY = 30;
 constexpr int LONG_RAY_POINTS = 120;
 constexpr int MEDIUM_RAY_POINTS = 96;
 constexpr std::array<int, 11> SHORT_RAY_POINTS = {12, 16, 20, 24, 28, 32, 36, 40, 48, 64, 96};
-constexpr int PHI_FIT_POINTS = 7;
-constexpr int THETA_FIT_POINTS = 5;
-constexpr double STEEP_RATIO = 2.0;
+// A quadrature direction whose grid cell has radii further apart than this
+// ratio is traced itself when the surface search can be repeated.
+constexpr double TRACE_RATIO = 1.05;
 
-long long integrand_count = 0;
+std::atomic<long long> integrand_count{0};
 
 void reset_results_for_load() { basin_integration_results() = BasinIntegrationResults{}; }
 
@@ -61,38 +66,6 @@ void compute_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<
     }
     if (n % 2 == 1)
         nodes[n / 2] = 0.0;
-}
-
-// The least-squares parabola through the points, evaluated at `at`: the
-// normal equations solved by Gauss elimination without pivoting.
-double fit_parabola(const double* x, const double* y, int count, double at)
-{
-    double s[5] = {0, 0, 0, 0, 0};
-    double t[3] = {0, 0, 0};
-    for (int k = 0; k < count; ++k) {
-        double power = 1.0;
-        for (int p = 0; p < 5; ++p) {
-            s[p] += power;
-            if (p < 3)
-                t[p] += power * y[k];
-            power *= x[k];
-        }
-    }
-    double a[3][4] = {{s[0], s[1], s[2], t[0]}, {s[1], s[2], s[3], t[1]}, {s[2], s[3], s[4], t[2]}};
-    for (int col = 0; col < 3; ++col)
-        for (int row = col + 1; row < 3; ++row) {
-            const double factor = a[row][col] / a[col][col];
-            for (int k = col; k < 4; ++k)
-                a[row][k] -= factor * a[col][k];
-        }
-    double c[3];
-    for (int row = 2; row >= 0; --row) {
-        double sum = a[row][3];
-        for (int k = row + 1; k < 3; ++k)
-            sum -= a[row][k] * c[k];
-        c[row] = sum / a[row][row];
-    }
-    return c[0] + c[1] * at + c[2] * at * at;
 }
 
 int radial_points_for_extent(double extent)
@@ -163,17 +136,10 @@ bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<doub
     return true;
 }
 
-BasinIntegrationResults& basin_integration_results()
-{
-    static BasinIntegrationResults results;
-    static const bool registered = (register_load_time_reset(reset_results_for_load), true);
-    (void)registered;
-    return results;
-}
+namespace {
 
-double basin_integrand(const Vector3& p, int code)
+double integrand_at(const Vector3& p, int code)
 {
-    ++integrand_count;
     if (code == 0)
         return 1.0;
     if (code >= FIRST_ENERGY_DENSITY)
@@ -186,12 +152,12 @@ double basin_integrand(const Vector3& p, int code)
     return evaluate_property_at_point(p[0], p[1], p[2], code);
 }
 
-long long basin_integrand_count() { return integrand_count; }
-
-double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
-                                    double theta_weight, int n_r, int code, bool& cancelled)
+// The radial part of one direction (see integrate_property_along_ray);
+// keep_going() is asked after every point, and false ends the ray.
+template <typename KeepGoing>
+double ray_integral(const Vector3& centre, double theta, double phi, double r0, double r1, double theta_weight,
+                    int n_r, int code, KeepGoing keep_going)
 {
-    cancelled = false;
     const GaussLegendreRule* rule = gauss_legendre_rule(n_r);
     if (rule == nullptr)
         return 0.0;
@@ -205,92 +171,190 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
     for (int i = 0; i < n_r; ++i) {
         const double r = half * x[i] + mid;
         const Vector3 p{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
-        sum += basin_integrand(p, code) * angular * r * r * u[i];
-        if (!pump_and_check_job()) {
-            cancelled = true;
-            return 0.0;
-        }
+        sum += integrand_at(p, code) * angular * r * r * u[i];
+        if (!keep_going())
+            break;
     }
+    integrand_count.fetch_add(n_r, std::memory_order_relaxed);
     return sum;
+}
+
+// The grid cell of the surface table around (theta, phi): its corners'
+// radii r and the bilinear weights w of the direction within it.
+void surface_cell(const InteratomicSurfaceTable& table, int atom, double theta, double phi, double r[4], double w[4])
+{
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const double ti = std::clamp(theta / (PI / nt), 0.0, static_cast<double>(nt));
+    const int i = std::min(static_cast<int>(ti), nt - 1);
+    const double a = ti - i;
+    const double pj = std::clamp(phi / (2.0 * PI / np), 0.0, static_cast<double>(np));
+    const int j = std::min(static_cast<int>(pj), np - 1);
+    const double b = pj - j;
+    r[0] = table.radius(i, j, atom);
+    r[1] = table.radius(i + 1, j, atom);
+    r[2] = table.radius(i, j + 1, atom);
+    r[3] = table.radius(i + 1, j + 1, atom);
+    w[0] = (1.0 - a) * (1.0 - b);
+    w[1] = a * (1.0 - b);
+    w[2] = (1.0 - a) * b;
+    w[3] = a * b;
+}
+
+// 1/R interpolated bilinearly in (theta, phi) within the grid cell of the
+// direction.  Where the surface is a plane x . n = d, 1/R = u . n / d is
+// smooth even where R = d / cos climbs steeply as the rays graze it, and a
+// sphere about the nucleus is kept exactly.  The result passes through the
+// grid radii and stays between the radii of the cell's corners.
+double interpolate_surface_radius(const InteratomicSurfaceTable& table, int atom, double theta, double phi)
+{
+    double r[4], w[4];
+    surface_cell(table, atom, theta, phi, r, w);
+    double inverse = 0.0;
+    for (int q = 0; q < 4; ++q)
+        inverse += w[q] / r[q];
+    return 1.0 / inverse;
+}
+
+// The radii of the last traced directions of each atom, kept with what they
+// were traced for, so the next integral over the same surface (the volume
+// after the density, say) reads them instead of tracing again.  Every
+// model load empties it.
+struct TracedRadii {
+    std::vector<double> key;  // grid, surface radii, quadrature, search settings, nucleus
+    std::vector<double> radii;
+};
+
+std::array<TracedRadii, MAX_SURFACE_ATOMS + 1>& traced_radii_store()
+{
+    static std::array<TracedRadii, MAX_SURFACE_ATOMS + 1> store;
+    static const bool registered = (register_load_time_reset([] { traced_radii_store().fill(TracedRadii{}); }), true);
+    (void)registered;
+    return store;
+}
+
+std::vector<double> traced_radii_key(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
+                                     const std::vector<double>& theta, const std::vector<double>& phi)
+{
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const Vector3 centre = working_atom_position(current_model().atoms, rays.atom);
+    std::vector<double> key = {static_cast<double>(nt), static_cast<double>(np),
+                               static_cast<double>(theta.size()), static_cast<double>(phi.size()),
+                               rays.h, rays.tolerance, rays.beta_radius, run_settings().calculation.rCut,
+                               centre[0], centre[1], centre[2]};
+    key.insert(key.end(), theta.begin(), theta.end());
+    key.insert(key.end(), phi.begin(), phi.end());
+    for (int j = 0; j <= np; ++j)
+        for (int i = 0; i <= nt; ++i)
+            key.push_back(table.radius(i, j, rays.atom));
+    const CriticalPointList& points = *rays.points;
+    for (int k = 1; k <= points.cp_count; ++k)
+        key.insert(key.end(), {points.points[k].x, points.points[k].y, points.points[k].z});
+    return key;
+}
+
+// Checks the interpolated radii against the surface itself: along every
+// direction whose grid cell's radii differ by more than TRACE_RATIO (where
+// the surface is steep, folded or bends between grid directions) the ray is
+// traced as the surface search traces its grid rays, from the interpolated
+// radius, and its radius replaces the interpolated one.  Rows of theta
+// nodes on the worker threads; false when cancelled.
+bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
+                               const std::vector<double>& theta, const std::vector<double>& phi,
+                               std::vector<double>& radii)
+{
+    const int rows = static_cast<int>(theta.size());
+    const int columns = static_cast<int>(phi.size());
+    auto row = [&](int k, RowControl& control) {
+        for (int l = 0; l < columns; ++l) {
+            if (!control.keep_going())
+                return;
+            double r[4], w[4];
+            surface_cell(table, rays.atom, theta[k], phi[l], r, w);
+            const double low = std::min({r[0], r[1], r[2], r[3]});
+            const double high = std::max({r[0], r[1], r[2], r[3]});
+            if (!(high > TRACE_RATIO * low))
+                continue;
+            const Vector3 u{std::sin(theta[k]) * std::cos(phi[l]), std::sin(theta[k]) * std::sin(phi[l]),
+                            std::cos(theta[k])};
+            double& radius = radii[static_cast<size_t>(k) * columns + l];
+            const double traced = trace_surface_ray(rays, u, radius, 0.25 * (high - low));
+            if (traced < NO_SURFACE_RADIUS)
+                radius = traced;
+        }
+    };
+    TracedRadii& kept = traced_radii_store()[rays.atom];
+    std::vector<double> key = traced_radii_key(table, rays, theta, phi);
+    if (kept.key == key && kept.radii.size() == radii.size()) {
+        radii = kept.radii;
+        return true;
+    }
+    const PreparedModelHold hold;
+    if (!run_rows(rows, worker_thread_count(), row, [](int) { return pump_and_check_job(); }))
+        return false;
+    kept.key = std::move(key);
+    kept.radii = radii;
+    return true;
+}
+
+// Codes whose evaluation only reads the prepared model, so workers may share
+// it: the volume and the pseudoatom density terms.
+bool is_parallel_code(int code) { return (code >= 0 && code <= 14) || code == 24; }
+
+}  // namespace
+
+BasinIntegrationResults& basin_integration_results()
+{
+    static BasinIntegrationResults results;
+    static const bool registered = (register_load_time_reset(reset_results_for_load), true);
+    (void)registered;
+    return results;
+}
+
+double basin_integrand(const Vector3& p, int code)
+{
+    integrand_count.fetch_add(1, std::memory_order_relaxed);
+    return integrand_at(p, code);
+}
+
+long long basin_integrand_count() { return integrand_count.load(); }
+
+double integrate_property_along_ray(const Vector3& centre, double theta, double phi, double r0, double r1,
+                                    double theta_weight, int n_r, int code, bool& cancelled)
+{
+    cancelled = false;
+    const double sum = ray_integral(centre, theta, phi, r0, r1, theta_weight, n_r, code, [&cancelled] {
+        cancelled = !pump_and_check_job();
+        return !cancelled;
+    });
+    return cancelled ? 0.0 : sum;
 }
 
 std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes)
 {
-    // Where the radii a fit uses differ by more than a factor STEEP_RATIO, the
-    // rays graze a surface patch: there R = d / cos climbs steeply while 1/R
-    // = cos / d stays smooth, so the parabolas are fitted to 1/R.  Elsewhere
-    // they are fitted to R, whose local means they keep (the volume of a
-    // polyhedral cell comes out right).  The result stays within the radii
-    // the fit used.
-    const int nt = table.ias_theta_count;
-    const int np = table.ias_phi_count;
-    const double dtheta = PI / nt;
-    const double dphi = 2.0 * PI / np;
-    const size_t phi_count = phi_nodes.size();
-
-    std::vector<int> first_phi(phi_count);
-    for (size_t l = 0; l < phi_count; ++l) {
-        int j0 = std::max(static_cast<int>(phi_nodes[l] / dphi) - 3, 0);
-        if (j0 + PHI_FIT_POINTS - 1 > np)
-            j0 = np - (PHI_FIT_POINTS - 1);
-        first_phi[l] = j0;
-    }
-
-    // Along phi: T(i, l) of R and of 1/R at every grid theta and every phi
-    // node, with the range of the radii fitted.
-    const size_t size = static_cast<size_t>(nt + 1) * phi_count;
-    std::vector<double> direct(size), reciprocal(size), lowest(size), highest(size);
-    double x[PHI_FIT_POINTS], y[PHI_FIT_POINTS], z[PHI_FIT_POINTS];
-    for (int i = 0; i <= nt; ++i)
-        for (size_t l = 0; l < phi_count; ++l) {
-            const size_t at = i * phi_count + l;
-            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
-            for (int k = 0; k < PHI_FIT_POINTS; ++k) {
-                const double r = table.radius(i, first_phi[l] + k, atom);
-                x[k] = (first_phi[l] + k) * dphi;
-                y[k] = r;
-                z[k] = r > 0 ? 1.0 / r : 0.0;
-                low = std::min(low, r);
-                high = std::max(high, r);
-            }
-            direct[at] = fit_parabola(x, y, PHI_FIT_POINTS, phi_nodes[l]);
-            reciprocal[at] = fit_parabola(x, z, PHI_FIT_POINTS, phi_nodes[l]);
-            lowest[at] = low;
-            highest[at] = high;
-        }
-
-    // Along theta: R(k, l) at the theta nodes.
-    std::vector<double> radii(theta_nodes.size() * phi_count);
-    for (size_t k = 0; k < theta_nodes.size(); ++k) {
-        int i0 = std::max(static_cast<int>(theta_nodes[k] / dtheta) - 2, 0);
-        if (i0 + THETA_FIT_POINTS - 1 > nt)
-            i0 = nt - (THETA_FIT_POINTS - 1);
-        for (size_t l = 0; l < phi_count; ++l) {
-            double low = NO_SURFACE_RADIUS * NO_SURFACE_RADIUS, high = 0.0;
-            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
-                const size_t at = (i0 + m) * phi_count + l;
-                low = std::min(low, lowest[at]);
-                high = std::max(high, highest[at]);
-            }
-            const bool steep = high > STEEP_RATIO * low;
-            for (int m = 0; m < THETA_FIT_POINTS; ++m) {
-                const size_t at = (i0 + m) * phi_count + l;
-                x[m] = (i0 + m) * dtheta;
-                y[m] = steep ? reciprocal[at] : direct[at];
-            }
-            double r = fit_parabola(x, y, THETA_FIT_POINTS, theta_nodes[k]);
-            if (steep)
-                r = r > 0 && std::isfinite(r) ? 1.0 / r : high;
-            radii[k * phi_count + l] = std::clamp(r, low, high);
-        }
-    }
+    std::vector<double> radii(theta_nodes.size() * phi_nodes.size());
+    for (size_t k = 0; k < theta_nodes.size(); ++k)
+        for (size_t l = 0; l < phi_nodes.size(); ++l)
+            radii[k * phi_nodes.size() + l] = interpolate_surface_radius(table, atom, theta_nodes[k], phi_nodes[l]);
     return radii;
 }
 
+bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
+                               const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
+                               std::vector<double>& radii)
+{
+    radii = interpolate_surface_radii(table, atom, theta_nodes, phi_nodes);
+    if (rays == nullptr || rays->atom != atom)
+        return true;
+    return trace_doubtful_directions(table, *rays, theta_nodes, phi_nodes, radii);
+}
+
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
-                                         const InteratomicSurfaceTable& table, double& result)
+                                         const InteratomicSurfaceTable& table, double& result,
+                                         const SurfaceRaySearch* rays)
 {
     result = 0.0;
     const WorkingAtomSet& atoms = current_model().atoms;
@@ -308,30 +372,97 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
     const std::string title_start =
         format_line("('Atom ',A6,': property ',A9)", {atoms.atom_label[atom], code == 0 ? "VOLUME" : property_label(code)});
 
+    // The rules the rays use are made here, on the main thread, before any
+    // worker reads them.
+    for (int n : SHORT_RAY_POINTS)
+        gauss_legendre_rule(n);
+    for (int n : {LONG_RAY_POINTS, MEDIUM_RAY_POINTS, INNER_RADIAL_POINTS, INNER_RADIAL_POINTS_HYDROGEN})
+        gauss_legendre_rule(n);
+    const bool parallel = is_parallel_code(code);
+    const int threads = parallel ? worker_thread_count() : 0;
+    std::unique_ptr<PreparedModelHold> hold;
+    if (parallel && code != 0)
+        hold = std::make_unique<PreparedModelHold>();
+
+    // One part of the basin: rows of theta nodes, each the sum over the phi
+    // nodes of its ray integrals; the rows are added in order at the end, so
+    // every thread count gives the same sum.
+    struct Part {
+        std::vector<double> theta, theta_weight, phi, phi_weight;
+        std::vector<double> r0, r1;  // by k * phi count + l
+        std::vector<int> points;     // radial points, 0: no ray
+    };
+    // Theta nodes x map to (pi/2) x + pi/2, phi nodes to pi x + pi.
+    auto set_directions = [](Part& part, int theta_points, int phi_points) {
+        const GaussLegendreRule& theta = *gauss_legendre_rule(theta_points);
+        const GaussLegendreRule& phi = *gauss_legendre_rule(phi_points);
+        for (int k = 0; k < theta_points; ++k) {
+            part.theta.push_back(PI / 2.0 * theta.nodes[k] + PI / 2.0);
+            part.theta_weight.push_back(theta.weights[k]);
+        }
+        for (int l = 0; l < phi_points; ++l) {
+            part.phi.push_back(PI * phi.nodes[l] + PI);
+            part.phi_weight.push_back(phi.weights[l]);
+        }
+    };
+    double sum_done = 0.0;
+    auto run_part = [&](const Part& part) {
+        const int rows = static_cast<int>(part.theta.size());
+        const int columns = static_cast<int>(part.phi.size());
+        std::vector<double> row_sums(rows, 0.0);
+        const auto finished = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(rows));
+        auto row = [&](int k, RowControl& control) {
+            double sum = 0.0;
+            for (int l = 0; l < columns; ++l) {
+                const size_t at = static_cast<size_t>(k) * columns + l;
+                if (part.points[at] > 0)
+                    sum += ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at], part.theta_weight[k],
+                                        part.points[at], code, [&control] { return control.keep_going(); })
+                           * part.phi_weight[l] * PI;
+                if (!control.keep_going())
+                    return;
+            }
+            row_sums[k] = sum;
+            finished[k].store(true, std::memory_order_release);
+        };
+        int shown = 0;
+        auto poll = [&](int rows_done) {
+            double shown_sum = sum_done;
+            int last = -1;
+            for (int k = 0; k < rows; ++k)
+                if (finished[k].load(std::memory_order_acquire)) {
+                    shown_sum += row_sums[k];
+                    last = k;
+                }
+            if (last >= 0)
+                show_direction(part.theta[last], part.phi.back());
+            show_result(shown_sum);
+            show_percent(shown, rows_done, rows);
+            return pump_and_check_job();
+        };
+        if (!run_rows(rows, threads, row, poll))
+            return false;
+        for (double value : row_sums)
+            sum_done += value;
+        show_result(sum_done);
+        return true;
+    };
+
     // Inside the beta sphere.
     ui().open_progress(title_start + " integrating inside BETA sphere...");
     job_control().job_running = true;
     show_direction(0.0, 0.0);
     show_result(0.0);
-    const GaussLegendreRule& inner_theta = *gauss_legendre_rule(INNER_THETA_POINTS);
-    const GaussLegendreRule& inner_phi = *gauss_legendre_rule(INNER_PHI_POINTS);
     const int inner_radial = atoms.atomic_number[atom] == 1 ? INNER_RADIAL_POINTS_HYDROGEN : INNER_RADIAL_POINTS;
-    int shown = 0;
-    long long done = 0;
-    bool cancelled = false;
-    for (int k = 0; k < INNER_THETA_POINTS && !cancelled; ++k) {
-        const double theta = PI / 2.0 * inner_theta.nodes[k] + PI / 2.0;
-        for (int l = 0; l < INNER_PHI_POINTS && !cancelled; ++l) {
-            const double phi = PI * inner_phi.nodes[l] + PI;
-            show_direction(theta, phi);
-            result += integrate_property_along_ray(c, theta, phi, 0.0, beta, inner_theta.weights[k], inner_radial,
-                                                   code, cancelled)
-                      * inner_phi.weights[l] * PI;
-            show_result(result);
-            show_percent(shown, ++done, static_cast<long long>(INNER_THETA_POINTS) * INNER_PHI_POINTS);
-            cancelled = cancelled || !pump_and_check_job();
-        }
+    Part inner;
+    {
+        set_directions(inner, INNER_THETA_POINTS, INNER_PHI_POINTS);
+        const size_t size = static_cast<size_t>(INNER_THETA_POINTS) * INNER_PHI_POINTS;
+        inner.r0.assign(size, 0.0);
+        inner.r1.assign(size, beta);
+        inner.points.assign(size, inner_radial);
     }
+    bool cancelled = !run_part(inner);
 
     // Between the beta sphere and the surface.
     if (!cancelled) {
@@ -339,35 +470,20 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         job_control().job_running = true;
         show_direction(0.0, 0.0);
         show_result(0.0);
-        const GaussLegendreRule& outer_theta = *gauss_legendre_rule(n_theta);
-        const GaussLegendreRule& outer_phi = *gauss_legendre_rule(n_phi);
-        std::vector<double> theta_angles(n_theta), phi_angles(n_phi);
-        for (int k = 0; k < n_theta; ++k)
-            theta_angles[k] = PI / 2.0 * outer_theta.nodes[k] + PI / 2.0;
-        for (int l = 0; l < n_phi; ++l)
-            phi_angles[l] = PI * outer_phi.nodes[l] + PI;
-        const std::vector<double> surface = interpolate_surface_radii(table, atom, theta_angles, phi_angles);
-        shown = 0;
-        done = 0;
-        for (int k = 0; k < n_theta && !cancelled; ++k)
-            for (int l = 0; l < n_phi && !cancelled; ++l) {
-                show_direction(theta_angles[k], phi_angles[l]);
-                const double radius = surface[static_cast<size_t>(k) * n_phi + l];
-                if (radius > beta)
-                    result += integrate_property_along_ray(c, theta_angles[k], phi_angles[l], beta, radius,
-                                                           outer_theta.weights[k],
-                                                           radial_points_for_extent(radius - beta), code, cancelled)
-                              * outer_phi.weights[l] * PI;
-                show_result(result);
-                show_percent(shown, ++done, static_cast<long long>(n_theta) * n_phi);
-                cancelled = cancelled || !pump_and_check_job();
-            }
+        Part outer;
+        set_directions(outer, n_theta, n_phi);
+        cancelled = !integration_surface_radii(table, atom, outer.theta, outer.phi, rays, outer.r1);
+        outer.r0.assign(outer.r1.size(), beta);
+        outer.points.assign(outer.r1.size(), 0);
+        for (size_t at = 0; at < outer.r1.size(); ++at)
+            if (outer.r1[at] > beta)
+                outer.points[at] = radial_points_for_extent(outer.r1[at] - beta);
+        cancelled = cancelled || !run_part(outer);
     }
     ui().close_progress();
-    if (cancelled) {
-        result = 0.0;
+    if (cancelled)
         return BasinOutcome::cancelled;
-    }
+    result = sum_done;
     return BasinOutcome::completed;
 }
 

@@ -1,9 +1,9 @@
 // Integration of a property (or of 1, the volume) over atomic basins: inside
 // the beta sphere of the atom with a fixed Gauss-Legendre product rule, and
 // between the beta sphere and the interatomic surface with a product rule of
-// the user's sizes, the surface radius at each quadrature direction fitted
-// from the surface grid by local least-squares parabolas (to 1/R where the
-// radius climbs steeply).  Also the job of
+// the user's sizes, the surface radius at each quadrature direction
+// interpolated in its cell of the surface grid (bilinearly in 1/R, which is
+// smooth where the radius climbs steeply).  Also the job of
 // the integration dialog's "Start": the cluster around each selected atom,
 // then its surface or its integral, with the report and the restored model.
 #pragma once
@@ -65,11 +65,22 @@ double integrate_property_along_ray(const Vector3& centre, double theta, double 
                                     double theta_weight, int n_r, int code, bool& cancelled);
 
 // The surface radius of `atom` at (theta, phi) for every node pair of the
-// rules, fitted from the table's grid: R[k * phi_nodes.size() + l].  Each
-// value lies within the grid radii its fit used.
+// rules, interpolated from the table's grid: R[k * phi_nodes.size() + l].
+// Equal to the grid's radius at a grid direction and between the radii of the
+// corners of the grid cell around the direction.
 std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& table, int atom,
                                               const std::vector<double>& theta_nodes,
                                               const std::vector<double>& phi_nodes);
+
+// The radii the integration uses at the node pairs: interpolated, and with
+// `rays` prepared for the atom, traced on the surface itself where the grid
+// cell's radii differ by more than 5 per cent (where the surface is steep,
+// folded or bends between grid directions).  The traced radii are kept for
+// the next call with the same surface, nodes and search.  False when
+// cancelled.
+bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
+                               const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
+                               std::vector<double>& radii);
 
 enum class BasinOutcome { completed, cancelled, refused };
 
@@ -77,8 +88,11 @@ enum class BasinOutcome { completed, cancelled, refused };
 // whose surface is in the table, with n_theta x n_phi directions outside the
 // beta sphere.  Shows the progress dialog; Cancel ends it.  Refused (with a
 // message) for an atom without a surface or sizes the rules do not know.
+// With `rays` prepared for the atom (and the cluster it was prepared in),
+// the surface radii are those of integration_surface_radii.
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
-                                         const InteratomicSurfaceTable& table, double& result);
+                                         const InteratomicSurfaceTable& table, double& result,
+                                         const SurfaceRaySearch* rays = nullptr);
 
 enum class BasinJobMode { surfaces, property, volume };
 

@@ -10,8 +10,9 @@
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/topology/surface_file.h"
 
+#include "common/safe_write.h"
+
 #include <ctime>
-#include <fstream>
 #include <memory>
 
 namespace {
@@ -82,11 +83,13 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
     }
     const bool surfaces = request.mode == BasinJobMode::surfaces;
     InteratomicSurfaceTable& table = interatomic_surface_table();
-    std::ofstream file;
+    // The surface file goes to a temporary and replaces the old file at the
+    // end of the job, with the blocks of every atom finished by then.
+    std::unique_ptr<SafeWrite> file;
     if (surfaces) {
-        file.open(request.surface_file, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            show_error("Can not open file " + request.surface_file);
+        file = std::make_unique<SafeWrite>(request.surface_file);
+        if (!file->is_open()) {
+            show_error(file->error());
             return result;
         }
         // Surfaces of another grid can no longer be read from the table.
@@ -96,7 +99,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
         }
         table.ias_theta_count = request.n_theta;
         table.ias_phi_count = request.n_phi;
-        write_surface_file_header(file, request.n_theta, request.n_phi);
+        write_surface_file_header(file->stream(), request.n_theta, request.n_phi);
     }
     result.started = true;
     // Raised for the whole job, so nothing takes it for finished between atoms.
@@ -123,9 +126,11 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
                 break;
             }
             store_surface_grid(table, a, run.grid);
-            write_surface_block(file, a, atoms.atom_label[a], {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]},
-                                run.grid);
-            file.flush();
+            // The file's start radius is the beta radius the listing shows.
+            SurfaceGrid block = run.grid;
+            block.start_radius = run.beta_radius;
+            write_surface_block(file->stream(), a, atoms.atom_label[a],
+                                {atoms.cart_x[a], atoms.cart_y[a], atoms.cart_z[a]}, block);
             result.done.push_back(a);
             continue;
         }
@@ -137,7 +142,11 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
         const std::clock_t start = std::clock();
         const long long counted = basin_integrand_count();
         double value = 0.0;
-        const BasinOutcome outcome = integrate_property_in_basin(a, request.n_theta, request.n_phi, code, table, value);
+        // The surface is traced again where its grid is too coarse to follow it.
+        SurfaceRaySearch rays;
+        const bool traced = prepare_surface_ray_search(a, request.step_factor, request.surface_tolerance, rays);
+        const BasinOutcome outcome = integrate_property_in_basin(a, request.n_theta, request.n_phi, code, table, value,
+                                                                 traced ? &rays : nullptr);
         result.evaluations += basin_integrand_count() - counted;
         if (outcome != BasinOutcome::completed) {
             stopped = true;
@@ -163,10 +172,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
     model = *saved;
     ui().redraw_viewer();
     ui().text_pane_changed();
-    if (surfaces) {
-        file.close();
-        if (file.fail())
-            show_error("Can not write file " + request.surface_file);
-    }
+    if (surfaces && !file->commit())
+        show_error(file->error());
     return result;
 }

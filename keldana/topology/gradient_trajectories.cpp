@@ -12,6 +12,8 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "common/safe_write.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/map_areas.h"
 #include "keldana/topology/newton_locator.h"
@@ -19,7 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,13 +54,24 @@ double property_value(const Vector3& r, int code)
                                        : evaluate_energy_density_property(r[0], r[1], r[2], code);
 }
 
-// Mode +1 the gradient, -1 its negative; returns the norm.
+// Mode +1 the gradient, -1 its negative; returns the norm.  The densities
+// take their analytic gradient, the other properties central differences.
 double property_gradient(int mode, const Vector3& r, Vector3& g, int code)
 {
+    double value = 0;
+    if (evaluate_density_value_gradient(r, value, g, code)) {
+        for (double& component : g)
+            component *= mode;
+        return std::sqrt(dot_product(g, g));
+    }
     return code < FIRST_ENERGY_DENSITY
                ? compute_property_gradient_or_laplacian_numeric(mode, r[0], r[1], r[2], g, code)
                : compute_energy_density_gradient_or_laplacian_numeric(mode, r[0], r[1], r[2], g, code);
 }
+
+// Properties whose evaluation only reads the prepared model, so the paths
+// may be traced on worker threads.
+bool is_parallel_code(int code) { return code >= 0 && code <= 14; }
 
 struct Window {
     double x_min = 0, x_max = 0, y_min = 0, y_max = 0;
@@ -75,7 +88,7 @@ struct TrajectoryRun {
     MapFrame frame;
     TrajectorySettings settings;
     Window window, margin;
-    std::ofstream data;
+    std::ostream* data = nullptr;
     int shown_percent = 0;
     int cut_paths = 0;        // paths that reached MAX_PATH_POINTS
     int unlisted_points = 0;  // critical points beyond MAX_PLANE_CRITICAL_POINTS
@@ -94,14 +107,15 @@ void show_percent(TrajectoryRun& run, long long done, long long total)
 
 void write_block(TrajectoryRun& run, const std::string& kind, const std::vector<PlanePoint>& points, int number)
 {
-    write_records(run.data, trajectory_block_records(kind, points, number));
+    write_records(*run.data, trajectory_block_records(kind, points, number));
 }
 
-// Stores a point unless the path is full; false when it is.
-bool store_point(TrajectoryRun& run, std::vector<PlanePoint>& points, double u, double v)
+// Stores a point unless the path is full; false (the path counted as cut)
+// when it is.
+bool store_point(int& cut_paths, std::vector<PlanePoint>& points, double u, double v)
 {
     if (static_cast<int>(points.size()) >= MAX_PATH_POINTS) {
-        ++run.cut_paths;
+        ++cut_paths;
         return false;
     }
     points.push_back({u, v});
@@ -110,16 +124,17 @@ bool store_point(TrajectoryRun& run, std::vector<PlanePoint>& points, double u, 
 
 // A path down the property in the plane from (u, v); the origin opens the
 // path, points nearer to it than min_distance are passed over.  False when
-// the run was cancelled.
-bool trace_descending_path(TrajectoryRun& run, const Vector3& origin, double u, double v, double min_distance,
-                           std::vector<PlanePoint>& points)
+// keep_going() said to stop.
+template <typename KeepGoing>
+bool trace_descending_path(const TrajectoryRun& run, const Vector3& origin, double u, double v, double min_distance,
+                           std::vector<PlanePoint>& points, int& cut_paths, KeepGoing keep_going)
 {
     points.assign(1, {origin[0], origin[1]});
     double s = run.settings.path_step;
     double previous_value = 1e30;
     Vector3 previous_gradient{};
     for (int step = 0; step < MAX_PATH_STEPS; ++step) {
-        if (!pump_and_check_job())
+        if (!keep_going())
             return false;
         const Vector3 r = plane_point(run.frame, u, v);
         const double f = property_value(r, run.code);
@@ -140,7 +155,7 @@ bool trace_descending_path(TrajectoryRun& run, const Vector3& origin, double u, 
             continue;
         if (std::hypot(u - origin[0], v - origin[1]) < min_distance)
             continue;
-        if (!store_point(run, points, u, v))
+        if (!store_point(cut_paths, points, u, v))
             break;
     }
     return true;
@@ -165,7 +180,7 @@ bool trace_bond_path_half(TrajectoryRun& run, const Vector3& origin, double u, d
         const Vector3 next = plane_coordinates(run.frame, step_along(r, g, BOND_PATH_STEP / norm));
         if (!run.margin.contains(next[0], next[1]))
             break;
-        if (!store_point(run, points, next[0], next[1]))
+        if (!store_point(run.cut_paths, points, next[0], next[1]))
             break;
         u = next[0];
         v = next[1];
@@ -200,29 +215,57 @@ std::vector<int> plane_atom_list(const TrajectoryRun& run, const WorkingAtomSet&
     return list;
 }
 
-// The "TP" paths around every listed atom; false when cancelled.
+// The "TP" paths around every listed atom; false when cancelled (the paths
+// finished before the first unfinished one are written).  The paths are
+// traced on the worker threads for the properties that allow it and
+// written in order, so every thread count gives the same file.
 bool trace_atom_paths(TrajectoryRun& run, const WorkingAtomSet& atoms, const std::vector<int>& list, int path_count)
 {
-    const long long total = static_cast<long long>(path_count) * static_cast<long long>(list.size());
-    std::vector<PlanePoint> points;
+    struct Path {
+        Vector3 origin{};
+        double angle = 0;
+        int number = 0;
+        std::vector<PlanePoint> points;
+        int cut = 0;
+        bool done = false;
+    };
+    std::vector<Path> paths;
     for (size_t k = 1; k <= list.size(); ++k) {
         const int a = list[k - 1];
         ui().set_progress_line(1, format_line("(' atom ',I3)", {static_cast<int>(k)}));
         Vector3 origin = atom_plane_coordinates(run, atoms, a);
         if (is_hydrogen(atoms, a) && !climb_to_plane_maximum(origin[0], origin[1], origin[2], run.code))
             continue;
-        for (int p = 1; p <= path_count; ++p) {
-            const double angle = 2.0 * PI * p / path_count;
-            ui().set_progress_line(2, format_line("('path =',I3)", {p}));
-            show_percent(run, static_cast<long long>(path_count) * static_cast<long long>(k - 1) + p, total);
-            const double start = run.settings.path_start;
-            if (!trace_descending_path(run, origin, origin[0] + start * std::cos(angle),
-                                       origin[1] + start * std::sin(angle), start, points))
-                return false;
-            write_block(run, "TP", points, p);
-        }
+        for (int p = 1; p <= path_count; ++p)
+            paths.push_back({origin, 2.0 * PI * p / path_count, p, {}, 0, false});
     }
-    return true;
+    const int count = static_cast<int>(paths.size());
+    auto trace = [&run, &paths](int k, RowControl& control) {
+        Path& path = paths[k];
+        const double start = run.settings.path_start;
+        path.done = trace_descending_path(run, path.origin, path.origin[0] + start * std::cos(path.angle),
+                                          path.origin[1] + start * std::sin(path.angle), start, path.points,
+                                          path.cut, [&control] { return control.keep_going(); });
+    };
+    auto poll = [&run, count, path_count](int done) {
+        ui().set_progress_line(2, format_line("('path =',I3)", {path_count > 0 ? done % path_count + 1 : 0}));
+        show_percent(run, done, count);
+        return pump_and_check_job();
+    };
+    std::unique_ptr<PreparedModelHold> hold;
+    int threads = 0;
+    if (is_parallel_code(run.code)) {
+        hold = std::make_unique<PreparedModelHold>();
+        threads = worker_thread_count();
+    }
+    const bool completed = run_rows(count, threads, trace, poll);
+    for (const Path& path : paths) {
+        if (!path.done)
+            break;
+        run.cut_paths += path.cut;
+        write_block(run, "TP", path.points, path.number);
+    }
+    return completed;
 }
 
 // The density critical point between atoms a and b in the plane, when there
@@ -315,7 +358,7 @@ bool trace_pair_paths(TrajectoryRun& run, const StructureModel& model, const std
                 ui().set_progress_line(2, format_line("('a.s. path ',I2)", {q}));
                 if (!trace_descending_path(run, c, c[0] + CP_START_OFFSET * std::cos(angle),
                                            c[1] + CP_START_OFFSET * std::sin(angle), run.settings.path_start,
-                                           points))
+                                           points, run.cut_paths, pump_and_check_job))
                     return false;
                 write_block(run, "AS", points, q);
             }
@@ -384,8 +427,11 @@ TrajectoryOutcome trace_gradient_trajectories(int code)
     const std::vector<int> list = plane_atom_list(run, atoms);
 
     const OutputFileNames& names = run_settings().output_files;
-    std::ofstream post(names.post_file_name, std::ios::out | std::ios::trunc);
-    if (!post) {
+    // Both files go to temporaries and replace the old ones at the end,
+    // after a cancel too (as far as the run came); a failure leaves the old
+    // files as they were.
+    SafeWrite post(names.post_file_name);
+    if (!post.is_open()) {
         show_file_error("Can not open file", names.post_file_name);
         return TrajectoryOutcome::file_error;
     }
@@ -395,16 +441,16 @@ TrajectoryOutcome trace_gradient_trajectories(int code)
         if (run.window.contains(p[0], p[1]))
             markers.push_back({std::string(atoms.atom_label[a].data(), 8), p[0], p[1]});
     }
-    write_records(post, post_section_records("ATOMS", markers));
-    post.flush();
+    write_records(post.stream(), post_section_records("ATOMS", markers));
 
-    run.data.open(names.map_file_name, std::ios::out | std::ios::trunc);
-    if (!run.data) {
+    SafeWrite data(names.map_file_name);
+    if (!data.is_open()) {
         show_file_error("Can not open file", names.map_file_name);
         return TrajectoryOutcome::file_error;
     }
-    write_records(run.data, {trajectory_window_record(definition.x_min, definition.x_max, definition.y_min,
-                                                      definition.y_max)});
+    run.data = &data.stream();
+    write_records(*run.data, {trajectory_window_record(definition.x_min, definition.x_max, definition.y_min,
+                                                       definition.y_max)});
 
     const std::string name = property_label(code);
     ui().open_progress(name + " Gradien path trajectory calculating.  Please, wait...");
@@ -423,16 +469,19 @@ TrajectoryOutcome trace_gradient_trajectories(int code)
             if (std::abs(cp.plane[2]) <= run.settings.out_of_plane_distance
                 && run.window.contains(cp.plane[0], cp.plane[1]))
                 cp_markers.push_back({cp.type_name, cp.plane[0], cp.plane[1]});
-        write_records(post, post_section_records("CP", cp_markers));
+        write_records(post.stream(), post_section_records("CP", cp_markers));
     }
     ui().close_progress();
     job_control().job_running = false;
     report_capacities(run, requested_paths);
 
-    run.data.close();
-    post.close();
-    if (run.data.fail() || post.fail()) {
-        show_file_error("Can not write file", run.data.fail() ? names.map_file_name : names.post_file_name);
+    run.data = nullptr;
+    const bool data_written = data.commit();
+    if (!data_written)
+        post.discard();
+    if (!data_written || !post.commit()) {
+        ui().message_box(data_written ? post.error() : data.error(), "Error!", MessageButtons::ok,
+                         MessageIcon::warning);
         return TrajectoryOutcome::file_error;
     }
     return completed ? TrajectoryOutcome::completed : TrajectoryOutcome::cancelled;

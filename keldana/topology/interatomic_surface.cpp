@@ -10,6 +10,8 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "keldana/topology/newton_locator.h"
 
 #include <algorithm>
@@ -33,7 +35,6 @@ constexpr int STEPS_MOVING_AWAY = 15;
 constexpr int MAX_BRACKETING_STEPS = 100;
 constexpr int MAX_BISECTION_STEPS = 100;
 constexpr int MAX_PATH_STEPS = 100000;
-constexpr int EVALUATIONS_PER_GRADIENT = 6;  // central differences along three axes
 const std::string TABLE_HEADER =
     "num           Bond            CP type            xa          ya          za        dCP";
 const std::string TABLE_RULE(91, '-');
@@ -73,23 +74,37 @@ void reset_surfaces_for_load()
     surface_critical_points().cp_count = 0;
 }
 
-// The state of one surface search.
+// What every ray of one surface search reads.
 struct SurfaceSearch {
     Vector3 centre{};
     double beta_radius = 0;
     double r_cut = 0;
     double h = 0;
     const CriticalPointList* points = nullptr;
-    double factor = 0;  // the last bracketing move, +0.3 or -0.3
+};
+
+// What a row of rays keeps between its rays.
+struct RowState {
+    double factor = 0;  // the last bracketing move: +1 outwards, -1 inwards, 0 none yet
     long long evaluations = 0;
 };
 
-enum class PathEnd { inside, outside, flat, cancelled, endless };
+enum class PathEnd { inside, outside, flat, endless };
+
+// Value and analytic gradient of the total density; returns |gradient|.
+double density_gradient(const Vector3& q, Vector3& g, RowState& state)
+{
+    double value = 0;
+    evaluate_density_value_gradient(q, value, g, RHO);
+    ++state.evaluations;
+    return std::sqrt(dot_product(g, g));
+}
 
 // Follows the density uphill from centre + radius u: `inside` when the path
 // enters the beta sphere.  The bisection variant takes shorter steps towards
 // the nucleus and counts a flat point as outside.
-PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius, bool bisection)
+PathEnd trace_trial_point(const SurfaceSearch& search, RowState& state, const Vector3& u, double radius,
+                          bool bisection)
 {
     const Vector3& c = search.centre;
     Vector3 q{c[0] + radius * u[0], c[1] + radius * u[1], c[2] + radius * u[2]};
@@ -98,8 +113,7 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
     int moving_away = 0;
     for (int step = 0; step < MAX_PATH_STEPS; ++step) {
         Vector3 g{};
-        const double norm = compute_property_gradient_or_laplacian_numeric(1, q[0], q[1], q[2], g, RHO);
-        search.evaluations += EVALUATIONS_PER_GRADIENT;
+        const double norm = density_gradient(q, g, state);
         if (!std::isfinite(norm) || dot_product(g, previous_gradient) < 0)
             return PathEnd::outside;
         if (norm == 0)
@@ -114,8 +128,7 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
         for (int k = 0; k < 3; ++k)
             half[k] = q[k] + 0.5 * length * g[k] / norm;
         Vector3 gh{};
-        const double half_norm = compute_property_gradient_or_laplacian_numeric(1, half[0], half[1], half[2], gh, RHO);
-        search.evaluations += EVALUATIONS_PER_GRADIENT;
+        const double half_norm = density_gradient(half, gh, state);
         if (!(half_norm > 0) || !std::isfinite(half_norm))
             return bisection ? PathEnd::outside : PathEnd::flat;
         // A maximum within the step: the path ends there, not in this atom.
@@ -131,19 +144,18 @@ PathEnd trace_trial_point(SurfaceSearch& search, const Vector3& u, double radius
         moving_away = d > previous_distance ? moving_away + 1 : 0;
         if (moving_away == STEPS_MOVING_AWAY)
             return PathEnd::outside;
-        if (!pump_and_check_job())
-            return PathEnd::cancelled;
         previous_distance = d;
         previous_gradient = g;
     }
     return PathEnd::endless;
 }
 
-enum class RayEnd { found, cancelled, not_bracketed };
-
-// The radius of the surface along u, searched from `radius` (the previous
-// ray's); the result replaces it.
-RayEnd find_ray_radius(SurfaceSearch& search, const Vector3& u, double tolerance, double& radius)
+// The radius of the surface along u.  The bracket opens at `guess` (the
+// radius the neighbouring rays predict) and widens from `width`, doubling at
+// every move, so a good prediction leaves only a few bisections.  False when
+// the surface could not be bracketed.
+bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3& u, double tolerance,
+                     double guess, double width, double& radius)
 {
     const CriticalPointList& list = *search.points;
     const Vector3& c = search.centre;
@@ -152,53 +164,47 @@ RayEnd find_ray_radius(SurfaceSearch& search, const Vector3& u, double tolerance
         if (p.distance > 0
             && std::abs(1.0 - dot_product({p.x - c[0], p.y - c[1], p.z - c[2]}, u) / p.distance) < ON_RAY) {
             radius = p.distance;
-            return RayEnd::found;
+            return true;
         }
     }
 
-    double r = radius;
+    double r = std::max(guess, search.beta_radius);
+    double step = std::max(width, tolerance);
     double lower = 0, upper = 0, last_outside = 0;
     bool inside_found = false, outside_found = false;
     for (int attempt = 0;; ++attempt) {
         if (attempt == MAX_BRACKETING_STEPS)
-            return RayEnd::not_bracketed;
-        PathEnd end = trace_trial_point(search, u, r, false);
-        if (end == PathEnd::cancelled)
-            return RayEnd::cancelled;
+            return false;
+        PathEnd end = PathEnd::inside;  // within the beta sphere: inside without a path
+        if (r > search.beta_radius)
+            end = trace_trial_point(search, state, u, r, false);
         if (end == PathEnd::endless)
-            return RayEnd::not_bracketed;
+            return false;
         if (end == PathEnd::flat) {
             // Off the flat point by the last move; with no move known, or a
             // move beyond the cut-off, the point counts as outside.
-            const double moved = std::max((1.0 + search.factor) * r, search.beta_radius);
-            if (search.factor != 0 && moved < search.r_cut) {
+            const double moved = std::max(r + state.factor * step, search.beta_radius);
+            if (state.factor != 0 && moved < search.r_cut) {
                 r = moved;
+                step *= 2.0;
                 continue;
             }
             end = PathEnd::outside;
         }
         if (end == PathEnd::inside) {
-            lower = r;
+            lower = std::max(r, search.beta_radius);
             inside_found = true;
-            search.factor = RADIUS_FACTOR;
+            state.factor = 1.0;
         } else {
             upper = r;
             last_outside = r;
             outside_found = true;
-            search.factor = -RADIUS_FACTOR;
+            state.factor = -1.0;
         }
         if (inside_found && outside_found)
             break;
-        r = (1.0 + search.factor) * r;
-        if (r < search.beta_radius) {
-            // Within the beta sphere: inside without a path.
-            lower = search.beta_radius;
-            inside_found = true;
-            search.factor = RADIUS_FACTOR;
-            if (outside_found)
-                break;
-            r = (1.0 + search.factor) * search.beta_radius;
-        }
+        r = std::max(r + state.factor * step, search.beta_radius);
+        step *= 2.0;
         if (r >= search.r_cut) {
             upper = r;
             if (!inside_found)
@@ -207,19 +213,33 @@ RayEnd find_ray_radius(SurfaceSearch& search, const Vector3& u, double tolerance
         }
     }
 
-    for (int step = 0; step < MAX_BISECTION_STEPS; ++step) {
+    for (int step_count = 0; step_count < MAX_BISECTION_STEPS; ++step_count) {
         const double s = 0.5 * (lower + upper);
-        const PathEnd end = trace_trial_point(search, u, s, true);
-        if (end == PathEnd::cancelled)
-            return RayEnd::cancelled;
+        const PathEnd end = trace_trial_point(search, state, u, s, true);
         if (end == PathEnd::endless)
-            return RayEnd::not_bracketed;
+            return false;
         (end == PathEnd::inside ? lower : upper) = s;
         if (!(upper - lower > tolerance))
             break;
     }
     radius = 0.5 * (lower + upper);
-    return RayEnd::found;
+    return true;
+}
+
+// The radius the rays before this one in its row predict (extrapolated
+// along the last two) and how far it may be off (their second difference).
+void predict_radius(const std::vector<double>& found, double tolerance, double& guess, double& width)
+{
+    const size_t n = found.size();
+    if (n >= 2) {
+        const double slope = found[n - 1] - found[n - 2];
+        guess = found[n - 1] + slope;
+        width = n >= 3 ? std::abs(found[n - 1] - 2.0 * found[n - 2] + found[n - 3]) : 0.1 * std::abs(slope);
+    } else {
+        guess = found[n - 1];
+        width = 0.05 * guess;
+    }
+    width = std::max(width, 2.0 * tolerance);
 }
 
 void report_surface_end(double minimal_radius, double cpu_seconds)
@@ -276,19 +296,25 @@ void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceG
     table.ias_present[atom] = 1;
 }
 
-double find_critical_points_around_atom(int atom, CriticalPointList& list)
+namespace {
+
+// The critical points around `atom` (see find_critical_points_around_atom),
+// with their report when `report` is set.
+double collect_critical_points_around_atom(int atom, CriticalPointList& list, bool report)
 {
     const StructureModel& model = current_model();
     const WorkingAtomSet& atoms = model.atoms;
     const AtomTypeTable& types = model.atom_types;
 
-    pane_at(2, format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
-    write_listing_line(format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
-    pane_at(2, TABLE_HEADER);
-    pane_at(1, TABLE_RULE);
-    write_listing_line(TABLE_HEADER);
-    write_listing_line(TABLE_RULE);
-    repaint_and_pump();
+    if (report) {
+        pane_at(2, format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+        write_listing_line(format_line("('Bond Critical Points of the atom  ',A8)", {atoms.atom_label[atom]}));
+        pane_at(2, TABLE_HEADER);
+        pane_at(1, TABLE_RULE);
+        write_listing_line(TABLE_HEADER);
+        write_listing_line(TABLE_RULE);
+        repaint_and_pump();
+    }
 
     const double fraction = atoms.atomic_number[atom] == 1 ? 0.2 : 0.5;
     list.cp_count = 0;
@@ -345,6 +371,8 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
         if (number == 0)
             break;
         beta_radius = std::min(beta_radius, d);
+        if (!report)
+            continue;
         const std::string line = format_line("(I3,3X,A6,I3,' - ',A6,I3,3X,A9,2X,4F12.5)",
                                              {number, atom_label(atom), atom, atom_label(b), b,
                                               property_label(50 + type), p[0], p[1], p[2], d});
@@ -353,6 +381,8 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
         repaint_and_pump();
     }
 
+    if (!report)
+        return beta_radius;
     pane_at(1, TABLE_RULE);
     write_listing_line(TABLE_HEADER);
     write_listing_line(TABLE_RULE);
@@ -364,6 +394,13 @@ double find_critical_points_around_atom(int atom, CriticalPointList& list)
     return beta_radius;
 }
 
+}  // namespace
+
+double find_critical_points_around_atom(int atom, CriticalPointList& list)
+{
+    return collect_critical_points_around_atom(atom, list, true);
+}
+
 SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double h, double tolerance)
 {
     SurfaceRun run;
@@ -372,6 +409,7 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
         || !(h > 0) || !std::isfinite(h) || !(tolerance > 0) || !std::isfinite(tolerance))
         return run;
     const std::clock_t start = std::clock();
+    long long search_evaluations = 0;
 
     SurfaceSearch search;
     search.centre = working_atom_position(atoms, atom);
@@ -401,49 +439,87 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     grid.radii.assign(static_cast<size_t>(n_theta + 1) * (n_phi + 1), r0);
     const double dphi = 2.0 * PI / n_phi;
     const double dtheta = PI / n_theta;
-    double minimal = NO_SURFACE_RADIUS;
+    auto direction = [&](int i, int j) {
+        const double theta = i * dtheta;
+        const double phi = j * dphi;
+        return Vector3{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
+    };
 
     ui().open_progress(format_line("('Atom ',A6,': determination the interatomic surface. Please, wait...')",
                                    {atom_label(atom)}));
     job_control().job_running = true;
+    const PreparedModelHold hold;
+
+    // The pole first, from the beta radius; then every row of constant phi
+    // from the pole's radius, each ray from the rays before it in its row,
+    // so the rows are independent of each other and of the thread count.
+    // Row 0 runs on to the other pole; the other rows share both poles.
+    RowState pole_state;
+    double pole = r0;
+    bool bracketed = find_ray_radius(search, pole_state, direction(0, 0), tolerance, r0, 0.05 * r0, pole);
+    std::vector<RowState> states(n_phi);
+    std::vector<int> failed_ray(n_phi, -1);
     int shown_percent = 0;
-    const long long rays = static_cast<long long>(n_theta) * n_phi;
-    long long rays_done = 0;
-    double r = r0;
-    run.outcome = SurfaceOutcome::completed;
-    for (int j = 0; j < n_phi && run.outcome == SurfaceOutcome::completed; ++j) {
-        const double phi = j * dphi;
-        ui().set_progress_line(1, format_line("('  Phi =',F8.4)", {phi}));
-        const int first = j == 0 ? 0 : 1;
+    auto row = [&](int j, RowControl& control) {
+        RowState& state = states[j];
         const int last = j == 0 ? n_theta : n_theta - 1;
-        for (int i = first; i <= last; ++i) {
-            const double theta = i * dtheta;
-            ui().set_progress_line(2, format_line("('Theta =',F8.4)", {theta}));
-            const int percent = static_cast<int>(std::min(rays_done++, rays) * 100 / rays);
-            if (percent > shown_percent) {
-                shown_percent = percent;
-                ui().set_progress(percent);
-            }
-            const Vector3 u{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
-            const RayEnd end = find_ray_radius(search, u, tolerance, r);
-            if (end == RayEnd::cancelled) {
-                run.outcome = SurfaceOutcome::cancelled;
-                break;
-            }
-            if (end == RayEnd::not_bracketed) {
-                run.outcome = SurfaceOutcome::not_bracketed;
-                ui().close_progress();
-                show_error(format_line("('The interatomic surface of atom ',A,' could not be bracketed at Theta =',"
-                                       "F8.4,', Phi =',F8.4)",
-                                       {trimmed_label(atom), theta, phi}));
-                break;
+        std::vector<double> found{pole};
+        for (int i = 1; i <= last; ++i) {
+            if (!control.keep_going())
+                return;
+            double guess = 0, width = 0, r = 0;
+            predict_radius(found, tolerance, guess, width);
+            if (!find_ray_radius(search, state, direction(i, j), tolerance, guess, width, r)) {
+                failed_ray[j] = i;
+                return;
             }
             grid.at(i, j) = r;
-            minimal = std::min(minimal, r);
+            found.push_back(r);
         }
+    };
+    auto poll = [&](int rows_done) {
+        const int percent = rows_done * 100 / n_phi;
+        if (rows_done > 0) {
+            ui().set_progress_line(1, format_line("('  Phi =',F8.4)", {(rows_done - 1) * dphi}));
+            ui().set_progress_line(2, format_line("('Theta =',F8.4)", {(n_theta - 1) * dtheta}));
+        }
+        if (percent > shown_percent) {
+            shown_percent = percent;
+            ui().set_progress(percent);
+        }
+        return pump_and_check_job();
+    };
+    run.outcome = SurfaceOutcome::completed;
+    int failed_row = -1, failed_theta = 0;
+    if (bracketed) {
+        grid.at(0, 0) = pole;
+        if (!run_rows(n_phi, worker_thread_count(), row, poll))
+            run.outcome = SurfaceOutcome::cancelled;
+        for (int j = 0; j < n_phi && failed_row < 0; ++j)
+            if (failed_ray[j] >= 0) {
+                failed_row = j;
+                failed_theta = failed_ray[j];
+            }
+    } else {
+        failed_row = 0;
+    }
+    if (run.outcome == SurfaceOutcome::completed && failed_row >= 0) {
+        run.outcome = SurfaceOutcome::not_bracketed;
+        ui().close_progress();
+        show_error(format_line("('The interatomic surface of atom ',A,' could not be bracketed at Theta =',"
+                               "F8.4,', Phi =',F8.4)",
+                               {trimmed_label(atom), failed_theta * dtheta, failed_row * dphi}));
     }
     ui().close_progress();
-    run.evaluations = search.evaluations;
+    search_evaluations = pole_state.evaluations;
+    for (const RowState& state : states)
+        search_evaluations += state.evaluations;
+    double minimal = NO_SURFACE_RADIUS;
+    if (run.outcome == SurfaceOutcome::completed)
+        for (int j = 0; j < n_phi; ++j)
+            for (int i = j == 0 ? 0 : 1; i <= (j == 0 ? n_theta : n_theta - 1); ++i)
+                minimal = std::min(minimal, grid.at(i, j));
+    run.evaluations = search_evaluations;
     run.cpu_seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     if (run.outcome != SurfaceOutcome::completed)
         return run;
@@ -457,4 +533,38 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     run.minimal_radius = minimal;
     report_surface_end(minimal, run.cpu_seconds);
     return run;
+}
+
+bool prepare_surface_ray_search(int atom, double h, double tolerance, SurfaceRaySearch& search)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    search.atom = 0;
+    if (atom < 1 || atom > std::min(atoms.atom_count, MAX_SURFACE_ATOMS))
+        return false;
+    const auto points = std::make_shared<CriticalPointList>();
+    search.beta_radius = collect_critical_points_around_atom(atom, *points, false);
+    search.points = points;
+    search.h = h;
+    search.tolerance = tolerance;
+    if (!(search.beta_radius < NO_SURFACE_RADIUS) || !(run_settings().calculation.rCut > search.beta_radius))
+        return false;
+    search.atom = atom;
+    return true;
+}
+
+double trace_surface_ray(const SurfaceRaySearch& ray_search, const Vector3& u, double guess, double width)
+{
+    if (ray_search.atom == 0 || !ray_search.points)
+        return NO_SURFACE_RADIUS;
+    SurfaceSearch search;
+    search.centre = working_atom_position(current_model().atoms, ray_search.atom);
+    search.r_cut = run_settings().calculation.rCut;
+    search.h = ray_search.h;
+    search.beta_radius = ray_search.beta_radius;
+    search.points = ray_search.points.get();
+    RowState state;
+    double radius = NO_SURFACE_RADIUS;
+    if (!find_ray_radius(search, state, u, ray_search.tolerance, guess, width, radius))
+        return NO_SURFACE_RADIUS;
+    return radius;
 }

@@ -1,8 +1,10 @@
 // The zero-flux interatomic surface of an atom: the radius, along each
 // direction of a theta-phi grid around the nucleus, where gradient paths of
 // the total density stop ending in the atom.  Paths are traced uphill from
-// trial points (midpoint steps) and the change is bracketed and bisected
-// along every ray.
+// trial points (midpoint steps on the analytic gradient) and the change is
+// bracketed and bisected along every ray.  The rows of constant phi are
+// searched on worker threads, each from the pole's radius, so the grid does
+// not depend on the thread count.
 //
 // Grid: theta_i = i pi / n_theta (i = 0..n_theta), phi_j = j 2 pi / n_phi
 // (j = 0..n_phi); direction (sin theta cos phi, sin theta sin phi, cos theta).
@@ -14,6 +16,7 @@
 #include "keldana/topology/critical_point_list.h"
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,3 +105,23 @@ struct SurfaceRun {
 // the run.  The grid's start radius is the smallest radius found.  Failures
 // are reported with a message; nothing is stored in the table here.
 SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double h, double tolerance);
+
+// What tracing single rays of an atom's surface needs, apart from the
+// cluster and rCut, which must stay as they were when it was prepared.
+struct SurfaceRaySearch {
+    int atom = 0;  // 0: not prepared
+    double beta_radius = NO_SURFACE_RADIUS;
+    double h = 0, tolerance = 0;
+    std::shared_ptr<const CriticalPointList> points;
+};
+
+// Finds the critical points around `atom` as find_critical_points_around_atom
+// does, but without a report and into the search's own list.  False when
+// there are none (no surface can be bracketed).  Main thread only.
+bool prepare_surface_ray_search(int atom, double h, double tolerance, SurfaceRaySearch& search);
+
+// The surface radius along the unit vector u, searched as a ray of
+// compute_interatomic_surface from `guess` with a first bracket of `width`;
+// NO_SURFACE_RADIUS when it could not be bracketed.  Re-entrant while the
+// evaluator's prepared model is held (hold_prepared_density_model).
+double trace_surface_ray(const SurfaceRaySearch& search, const Vector3& u, double guess, double width);

@@ -133,6 +133,12 @@ bool read_interatomic_surface_stream(std::istream& input, const std::string& fil
         if (read == BlockRead::end_of_file)
             break;
         const std::string number = std::to_string(block.atom);
+        if (read == BlockRead::cut_short && !blocks.empty()) {
+            ui().message_box("The surface file " + file_name + " ends inside the block of atom " + number
+                                 + "; the " + std::to_string(blocks.size()) + " complete blocks before it are read.",
+                             "Warning!", MessageButtons::ok, MessageIcon::warning);
+            break;
+        }
         switch (read) {
         case BlockRead::cut_short:
             return refuse("The surface file " + file_name + " ends inside the block of atom " + number + ".");

@@ -15,15 +15,18 @@
 
 void write_surface_file_header(std::ostream& output, int n_theta, int n_phi);
 
-// One complete atom block.
+// One complete atom block; its start radius is the grid's.
 void write_surface_block(std::ostream& output, int atom, const AtomLabel& label, const Vector3& position,
                          const SurfaceGrid& grid);
 
 // Reads a whole surface file into the table: every present flag is cleared
 // and the grid counts, start radii and radii of the file's atoms are set.  A
 // wrong magic, a grid the table cannot hold, an atom index outside 1..120, a
-// radius that is not a positive number or a file cut short is refused with a
-// message naming the file, and the table is left as it was.
+// radius that is not a positive number or a file cut short before its first
+// complete block is refused with a message naming the file, and the table is
+// left as it was.  A file cut short inside a later block (a run that ended
+// while writing) loads its complete blocks; a warning names the atom whose
+// block is incomplete.
 bool read_interatomic_surface_stream(std::istream& input, const std::string& file_name,
                                      InteratomicSurfaceTable& table);
 

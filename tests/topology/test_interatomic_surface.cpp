@@ -110,9 +110,9 @@ TEST_F(SurfaceTest, CancelEndsTheSearchWithNothingStored)
 {
     ASSERT_TRUE(load_model("c2.kdn", carbon_pair(C2_DISTANCE)));
     run_settings().calculation.rCut = 4.0;
-    int pumps = 0;
-    ui_->on_pump = [&pumps] {
-        if (++pumps == 200)
+    // Cancel confirmed at the first look while the progress dialog is up.
+    ui_->on_pump = [this] {
+        if (ui_->progress_open)
             job_control().job_running = false;
     };
     const SurfaceRun run = compute_interatomic_surface(1, 8, 6, STEP, TOLERANCE);
@@ -213,7 +213,8 @@ TEST(SurfaceFile, HostileFilesAreRefusedAndLeaveTheTable)
         {"negative grid", with_int32(good, 3, -4), "has a grid of -4 x 6"},
         {"atom past the table", with_int32(good, second_block, 121), "holds atom number 121 outside 1..120"},
         {"atom zero", with_int32(good, 11, 0), "holds atom number 0 outside"},
-        {"cut inside a block", good.substr(0, good.size() - 5), "ends inside the block of atom 5"},
+        {"cut inside the first block", good.substr(0, second_block - 5),
+         "ends inside the block of atom 2"},
         {"cut inside the header", good.substr(0, 6), "ends inside its header"},
         {"radius not a number", nan_radius, "holds a radius of atom 2 that is not a positive number"},
     };

@@ -3,9 +3,11 @@
 // are known by symmetry, a cancelled run, the properties without paths and
 // the capacities of one run.
 #include "common/job_control.h"
+#include "common/safe_write.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "keldana/topology/gradient_trajectories.h"
 #include "keldana/topology/map_areas.h"
 #include "keldana/topology/trajectory_files.h"
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -190,9 +193,9 @@ TEST_F(TrajectoryTest, DiatomicPathsFollowTheMirrorPlaneAndTheBondAxis)
 
 TEST_F(TrajectoryTest, CancelledRunLeavesTwoWellFormedFiles)
 {
-    int pumps = 0;
-    ui_->on_pump = [&pumps] {
-        if (++pumps == 150)
+    // Cancel confirmed while the surface and bond paths are traced.
+    ui_->on_pump = [this] {
+        if (ui_->progress_open && ui_->progress_titles.size() == 2)
             job_control().job_running = false;
     };
     ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::cancelled);
@@ -205,6 +208,61 @@ TEST_F(TrajectoryTest, CancelledRunLeavesTwoWellFormedFiles)
     EXPECT_EQ(post.size(), 5u);
     EXPECT_EQ(post.front(), "ATOMS");
     EXPECT_FALSE(ui_->progress_open);
+}
+
+std::string file_bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+TEST_F(TrajectoryTest, OneAndFourThreadsWriteTheSameFiles)
+{
+    std::string data[2], post[2];
+    for (int k = 0; k < 2; ++k) {
+        set_worker_thread_count(k == 0 ? 1 : 4);
+        ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed) << ui_->answers.message_log();
+        data[k] = file_bytes(directory_ / "map.dat");
+        post[k] = file_bytes(directory_ / "map.pos");
+    }
+    set_worker_thread_count(0);
+    EXPECT_GT(data[0].size(), 1000u);
+    EXPECT_EQ(data[0], data[1]);
+    EXPECT_EQ(post[0], post[1]);
+}
+
+TEST_F(TrajectoryTest, FailedWritesLeaveTheOldFiles)
+{
+    // The data file is written out first, then the post file: a failure in
+    // the first keeps both old files, one in the second the old post file.
+    ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed);
+    const long long data_size = static_cast<long long>(fs::file_size(directory_ / "map.dat"));
+    const struct {
+        long long after;
+        bool data_kept;
+        const char* named;
+    } cases[] = {{0, true, "map.dat"}, {data_size - 10, true, "map.dat"}, {data_size + 5, false, "map.pos"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        for (const char* name : {"map.dat", "map.pos"}) {
+            std::ofstream out(directory_ / name, std::ios::binary);
+            out << "old " << name;
+        }
+        ui_->answers.messages.clear();
+        set_safe_write_failure_after(c.after);
+        EXPECT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::file_error);
+        set_safe_write_failure_after(-1);
+        EXPECT_EQ(file_bytes(directory_ / "map.pos"), "old map.pos");
+        EXPECT_EQ(file_bytes(directory_ / "map.dat") == "old map.dat", c.data_kept);
+        ASSERT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_NE(ui_->answers.messages[0].text.find((directory_ / c.named).string()), std::string::npos);
+        int temporaries = 0;
+        for (const auto& entry : fs::directory_iterator(directory_))
+            temporaries += entry.path().filename().string().rfind('.', 0) == 0;
+        EXPECT_EQ(temporaries, 0);
+    }
 }
 
 TEST_F(TrajectoryTest, PropertiesWithoutTrajectoriesTouchNoFile)
