@@ -2,11 +2,13 @@
 // merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
 // shell search around every atom finds the bond points of the pair search.
 #include "keldana/model/model_store.h"
+#include "keldana/model/report_output.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "topology_test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -150,5 +152,54 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
         EXPECT_EQ(counts[1] - counts[2] + counts[3] - counts[4], 1)
             << "n " << counts[1] << " b " << counts[2] << " r " << counts[3] << " c " << counts[4];
         EXPECT_TRUE(contains_line(listing_lines(), " Summary of CPs:"));
+    }
+}
+
+// The starts of a search located on four threads report exactly what one
+// thread reports: the same pane and listing lines in the same order and the
+// same list.
+TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
+{
+    const Example& example = EXAMPLE_MOLECULES[3];
+    if (!fs::exists(EXAMPLES / example.folder / example.file))
+        GTEST_SKIP() << "example missing: " << example.file;
+    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    struct Run {
+        std::vector<std::string> pane, listing;
+        std::vector<CriticalPoint> points;
+    };
+    const auto run_with = [&](int threads) {
+        critical_point_list().cp_count = 0;
+        const int pane_from = text_pane_state().line_count + 1;
+        const std::size_t listing_from = listing_lines().size();
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::atoms;
+        request.execution = {threads, 0};
+        run(request);
+        request.mode = SearchMode::shell;
+        request.shell = {2, 5, 5, 2, 0.3, 0.9, 20.0, false};
+        run(request);
+        Run r;
+        r.pane = pane_lines(pane_from);
+        const std::vector<std::string> listing = listing_lines();
+        r.listing.assign(listing.begin() + static_cast<std::ptrdiff_t>(listing_from), listing.end());
+        for (int k = 1; k <= critical_point_list().cp_count; ++k)
+            r.points.push_back(critical_point_list().points[k]);
+        return r;
+    };
+    const Run one = run_with(1);
+    const Run four = run_with(4);
+    ASSERT_GT(one.points.size(), 5u);
+    EXPECT_EQ(one.pane, four.pane);
+    EXPECT_EQ(one.listing, four.listing);
+    ASSERT_EQ(one.points.size(), four.points.size());
+    for (std::size_t k = 0; k < one.points.size(); ++k) {
+        const CriticalPoint& a = one.points[k];
+        const CriticalPoint& b = four.points[k];
+        EXPECT_EQ(std::memcmp(&a.x, &b.x, 3 * sizeof(double)), 0) << k;
+        EXPECT_EQ(a.lambda, b.lambda) << k;
+        EXPECT_EQ(a.type, b.type) << k;
+        EXPECT_EQ(a.atom1, b.atom1) << k;
+        EXPECT_EQ(a.atom2, b.atom2) << k;
     }
 }
