@@ -2,7 +2,9 @@
 // merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
 // shell search around every atom finds the bond points of the pair search.
 #include "keldana/model/model_store.h"
+#include "keldana/density/property_evaluation.h"
 #include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "topology_test_support.h"
@@ -202,4 +204,61 @@ TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
         EXPECT_EQ(a.atom1, b.atom1) << k;
         EXPECT_EQ(a.atom2, b.atom2) << k;
     }
+}
+
+// Benzoquinone, shells from the nucleus outwards around each independent
+// atom with the default settings, in both derivative modes: every nucleus
+// searched from is listed as its (3,-3) point, and every other point listed
+// is where a Newton search with analytic derivatives driven to
+// |grad| < 1e-9 ends (within 0.001 Angstrom).
+TEST_F(ExampleModelTest, ShellPointsAreRefinedCriticalPointsAndNucleiAreFound)
+{
+    const Example& example = EXAMPLE_MOLECULES[3];
+    if (!fs::exists(EXAMPLES / example.folder / example.file))
+        GTEST_SKIP() << "example missing: " << example.file;
+    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    const WorkingAtomSet& atoms = current_model().atoms;
+    for (const int numeric : {0, 1}) {
+        SCOPED_TRACE(numeric);
+        run_settings().calculation.numerical_derivatives = numeric;
+        critical_point_list().cp_count = 0;
+        for (int a = 1; a <= atoms.independent_atom_count; ++a) {
+            CriticalPointSearchRequest request;
+            request.mode = SearchMode::shell;
+            request.shell = {a, 3, 3, 2, 0.0, 0.8, 1.0e6, false};
+            run(request);
+            bool nucleus = false;
+            for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+                const CriticalPoint& cp = critical_point_list().points[k];
+                nucleus = nucleus || (cp.type == 1 && cp.x == atoms.cart_x[a] && cp.y == atoms.cart_y[a] &&
+                                      cp.z == atoms.cart_z[a]);
+            }
+            EXPECT_TRUE(nucleus) << a;
+        }
+        for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+            const CriticalPoint& cp = critical_point_list().points[k];
+            Vector3 p{cp.x, cp.y, cp.z};
+            bool at_nucleus = false;
+            for (int a = 1; a <= atoms.atom_count; ++a)
+                at_nucleus = at_nucleus || (cp.x == atoms.cart_x[a] && cp.y == atoms.cart_y[a] && cp.z == atoms.cart_z[a]);
+            if (at_nucleus)
+                continue;  // the cusp: no derivative is zero there
+            double value = 0;
+            Vector3 g{};
+            Matrix3 h;
+            for (int step = 0; step < 100; ++step) {
+                evaluate_property_value_gradient_hessian(p, value, g, h, RHO);
+                if (vector_length(g) < 1e-9)
+                    break;
+                Matrix3 inverse = h;
+                ASSERT_TRUE(invert_3x3_matrix_keep_copy(inverse));
+                for (int i = 1; i <= 3; ++i)
+                    for (int j = 1; j <= 3; ++j)
+                        p[i - 1] -= inverse(i, j) * g[j - 1];
+            }
+            EXPECT_LT(vector_length(g), 1e-9) << k;
+            EXPECT_LT(std::hypot(p[0] - cp.x, p[1] - cp.y, p[2] - cp.z), 0.001) << k << " type " << cp.type;
+        }
+    }
+    run_settings().calculation.numerical_derivatives = 0;
 }
