@@ -2,7 +2,10 @@
 // merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
 // shell search around every atom finds the bond points of the pair search.
 #include "keldana/model/model_store.h"
+#include "keldana/density/property_esd.h"
 #include "keldana/density/property_evaluation.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/covariance_matrix.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/cp_search.h"
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -261,4 +265,75 @@ TEST_F(ExampleModelTest, ShellPointsAreRefinedCriticalPointsAndNucleiAreFound)
         }
     }
     run_settings().calculation.numerical_derivatives = 0;
+}
+
+// Benzoquinone in P2_1/c with the molecules made by the 2_1 screw axis and
+// the c glide: with C1's populations refined, the e.s.d.s of the density and
+// of its Laplacian at a point near C1 and at its image near C1's image by
+// each operation agree.
+TEST_F(ExampleModelTest, EsdsAgreeAtPointsRelatedByScrewAndGlide)
+{
+    const Example crystal{"benzoquinone", "benzoquinone.kdn", 3, {}};
+    if (!fs::exists(EXAMPLES / crystal.folder / crystal.file))
+        GTEST_SKIP() << "example missing: " << crystal.file;
+    ASSERT_TRUE(load_example(crystal)) << ui_->answers.message_log();
+    const StructureModel& model = current_model();
+    const WorkingAtomSet& atoms = model.atoms;
+
+    auto matrix = std::make_unique<CovarianceMatrix>();
+    const int kinds[] = {12, 13, 14, 15, 16, 17, 18, 20, 22, 25, 30};
+    const int n = static_cast<int>(std::size(kinds));
+    matrix->cov_order = n;
+    matrix->cov_scale = 1.0;
+    matrix->esd_available = 1;
+    for (int s = 1; s <= n; ++s) {
+        matrix->cov_atom[s] = 1;
+        matrix->cov_kind[s] = kinds[s - 1];
+        for (int t = s; t <= n; ++t)
+            matrix->cov_at(s, t) = s == t ? 0.01 : 0.001 * ((s + t) % 3 - 1);
+    }
+
+    // Only the nearest image of C1 within reach: the finite cluster gives the
+    // two points different far neighbours.
+    run_settings().calculation.rCut = 2.0;
+    const Vector3 c1 = working_atom_position(atoms, 1);
+    int operations = 0;
+    for (int g = atoms.independent_atom_count + 1; g <= atoms.atom_count; ++g) {
+        const int operation = model.images.generating_operator[g];
+        if (model.images.parent_atom[g] != 1 || std::abs(operation) == 3)
+            continue;  // the inversion images are not what this is about
+        ++operations;
+        SCOPED_TRACE(operation);
+        Matrix3 rotation, turn;
+        for (int row = 1; row <= 3; ++row)
+            for (int column = 1; column <= 3; ++column)
+                rotation(row, column) = (operation < 0 ? -1.0 : 1.0) * model.operators.symop[std::abs(operation)][row][column];
+        ASSERT_TRUE(transform_matrix_by_cell(model.orthogonalisation, rotation, turn));
+        const auto turned = [&turn](const Vector3& v) {
+            Vector3 w{};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    w[i] += turn(i + 1, j + 1) * v[j];
+            return w;
+        };
+        // The turn carries C1 -> O1 onto the images' C1 -> O1.
+        const int o1_image = g + 3;  // O1 is the fourth atom of each block of six
+        const Vector3 bond = turned(vector_difference(working_atom_position(atoms, 4), c1));
+        const Vector3 image_bond =
+            vector_difference(working_atom_position(atoms, o1_image), working_atom_position(atoms, g));
+        ASSERT_LT(point_distance(bond, image_bond), 1e-6);
+        const Vector3 cg = working_atom_position(atoms, g);
+        for (const Vector3& v : {Vector3{0.3, 0.1, -0.2}, Vector3{-0.1, 0.45, 0.2}, Vector3{0.2, -0.3, 0.35}}) {
+            const Vector3 w = turned(v);
+            for (const int code : {17, 18}) {
+                const double at_point = evaluate_property_esd(*matrix, c1[0] + v[0], c1[1] + v[1], c1[2] + v[2], code);
+                const double at_image = evaluate_property_esd(*matrix, cg[0] + w[0], cg[1] + w[1], cg[2] + w[2], code);
+                EXPECT_GT(at_point, 0.0);
+                // Within the rounding of the model's coordinates and cell; a
+                // wrong turn of an image's frame is off in the leading digits.
+                EXPECT_NEAR(at_image, at_point, 1e-6 * at_point) << code;
+            }
+        }
+    }
+    EXPECT_EQ(operations, 2);
 }
