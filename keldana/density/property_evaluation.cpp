@@ -19,32 +19,59 @@
 
 namespace {
 
-// A byte copy of the source data a prepared model was built from.  Recording
-// appends; checking compares in the same order and stops at the first
-// difference, without allocating.
+// A byte copy of the source data a prepared model was built from.
 class SourceRecord {
 public:
-    void begin(bool recording)
+    void begin() { bytes_.clear(); }
+
+    template <typename T>
+    void take(const T* data, std::size_t count)
     {
-        recording_ = recording;
-        position_ = 0;
-        matches_ = true;
-        if (recording)
-            bytes_.clear();
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+        bytes_.insert(bytes_.end(), bytes, bytes + count * sizeof(T));
     }
+
+    template <typename T>
+    void take(const T& value)
+    {
+        take(&value, 1);
+    }
+
+    template <typename ValueOf>
+    void take_each(std::size_t count, ValueOf value_of)
+    {
+        for (std::size_t k = 0; k < count; ++k) {
+            const double value = value_of(k);
+            take(&value, 1);
+        }
+    }
+
+    // Slots first..last of a 1-based table.
+    template <typename Table>
+    void take_slots(const Table& table, int first, int last)
+    {
+        if (last >= first)
+            take(&table[first], static_cast<std::size_t>(last - first + 1));
+    }
+
+    const std::vector<unsigned char>& bytes() const { return bytes_; }
+
+private:
+    std::vector<unsigned char> bytes_;
+};
+
+// Compares the source data with a record in the same order, stopping at the
+// first difference, without allocating.  Its position is its own, so threads
+// may check one record at the same time.
+class SourceCheck {
+public:
+    explicit SourceCheck(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
 
     template <typename T>
     void take(const T* data, std::size_t count)
     {
         const std::size_t size = count * sizeof(T);
-        if (size == 0)
-            return;
-        if (recording_) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-            bytes_.insert(bytes_.end(), bytes, bytes + size);
-            return;
-        }
-        if (!matches_)
+        if (!matches_ || size == 0)
             return;
         if (position_ + size > bytes_.size() || std::memcmp(bytes_.data() + position_, data, size) != 0) {
             matches_ = false;
@@ -63,33 +90,12 @@ public:
     template <typename ValueOf>
     void take_each(std::size_t count, ValueOf value_of)
     {
-        const std::size_t size = count * sizeof(double);
-        if (recording_) {
-            for (std::size_t k = 0; k < count; ++k) {
-                const double value = value_of(k);
-                const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
-                bytes_.insert(bytes_.end(), bytes, bytes + sizeof(double));
-            }
-            return;
-        }
-        if (!matches_)
-            return;
-        if (position_ + size > bytes_.size()) {
-            matches_ = false;
-            return;
-        }
-        const unsigned char* stored = bytes_.data() + position_;
-        for (std::size_t k = 0; k < count; ++k) {
+        for (std::size_t k = 0; k < count && matches_; ++k) {
             const double value = value_of(k);
-            if (std::memcmp(stored + k * sizeof(double), &value, sizeof(double)) != 0) {
-                matches_ = false;
-                return;
-            }
+            take(&value, 1);
         }
-        position_ += size;
     }
 
-    // Slots first..last of a 1-based table.
     template <typename Table>
     void take_slots(const Table& table, int first, int last)
     {
@@ -97,17 +103,17 @@ public:
             take(&table[first], static_cast<std::size_t>(last - first + 1));
     }
 
-    bool matches() const { return matches_ && (recording_ || position_ == bytes_.size()); }
+    bool matches() const { return matches_ && position_ == bytes_.size(); }
 
 private:
-    std::vector<unsigned char> bytes_;
+    const std::vector<unsigned char>& bytes_;
     std::size_t position_ = 0;
-    bool recording_ = false;
     bool matches_ = true;
 };
 
 // Everything prepare_density_model reads, in a fixed order.
-void take_sources(SourceRecord& record, const StructureModel& model, const WavefunctionBank& bank,
+template <typename Record>
+void take_sources(Record& record, const StructureModel& model, const WavefunctionBank& bank,
                   const RadialLookupTables& tables, const CalculationSettings& settings,
                   const PreparedDensityModel& prepared)
 {
@@ -200,9 +206,9 @@ const EvaluationCache& prepared_cache(PopulationFrame frame)
     const RadialLookupTables& tables = radial_lookup_tables();
     const CalculationSettings& settings = run_settings().calculation;
     if (cache.valid) {
-        cache.record.begin(false);
-        take_sources(cache.record, model, bank, tables, settings, cache.prepared);
-        if (cache.record.matches())
+        SourceCheck check(cache.record.bytes());
+        take_sources(check, model, bank, tables, settings, cache.prepared);
+        if (check.matches())
             return cache;
     }
     prepare_density_model(model, bank, tables, settings, frame, cache.prepared);
@@ -214,7 +220,7 @@ const EvaluationCache& prepared_cache(PopulationFrame frame)
             active.push_back(static_cast<int>(i));
     }
     build_neighbour_grid(active, positions, settings.rCut, cache.grid);
-    cache.record.begin(true);
+    cache.record.begin();
     take_sources(cache.record, model, bank, tables, settings, cache.prepared);
     cache.valid = true;
     return cache;

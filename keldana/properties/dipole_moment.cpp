@@ -59,7 +59,8 @@ double dipole_parameter_derivative(const StructureModel& model, const Covariance
     double derivative = 0;
     for (int j = 1; j <= std::max(images, 1) && j <= MAX_IMAGES_PER_ATOM; ++j) {
         const int g = images < 1 ? parent : model.images.image_list[parent][j];
-        if (g < 1 || g > atom_limit(model))
+        // The moment sums the subset's atoms only; so does its e.s.d.
+        if (g < 1 || g > atom_limit(model) || model.atoms.subset_mask[g] == 0)
             continue;
         if (!dipole_kind) {
             derivative -= working_atom_position(model.atoms, g)[r] - centre[r];

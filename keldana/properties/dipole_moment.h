@@ -39,7 +39,9 @@ void compute_dipole_moment_tables(const StructureModel& model, const std::array<
 // Standard deviations of the x, y and z components of the dipole (e Angstrom)
 // from the monopole (kinds 12, 13) and dipole (kinds 14, 15, 16) populations
 // of the matrix; every symmetry image of a parameter's atom shares the
-// parameter.  The derivatives are taken about `centre`, as the dipole is, and
+// parameter, and the images with a non-zero subset_mask (the atoms the
+// dipole sums) contribute.  The derivatives are taken about `centre`, as the
+// dipole is, and
 // an image's dipole populations lie along its parent's axes carried by the
 // image's symmetry operation, as its density does.
 void compute_dipole_moment_esd(const StructureModel& model, const CovarianceMatrix& matrix,

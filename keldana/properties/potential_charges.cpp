@@ -2,9 +2,10 @@
 
 #include "common/fortran_format.h"
 #include "common/user_interface.h"
-#include "keldana/density/property_evaluation.h"
+#include "keldana/density/electrostatic_potential.h"
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int EPOT_CODE = 23;
 constexpr double MIN_POINT_DISTANCE = 1e-9;  // Angstrom
 
 int atom_limit(const StructureModel& model) { return std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS); }
@@ -106,6 +106,26 @@ bool solve_class_charges(const StructureModel& model, ChargeClasses& classes, co
     }
     classes.charge[k_count] = -constrained / last_members;
     return true;
+}
+
+// The potential of the working atoms themselves, the atoms the charges
+// stand for: the lattice translations that maps may sum over (K, L, M) would
+// put neighbouring molecules' nuclei beside the fitting points.
+PotentialFunction molecular_potential(const StructureModel& model, const SphericalEspTables& tables, double r_cut)
+{
+    const int n_atoms = atom_limit(model);
+    auto frames = std::make_shared<std::vector<MultipoleFrame>>(static_cast<std::size_t>(n_atoms) + 1);
+    for (int i = 1; i <= n_atoms; ++i)
+        if (model.pseudoatoms.l_max[i] > 0)
+            (*frames)[i] = build_multipole_frame(model, i);
+    return [&model, &tables, r_cut, n_atoms, frames](double x, double y, double z) {
+        double sum = 0;
+        for (int i = 1; i <= n_atoms; ++i)
+            sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, (*frames)[i],
+                                                         x - model.atoms.cart_x[i], y - model.atoms.cart_y[i],
+                                                         z - model.atoms.cart_z[i]);
+        return sum;
+    };
 }
 
 void show_fit_error()
@@ -347,11 +367,11 @@ bool fit_potential_derived_charges(const ChargeClassArray& array, const Potentia
     // EPOT reads the spherical potential tables: without them every value would be 0.
     if (spherical_esp_tables().esp_tables_ready == 0 && !build_spherical_potential_tables())
         return false;
-    const PotentialFunction epot = [](double x, double y, double z) {
-        return evaluate_property_at_point(x, y, z, EPOT_CODE);
-    };
-    return fit_potential_derived_charges(current_model(), array, settings, epot, charge_classes(),
-                                         potential_grid_points());
+    const StructureModel& model = current_model();
+    return fit_potential_derived_charges(model, array, settings,
+                                         molecular_potential(model, spherical_esp_tables(),
+                                                             run_settings().calculation.rCut),
+                                         charge_classes(), potential_grid_points());
 }
 
 std::string format_charge_class_item(int atom, int value) { return format_line("(I3,2X,I3)", {atom, value}); }

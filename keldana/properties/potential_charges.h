@@ -88,9 +88,11 @@ bool fit_potential_derived_charges(const StructureModel& model, const ChargeClas
                                    const PotentialFitSettings& settings, const PotentialFunction& potential,
                                    ChargeClasses& classes, PotentialGridPoints& grid);
 
-// The fit for current_model() with EPOT into the program's areas.  The
-// spherical potential tables that EPOT needs are built first when they are
-// not (false when that fails or is cancelled).
+// The fit for current_model() into the program's areas, to the
+// electrostatic potential of the working atoms themselves (the atoms the
+// charges stand for, without lattice translations, whatever K, L, M are).
+// The spherical potential tables it needs are built first when they are not
+// (false when that fails or is cancelled).
 bool fit_potential_derived_charges(const ChargeClassArray& array, const PotentialFitSettings& settings);
 
 // The dialog's list entries, (I3,2X,I3): atom number and its array value;

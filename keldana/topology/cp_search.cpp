@@ -12,7 +12,10 @@
 #include "keldana/topology/critical_point_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -68,56 +71,105 @@ bool pair_passes_filters(const WorkingAtomSet& atoms, int i, int j, double d, in
     return true;
 }
 
-// Locates the bond point of every pair; false when the search must end.
-bool search_atom_pairs(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+// The pairs an "all pairs" search visits, in order, or the one pair given.
+std::vector<std::pair<int, int>> searched_pairs(const CriticalPointSearchRequest& request, int code)
 {
     const WorkingAtomSet& atoms = current_model().atoms;
     const int n = std::min(atoms.atom_count, MAX_WORKING_ATOMS);
     const int angle_code = code == 22 || code == 26 ? EPOT_CODE : code;
-    listing(critical_point_esds_available(code)
-                ? "          Bond                  f           Del2f        Rij    d1"
-                : "          Bond                f          Del2f     Rij     d1      d2");
-    listing(std::string(40, ' ') + "           Hessian Eigenvalues        ellipt");
-
-    auto search_pair = [&](int i, int j) {
-        pane(format_line("(' Searching between atoms ',A5,' and ',A5,'...')",
-                         {atom_label_text(i, 5), atom_label_text(j, 5)}));
-        const Vector3 ri = working_atom_position(atoms, i);
-        const Vector3 rj = working_atom_position(atoms, j);
-        Vector3 start{ri[0] + 0.5 * (rj[0] - ri[0]), ri[1] + 0.5 * (rj[1] - ri[1]), ri[2] + 0.5 * (rj[2] - ri[2])};
-        const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_ATOM_PAIR, i, j, code);
-        ui().text_pane_changed();
-        if (outcome == LocateOutcome::list_full) {
-            result.list_full = true;
-            return false;
-        }
-        if (pump_and_check_stop()) {
-            result.stopped = true;
-            return false;
-        }
-        return true;
-    };
-
+    std::vector<std::pair<int, int>> pairs;
     if (request.certain_pair) {
         const int i = request.atom1;
         const int j = request.atom2;
-        if (i < 1 || i > n || j < 1 || j > n || i == j)
-            return true;
-        if (atoms.subset_mask[i] != 0 && atoms.subset_mask[j] != 0)
-            search_pair(i, j);
-        return true;
+        if (i >= 1 && i <= n && j >= 1 && j <= n && i != j && atoms.subset_mask[i] != 0 && atoms.subset_mask[j] != 0)
+            pairs.emplace_back(i, j);
+        return pairs;
     }
     for (int i = 1; i < n; ++i)
         for (int j = i + 1; j <= n; ++j) {
             if (atoms.subset_mask[i] == 0 || atoms.subset_mask[j] == 0)
                 continue;
             const double d = point_distance(working_atom_position(atoms, i), working_atom_position(atoms, j));
-            if (!pair_passes_filters(atoms, i, j, d, angle_code))
-                continue;
-            if (!search_pair(i, j))
-                return false;
+            if (pair_passes_filters(atoms, i, j, d, angle_code))
+                pairs.emplace_back(i, j);
         }
-    return true;
+    return pairs;
+}
+
+// Counts a reported start into the result; false when the search must end.
+bool count_outcome(LocateOutcome outcome, SearchResult& result)
+{
+    switch (outcome) {
+    case LocateOutcome::not_converged: ++result.failed; return true;
+    case LocateOutcome::list_full: result.list_full = true; return false;
+    case LocateOutcome::stopped: result.stopped = true; return false;
+    default: return true;
+    }
+}
+
+// Locates the bond point of every pair from its midpoint.
+void search_atom_pairs(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    listing(critical_point_esds_available(code)
+                ? "          Bond                  f           Del2f        Rij    d1"
+                : "          Bond                f          Del2f     Rij     d1      d2");
+    listing(std::string(40, ' ') + "           Hessian Eigenvalues        ellipt");
+
+    const std::vector<std::pair<int, int>> pairs = searched_pairs(request, code);
+    const LocateContext context = prepare_locate_context(code);
+    std::vector<LocatedPoint> located(pairs.size());
+    std::atomic<bool> stop{false};
+    const auto locate = [&](int k) {
+        const auto [i, j] = pairs[static_cast<std::size_t>(k)];
+        const Vector3 ri = working_atom_position(atoms, i);
+        const Vector3 rj = working_atom_position(atoms, j);
+        const Vector3 start{ri[0] + 0.5 * (rj[0] - ri[0]), ri[1] + 0.5 * (rj[1] - ri[1]),
+                            ri[2] + 0.5 * (rj[2] - ri[2])};
+        locate_critical_point(context, start, &stop, located[static_cast<std::size_t>(k)]);
+    };
+    int last = -1;  // the last pair reported
+    const auto report = [&](int k) {
+        const auto [i, j] = pairs[static_cast<std::size_t>(k)];
+        pane(format_line("(' Searching between atoms ',A5,' and ',A5,'...')",
+                         {atom_label_text(i, 5), atom_label_text(j, 5)}));
+        const LocateOutcome outcome = report_located_point(located[static_cast<std::size_t>(k)], SEARCH_ATOM_PAIR,
+                                                           i, j, code);
+        if (outcome != LocateOutcome::stopped)
+            last = k;
+        located[static_cast<std::size_t>(k)] = LocatedPoint{};  // reported: its trace is not needed any more
+        return count_outcome(outcome, result);
+    };
+    bool stopped = false;
+    run_starts_in_order(static_cast<int>(pairs.size()), request.execution, stop, locate, report, stopped);
+    if (stopped || result.stopped) {
+        result.stopped = true;
+        if (last < 0) {
+            write_search_stopped("no pair");
+        } else {
+            const auto [i, j] = pairs[static_cast<std::size_t>(last)];
+            write_search_stopped(format_line("('pair ',A5,I4,' - ',A5,I4)",
+                                             {atom_label_text(i, 5), i, atom_label_text(j, 5), j}));
+        }
+    }
+}
+
+// Locates and reports the one start of a ring or point search.
+void search_from_start(const CriticalPointSearchRequest& request, const Vector3& start, int kind, int code,
+                       SearchResult& result)
+{
+    const LocateContext context = prepare_locate_context(code);
+    LocatedPoint located;
+    std::atomic<bool> stop{false};
+    bool stopped = false;
+    run_starts_in_order(
+        1, request.execution, stop, [&](int) { locate_critical_point(context, start, &stop, located); },
+        [&](int) { return count_outcome(report_located_point(located, kind, 0, 0, code), result); }, stopped);
+    if (stopped || result.stopped) {
+        result.stopped = true;
+        const Vector3& p = located.position;
+        write_search_stopped(format_line("('point',3F10.4)", {p[0], p[1], p[2]}));
+    }
 }
 
 void search_ring(const CriticalPointSearchRequest& request, int code, SearchResult& result)
@@ -144,9 +196,7 @@ void search_ring(const CriticalPointSearchRequest& request, int code, SearchResu
     for (int k = 1; k <= ring.ring_atom_count; ++k)
         for (int c = 0; c < 3; ++c)
             start[c] += working_atom_position(atoms, ring.ring_atoms[k])[c] / ring.ring_atom_count;
-    const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_RING_CAGE, 0, 0, code);
-    result.list_full = outcome == LocateOutcome::list_full;
-    result.stopped = outcome == LocateOutcome::stopped;
+    search_from_start(request, start, SEARCH_RING_CAGE, code, result);
 }
 
 }  // namespace
@@ -244,18 +294,15 @@ SearchResult run_critical_point_search(const CriticalPointSearchRequest& request
     case SearchMode::ring:
         search_ring(request, code, result);
         break;
-    case SearchMode::point: {
-        Vector3 start = request.point;
-        const LocateOutcome outcome = locate_and_report_critical_point(true, start, SEARCH_FROM_POINT, 0, 0, code);
-        result.list_full = outcome == LocateOutcome::list_full;
-        result.stopped = outcome == LocateOutcome::stopped;
+    case SearchMode::point:
+        search_from_start(request, request.point, SEARCH_FROM_POINT, code, result);
         break;
-    }
     case SearchMode::shell: {
         // The shell search resets the stop request and repaints itself, and
         // has its own analysis instead of the summary.
-        const ShellSearchResult shell = search_critical_points_in_shell(true, request.shell, code);
+        const ShellSearchResult shell = search_critical_points_in_shell(true, request.shell, code, request.execution);
         result.found = shell.found;
+        result.failed = shell.failed;
         result.stopped = shell.stopped;
         result.list_full = shell.list_full;
         return result;
@@ -265,6 +312,7 @@ SearchResult run_critical_point_search(const CriticalPointSearchRequest& request
     result.found = critical_point_list().cp_count - result.first;
     if (result.found > 0)
         write_critical_point_summary(result.first, code);
+    write_failed_start_count(result.failed);
     ui().reset_stop_request(false);
     ui().text_pane_changed();
     return result;

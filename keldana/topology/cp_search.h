@@ -37,20 +37,24 @@ struct CriticalPointSearchRequest {
     Vector3 point{};
     // shell: the grid around an atom.
     ShellSearchParameters shell;
+    // Threads and the polling of STOP.
+    SearchExecution execution;
 };
 
 struct SearchResult {
     int first = 0;          // cp_count before the search
     int found = 0;          // new entries
+    int failed = 0;         // starts that found no point
     bool stopped = false;   // ended by STOP
     bool list_full = false; // ended because the list had no room
 };
 
 // Runs one search of property `code`: resets the stop request, writes the
-// search's heading, generates the start points, locates and reports each,
-// lets the windows run between start points and ends at STOP, and lists the
-// new points in a summary.  The request must be valid (atoms in range, ring
-// count within MAX_RING_ATOMS, shell counts of at least 2).
+// search's heading, generates the start points, locates them (on worker
+// threads) and reports each in order, lets the windows run and ends at STOP
+// (saying after which start), and lists the new points in a summary with the
+// count of the starts that found none.  The request must be valid (atoms in
+// range, ring count within MAX_RING_ATOMS, shell counts of at least 2).
 SearchResult run_critical_point_search(const CriticalPointSearchRequest& request, int code);
 
 // Donor-H...acceptor angle (radians) of the pair (i, j), one of them a

@@ -1,6 +1,7 @@
 #include "keldana/topology/critical_point_report.h"
 
 #include "common/fortran_format.h"
+#include "common/job_control.h"
 #include "common/user_interface.h"
 #include "keldana/density/property_names.h"
 #include "keldana/model/covariance_matrix.h"
@@ -12,7 +13,11 @@
 #include "keldana/topology/property_source.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -33,6 +38,18 @@ void both(const std::string& text)
 double distance_to_atom(const WorkingAtomSet& atoms, int atom, const Vector3& p)
 {
     return compute_distance(atoms.cart_x[atom], atoms.cart_y[atom], atoms.cart_z[atom], p[0], p[1], p[2]);
+}
+
+// The densities have their maxima at the nuclei (cusps no derivative finds).
+bool has_nuclear_maxima(int code) { return code == 0 || code == 1 || code == RHO_CODE; }
+
+// The atom whose nucleus lies within SAME_CRITICAL_POINT_DISTANCE of p, 0 for none.
+int nucleus_near(const LocateContext& context, const Vector3& p)
+{
+    for (const auto& [atom, position] : context.nuclei)
+        if (point_distance(position, p) < SAME_CRITICAL_POINT_DISTANCE)
+            return atom;
+    return 0;
 }
 
 // nint(scale * sigma) for an e.s.d. column; a value far outside the field
@@ -113,48 +130,147 @@ bool critical_point_esds_available(int code)
     return covariance_matrix().esd_available == 1 && (code == RHO_CODE || code == LAPLACIAN_CODE);
 }
 
-LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int kind, int atom1, int atom2, int code)
+LocateContext prepare_locate_context(int code)
+{
+    LocateContext context;
+    context.code = code;
+    context.source = property_derivative_source(code);
+    context.newton = newton_parameters_of_settings();
+    context.esds = critical_point_esds_available(code);
+    const WorkingAtomSet& atoms = current_model().atoms;
+    if (has_nuclear_maxima(code))
+        for (int i = 1; i <= atoms.atom_count && i <= MAX_WORKING_ATOMS; ++i)
+            if (atoms.subset_mask[i] != 0)
+                context.nuclei.emplace_back(i, working_atom_position(atoms, i));
+    // The evaluator prepares its copy of the model at the first evaluation:
+    // here, before any worker evaluates.
+    double value = 0;
+    Vector3 gradient{};
+    Matrix3 hessian;
+    context.source(Vector3{}, value, gradient, hessian);
+    evaluate_search_property(Vector3{}, code);
+    return context;
+}
+
+void locate_critical_point(const LocateContext& context, const Vector3& start, const std::atomic<bool>* stop,
+                           LocatedPoint& located)
+{
+    located = LocatedPoint{};
+    located.start = start;
+    located.position = start;
+    const NewtonStepWatcher watcher = [&located, stop](const NewtonStepRecord& record) {
+        located.trace.push_back(record);
+        return stop == nullptr || !stop->load(std::memory_order_relaxed);
+    };
+    Matrix3 hessian;
+    int nucleus = nucleus_near(context, start);
+    if (nucleus != 0) {
+        Vector3 gradient{};
+        context.source(start, located.value, gradient, hessian);
+        located.gradient_norm = vector_length(gradient);
+        watcher({0, start, located.gradient_norm, context.newton.scale});
+        located.outcome = NewtonOutcome::converged;
+    } else {
+        located.outcome = run_newton_search(context.source, context.newton, context.code, watcher, located.position,
+                                            located.value, located.gradient_norm, hessian, located.steps);
+        if (located.outcome != NewtonOutcome::converged)
+            return;
+        nucleus = nucleus_near(context, located.position);
+        if (nucleus == 0) {
+            if (!refine_critical_point(context.source, context.newton, watcher, located.position, located.value,
+                                       located.gradient_norm, hessian, located.steps))
+                return;
+            nucleus = nucleus_near(context, located.position);
+        }
+    }
+    if (nucleus != 0) {
+        // The cusp: the maximum is the nucleus itself, whatever the
+        // derivatives make of its neighbourhood.
+        located.nucleus = nucleus;
+        for (const auto& [atom, position] : context.nuclei)
+            if (atom == nucleus)
+                located.position = position;
+        Vector3 gradient{};
+        context.source(located.position, located.value, gradient, hessian);
+        located.gradient_norm = vector_length(gradient);
+    }
+    located.found = true;
+    located.f = evaluate_search_property(located.position, context.code);
+    located.del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
+    if (context.esds) {
+        located.sigma_f = evaluate_search_esd(located.position, SIGMA_RHO_CODE);
+        located.sigma_l = evaluate_search_esd(located.position, SIGMA_LAPLACIAN_CODE);
+    }
+    analyse_hessian(hessian, located.lambda);
+    located.eigenvectors = hessian;
+    located.type = nucleus != 0 ? 1 : classify_critical_point(located.lambda);
+}
+
+void write_newton_trace(const LocatedPoint& located)
+{
+    for (const NewtonStepRecord& record : located.trace)
+        write_newton_step_line(record);
+}
+
+void write_failed_start(const LocatedPoint& located)
+{
+    const Vector3& p = located.position;
+    both(format_line("(' no critical point: not converged after',I4,' steps, |grad| = ',1PE10.3,' at',0P3F9.4)",
+                     {located.steps, located.gradient_norm, p[0], p[1], p[2]}));
+}
+
+int store_critical_point(const CriticalPoint& fresh, int known)
 {
     CriticalPointList& list = critical_point_list();
-    if (list.cp_count >= MAX_CRITICAL_POINTS) {
+    if (known < 1 || known > list.cp_count || known > MAX_CRITICAL_POINTS)
+        return append_critical_point(list, fresh);
+    CriticalPoint& entry = list.points[known];
+    const CriticalPoint earlier = entry;
+    entry = fresh;
+    entry.has_direction = earlier.has_direction;
+    entry.direction = earlier.direction;
+    if (fresh.atom2 == 0 && earlier.atom2 != 0) {
+        const WorkingAtomSet& atoms = current_model().atoms;
+        const Vector3 p{fresh.x, fresh.y, fresh.z};
+        entry.atom1 = earlier.atom1;
+        entry.atom2 = earlier.atom2;
+        entry.distance = std::min(distance_to_atom(atoms, entry.atom1, p), distance_to_atom(atoms, entry.atom2, p));
+    }
+    return known;
+}
+
+LocateOutcome report_located_point(const LocatedPoint& located, int kind, int atom1, int atom2, int code)
+{
+    write_newton_trace(located);
+    if (located.outcome == NewtonOutcome::stopped)
+        return LocateOutcome::stopped;
+    if (!located.found) {
+        write_failed_start(located);
+        ui().text_pane_changed();
+        return LocateOutcome::not_converged;
+    }
+    CriticalPointList& list = critical_point_list();
+    const Vector3& point = located.position;
+    const int known = find_critical_point(list, point[0], point[1], point[2], code);
+    if (known == 0 && list.cp_count >= MAX_CRITICAL_POINTS) {
         report_critical_point_list_full();
         return LocateOutcome::list_full;
     }
-    CalculationSettings& settings = run_settings().calculation;
-    const WorkingAtomSet& atoms = current_model().atoms;
-    const auto is_atom = [&atoms](int a) { return a >= 1 && a <= atoms.atom_count && a <= MAX_WORKING_ATOMS; };
-    if (kind == SEARCH_ATOM_PAIR && (!is_atom(atom1) || !is_atom(atom2)))
-        return LocateOutcome::not_converged;
-
-    const double saved_scale = settings.Scale;
-    int not_converged = 1;
-    text_pane_state().scroll_to_end = true;
-    double value = 0;
-    double gradient_norm = 0;
-    Matrix3 hessian;
-    const NewtonOutcome outcome =
-        locate_critical_point_newton(report, point, value, gradient_norm, hessian, not_converged, code);
-    settings.Scale = saved_scale;
-    if (not_converged != 0)
-        return outcome == NewtonOutcome::stopped ? LocateOutcome::stopped : LocateOutcome::not_converged;
-
     // The same point found again (from another start point or another
-    // search) would count twice.
-    if (const int known = find_critical_point(list, point[0], point[1], point[2], code)) {
+    // search) is listed once, with what the current settings give.
+    if (known != 0)
         both(format_line("(' CP located: the same as CP number',I4,' of the list')", {known}));
-        ui().text_pane_changed();
-        return LocateOutcome::duplicate;
-    }
 
+    const CalculationSettings& settings = run_settings().calculation;
+    const WorkingAtomSet& atoms = current_model().atoms;
     CriticalPoint cp;
     pane(" Check: ");
-    const double f = evaluate_search_property(point, code);
     if (settings.global_frame == 1)
         pane(format_line("('   Property f = ',A9,' at CP using global axis','  system : ',F9.3)",
-                         {property_label(code), f}));
+                         {property_label(code), located.f}));
     else
         pane(format_line("('   Property f = ',A9,' at CP using  local axis','  systems: ',F9.3)",
-                         {property_label(code), f}));
+                         {property_label(code), located.f}));
 
     if (kind != SEARCH_ATOM_PAIR) {
         double bound = NEAREST_ATOM_BOUND;
@@ -172,8 +288,6 @@ LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int 
         listing(" CP located: ");
     }
 
-    const double del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
-
     double d1 = 0;
     double d2 = 0;
     if (kind == SEARCH_ATOM_PAIR) {
@@ -185,23 +299,17 @@ LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int 
     }
 
     const bool esds = critical_point_esds_available(code);
-    double sigma_f = 0;
-    double sigma_l = 0;
-    if (esds) {
+    if (esds)
         pane(" CP located, computing errors in rho, del2rho ...");
-        sigma_f = evaluate_search_esd(point, SIGMA_RHO_CODE);
-        sigma_l = evaluate_search_esd(point, SIGMA_LAPLACIAN_CODE);
-    }
 
-    analyse_hessian(hessian, cp.lambda);
-    cp.eigenvectors = hessian;
+    cp.lambda = located.lambda;
+    cp.eigenvectors = located.eigenvectors;
     cp.property_code = code;
     cp.x = point[0];
     cp.y = point[1];
     cp.z = point[2];
-    cp.type = classify_critical_point(cp.lambda);
-    const int n = append_critical_point(list, cp);
-    if (n == 0) {  // checked above; kept for safety
+    cp.type = located.type;
+    if (store_critical_point(cp, known) == 0) {  // checked above; kept for safety
         report_critical_point_list_full();
         return LocateOutcome::list_full;
     }
@@ -210,9 +318,10 @@ LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int 
     if (kind == SEARCH_ATOM_PAIR) {
         const double rij = compute_distance(atoms.cart_x[atom1], atoms.cart_y[atom1], atoms.cart_z[atom1],
                                             atoms.cart_x[atom2], atoms.cart_y[atom2], atoms.cart_z[atom2]);
-        write_bond_table(cp, atom1, atom2, value, del2f, rij, d1, d2, eps, esds, sigma_f, sigma_l);
+        write_bond_table(cp, atom1, atom2, located.value, located.del2f, rij, d1, d2, eps, esds, located.sigma_f,
+                         located.sigma_l);
     } else {
-        write_ring_table(cp, value, del2f, eps, esds, sigma_f, sigma_l);
+        write_ring_table(cp, located.value, located.del2f, eps, esds, located.sigma_f, located.sigma_l);
     }
 
     if (kind == SEARCH_RING_CAGE) {
@@ -228,5 +337,120 @@ LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int 
 
     ui().text_pane_changed();
     ui().redraw_viewer();
-    return LocateOutcome::appended;
+    return known != 0 ? LocateOutcome::duplicate : LocateOutcome::appended;
+}
+
+LocateOutcome locate_and_report_critical_point(bool report, Vector3& point, int kind, int atom1, int atom2, int code)
+{
+    const WorkingAtomSet& atoms = current_model().atoms;
+    const auto is_atom = [&atoms](int a) { return a >= 1 && a <= atoms.atom_count && a <= MAX_WORKING_ATOMS; };
+    if (kind == SEARCH_ATOM_PAIR && (!is_atom(atom1) || !is_atom(atom2)))
+        return LocateOutcome::not_converged;
+    text_pane_state().scroll_to_end = true;
+    LocatedPoint located;
+    locate_critical_point(prepare_locate_context(code), point, nullptr, located);
+    if (!report)
+        located.trace.clear();
+    point = located.position;
+    return report_located_point(located, kind, atom1, atom2, code);
+}
+
+int run_starts_in_order(int count, const SearchExecution& execution, std::atomic<bool>& stop,
+                        const std::function<void(int)>& locate, const std::function<bool(int)>& report,
+                        bool& stopped)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::milliseconds(std::max(execution.poll_interval_ms, 0));
+    auto last_poll = Clock::now();
+    stopped = false;
+    // Lets the windows run when the interval is over; true at STOP.
+    const auto poll = [&](bool force) {
+        if (!force && Clock::now() - last_poll < interval)
+            return false;
+        ui().text_pane_changed();
+        last_poll = Clock::now();
+        return pump_and_check_stop();
+    };
+
+    // The windows run once before the first start whatever the interval:
+    // a STOP given at once, or a Cancel, is seen before anything is reported.
+    if (poll(true)) {
+        stopped = true;
+        return 0;
+    }
+    int workers = execution.threads > 0 ? execution.threads : static_cast<int>(std::thread::hardware_concurrency());
+    workers = std::clamp(workers, 1, std::max(count, 1));
+    int reported = 0;
+    if (workers == 1) {
+        for (; reported < count; ++reported) {
+            locate(reported);
+            if (!report(reported))
+                return reported + 1;
+            if (poll(interval.count() == 0)) {
+                stopped = true;
+                return reported + 1;
+            }
+        }
+        return reported;
+    }
+
+    std::atomic<int> next{0};
+    std::vector<std::atomic<bool>> done(static_cast<std::size_t>(count));
+    for (std::atomic<bool>& d : done)
+        d.store(false);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::vector<std::thread> pool;
+    for (int w = 0; w < workers; ++w)
+        pool.emplace_back([&] {
+            for (int k = next.fetch_add(1); k < count && !stop.load(); k = next.fetch_add(1)) {
+                locate(k);
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    done[static_cast<std::size_t>(k)].store(true);
+                }
+                finished.notify_all();
+            }
+        });
+    const auto end_workers = [&] {
+        stop.store(true);
+        for (std::thread& t : pool)
+            t.join();
+    };
+    const auto wait_slice = interval.count() > 0 ? interval : std::chrono::milliseconds(20);
+    for (; reported < count; ++reported) {
+        const auto k = static_cast<std::size_t>(reported);
+        while (!done[k].load()) {
+            std::unique_lock<std::mutex> lock(mutex);
+            finished.wait_for(lock, wait_slice, [&] { return done[k].load(); });
+            lock.unlock();
+            if (!done[k].load() && poll(false)) {
+                stopped = true;
+                end_workers();
+                return reported;
+            }
+        }
+        if (!report(reported)) {
+            end_workers();
+            return reported + 1;
+        }
+        if (poll(interval.count() == 0)) {
+            stopped = true;
+            end_workers();
+            return reported + 1;
+        }
+    }
+    end_workers();
+    return reported;
+}
+
+void write_search_stopped(const std::string& after)
+{
+    both(" Search stopped by the user after " + after);
+}
+
+void write_failed_start_count(int failed)
+{
+    if (failed > 0)
+        both(format_line("(' Starts without a critical point (not converged):',I5)", {failed}));
 }

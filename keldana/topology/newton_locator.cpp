@@ -11,20 +11,128 @@
 namespace {
 
 constexpr int EPOT_CODE = 23;
+constexpr int MAX_REFINEMENT_STEPS = 30;
+constexpr double REFINED_STEP = 1.0e-5;         // Angstrom
+constexpr double REFINED_GRADIENT_FACTOR = 1e-4;  // of eps
 
-void write_start_lines(const Vector3& p, double gradient_norm)
+// The capped Newton step s = H^-1 g; false when H does not invert.
+bool newton_step(const Matrix3& hessian, const Vector3& gradient, double scale, Vector3& step)
 {
-    append_pane_line("   Step       x       y       z          |Grad(f)|   Max. step-size");
-    append_pane_line(format_line("(2X,I4,3X,3F8.4,5X,F12.5)", {0, p[0], p[1], p[2], gradient_norm}));
+    Matrix3 inverse = hessian;
+    if (!invert_3x3_matrix_keep_copy(inverse))
+        return false;
+    for (int k = 1; k <= 3; ++k) {
+        double s = 0;
+        for (int j = 1; j <= 3; ++j)
+            s += inverse(k, j) * gradient[j - 1];
+        if (std::fabs(s) > scale)
+            s = std::copysign(scale, s);
+        step[k - 1] = s;
+    }
+    return true;
 }
 
-void write_step_line(int step, const Vector3& p, double gradient_norm, double scale)
+// The progress lines of the text pane, with the windows let run after each
+// and STOP honoured after every step.
+NewtonStepWatcher pane_watcher()
 {
-    append_pane_line(
-        format_line("(2X,I4,3X,3F8.4,5X,F12.5,8X,F8.5)", {step, p[0], p[1], p[2], gradient_norm, scale}));
+    return [](const NewtonStepRecord& r) {
+        write_newton_step_line(r);
+        ui().text_pane_changed();
+        if (r.step == 0) {
+            ui().pump_events();
+            return true;
+        }
+        return !pump_and_check_stop();
+    };
 }
 
 }  // namespace
+
+void write_newton_step_line(const NewtonStepRecord& r)
+{
+    const Vector3& p = r.position;
+    if (r.step == 0) {
+        append_pane_line("   Step       x       y       z          |Grad(f)|   Max. step-size");
+        append_pane_line(format_line("(2X,I4,3X,3F8.4,5X,F12.5)", {0, p[0], p[1], p[2], r.gradient_norm}));
+        return;
+    }
+    append_pane_line(
+        format_line("(2X,I4,3X,3F8.4,5X,F12.5,8X,F8.5)", {r.step, p[0], p[1], p[2], r.gradient_norm, r.scale}));
+}
+
+NewtonParameters newton_parameters_of_settings()
+{
+    const CalculationSettings& settings = run_settings().calculation;
+    return {settings.eps, settings.Scale, settings.nStep};
+}
+
+NewtonOutcome run_newton_search(const DerivativeSource& source, const NewtonParameters& parameters, int code,
+                                const NewtonStepWatcher& watcher, Vector3& position, double& value,
+                                double& gradient_norm, Matrix3& hessian, int& steps)
+{
+    // A change of |grad f| below this between compared steps means the search
+    // stalls or oscillates: the step cap is halved.
+    const double stagnation = code == EPOT_CODE ? 1.0e-4 : 0.001;
+    double scale = parameters.scale;
+    steps = 0;
+
+    Vector3 gradient{};
+    source(position, value, gradient, hessian);
+    gradient_norm = vector_length(gradient);
+    if (watcher)
+        watcher({0, position, gradient_norm, scale});
+
+    double reference_norm = 0;
+    for (int i = 1; i <= parameters.n_step; ++i) {
+        Vector3 step{};
+        if (!newton_step(hessian, gradient, scale, step))
+            return NewtonOutcome::singular_hessian;
+        for (int k = 0; k < 3; ++k)
+            position[k] -= step[k];
+        source(position, value, gradient, hessian);
+        gradient_norm = vector_length(gradient);
+        steps = i;
+        if (watcher && !watcher({i, position, gradient_norm, scale}))
+            return NewtonOutcome::stopped;
+        if (gradient_norm <= parameters.eps)
+            return NewtonOutcome::converged;
+        if (i > 1 && std::fabs(gradient_norm - reference_norm) < stagnation)
+            scale *= 0.5;
+        if (i % 2 == 1)
+            reference_norm = gradient_norm;
+    }
+    return NewtonOutcome::step_limit;
+}
+
+bool refine_critical_point(const DerivativeSource& source, const NewtonParameters& parameters,
+                           const NewtonStepWatcher& watcher, Vector3& position, double& value,
+                           double& gradient_norm, Matrix3& hessian, int& steps)
+{
+    Vector3 gradient{};
+    source(position, value, gradient, hessian);
+    gradient_norm = vector_length(gradient);
+    for (int i = 0;; ++i) {
+        if (gradient_norm <= parameters.eps * REFINED_GRADIENT_FACTOR)
+            return true;
+        Vector3 step{};
+        if (!newton_step(hessian, gradient, parameters.scale, step))
+            return gradient_norm <= parameters.eps;  // degenerate: nothing to refine along
+        if (vector_length(step) < REFINED_STEP)
+            return true;
+        if (i == MAX_REFINEMENT_STEPS)
+            return false;
+        for (int k = 0; k < 3; ++k)
+            position[k] -= step[k];
+        source(position, value, gradient, hessian);
+        gradient_norm = vector_length(gradient);
+        ++steps;
+        if (watcher)
+            watcher({steps, position, gradient_norm, parameters.scale});
+        if (!(gradient_norm <= parameters.eps))
+            return false;
+    }
+}
 
 NewtonOutcome locate_critical_point_newton(bool report, Vector3& position, double& value, double& gradient_norm,
                                            Matrix3& hessian, int& not_converged, int code)
@@ -37,52 +145,11 @@ NewtonOutcome locate_critical_point_newton(const DerivativeSource& source, bool 
                                            double& value, double& gradient_norm, Matrix3& hessian,
                                            int& not_converged, int code)
 {
-    CalculationSettings& settings = run_settings().calculation;
-    // A change of |grad f| below this between compared steps means the search
-    // stalls or oscillates: the step cap is halved.
-    const double stagnation = code == EPOT_CODE ? 1.0e-4 : 0.001;
-
-    Vector3 gradient{};
-    source(position, value, gradient, hessian);
-    gradient_norm = vector_length(gradient);
-    if (report) {
-        write_start_lines(position, gradient_norm);
-        ui().text_pane_changed();
-        ui().pump_events();
-    }
-
-    double reference_norm = 0;
-    for (int i = 1; i <= settings.nStep; ++i) {
-        Matrix3 inverse = hessian;
-        if (!invert_3x3_matrix_keep_copy(inverse))
-            return NewtonOutcome::singular_hessian;
-        const double scale = settings.Scale;
-        for (int k = 1; k <= 3; ++k) {
-            double s = 0;
-            for (int j = 1; j <= 3; ++j)
-                s += inverse(k, j) * gradient[j - 1];
-            if (std::fabs(s) > scale)
-                s = std::copysign(scale, s);
-            position[k - 1] -= s;
-        }
-
-        source(position, value, gradient, hessian);
-        gradient_norm = vector_length(gradient);
-
-        if (report) {
-            write_step_line(i, position, gradient_norm, scale);
-            ui().text_pane_changed();
-            if (pump_and_check_stop())
-                return NewtonOutcome::stopped;
-        }
-        if (gradient_norm <= settings.eps) {
-            not_converged = 0;
-            return NewtonOutcome::converged;
-        }
-        if (i > 1 && std::fabs(gradient_norm - reference_norm) < stagnation)
-            settings.Scale *= 0.5;
-        if (i % 2 == 1)
-            reference_norm = gradient_norm;
-    }
-    return NewtonOutcome::step_limit;
+    int steps = 0;
+    const NewtonOutcome outcome =
+        run_newton_search(source, newton_parameters_of_settings(), code, report ? pane_watcher() : NewtonStepWatcher{},
+                          position, value, gradient_norm, hessian, steps);
+    if (outcome == NewtonOutcome::converged)
+        not_converged = 0;
+    return outcome;
 }

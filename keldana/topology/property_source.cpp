@@ -9,12 +9,15 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/newton_locator.h"
 
+#include <atomic>
+
 namespace {
 
 constexpr int FIRST_ENERGY_DENSITY_CODE = 30;
 constexpr long long NUMERIC_GRADIENT_HESSIAN_COST = 31;  // value, 3 x 2 for the gradient, 6 x 4 for the Hessian
 
-long long evaluations = 0;
+// Counted from every thread a search locates on.
+std::atomic<long long> evaluations{0};
 
 }  // namespace
 

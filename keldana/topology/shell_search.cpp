@@ -12,8 +12,10 @@
 #include "keldana/topology/property_source.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -22,6 +24,8 @@ constexpr double PI = 3.141592654;
 constexpr double RADIANS_TO_DEGREES = 57.29577951;
 constexpr double NEIGHBOUR_LIMIT = 2.0;  // Angstrom
 constexpr double NO_MINIMUM = 1.0e6;
+// Grid points located at a time: the results of a block wait for their report.
+constexpr std::size_t SHELL_BLOCK = 4096;
 constexpr const char* GRID_HEADING = "     r/A    theta/deg.  phi/deg.       |Grad(f)|";
 constexpr const char* TABLE_HEADING = " Atom        x      y      z            f         Del2f       d";
 
@@ -40,12 +44,14 @@ int grid_count(double span_plus_step, double step)
     return n > 1e8 ? 100000000 : static_cast<int>(n);
 }
 
-void store_new_point(const Vector3& p, int atom, double f, double del2f, double d, Matrix3 hessian, int code)
+// Lists the point (a new entry, or over the entry `known` listed before the
+// search) and writes its row; the entry's number, 0 when the list is full.
+int store_shell_point(const LocatedPoint& located, int atom, double d, int known, int code)
 {
-    CriticalPointList& list = critical_point_list();
+    const Vector3& p = located.position;
     CriticalPoint cp;
-    analyse_hessian(hessian, cp.lambda);
-    cp.eigenvectors = hessian;
+    cp.lambda = located.lambda;
+    cp.eigenvectors = located.eigenvectors;
     cp.distance = d;
     cp.atom1 = atom;
     cp.atom2 = 0;
@@ -53,17 +59,24 @@ void store_new_point(const Vector3& p, int atom, double f, double del2f, double 
     cp.x = p[0];
     cp.y = p[1];
     cp.z = p[2];
-    cp.type = classify_critical_point(cp.lambda);
-    const int n = append_critical_point(list, cp);
+    cp.type = located.type;
+    const int n = store_critical_point(cp, known);
+    if (n == 0)
+        return 0;
     pane("");
-    if (n == 1) {
+    if (known != 0) {
+        const std::string same = format_line("(' CP located: the same as CP number',I4,' of the list')", {known});
+        pane(same);
+        listing(same);
+    }
+    if (n == 1 && known == 0) {
         listing("");
         listing(TABLE_HEADING);
         listing(std::string(40, ' ') + "       Hessian Eigenvalues");
         listing(" " + std::string(69, '-'));  // a list-directed record starts with a blank
     }
     const std::string row = format_line("(1X,A6,2X,3F7.3,2X,F12.3,2X,F12.3,1X,F6.3)",
-                                        {atom_label_text(atom), p[0], p[1], p[2], f, del2f, d});
+                                        {atom_label_text(atom), p[0], p[1], p[2], located.f, located.del2f, d});
     const std::string eigen = format_line("(38X,3F12.3)", {cp.lambda[0], cp.lambda[1], cp.lambda[2]});
     pane(TABLE_HEADING);
     pane(row);
@@ -72,11 +85,12 @@ void store_new_point(const Vector3& p, int atom, double f, double del2f, double 
     listing(row);
     listing(eigen);
     listing("");
+    return n;
 }
 
-// The directions of the new points seen from their atom, their angles with
-// the atom's nearest neighbour and with each other.
-void analyse_shell_points(int first, int centre_atom)
+// The directions of the search's points seen from their atom, their angles
+// with the atom's nearest neighbour and with each other.
+void analyse_shell_points(const std::vector<int>& numbers, int centre_atom)
 {
     CriticalPointList& list = critical_point_list();
     const WorkingAtomSet& atoms = current_model().atoms;
@@ -87,7 +101,7 @@ void analyse_shell_points(int first, int centre_atom)
     listing(" Analysis of CP geometry (degrees, Angstroms): ");
     listing("");
     pane("");
-    for (int k = first + 1; k <= count; ++k) {
+    for (const int k : numbers) {
         CriticalPoint& cp = list.points[k];
         const int a = cp.atom1;
         if (a < 1 || a > atoms.atom_count)
@@ -149,10 +163,11 @@ void analyse_shell_points(int first, int centre_atom)
 
 }  // namespace
 
-ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearchParameters& parameters, int code)
+ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearchParameters& parameters, int code,
+                                                  const SearchExecution& execution)
 {
     ShellSearchResult result;
-    CalculationSettings& settings = run_settings().calculation;
+    const CalculationSettings& settings = run_settings().calculation;
     const WorkingAtomSet& atoms = current_model().atoms;
     CriticalPointList& list = critical_point_list();
     const int a = parameters.atom;
@@ -172,77 +187,138 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
     const int n_r = valid && d_r != 0 ? grid_count(r_max - r_min + d_r, d_r) : 0;
     const int n_t = valid ? grid_count(d_theta + PI, d_theta) : 0;
     const int n_p_ring = valid ? grid_count(TWO_PI, d_phi) : 0;
-    double minimum = NO_MINIMUM;
     pane(GRID_HEADING);
 
+    // The grid points in the order of the scan, taken a block at a time.
+    struct GridStart {
+        double r = 0, theta = 0, phi = 0;
+        Vector3 p{};
+        double g_norm = 0;
+        bool started = false;
+        LocatedPoint located;
+    };
     const Vector3 centre = valid ? working_atom_position(atoms, a) : Vector3{};
-    bool leave = false;
-    for (int ir = 0; ir < n_r && !leave; ++ir) {
-        const double r = r_min + ir * d_r;
-        for (int it = 0; it < n_t && !leave; ++it) {
-            const double theta = it * d_theta;
-            const int n_p = theta < 0.001 || theta > 3.14 ? 1 : n_p_ring;
-            for (int ip = 0; ip < n_p && !leave; ++ip) {
-                const double phi = ip * d_phi;
-                Vector3 p{centre[0] + r * std::sin(theta) * std::cos(phi),
-                          centre[1] + r * std::sin(theta) * std::sin(phi), centre[2] + r * std::cos(theta)};
-                Vector3 g{};
-                for (int k = 1; k <= 3; ++k)
-                    g[k - 1] = evaluate_search_partial_derivative(p, k, code);
-                const double g_norm = vector_length(g);
-                if (g_norm < minimum) {
-                    pane(format_line("(3F10.3,9X,F12.3,2X,F8.4)",
-                                     {r, theta * RADIANS_TO_DEGREES, phi * RADIANS_TO_DEGREES, g_norm}));
-                    minimum = g_norm;
-                }
-                bool repaint = true;
-                if (g_norm < parameters.cut) {
-                    if (list.cp_count >= MAX_CRITICAL_POINTS) {
-                        report_critical_point_list_full();
-                        result.list_full = true;
-                        leave = true;
-                        break;
-                    }
-                    pane("Starting Newton-Raphson search ...");
-                    const double saved_scale = settings.Scale;
-                    int not_converged = 1;
-                    double value = 0;
-                    double gradient_norm = 0;
-                    Matrix3 hessian;
-                    locate_critical_point_newton(report, p, value, gradient_norm, hessian, not_converged, code);
-                    settings.Scale = saved_scale;
-                    bool attempt_ended = true;  // a new point, or no convergence
-                    if (not_converged == 0) {
-                        const double f = evaluate_search_property(p, code);
-                        const double d = point_distance(p, centre);
-                        if (find_critical_point(list, p[0], p[1], p[2], code) != 0 ||
-                            (parameters.show_inside && (d < r_min || d > r_max))) {
-                            attempt_ended = false;
-                            repaint = false;
-                        } else {
-                            const double del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
-                            store_new_point(p, a, f, del2f, d, hessian, code);
-                            ++result.found;
-                        }
-                    }
-                    if (attempt_ended) {
-                        minimum = NO_MINIMUM;
-                        pane("");
-                        pane(GRID_HEADING);
-                    }
-                }
-                if (repaint)
-                    ui().text_pane_changed();
-                if (pump_and_check_stop()) {
-                    result.stopped = true;
-                    leave = true;
+    int ir = 0, it = 0, ip = 0;
+    const auto points_at = [&](int polar) {
+        const double theta = polar * d_theta;
+        return theta < 0.001 || theta > 3.14 ? 1 : n_p_ring;
+    };
+    // The next block of the grid; empty at its end.
+    std::vector<GridStart> grid;
+    const auto next_block = [&] {
+        grid.clear();
+        while (ir < n_r && n_t > 0 && grid.size() < SHELL_BLOCK) {
+            GridStart g;
+            g.r = r_min + ir * d_r;
+            g.theta = it * d_theta;
+            g.phi = ip * d_phi;
+            g.p = {centre[0] + g.r * std::sin(g.theta) * std::cos(g.phi),
+                   centre[1] + g.r * std::sin(g.theta) * std::sin(g.phi), centre[2] + g.r * std::cos(g.theta)};
+            grid.push_back(std::move(g));
+            if (++ip >= points_at(it)) {
+                ip = 0;
+                if (++it >= n_t) {
+                    it = 0;
+                    ++ir;
                 }
             }
         }
+        return !grid.empty();
+    };
+
+    const LocateContext context = prepare_locate_context(code);
+    std::atomic<bool> stop{false};
+    const auto locate = [&](int k) {
+        GridStart& g = grid[static_cast<std::size_t>(k)];
+        Vector3 gradient{};
+        for (int axis = 1; axis <= 3; ++axis)
+            gradient[axis - 1] = evaluate_search_partial_derivative(g.p, axis, code);
+        g.g_norm = vector_length(gradient);
+        g.started = g.g_norm < parameters.cut;
+        if (g.started)
+            locate_critical_point(context, g.p, &stop, g.located);
+    };
+
+    double minimum = NO_MINIMUM;
+    std::vector<int> numbers;  // the points of this search, for the analysis
+    const GridStart* last = nullptr;  // the last grid point reported (r, theta, phi kept)
+    GridStart last_point;
+    const auto report_point = [&](int k) {
+        GridStart& g = grid[static_cast<std::size_t>(k)];
+        if (g.g_norm < minimum) {
+            pane(format_line("(3F10.3,9X,F12.3,2X,F8.4)",
+                             {g.r, g.theta * RADIANS_TO_DEGREES, g.phi * RADIANS_TO_DEGREES, g.g_norm}));
+            minimum = g.g_norm;
+        }
+        const auto mark = [&] {
+            last_point.r = g.r;
+            last_point.theta = g.theta;
+            last_point.phi = g.phi;
+            last = &last_point;
+        };
+        if (!g.started) {
+            mark();
+            return true;
+        }
+        const LocatedPoint& located = g.located;
+        pane("Starting Newton-Raphson search ...");
+        if (report)
+            write_newton_trace(located);
+        if (located.outcome == NewtonOutcome::stopped) {
+            result.stopped = true;
+            return false;
+        }
+        mark();
+        bool attempt_ended = true;  // a point reported, or no convergence
+        if (!located.found) {
+            write_failed_start(located);
+            ++result.failed;
+        } else {
+            const Vector3& p = located.position;
+            const double d = point_distance(p, centre);
+            const int known = find_critical_point(list, p[0], p[1], p[2], code);
+            // Found before in this search: the same point again, not reported twice.
+            const bool seen = known > first || std::find(numbers.begin(), numbers.end(), known) != numbers.end();
+            if ((known != 0 && seen) || (parameters.show_inside && (d < r_min || d > r_max))) {
+                attempt_ended = false;
+            } else {
+                const int n = store_shell_point(located, a, d, known, code);
+                if (n == 0) {
+                    report_critical_point_list_full();
+                    result.list_full = true;
+                    return false;
+                }
+                numbers.push_back(n);
+                if (known == 0)
+                    ++result.found;
+            }
+        }
+        if (attempt_ended) {
+            minimum = NO_MINIMUM;
+            pane("");
+            pane(GRID_HEADING);
+        }
+        g.located = LocatedPoint{};  // reported: its trace is not needed any more
+        return true;
+    };
+    bool stopped = false;
+    while (!stopped && !result.stopped && !result.list_full && next_block()) {
+        run_starts_in_order(static_cast<int>(grid.size()), execution, stop, locate, report_point, stopped);
+    }
+    if (stopped || result.stopped) {
+        result.stopped = true;
+        if (last == nullptr) {
+            write_search_stopped("no grid point");
+        } else {
+            const GridStart& g = *last;
+            write_search_stopped(format_line("('grid point r =',F7.3,'  theta =',F7.2,'  phi =',F7.2)",
+                                             {g.r, g.theta * RADIANS_TO_DEGREES, g.phi * RADIANS_TO_DEGREES}));
+        }
     }
 
-    if (list.cp_count > first)
-        analyse_shell_points(first, a);
+    if (!numbers.empty())
+        analyse_shell_points(numbers, a);
+    write_failed_start_count(result.failed);
     ui().reset_stop_request(false);
     ui().text_pane_changed();
     ui().redraw_viewer();

@@ -4,6 +4,8 @@
 // of the points seen from the atom.
 #pragma once
 
+#include "keldana/topology/critical_point_report.h"
+
 struct ShellSearchParameters {
     int atom = 0;                     // centre atom (working-atom number)
     int n_theta = 0, n_phi = 0, n_rad = 0;  // grid counts; n_theta and n_phi at least 2
@@ -13,13 +15,17 @@ struct ShellSearchParameters {
 };
 
 struct ShellSearchResult {
-    int found = 0;
+    int found = 0;   // new entries
+    int failed = 0;  // Newton starts that found no point
     bool stopped = false;
     bool list_full = false;
 };
 
 // Runs the search for property `code` and appends the new points to the
-// list.  report: the locator writes its progress lines; the windows run
-// after every grid point and STOP ends the scan.  A centre atom outside the
-// working set or counts below 2 give no grid.
-ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearchParameters& parameters, int code);
+// list; a point listed before the search is reported in full once and its
+// entry updated.  The grid points are located on worker threads and
+// reported in grid order.  report: the locator's progress lines go to the
+// pane; the windows run between grid points and STOP ends the scan.  A
+// centre atom outside the working set or counts below 2 give no grid.
+ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearchParameters& parameters, int code,
+                                                  const SearchExecution& execution = {});

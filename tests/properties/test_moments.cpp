@@ -4,6 +4,7 @@
 // arrangement.
 #include "common/fortran_format.h"
 #include "common/scripted_ui.h"
+#include "keldana/density/numeric_helpers.h"
 #include "keldana/model/covariance_matrix.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -265,6 +266,62 @@ TEST_F(MomentsTest, CentrosymmetricMoleculeHasNoDipoleNorDipoleEsd)
 
     compute_molecular_dipole_moment();
     EXPECT_TRUE(has_line(pane(), "  Dipole Magnitude:        0.0  Debye"));
+}
+
+// Benzoquinone's cluster with a subset: the monopole populations of C1 and
+// O1 (correlated) move every image of their atoms, but only the images in
+// the subset carry the dipole, so only they enter its e.s.d., each with its
+// position from the subset's centre of mass.
+TEST_F(MomentsTest, DipoleEsdSumsTheSubsetsImagesOnly)
+{
+    ASSERT_TRUE(load_example("benzoquinone", "benzoquinone.kdn"));
+    StructureModel& model = current_model();
+    const int n = model.atoms.atom_count;
+    ASSERT_GT(n, 12);
+    auto matrix = std::make_unique<CovarianceMatrix>();
+    matrix->cov_order = 2;
+    matrix->cov_scale = 1.0;
+    matrix->esd_available = 1;
+    matrix->cov_atom[1] = 1;  // Pv of C1
+    matrix->cov_kind[1] = 12;
+    matrix->cov_atom[2] = 4;  // P00 of O1
+    matrix->cov_kind[2] = 13;
+    struct Case {
+        int last_active;            // atoms 1..last_active form the subset
+        double covariance;          // between the two parameters
+        std::array<double, 3> esd;  // by hand where given (e A), else < 0
+    };
+    // Atoms 1-6 hold one image of each atom; with C1's variance alone the
+    // e.s.d. is 0.1 |r(C1) - c|.  Atoms 1-12 are the centrosymmetric
+    // molecule: its images cancel.
+    for (const Case& c : {Case{6, 0.0, {0.063, 0.008, 0.035}}, Case{6, 0.003, {-1, -1, -1}},
+                          Case{12, 0.003, {0.0, 0.0, 0.0}}, Case{n, 0.003, {-1, -1, -1}}}) {
+        for (int i = 1; i <= n; ++i)
+            model.atoms.subset_mask[i] = i <= c.last_active ? 1 : 0;
+        matrix->cov_at(1, 1) = 0.01;
+        matrix->cov_at(1, 2) = c.covariance;
+        matrix->cov_at(2, 2) = c.covariance == 0 ? 0.0 : 0.004;
+        const std::array<double, 3> centre = compute_centre_of_mass(model).centre;
+        double sigma[3] = {-1, -1, -1};
+        compute_dipole_moment_esd(model, *matrix, centre, sigma[0], sigma[1], sigma[2]);
+        for (int r = 0; r < 3; ++r) {
+            // dD/dp = -sum (r_g - c) over the subset's images g of the parameter's atom.
+            double d1 = 0, d2 = 0;
+            for (int g = 1; g <= c.last_active; ++g) {
+                const int parent = g <= model.atoms.independent_atom_count ? g : model.images.parent_atom[g];
+                const double offset = working_atom_position(model.atoms, g)[r] - centre[r];
+                if (parent == 1)
+                    d1 -= offset;
+                if (parent == 4)
+                    d2 -= offset;
+            }
+            const double variance = d1 * d1 * 0.01 + 2 * d1 * d2 * c.covariance + d2 * d2 * matrix->cov_at(2, 2);
+            EXPECT_NEAR(sigma[r], std::sqrt(variance), 1e-12) << c.last_active << " " << r;
+            if (c.esd[r] >= 0) {
+                EXPECT_NEAR(sigma[r], c.esd[r], 0.0005) << c.last_active << " " << r;
+            }
+        }
+    }
 }
 
 // Two atoms: A (parameter 1, its valence population) and B (parameter 2,

@@ -353,20 +353,54 @@ TEST_F(PotentialChargesTest, ModelPotentialOfSphericalIonsGivesTheirCharges)
     }
     text += "Space group P1\nNON                  /P\n     X         Y         Z\nEND\n";
     ASSERT_TRUE(load("ions.kdn", text));
-    // The molecule alone, without the lattice's copies of it.
-    ClusterTranslations& t = current_model().translations;
-    t.cluster_k = t.cluster_l = t.cluster_m = 0;
+    // The lattice translations of a load stay as they are: the fit takes
+    // the ions alone, and leaves K, L, M untouched.
+    const ClusterTranslations before = current_model().translations;
+    ASSERT_GT(before.cluster_k, 0);
 
     ChargeClassArray array;
     fill_default_charge_class_array(current_model(), array);
-    PotentialFitSettings settings;
-    settings.points_per_edge = 8;
-    ASSERT_TRUE(fit_potential_derived_charges(array, settings));
+    ASSERT_TRUE(fit_potential_derived_charges(array, PotentialFitSettings{}));
     const ChargeClasses& classes = charge_classes();
     ASSERT_EQ(classes.class_count, 2);
     EXPECT_NEAR(classes.charge[1], 0.5, 0.02);
     EXPECT_NEAR(classes.charge[2], -0.5, 0.02);
     EXPECT_EQ(classes.charge[1] + classes.charge[2], 0.0);
+    const ClusterTranslations& after = current_model().translations;
+    EXPECT_EQ(after.cluster_k, before.cluster_k);
+    EXPECT_EQ(after.cluster_l, before.cluster_l);
+    EXPECT_EQ(after.cluster_m, before.cluster_m);
+}
+
+// Cyanogen as loaded, with the dialog's defaults (one class per independent
+// atom, its image sharing it): charges of a light molecule, equal and
+// opposite, and a potential the two charges follow closely, however many
+// lattice translations the maps would sum.
+TEST_F(PotentialChargesTest, CyanogenAtTheDialogDefaultsGetsMolecularCharges)
+{
+    ASSERT_TRUE(load_cyanogen());
+    ChargeClassArray array;
+    fill_default_charge_class_array(current_model(), array);
+    ASSERT_GT(current_model().translations.cluster_k, 0);
+    for (int cells : {-1, 0, 2}) {  // -1: what the load set
+        if (cells >= 0) {
+            ClusterTranslations& t = current_model().translations;
+            t.cluster_k = t.cluster_l = t.cluster_m = cells;
+        }
+        ASSERT_TRUE(fit_potential_derived_charges(array, PotentialFitSettings{}));
+        const ChargeClasses& classes = charge_classes();
+        ASSERT_EQ(classes.class_count, 2);
+        EXPECT_LT(std::abs(classes.charge[1]), 1.0) << cells;
+        EXPECT_GT(std::abs(classes.charge[1]), 1e-3) << cells;
+        EXPECT_NEAR(classes.charge[1], -classes.charge[2], 1e-12) << cells;
+        double residual = 1;
+        for (const std::string& line : listing()) {
+            if (line.rfind("  Mean residual for fitted charges:", 0) == 0) {
+                ASSERT_TRUE(read_list(line.substr(37), {&residual}));  // the last fit's line wins
+            }
+        }
+        EXPECT_LT(residual, 0.05) << cells;
+    }
 }
 
 // Cyanogen on its inversion centre, each of its four atoms in a class of its
@@ -376,8 +410,6 @@ TEST_F(PotentialChargesTest, CentrosymmetricMoleculeGetsSymmetricCharges)
 {
     ASSERT_TRUE(load_cyanogen());
     ASSERT_EQ(current_model().atoms.atom_count, 4);
-    ClusterTranslations& t = current_model().translations;
-    t.cluster_k = t.cluster_l = t.cluster_m = 0;
     ChargeClassArray array;
     for (int i = 1; i <= 4; ++i)
         array.class_value[i] = i;

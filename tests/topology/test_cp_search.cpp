@@ -155,16 +155,26 @@ TEST_F(SearchTest, StopEndsThePairSearchKeepingWhatWasFound)
             line_at_stop = text_pane_state().line_count;
         }
     };
-    const SearchResult result = run_critical_point_search(all_pairs(), RHO);
-    EXPECT_TRUE(result.stopped);
-    EXPECT_EQ(result.found, 2);
-    EXPECT_EQ(critical_point_list().cp_count, 2);
-    ASSERT_GT(line_at_stop, 0);
-    // Nothing was started after STOP: no further pair, no further Newton step.
-    const std::vector<std::string> after = pane_lines(line_at_stop + 1);
-    EXPECT_EQ(count_starting_with(after, " Searching between atoms"), 0);
-    EXPECT_EQ(count_starting_with(after, "     1  "), 0);
-    EXPECT_EQ(count_starting_with(after, " Summary of CPs:"), 1);  // the summary lists the two points
+    for (const int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        critical_point_list().cp_count = 0;
+        line_at_stop = 0;
+        CriticalPointSearchRequest request = all_pairs();
+        request.execution = {threads, 0};  // the windows run after every pair
+        const SearchResult result = run_critical_point_search(request, RHO);
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(result.found, 2);
+        EXPECT_EQ(critical_point_list().cp_count, 2);
+        ASSERT_GT(line_at_stop, 0);
+        // Nothing was reported after STOP: no further pair, no further Newton
+        // step; the search says where it stopped, then sums up.
+        const std::vector<std::string> after = pane_lines(line_at_stop + 1);
+        EXPECT_EQ(count_starting_with(after, " Searching between atoms"), 0);
+        EXPECT_EQ(count_starting_with(after, "     1  "), 0);
+        ASSERT_EQ(after.size(), 6u);  // the stop line and the summary of the two points
+        EXPECT_EQ(after[0], " Search stopped by the user after pair C1      1 - C3      3");
+        EXPECT_EQ(after[1], " Summary of CPs:");
+    }
 }
 
 TEST_F(SearchTest, StopEndsTheShellSearchAfterTheCurrentGridPoint)
@@ -183,8 +193,10 @@ TEST_F(SearchTest, StopEndsTheShellSearchAfterTheCurrentGridPoint)
     CriticalPointSearchRequest request;
     request.mode = SearchMode::shell;
     request.shell = {1, 7, 9, 3, 0.4, 1.0, 1.0e6, false};
+    request.execution = {4, 0};
     const SearchResult result = run_critical_point_search(request, RHO);
     EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(count_starting_with(listing_lines(), " Search stopped by the user after grid point r ="), 1);
     // Nothing was computed after STOP: no further Newton step or grid point.
     const std::vector<std::string> after = pane_lines(line_at_stop + 1);
     EXPECT_EQ(count_starting_with(after, "Starting Newton-Raphson search"), 0);

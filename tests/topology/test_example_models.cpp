@@ -2,14 +2,22 @@
 // merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
 // shell search around every atom finds the bond points of the pair search.
 #include "keldana/model/model_store.h"
+#include "keldana/density/property_esd.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/model/cell_geometry.h"
+#include "keldana/model/covariance_matrix.h"
+#include "keldana/model/report_output.h"
+#include "keldana/model/run_settings.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "topology_test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -151,4 +159,181 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
             << "n " << counts[1] << " b " << counts[2] << " r " << counts[3] << " c " << counts[4];
         EXPECT_TRUE(contains_line(listing_lines(), " Summary of CPs:"));
     }
+}
+
+// The starts of a search located on four threads report exactly what one
+// thread reports: the same pane and listing lines in the same order and the
+// same list.
+TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
+{
+    const Example& example = EXAMPLE_MOLECULES[3];
+    if (!fs::exists(EXAMPLES / example.folder / example.file))
+        GTEST_SKIP() << "example missing: " << example.file;
+    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    struct Run {
+        std::vector<std::string> pane, listing;
+        std::vector<CriticalPoint> points;
+    };
+    const auto run_with = [&](int threads) {
+        critical_point_list().cp_count = 0;
+        const int pane_from = text_pane_state().line_count + 1;
+        const std::size_t listing_from = listing_lines().size();
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::atoms;
+        request.execution = {threads, 0};
+        run(request);
+        request.mode = SearchMode::shell;
+        request.shell = {2, 5, 5, 2, 0.3, 0.9, 20.0, false};
+        run(request);
+        Run r;
+        r.pane = pane_lines(pane_from);
+        const std::vector<std::string> listing = listing_lines();
+        r.listing.assign(listing.begin() + static_cast<std::ptrdiff_t>(listing_from), listing.end());
+        for (int k = 1; k <= critical_point_list().cp_count; ++k)
+            r.points.push_back(critical_point_list().points[k]);
+        return r;
+    };
+    const Run one = run_with(1);
+    const Run four = run_with(4);
+    ASSERT_GT(one.points.size(), 5u);
+    EXPECT_EQ(one.pane, four.pane);
+    EXPECT_EQ(one.listing, four.listing);
+    ASSERT_EQ(one.points.size(), four.points.size());
+    for (std::size_t k = 0; k < one.points.size(); ++k) {
+        const CriticalPoint& a = one.points[k];
+        const CriticalPoint& b = four.points[k];
+        EXPECT_EQ(std::memcmp(&a.x, &b.x, 3 * sizeof(double)), 0) << k;
+        EXPECT_EQ(a.lambda, b.lambda) << k;
+        EXPECT_EQ(a.type, b.type) << k;
+        EXPECT_EQ(a.atom1, b.atom1) << k;
+        EXPECT_EQ(a.atom2, b.atom2) << k;
+    }
+}
+
+// Benzoquinone, shells from the nucleus outwards around each independent
+// atom with the default settings, in both derivative modes: every nucleus
+// searched from is listed as its (3,-3) point, and every other point listed
+// is where a Newton search with analytic derivatives driven to
+// |grad| < 1e-9 ends (within 0.001 Angstrom).
+TEST_F(ExampleModelTest, ShellPointsAreRefinedCriticalPointsAndNucleiAreFound)
+{
+    const Example& example = EXAMPLE_MOLECULES[3];
+    if (!fs::exists(EXAMPLES / example.folder / example.file))
+        GTEST_SKIP() << "example missing: " << example.file;
+    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    const WorkingAtomSet& atoms = current_model().atoms;
+    for (const int numeric : {0, 1}) {
+        SCOPED_TRACE(numeric);
+        run_settings().calculation.numerical_derivatives = numeric;
+        critical_point_list().cp_count = 0;
+        for (int a = 1; a <= atoms.independent_atom_count; ++a) {
+            CriticalPointSearchRequest request;
+            request.mode = SearchMode::shell;
+            request.shell = {a, 3, 3, 2, 0.0, 0.8, 1.0e6, false};
+            run(request);
+            bool nucleus = false;
+            for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+                const CriticalPoint& cp = critical_point_list().points[k];
+                nucleus = nucleus || (cp.type == 1 && cp.x == atoms.cart_x[a] && cp.y == atoms.cart_y[a] &&
+                                      cp.z == atoms.cart_z[a]);
+            }
+            EXPECT_TRUE(nucleus) << a;
+        }
+        for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+            const CriticalPoint& cp = critical_point_list().points[k];
+            Vector3 p{cp.x, cp.y, cp.z};
+            bool at_nucleus = false;
+            for (int a = 1; a <= atoms.atom_count; ++a)
+                at_nucleus = at_nucleus || (cp.x == atoms.cart_x[a] && cp.y == atoms.cart_y[a] && cp.z == atoms.cart_z[a]);
+            if (at_nucleus)
+                continue;  // the cusp: no derivative is zero there
+            double value = 0;
+            Vector3 g{};
+            Matrix3 h;
+            for (int step = 0; step < 100; ++step) {
+                evaluate_property_value_gradient_hessian(p, value, g, h, RHO);
+                if (vector_length(g) < 1e-9)
+                    break;
+                Matrix3 inverse = h;
+                ASSERT_TRUE(invert_3x3_matrix_keep_copy(inverse));
+                for (int i = 1; i <= 3; ++i)
+                    for (int j = 1; j <= 3; ++j)
+                        p[i - 1] -= inverse(i, j) * g[j - 1];
+            }
+            EXPECT_LT(vector_length(g), 1e-9) << k;
+            EXPECT_LT(std::hypot(p[0] - cp.x, p[1] - cp.y, p[2] - cp.z), 0.001) << k << " type " << cp.type;
+        }
+    }
+    run_settings().calculation.numerical_derivatives = 0;
+}
+
+// Benzoquinone in P2_1/c with the molecules made by the 2_1 screw axis and
+// the c glide: with C1's populations refined, the e.s.d.s of the density and
+// of its Laplacian at a point near C1 and at its image near C1's image by
+// each operation agree.
+TEST_F(ExampleModelTest, EsdsAgreeAtPointsRelatedByScrewAndGlide)
+{
+    const Example crystal{"benzoquinone", "benzoquinone.kdn", 3, {}};
+    if (!fs::exists(EXAMPLES / crystal.folder / crystal.file))
+        GTEST_SKIP() << "example missing: " << crystal.file;
+    ASSERT_TRUE(load_example(crystal)) << ui_->answers.message_log();
+    const StructureModel& model = current_model();
+    const WorkingAtomSet& atoms = model.atoms;
+
+    auto matrix = std::make_unique<CovarianceMatrix>();
+    const int kinds[] = {12, 13, 14, 15, 16, 17, 18, 20, 22, 25, 30};
+    const int n = static_cast<int>(std::size(kinds));
+    matrix->cov_order = n;
+    matrix->cov_scale = 1.0;
+    matrix->esd_available = 1;
+    for (int s = 1; s <= n; ++s) {
+        matrix->cov_atom[s] = 1;
+        matrix->cov_kind[s] = kinds[s - 1];
+        for (int t = s; t <= n; ++t)
+            matrix->cov_at(s, t) = s == t ? 0.01 : 0.001 * ((s + t) % 3 - 1);
+    }
+
+    // Only the nearest image of C1 within reach: the finite cluster gives the
+    // two points different far neighbours.
+    run_settings().calculation.rCut = 2.0;
+    const Vector3 c1 = working_atom_position(atoms, 1);
+    int operations = 0;
+    for (int g = atoms.independent_atom_count + 1; g <= atoms.atom_count; ++g) {
+        const int operation = model.images.generating_operator[g];
+        if (model.images.parent_atom[g] != 1 || std::abs(operation) == 3)
+            continue;  // the inversion images are not what this is about
+        ++operations;
+        SCOPED_TRACE(operation);
+        Matrix3 rotation, turn;
+        for (int row = 1; row <= 3; ++row)
+            for (int column = 1; column <= 3; ++column)
+                rotation(row, column) = (operation < 0 ? -1.0 : 1.0) * model.operators.symop[std::abs(operation)][row][column];
+        ASSERT_TRUE(transform_matrix_by_cell(model.orthogonalisation, rotation, turn));
+        const auto turned = [&turn](const Vector3& v) {
+            Vector3 w{};
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    w[i] += turn(i + 1, j + 1) * v[j];
+            return w;
+        };
+        // The turn carries C1 -> O1 onto the images' C1 -> O1.
+        const int o1_image = g + 3;  // O1 is the fourth atom of each block of six
+        const Vector3 bond = turned(vector_difference(working_atom_position(atoms, 4), c1));
+        const Vector3 image_bond =
+            vector_difference(working_atom_position(atoms, o1_image), working_atom_position(atoms, g));
+        ASSERT_LT(point_distance(bond, image_bond), 1e-6);
+        const Vector3 cg = working_atom_position(atoms, g);
+        for (const Vector3& v : {Vector3{0.3, 0.1, -0.2}, Vector3{-0.1, 0.45, 0.2}, Vector3{0.2, -0.3, 0.35}}) {
+            const Vector3 w = turned(v);
+            for (const int code : {17, 18}) {
+                const double at_point = evaluate_property_esd(*matrix, c1[0] + v[0], c1[1] + v[1], c1[2] + v[2], code);
+                const double at_image = evaluate_property_esd(*matrix, cg[0] + w[0], cg[1] + w[1], cg[2] + w[2], code);
+                EXPECT_GT(at_point, 0.0);
+                // Within the rounding of the model's coordinates and cell; a
+                // wrong turn of an image's frame is off in the leading digits.
+                EXPECT_NEAR(at_image, at_point, 1e-6 * at_point) << code;
+            }
+        }
+    }
+    EXPECT_EQ(operations, 2);
 }
