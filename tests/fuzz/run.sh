@@ -50,7 +50,7 @@ for target in "$corpus"/*; do
   name=$(basename "$target")
   echo "== $name: $seconds s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      "$build/bin/$name" -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 -timeout=10 \
+      "$build/bin/$name" -max_total_time="$seconds" -seed=1 -max_len=262144 -rss_limit_mb=2048 -timeout=10 \
         -artifact_prefix="$artifacts/$name-" -print_final_stats=1 "$target" > "$artifacts/$name.log" 2>&1; then
     echo "$name: finding, see $artifacts/$name.log"
     tail -40 "$artifacts/$name.log"
