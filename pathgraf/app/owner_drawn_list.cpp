@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 class OwnerDrawDelegate : public QStyledItemDelegate {
@@ -55,6 +57,22 @@ void make_owner_drawn_list(Dialog& dialog, int id, int item_count, int item_widt
     list->setItemDelegate(new OwnerDrawDelegate(std::move(painter), QSize(std::max(item_width, 1), std::max(item_height, 1)), list));
 }
 
+void make_owner_drawn_row(Dialog& dialog, int id, int item_count, ItemPainter painter)
+{
+    QListWidget* list = list_of(dialog, id);
+    if (!list || item_count < 1)
+        return;
+    // Sized from the inside that stays when no scroll bar takes its share:
+    // a scroll bar would narrow the list and push the last item to a
+    // second row.
+    const int width = std::max(owner_drawn_list_width(dialog, id) / item_count, 1);
+    const int height = std::max(std::min(width, owner_drawn_list_height(dialog, id)), 1);
+    make_owner_drawn_list(dialog, id, item_count, width, height, std::move(painter));
+    list->setWrapping(false);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
 void redraw_owner_drawn_list(Dialog& dialog, int id)
 {
     if (QListWidget* list = list_of(dialog, id))
@@ -65,4 +83,10 @@ int owner_drawn_list_width(Dialog& dialog, int id)
 {
     QListWidget* list = list_of(dialog, id);
     return list ? list->width() - 2 * list->frameWidth() : 0;
+}
+
+int owner_drawn_list_height(Dialog& dialog, int id)
+{
+    QListWidget* list = list_of(dialog, id);
+    return list ? list->height() - 2 * list->frameWidth() : 0;
 }

@@ -151,6 +151,17 @@ protected:
     }
 };
 
+constexpr int MAX_LEFT_MILLIMETRES = 200;
+constexpr int MAX_TOP_MILLIMETRES = 280;
+
+// The drawing scale of a size in percent.  A scale of 0 makes the file
+// unreadable to an interpreter (the scale is undone by its inverse), so
+// sizes below 1 % draw at 1 %.
+float size_factor_of(int percent)
+{
+    return static_cast<float>(std::clamp(percent, 1, 100)) / 100.0f;
+}
+
 struct PreviewLayout {
     PagePreview* preview = nullptr;
     float reduction = 1.0f;
@@ -221,9 +232,9 @@ int run_postscript_dialog(QWidget* owner)
     }
     dialog.set_range(IDC_PS_SIZE_SPIN, 0, 100);
     dialog.set_position(IDC_PS_SIZE_SPIN, static_cast<int>(100.0f * page.size_factor));
-    dialog.set_range(IDC_PS_FROM_LEFT_SPIN, 0, 200);
+    dialog.set_range(IDC_PS_FROM_LEFT_SPIN, 0, MAX_LEFT_MILLIMETRES);
     dialog.set_position(IDC_PS_FROM_LEFT_SPIN, static_cast<int>(25.4f * page.left_offset));
-    dialog.set_range(IDC_PS_FROM_TOP_SPIN, 0, 280);
+    dialog.set_range(IDC_PS_FROM_TOP_SPIN, 0, MAX_TOP_MILLIMETRES);
     dialog.set_position(IDC_PS_FROM_TOP_SPIN, static_cast<int>(25.4f * page.top_offset));
     dialog.set_checked(IDC_PS_PORTRAIT, true);
     dialog.set_checked(IDC_PS_LANDSCAPE, false);
@@ -233,8 +244,7 @@ int run_postscript_dialog(QWidget* owner)
     lay_out_preview(dialog, layout);
 
     dialog.set_callback(IDC_PS_SIZE_SPIN, [&](Dialog& d, int, ControlEvent) {
-        const int position = std::clamp(d.get_position(IDC_PS_SIZE_SPIN), 0, 100);
-        page.size_factor = static_cast<float>(position) / 100.0f;
+        page.size_factor = size_factor_of(d.get_position(IDC_PS_SIZE_SPIN));
         rebuild_preview(layout);
         layout.preview->update();
     });
@@ -264,16 +274,23 @@ int run_postscript_dialog(QWidget* owner)
         page.axis_font = d.get_selected_index(IDC_PS_AXIS_FONT) + 1;
         page.label_font = d.get_selected_index(IDC_PS_LABEL_FONT) + 1;
         page.text_font = d.get_selected_index(IDC_PS_TEXT_FONT) + 1;
-        // The boxes show whole millimetres: a box left as shown keeps the
-        // offset exactly; one that does not read keeps its arrows' value.
-        for (auto [edit, spin, offset] : {std::tuple{IDC_PS_FROM_LEFT, IDC_PS_FROM_LEFT_SPIN, &page.left_offset},
-                                          std::tuple{IDC_PS_FROM_TOP, IDC_PS_FROM_TOP_SPIN, &page.top_offset}}) {
+        // The boxes show whole millimetres and percent: a box left as shown
+        // keeps its value exactly; one that does not read keeps its arrows'
+        // value; a typed one is held in the arrows' range.
+        for (auto [edit, spin, high, offset] :
+             {std::tuple{IDC_PS_FROM_LEFT, IDC_PS_FROM_LEFT_SPIN, MAX_LEFT_MILLIMETRES, &page.left_offset},
+              std::tuple{IDC_PS_FROM_TOP, IDC_PS_FROM_TOP_SPIN, MAX_TOP_MILLIMETRES, &page.top_offset}}) {
             int millimetres = 0;
             if (!d.get_int(edit, millimetres))
                 millimetres = d.get_position(spin);
+            millimetres = std::clamp(millimetres, 0, high);
             if (millimetres != static_cast<int>(25.4f * *offset))
                 *offset = static_cast<float>(millimetres) / 25.4f;
         }
+        int percent = 0;
+        if (!d.get_int(IDC_PS_SIZE, percent))
+            percent = d.get_position(IDC_PS_SIZE_SPIN);
+        page.size_factor = size_factor_of(percent);
         layout.preview->bitmap = QImage();
         d.end(1);
     });
@@ -366,19 +383,12 @@ void write_post_items(float s)
 bool write_plot_postscript()
 {
     const std::string& name = plot_file_dialog_state().chosen_name;
-    // The library keeps 80 characters of a name: a longer one would write
-    // another file.
-    if (find_last_nonblank(name) > PS_FILE_NAME_LENGTH) {
-        ui().message_box("The PostScript file name is longer than 80 characters: " + name, "Error!",
-                         MessageButtons::ok, MessageIcon::warning);
-        return false;
-    }
     const PostScriptPageSettings& page = postscript_page_settings();
     const StyleSettings& style = style_settings();
     const DisplayOptions& options = display_options();
     set_ps_file_name(name);
     if (!open_ps_file_and_write_prolog(page.portrait)) {
-        ui().message_box("Can not write the file " + name, "Error!", MessageButtons::ok, MessageIcon::warning);
+        ui().message_box(ps_output_state().error_text, "Error!", MessageButtons::ok, MessageIcon::warning);
         return false;
     }
     plot_ps_pen(page.left_offset + page.margin_x, page.page_height - page.top_offset - page.margin_y - 0.5f, -3);
@@ -438,14 +448,15 @@ bool write_plot_postscript()
                 write_item_text(s, free_text_slot(k), settings.text_height);
         }
     }
-    const bool written = end_ps_plot();
     if (!drawn) {
+        // A plot without its paths does not replace the old file.
+        discard_ps_plot();
         ui().message_box("Can not read the trajectory data file: " + error, "Error!", MessageButtons::ok,
                          MessageIcon::warning);
         return false;
     }
-    if (!written) {
-        ui().message_box("Can not write the file " + name, "Error!", MessageButtons::ok, MessageIcon::warning);
+    if (!end_ps_plot()) {
+        ui().message_box(ps_output_state().error_text, "Error!", MessageButtons::ok, MessageIcon::warning);
         return false;
     }
     return true;

@@ -108,9 +108,7 @@ int run_post_symbol_dialog(QWidget* owner)
     SymbolWork work{style.symbol_thickness, style.atom_symbol, style.cp_symbol, style.symbol_colour,
                     pixel_trunc(style.symbol_size * scale)};
 
-    const int entries_side = std::max(owner_drawn_list_width(dialog, IDC_SYMBOL_ENTRIES) / 2, 1);
-    const int symbols_side = std::max(owner_drawn_list_width(dialog, IDC_AVAILABLE_SYMBOLS) / 8, 1);
-    make_owner_drawn_list(dialog, IDC_SYMBOL_ENTRIES, 2, entries_side, entries_side,
+    make_owner_drawn_row(dialog, IDC_SYMBOL_ENTRIES, 2,
                           [&work](QPainter& p, const QRect& item, int row, bool selected) {
                               draw_point_symbol_gdi(p, item.center().x(), item.center().y(),
                                                     row == 0 ? work.atom_symbol : work.cp_symbol, work.size,
@@ -123,7 +121,7 @@ int run_post_symbol_dialog(QWidget* owner)
                                   p.drawRect(item.adjusted(1, 1, -2, -2));
                               }
                           });
-    make_owner_drawn_list(dialog, IDC_AVAILABLE_SYMBOLS, 8, symbols_side, symbols_side,
+    make_owner_drawn_row(dialog, IDC_AVAILABLE_SYMBOLS, 8,
                           [&work](QPainter& p, const QRect& item, int row, bool) {
                               draw_point_symbol_gdi(p, item.center().x(), item.center().y(), row + 1, 10, 0,
                                                     work.colour);

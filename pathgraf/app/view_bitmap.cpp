@@ -2,6 +2,7 @@
 
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "pathgraf/app/plot_handles.h"
 #include "pathgraf/app/plot_renderer.h"
@@ -9,7 +10,11 @@
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf/resources/plot_dialogs.h"
 
+#include <QBuffer>
+#include <QByteArray>
+
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -130,8 +135,15 @@ bool run_bmp_parameters_dialog(int& width, int& height, int /*bits_per_pixel*/, 
 
 bool write_bmp_file(const QImage& bitmap, const std::string& name)
 {
-    if (!bitmap.isNull() && bitmap.save(QString::fromStdString(name), "BMP"))
+    // The whole file is made in memory and then written through a
+    // temporary, so a failing disk leaves the old file as it was.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    std::string error;
+    if (bitmap.isNull() || !buffer.open(QIODevice::WriteOnly) || !bitmap.save(&buffer, "BMP"))
+        error = "Can not write file " + name + ": the bitmap could not be encoded";
+    else if (safe_write_file(name, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error))
         return true;
-    ui().message_box("Can not write the file " + name, "Error!", MessageButtons::ok, MessageIcon::warning);
+    ui().message_box(error, "Error!", MessageButtons::ok, MessageIcon::warning);
     return false;
 }

@@ -8,8 +8,8 @@
 #include <ctime>
 #include <iostream>
 
-#include "common/file_units.h"
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
 #include "pathgraf/postscript/ps_compose.h"
 
 PsOutputState& ps_output_state()
@@ -53,13 +53,9 @@ void write_ps_command_line()
         prev = c;
         have_prev = true;
     }
-    if (!out_state.file_open) return;
-    IoStatus status = write_line(out_state.unit, out);
-    if (!status.ok() && !out_state.failed) {
-        out_state.failed = true;
-        out_state.error_text = status.message;
-        ps_console_line(" " + status.message);
-    }
+    if (!out_state.file_open || !out_state.file) return;
+    // A failing write is reported when the plot ends (the old file then stays).
+    out_state.file->stream() << out << '\n';
 }
 
 int find_last_nonblank(std::string_view text, int n)
@@ -90,8 +86,9 @@ void squeeze_blanks(std::string_view src, int n, std::string& dst, int& count)
 void set_ps_file_name(std::string_view name)
 {
     PsOutputState& state = ps_output_state();
-    const int n = std::min(find_last_nonblank(name), PS_FILE_NAME_LENGTH);
-    std::string padded(name.substr(0, static_cast<std::size_t>(n)));
+    const int whole = find_last_nonblank(name);
+    state.file_path = std::string(name.substr(0, static_cast<std::size_t>(whole)));
+    std::string padded = state.file_path.substr(0, static_cast<std::size_t>(PS_FILE_NAME_LENGTH));
     padded.resize(PS_FILE_NAME_LENGTH, ' ');
     state.file_name = padded;
     state.name_flag = 999;

@@ -5,18 +5,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
-constexpr int PS_FILE_NAME_LENGTH = 80;   // characters kept of the output name
+class SafeWrite;
+
+constexpr int PS_FILE_NAME_LENGTH = 80;   // characters of the name the %%Title line shows
 constexpr int PS_RECORD_LENGTH = 132;     // one composed PostScript line
 constexpr int PS_TEXT_LENGTH = 80;        // a text argument of the library
 constexpr int PS_FIRST_UNIT = 60;         // file units are searched from here
 constexpr float PS_CONTINUE = 999.0f;     // coordinate: go on where the last text ended
 
 struct PsOutputState {
-    int unit = 0;  // file unit of the open file; 0 before the first opening
-    std::string file_name = std::string(PS_FILE_NAME_LENGTH, ' ');  // blank-padded
+    int unit = 0;  // number of the open file (first free unit from 60); 0 before the first opening
+    std::string file_name = std::string(PS_FILE_NAME_LENGTH, ' ');  // blank-padded, for the %%Title line
+    std::string file_path;  // the whole trimmed name: the file that is written
     int name_flag = 0;         // 0 no name yet, 999 name set, 1 after opening (+1 per page change)
     int page_number = 0;
     int page_change_flag = 0;  // 999 from the first page change on
@@ -25,6 +29,9 @@ struct PsOutputState {
     float page_factor = 0.0f;  // PostScript units per library inch (71 after opening)
     // Whether a file is open: writes go nowhere otherwise.
     bool file_open = false;
+    // The open file: its lines go to a temporary that replaces the file only
+    // when the plot ends without a write failure.
+    std::shared_ptr<SafeWrite> file;
     // The first failure since opening (a write that failed, or a routine that
     // gave up); the plot goes on being written where it can.
     bool failed = false;
@@ -67,7 +74,8 @@ int find_last_nonblank(std::string_view text);
 // may be the same string as src.
 void squeeze_blanks(std::string_view src, int n, std::string& dst, int& count);
 
-// Names the file of the next opening: the trimmed name, at most 80 characters.
+// Names the file of the next opening: the trimmed name, whole (a path of any
+// length); the %%Title line shows at most its first 80 characters.
 void set_ps_file_name(std::string_view name);
 
 // The clock of the header's creation date (local time).
@@ -85,5 +93,5 @@ PsClockTime read_ps_clock();
 std::string ps_character_code(std::int32_t code);
 
 // Resets every record of the library (output, graphics, contouring) to its
-// state at program start, closing an open file first.
+// state at program start, closing an open file first (as it stands).
 void reset_postscript_library();

@@ -2,9 +2,12 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string_view>
 
 #include "common/file_units.h"
+#include "common/safe_write.h"
 #include "pathgraf/postscript/ps_attributes.h"
 #include "pathgraf/postscript/ps_compose.h"
 #include "pathgraf/postscript/ps_contour_levels.h"
@@ -119,6 +122,28 @@ constexpr std::array<std::string_view, 56> PROLOG_TAIL = {
     "%%Page: 1 1",
 };
 
+// Ends the open file: keep puts the lines written over the target (a file
+// whose writes failed is not put: the old one stays), otherwise the new
+// lines are dropped.  A lost file is reported over any earlier failure,
+// since it is what the user must learn.
+void close_ps_file(bool keep)
+{
+    PsOutputState& state = ps_output_state();
+    const std::shared_ptr<SafeWrite> file = std::move(state.file);
+    const bool was_open = state.file_open;
+    state.file_open = false;
+    if (!was_open || !file) return;
+    if (!keep) {
+        file->discard();
+        return;
+    }
+    if (!file->commit()) {
+        state.failed = true;
+        state.error_text = file->error();
+        ps_console_line(" " + file->error());
+    }
+}
+
 // A clock text: a blank first character (the clock gave nothing) becomes "0".
 std::string clock_text(std::string text)
 {
@@ -191,15 +216,7 @@ void finish_plot()
     ps_put(ps_squeezed_i(state.page_number, 6));
     ps_end_line();
     ps_line("%%EOF");
-    if (state.file_open) {
-        IoStatus status = close_unit(state.unit);
-        state.file_open = false;
-        if (!status.ok() && !state.failed) {
-            state.failed = true;
-            state.error_text = status.message;
-            ps_console_line(" " + status.message);
-        }
-    }
+    close_ps_file(true);
 }
 
 }  // namespace
@@ -218,28 +235,38 @@ bool open_ps_file_and_write_prolog(bool portrait)
     if (state.name_flag == 0) {
         state.file_name = "plot.ps";
         state.file_name.resize(PS_FILE_NAME_LENGTH, ' ');
+        state.file_path = "plot.ps";
         state.name_flag = 1;
     } else if (state.name_flag == 999) {
         state.name_flag = 1;
     }
-    if (state.file_open) {  // a plot left unfinished: close it as it stands
-        close_unit(state.unit);
-        state.file_open = false;
-    }
+    close_ps_file(true);  // a plot left unfinished: kept as it stands
     state.failed = false;
     state.error_text.clear();
     state.unit = PS_FIRST_UNIT;
     while (is_unit_open(state.unit)) ++state.unit;
 
-    const std::string name = state.file_name.substr(0, static_cast<std::size_t>(find_last_nonblank(state.file_name)));
-    IoStatus status = name.empty() ? IoStatus{IO_ERROR, "No PostScript file name given"}
-                                   : open_unit(state.unit, name, UnitOpenOptions{"unknown", "sequential", "formatted", 0});
-    if (!status.ok()) {
+    // The file is opened by its whole name, however long; only the title
+    // line is held to 80 characters.
+    const std::string& name = state.file_path;
+    std::string refusal;
+    std::error_code ec;
+    if (name.empty())
+        refusal = "No PostScript file name given";
+    else if (std::filesystem::is_directory(name, ec))
+        refusal = "Can not write file " + name + ": it is a folder";
+    std::shared_ptr<SafeWrite> file;
+    if (refusal.empty()) {
+        file = std::make_shared<SafeWrite>(name);
+        if (!file->is_open()) refusal = file->error();
+    }
+    if (!refusal.empty()) {
         state.failed = true;
-        state.error_text = status.message;
-        ps_console_line(" " + status.message);
+        state.error_text = refusal;
+        ps_console_line(" " + refusal);
         return false;
     }
+    state.file = std::move(file);
     state.file_open = true;
 
     write_header_and_prolog();
@@ -257,11 +284,6 @@ bool open_ps_file_and_write_prolog(bool portrait)
     plot_ps_pen(d, d, -3);
     if (portrait) plot_ps_pen(d, 0.0f, -3);
     else plot_ps_pen(0.0f, d, -3);
-    if (state.failed) {  // a file that cannot be written: do not leave it open
-        close_unit(state.unit);
-        state.file_open = false;
-        return false;
-    }
     return true;
 }
 
@@ -279,6 +301,11 @@ bool end_ps_plot()
 {
     finish_plot();
     return !ps_output_state().failed;
+}
+
+void discard_ps_plot()
+{
+    close_ps_file(false);
 }
 
 void chopit(float x, float y)
@@ -332,8 +359,8 @@ void rotate_ps_axes(float angle) { ps_line(ps_f(angle, 8, 2) + " rotate"); }
 
 void reset_postscript_library()
 {
+    close_ps_file(true);
     PsOutputState& state = ps_output_state();
-    if (state.file_open) close_unit(state.unit);
     state = PsOutputState{};
     ps_command_buffer() = PsCommandBuffer{};
     ps_graphics_state() = PsGraphicsState{};

@@ -1,8 +1,9 @@
-// Save as PostScript: the page dialog's defaults, orientation and margins,
-// and the file the export writes: page origin and scale, the paths in
-// their colours and widths, symbols, texts, names the library cannot keep,
-// and (where Ghostscript is installed) a file that an interpreter runs.
+// Save as PostScript: the page dialog's defaults, orientation, margins and
+// typed boxes, and the file the export writes: page origin and scale, the
+// paths in their colours and widths, symbols, texts, long paths, failed
+// writes, and (where Ghostscript is installed) files that an interpreter runs.
 #include "common/qt/dialog.h"
+#include "common/safe_write.h"
 #include "common/scripted_ui.h"
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf/app/plot_window.h"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -167,10 +169,101 @@ TEST_F(ExportTest, SymbolsAreSymbolSizeInchesAndLabelsAreTexts)
     EXPECT_TRUE(label);
 }
 
-TEST_F(ExportTest, LandscapeTurnsThePage)
+TEST_F(ExportTest, LandscapeTurnsThePageThenPutsTheFrameAtItsMargins)
 {
     const std::vector<std::string> lines = save("landscape.ps", [](Dialog& d) { d.user_click(IDC_PS_LANDSCAPE); });
-    EXPECT_TRUE(has_line(lines, "90 rotate 0 -8.5 inch translate"));
+    // Margins of an 11 by 8.5 page at three quarters, with the doubled
+    // label factor, from the render's label width and the 34-pixel axis font.
+    const PlotTransform& t = plot_transform();
+    const float margin_x = static_cast<float>(t.widest_y_label) * (static_cast<float>(t.char_width) * 11.0f / 2400.0f) *
+                           11.0f / 8.5f * 0.75f * 2.0f;
+    const float text_height = 34.0f * 11.0f / 1800.0f;
+    const float margin_y = text_height * 11.0f / 8.5f * 0.75f;
+    const PostScriptPageSettings& page = postscript_page_settings();
+    EXPECT_FLOAT_EQ(page.margin_x, margin_x);
+    EXPECT_FLOAT_EQ(page.margin_y, margin_y);
+
+    const auto turn = std::find(lines.begin(), lines.end(), "90 rotate 0 -8.5 inch translate");
+    ASSERT_NE(turn, lines.end());
+    // The page set-up in the turned axes, then the frame's top-left corner
+    // half an inch (plus margins) in from the left and top of the 8.5-inch
+    // high page.
+    ASSERT_GE(lines.end() - turn, 7);
+    EXPECT_EQ(*(turn + 3), " 0.00 18.03 SM");
+    EXPECT_EQ(*(turn + 4), " 0.00 18.03 translate");
+    const float ox = 0.5f + margin_x, oy = 8.5f - 0.5f - margin_y - 0.5f;
+    EXPECT_EQ(*(turn + 5), " " + units(ox) + " " + units(oy) + " SM");
+    EXPECT_EQ(*(turn + 6), " " + units(ox) + " " + units(oy) + " translate");
+    const float s = std::min((11.0f - margin_x - 0.75f) / 4.0f, (8.5f - margin_y - 0.75f) / 3.0f);
+    EXPECT_TRUE(has_line(lines, " " + units(2.0f * s) + " " + units(-1.5f * s) + " translate"));
+    EXPECT_TRUE(has_line(lines, " 0.750 0.750 scale"));
+}
+
+TEST_F(ExportTest, ATypedSizeIsTheDrawingScale)
+{
+    std::vector<std::string> lines = save("typed.ps", [](Dialog& d) { d.user_set_text(IDC_PS_SIZE, "30"); });
+    EXPECT_TRUE(has_line(lines, " 0.300 0.300 scale"));
+    EXPECT_FALSE(has_line(lines, " 0.750 0.750 scale"));
+    // The arrows and then a typed size: the typed one counts.
+    lines = save("typed_after_arrows.ps", [](Dialog& d) {
+        d.user_step(IDC_PS_SIZE_SPIN, 10);
+        d.user_set_text(IDC_PS_SIZE, "45");
+    });
+    EXPECT_TRUE(has_line(lines, " 0.450 0.450 scale"));
+}
+
+bool have_ghostscript(const std::string& folder)
+{
+    const ProcessResult found = run_child_process("gs", {"--version"}, folder, true);
+    return found.started && found.exit_code == 0;
+}
+
+// Ghostscript's exit code for a file (0 when it reads it without an error).
+int ghostscript_exit_code(const std::string& path, const std::string& folder)
+{
+    const ProcessResult run =
+        run_child_process("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=nullpage", path}, folder, true);
+    return run.started ? run.exit_code : -1;
+}
+
+TEST_F(ExportTest, EveryValueTheDialogTakesGivesAFileGhostscriptReads)
+{
+    struct Case {
+        const char* size;
+        const char* left;
+        const char* top;
+        bool landscape;
+        const char* scale_line;
+    };
+    const Case cases[] = {
+        {"0", "0", "0", false, " 0.010 0.010 scale"},  // below 1 %: drawn at 1 %
+        {"-5", "12", "12", true, " 0.010 0.010 scale"},
+        {"1", "200", "280", false, " 0.010 0.010 scale"},
+        {"100", "99999", "99999", true, " 1.000 1.000 scale"},  // offsets held at the arrows' range
+        {"250", "-40", "-40", false, " 1.000 1.000 scale"},
+        {"abc", "x", "", true, " 0.750 0.750 scale"},  // unreadable: the arrows' values
+    };
+    const bool gs = have_ghostscript(directory_.string());
+    int k = 0;
+    for (const Case& c : cases) {
+        const std::string name = "case" + std::to_string(++k) + ".ps";
+        const std::vector<std::string> lines = save(name, [c](Dialog& d) {
+            if (c.landscape)
+                d.user_click(IDC_PS_LANDSCAPE);
+            d.user_set_text(IDC_PS_SIZE, c.size);
+            d.user_set_text(IDC_PS_FROM_LEFT, c.left);
+            d.user_set_text(IDC_PS_FROM_TOP, c.top);
+        });
+        ASSERT_FALSE(lines.empty()) << name << ui_->answers.message_log();
+        EXPECT_TRUE(has_line(lines, c.scale_line)) << name;
+        for (const std::string& line : lines)
+            EXPECT_EQ(line.find('*'), std::string::npos) << name << ": a number overflowed its field: " << line;
+        if (gs)
+            EXPECT_EQ(ghostscript_exit_code(path_, directory_.string()), 0) << name;
+    }
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    if (!gs)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed: the files were not run";
 }
 
 TEST_F(ExportTest, AFreeTextOfAHundredCharactersIsWrittenWholeInPieces)
@@ -196,18 +289,42 @@ TEST_F(ExportTest, AFreeTextOfAHundredCharactersIsWrittenWholeInPieces)
     EXPECT_TRUE(std::find(first, rest, "/Xpos Xpres def") != rest);
 }
 
-TEST_F(ExportTest, NamesTheLibraryCannotKeepAndUnwritableFilesAreReported)
+TEST_F(ExportTest, APathOfAHundredAndTwentyCharactersIsWritten)
 {
-    const std::string folder = "folder_with_a_long_name_" + std::string(60, 'n');
+    const std::string base = fs::absolute(directory_).string();
+    ASSERT_LT(base.size(), 100u);
+    const std::string folder = std::string(120 - base.size() - 1, 'n');
     fs::create_directories(directory_ / folder);
-    save(folder + "/plot.ps");
-    EXPECT_FALSE(fs::exists(path_));
+    ASSERT_EQ(fs::absolute(directory_ / folder).string().size(), 120u);
+    const std::vector<std::string> lines = save(folder + "/plot.ps");
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "%%EOF");
+    EXPECT_TRUE(has_line(lines, "%%Title: " + path_.substr(0, 80)));
+    if (!have_ghostscript(directory_.string()))
+        GTEST_SKIP() << "Ghostscript (gs) is not installed: the file was not run";
+    EXPECT_EQ(ghostscript_exit_code(path_, directory_.string()), 0);
+}
+
+TEST_F(ExportTest, AFailedWriteKeepsTheOldFileAndNamesIt)
+{
+    const std::string old_text = "%!PS-Adobe-3.0\n% last week's plot\n";
+    std::ofstream(directory_ / "plot.ps", std::ios::binary) << old_text;
+    set_safe_write_failure_after(3000);  // the prolog alone is longer
+    save("plot.ps");
+    set_safe_write_failure_after(-1);
+    std::ifstream in(directory_ / "plot.ps", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), old_text);
+    for (const auto& entry : fs::directory_iterator(directory_))
+        EXPECT_EQ(entry.path().filename(), "plot.ps") << "left behind: " << entry.path();
     ASSERT_EQ(ui_->answers.messages.size(), 1u);
-    EXPECT_NE(ui_->answers.messages[0].text.find("80"), std::string::npos);
+    EXPECT_EQ(ui_->answers.messages[0].caption, "Error!");
+    EXPECT_NE(ui_->answers.messages[0].text.find(path_), std::string::npos) << ui_->answers.messages[0].text;
 
     save("no_such_folder/plot.ps");
     EXPECT_FALSE(fs::exists(path_));
-    EXPECT_EQ(ui_->answers.messages.size(), 2u);
+    ASSERT_EQ(ui_->answers.messages.size(), 2u);
+    EXPECT_NE(ui_->answers.messages[1].text.find(path_), std::string::npos) << ui_->answers.messages[1].text;
 }
 
 TEST_F(ExportTest, GhostscriptRunsTheFile)

@@ -9,6 +9,7 @@
 #include "pathgraf_test_support.h"
 
 #include <QListWidget>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,6 +103,34 @@ TEST_F(StyleTest, PostSymbolStoresItsWorkingValuesOnOkOnly)
     window().handle_command(CMD_POST);
     EXPECT_EQ(style.symbol_thickness, 5);
     EXPECT_EQ(style.symbol_colour, 0x00FF00u);
+}
+
+// Where the view draws item `row` of a list, in its viewport.
+QRect item_rect(Dialog& d, int id, int row)
+{
+    auto* list = qobject_cast<QListWidget*>(d.get_control_widget(id));
+    return list ? list->visualRect(list->model()->index(row, 0)) : QRect();
+}
+
+TEST_F(StyleTest, PostSymbolShowsEverySymbolInOneRowWithoutScrolling)
+{
+    load_post(trajectory_fixture("map.pos"));
+    when_open([](Dialog& d) {
+        for (auto [id, last] : {std::pair{IDC_SYMBOL_ENTRIES, 1}, std::pair{IDC_AVAILABLE_SYMBOLS, 7}}) {
+            auto* list = qobject_cast<QListWidget*>(d.get_control_widget(id));
+            ASSERT_NE(list, nullptr);
+            ASSERT_TRUE(list->isVisible());
+            const QRect first = item_rect(d, id, 0);
+            const QRect final = item_rect(d, id, last);
+            EXPECT_EQ(final.top(), first.top()) << "list " << id << ": the last item wrapped";
+            EXPECT_TRUE(list->viewport()->rect().contains(final)) << "list " << id << ": the last item is hidden";
+            EXPECT_GE(first.width(), 8) << id;
+            EXPECT_GE(first.height(), 8) << id;
+            EXPECT_FALSE(list->verticalScrollBar()->isVisible()) << id;
+        }
+        d.user_click(2);
+    });
+    window().handle_command(CMD_POST);
 }
 
 TEST_F(StyleTest, LinesAndColorsRedrawsOnlyWhenAPathOrTheFrameChanged)

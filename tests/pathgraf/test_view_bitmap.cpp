@@ -2,6 +2,7 @@
 // dark lines, the "BMP Parameters" dialog with its aspect-keeping boxes, and
 // bitmap files written by Save as and read back.
 #include "common/qt/dialog.h"
+#include "common/safe_write.h"
 #include "pathgraf/app/plot_handles.h"
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf/app/plot_window.h"
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -163,9 +166,34 @@ TEST_F(BmpTest, AFileThatCannotBeWrittenIsReported)
 {
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(Qt::white);
-    EXPECT_FALSE(write_bmp_file(image, (directory_ / "no" / "such" / "folder.bmp").string()));
+    const std::string name = (directory_ / "no" / "such" / "folder.bmp").string();
+    EXPECT_FALSE(write_bmp_file(image, name));
     ASSERT_EQ(ui_->answers.messages.size(), 1u);
     EXPECT_EQ(ui_->answers.messages[0].caption, "Error!");
+    EXPECT_NE(ui_->answers.messages[0].text.find(name), std::string::npos) << ui_->answers.messages[0].text;
+}
+
+TEST_F(BmpTest, AFailedSaveKeepsTheOldBitmapAndLeavesNoTemporary)
+{
+    open_data(trajectory_fixture("map.dat"));
+    const std::string name = (directory_ / "plot.bmp").string();
+    const std::string old_bytes = "BM not really a bitmap, but the user's file";
+    std::ofstream(name, std::ios::binary) << old_bytes;
+    // A full-size bitmap has megabytes: the disk fills half-way.
+    set_safe_write_failure_after(1 << 20);
+    ui_->answers.file_answers.push_back(name);
+    when_open([](Dialog& d) { d.user_click(1); });
+    program_->window->handle_command(CMD_SAVE_AS);
+    set_safe_write_failure_after(-1);
+
+    std::ifstream in(name, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), old_bytes);
+    for (const auto& entry : fs::directory_iterator(directory_))
+        EXPECT_EQ(entry.path().filename(), "plot.bmp") << "left behind: " << entry.path();
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find(name), std::string::npos) << ui_->answers.messages[0].text;
+    // The view shows the view-sized bitmap again.
+    EXPECT_EQ(plot_window_handles().view_bitmap.width(), view_state().view_width);
 }
 
 }  // namespace

@@ -138,6 +138,50 @@ TEST_F(PsContourTest, TracedParaboloidLevelsAreCircles)
     EXPECT_GT(points_on[1], 60);
 }
 
+TEST_F(PsContourTest, DashedLevelsAreHalfDrawnAlongTheirCircle)
+{
+    // The circle r = 1.5 inches with 4 dashes an inch: pieces of 1/8 inch,
+    // drawn and skipped in turn, so about half of 3 pi inches is drawn.
+    const int n = 41;
+    const std::vector<float> z = paraboloid(n);
+    ContourOptions& options = contour_options();
+    options.use_options = 1;
+    options.legend_on = 0;
+    options.label_mode = 0;
+    options.extrema_mode = -1;
+    options.dash_count = 4;
+    const std::vector<float> levels = {2.25f};
+    const auto [lines, console] = with_console([&] { ASSERT_TRUE(plot_contours(z, n, n, n, 4.0f, 4.0f, levels, 1)); });
+    EXPECT_EQ(console.find("abandoned"), std::string::npos) << console;
+    double drawn = 0.0, skipped = 0.0;
+    int draws = 0, moves = 0;
+    bool have_previous = false;
+    double px = 0.0, py = 0.0;
+    for (const std::string& line : lines) {
+        std::istringstream in(line);
+        double x = 0.0, y = 0.0;
+        std::string word;
+        if (!(in >> x >> y >> word)) continue;
+        EXPECT_TRUE(word == "SM" || word == "LSM") << "a dashed level is drawn by pen moves only: " << line;
+        x /= 71.0;
+        y /= 71.0;
+        EXPECT_NEAR(std::hypot(x - 2.0, y - 2.0), 1.5, 0.006) << line;
+        if (have_previous) {
+            const double step = std::hypot(x - px, y - py);
+            EXPECT_LT(step, 0.125 + 1e-3) << line;  // no piece longer than a dash
+            (word == "LSM" ? drawn : skipped) += step;
+        }
+        ++(word == "LSM" ? draws : moves);
+        have_previous = true;
+        px = x;
+        py = y;
+    }
+    const double circumference = 3.0 * M_PI;
+    EXPECT_NEAR(drawn, circumference / 2.0, 0.15);
+    EXPECT_NEAR(skipped, circumference / 2.0, 0.15);
+    EXPECT_GT(moves, 35);  // about 38 gaps
+}
+
 TEST_F(PsContourTest, QuietTracingKeepsTheClosedRun)
 {
     const int n = 41;

@@ -1,7 +1,11 @@
 // Whole PostScript files: header and prolog, a small plot, page changes and
 // the trailer, compared with text written by hand; rendering by Ghostscript.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <iterator>
 
+#include "common/safe_write.h"
 #include "ps_test_support.h"
 
 namespace {
@@ -123,6 +127,128 @@ TEST_F(PsFilesTest, AFileThatCannotBeOpenedIsReportedNotFatal)
     EXPECT_FALSE(ps_output_state().file_open);
     plot_ps_pen(1.0f, 1.0f, 2);  // goes nowhere
     EXPECT_FALSE(end_ps_plot());
+}
+
+// Names of the folder's entries other than the ones given.
+std::vector<std::string> other_entries(const std::filesystem::path& folder, const std::vector<std::string>& known)
+{
+    std::vector<std::string> others;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+    }
+    return others;
+}
+
+TEST_F(PsFilesTest, APathLongerThanTheTitleIsOpenedWhole)
+{
+    // 130 characters of path below the test folder; the title shows 80.
+    const std::filesystem::path folder = dir_ / std::string(100, 'f');
+    std::filesystem::create_directory(folder);
+    const std::string name = (std::filesystem::path(std::string(100, 'f')) / "long_name_plot.ps").string();
+    ASSERT_GT(name.size(), 80u);
+    set_ps_file_name(name);
+    ASSERT_TRUE(open_ps_file_and_write_prolog(true));
+    ASSERT_TRUE(end_ps_plot());
+    const Lines lines = read_text_lines(folder / "long_name_plot.ps");
+    ASSERT_GT(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "%%Title: " + name.substr(0, 80));
+    EXPECT_EQ(lines.back(), "%%EOF");
+    EXPECT_EQ(other_entries(folder, {"long_name_plot.ps"}), std::vector<std::string>{});
+}
+
+TEST_F(PsFilesTest, AWriteFailureKeepsTheOldFileAndNamesIt)
+{
+    const std::string old_text = "%!PS-Adobe-3.0\n% the plot of yesterday\n";
+    std::ofstream(dir_ / "kept.ps", std::ios::binary) << old_text;
+    // Fails in the prolog (a few kilobytes), and at the very end.
+    for (long long after : {100LL, 4000LL}) {
+        set_ps_file_name("kept.ps");
+        ASSERT_TRUE(open_ps_file_and_write_prolog(true));
+        for (int k = 0; k < 200; ++k) plot_ps_pen(static_cast<float>(k), 1.0f, 2);
+        set_safe_write_failure_after(after);
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(end_ps_plot()) << after;
+        const std::string console = testing::internal::GetCapturedStdout();
+        set_safe_write_failure_after(-1);
+        EXPECT_NE(ps_output_state().error_text.find("kept.ps"), std::string::npos) << ps_output_state().error_text;
+        EXPECT_NE(console.find("kept.ps"), std::string::npos);
+        std::ifstream in(dir_ / "kept.ps", std::ios::binary);
+        const std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(now, old_text) << after;
+        EXPECT_EQ(other_entries(dir_, {"kept.ps"}), std::vector<std::string>{}) << after;
+    }
+    // Without the failure the plot replaces the old file.
+    set_ps_file_name("kept.ps");
+    ASSERT_TRUE(open_ps_file_and_write_prolog(true));
+    ASSERT_TRUE(end_ps_plot());
+    EXPECT_EQ(read_text_lines(dir_ / "kept.ps").back(), "%%EOF");
+}
+
+TEST_F(PsFilesTest, ADiscardedPlotLeavesTheOldFile)
+{
+    std::ofstream(dir_ / "plot.ps", std::ios::binary) << "old\n";
+    ASSERT_TRUE(open_ps_file_and_write_prolog(true));
+    plot_ps_pen(1.0f, 1.0f, 2);
+    discard_ps_plot();
+    EXPECT_FALSE(ps_output_state().file_open);
+    EXPECT_EQ(read_text_lines(dir_ / "plot.ps"), Lines{"old"});
+    EXPECT_EQ(other_entries(dir_, {"plot.ps"}), std::vector<std::string>{});
+}
+
+// The axis examples: ticks at every inch, the values from the far end back
+// to the origin (centred, the last one left-aligned), and the power of ten
+// after the title when the step is scaled.
+TEST_F(PsFilesTest, AxisValuesAndTheirPowerOfTen)
+{
+    struct Case {
+        float length, first, step;
+        std::vector<std::string> numbers;  // as drawn, far end first
+        bool exponent;
+    };
+    const std::vector<Case> cases = {
+        {5.0f, 0.0f, 1.0f, {"5.00", "4.00", "3.00", "2.00", "1.00", "0.00"}, false},
+        {4.0f, 0.0f, 200.0f, {"80.00", "60.00", "40.00", "20.00", "0.00"}, true},  // values / 10
+        {3.0f, 7.0f, 0.0f, {"7.00", "7.00", "7.00", "7.00"}, false},
+    };
+    for (const Case& c : cases) {
+        const Lines lines = lines_of([&] { draw_ps_axis(0.0f, 0.0f, "Distance", 8, c.length, 0.0f, c.first, c.step); });
+        // The comb: a move to the first tick's end, then three draws an inch.
+        const auto draws = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+            return l.size() > 4 && l.compare(l.size() - 4, 4, " LSM") == 0;
+        });
+        EXPECT_EQ(draws, 3 * static_cast<long>(c.length)) << c.step;
+        EXPECT_EQ(lines.at(0), " 0.00 7.10 SM");
+        // The texts shown, and how each was placed (the line before "show").
+        std::vector<std::string> shown;
+        std::vector<bool> centred;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            const std::string& line = lines[k];
+            const auto open = line.find("mover (");
+            if (open == std::string::npos || line.size() < 6 || line.compare(line.size() - 6, 6, ") show") != 0)
+                continue;
+            shown.push_back(line.substr(open + 7, line.size() - 6 - open - 7));
+            centred.push_back(k > 0 && lines[k - 1].find(" 0.500 Xposjd") != std::string::npos);
+        }
+        ASSERT_GE(shown.size(), c.numbers.size() + 1) << c.step;
+        EXPECT_EQ(std::vector<std::string>(shown.begin(), shown.begin() + c.numbers.size()), c.numbers) << c.step;
+        for (std::size_t k = 0; k < c.numbers.size(); ++k)
+            EXPECT_EQ(centred[k], k + 1 < c.numbers.size()) << c.step << " number " << k;
+        EXPECT_EQ(shown[c.numbers.size()], "Distance") << c.step;
+        EXPECT_TRUE(centred[c.numbers.size()]);
+        const std::vector<std::string> after(shown.begin() + c.numbers.size() + 1, shown.end());
+        if (c.exponent) {
+            EXPECT_EQ(after, (std::vector<std::string>{" \\(X10", "1", "\\)"})) << c.step;
+            // The exponent goes up from where " (X10" ended, in a smaller size.
+            const auto raise = std::find(lines.begin(), lines.end(), "/Ypos Ypres 5.11 add def");
+            const auto one = std::find(lines.begin(), lines.end(), "(1) Lend xydef mover (1) show");
+            ASSERT_NE(raise, lines.end());
+            EXPECT_LT(raise, one);
+            EXPECT_TRUE(std::find(raise, one, " 10 Setf") != one);
+        } else {
+            EXPECT_EQ(after, std::vector<std::string>{}) << c.step;
+        }
+    }
 }
 
 // Ghostscript must read the files without a PostScript error.
