@@ -54,7 +54,11 @@ void make_owner_drawn_list(Dialog& dialog, int id, int item_count, int item_widt
     list->setSpacing(0);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QAbstractItemDelegate* old = list->itemDelegate();
     list->setItemDelegate(new OwnerDrawDelegate(std::move(painter), QSize(std::max(item_width, 1), std::max(item_height, 1)), list));
+    // A list made again (new item sizes) drops the painter it had.
+    if (dynamic_cast<OwnerDrawDelegate*>(old))
+        old->deleteLater();
 }
 
 void make_owner_drawn_row(Dialog& dialog, int id, int item_count, ItemPainter painter)

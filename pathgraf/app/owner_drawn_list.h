@@ -13,7 +13,8 @@ class QPainter;
 using ItemPainter = std::function<void(QPainter& painter, const QRect& item, int row, bool selected)>;
 
 // Gives list `id` item_count items of item_width by item_height pixels,
-// laid out left to right and wrapped, painted by painter.
+// laid out left to right and wrapped, painted by painter.  Making a list
+// again replaces its items and painter.
 void make_owner_drawn_list(Dialog& dialog, int id, int item_count, int item_width, int item_height,
                            ItemPainter painter);
 // Gives list `id` item_count items side by side in one row that fills the

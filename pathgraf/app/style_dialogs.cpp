@@ -12,6 +12,7 @@
 #include "pathgraf/resources/plot_dialogs.h"
 
 #include <QColorDialog>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QPainter>
 
@@ -298,6 +299,74 @@ struct FontRow {
     const char* text;
 };
 
+// Where the table puts the Fonts dialog's controls, in pixels: the sizes
+// the layout never goes below.
+struct FontsLayout {
+    QSize dialog;
+    std::array<QRect, 3> samples;
+    std::array<QRect, 3> buttons;
+    QRect ok;
+};
+
+QFont sample_font(const FontRow& row)
+{
+    return plot_qfont(font_at_view_size(*row.font));
+}
+
+// Sizes the sample lists so that each sample shows whole in its font at the
+// view's size (the table's sizes are the least), keeps every button beside
+// its sample and the OK button centred below, and gives each list its item.
+void lay_out_font_samples(Dialog& dialog, const std::array<FontRow, 3>& rows, const FontsLayout& table)
+{
+    constexpr int PAD = 4;  // about the text inside its item
+    int width = table.samples[0].width();
+    std::array<int, 3> heights{};
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const QWidget* list = dialog.get_control_widget(rows[k].sample);
+        const int frame = list ? list->width() - owner_drawn_list_width(dialog, rows[k].sample) : 0;
+        const QFontMetrics metrics(sample_font(rows[k]));
+        width = std::max(width, metrics.horizontalAdvance(QString::fromUtf8(rows[k].text)) + frame + PAD);
+        heights[k] = std::max(table.samples[k].height(), metrics.height() + frame + PAD);
+    }
+    const int x = table.samples[0].left();
+    const int gap = table.samples[1].top() - table.samples[0].bottom() - 1;
+    const int button_gap = table.buttons[0].left() - table.samples[0].right() - 1;
+    int y = table.samples[0].top();
+    int right = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (QWidget* list = dialog.get_control_widget(rows[k].sample))
+            list->setGeometry(x, y, width, heights[k]);
+        const QRect button = table.buttons[k];
+        const QRect placed(x + width + button_gap, y + (heights[k] - button.height()) / 2, button.width(),
+                           button.height());
+        if (QWidget* widget = dialog.get_control_widget(rows[k].button))
+            widget->setGeometry(placed);
+        right = std::max(right, placed.right() + 1);
+        y += heights[k] + gap;
+    }
+    const int below = table.ok.top() - (table.samples[2].bottom() + 1);
+    const int dialog_width = std::max(table.dialog.width(), right + (table.dialog.width() - table.buttons[0].right() - 1));
+    const int ok_top = y - gap + below;
+    if (QWidget* ok = dialog.get_control_widget(1))
+        ok->setGeometry((dialog_width - table.ok.width()) / 2, ok_top, table.ok.width(), table.ok.height());
+    const int dialog_height = std::max(table.dialog.height(),
+                                       ok_top + table.ok.height() + (table.dialog.height() - table.ok.bottom() - 1));
+    if (QWidget* window = dialog.window()) {
+        window->setMinimumSize(dialog_width, dialog_height);
+        window->resize(dialog_width, dialog_height);
+    }
+    for (const FontRow& row : rows) {
+        const int item_height = std::max(owner_drawn_list_height(dialog, row.sample), 1);
+        make_owner_drawn_list(dialog, row.sample, 1, owner_drawn_list_width(dialog, row.sample), item_height,
+                              [row](QPainter& p, const QRect& item, int, bool) {
+                                  // The sample at the size the font has on the view.
+                                  p.setFont(sample_font(row));
+                                  p.setPen(colour_from_colorref(*row.colour));
+                                  p.drawText(item, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(row.text));
+                              });
+    }
+}
+
 }  // namespace
 
 int run_fonts_dialog(QWidget* owner)
@@ -313,19 +382,21 @@ int run_fonts_dialog(QWidget* owner)
         {IDC_TEXT_FONT_SAMPLE, IDC_TEXT_FONT, &fonts.text_font, &style.text_font_colour,
          " ABCD abcd - Text font        "},
     }};
+    FontsLayout table;
+    table.dialog = dialog.window()->size();
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const QWidget* sample = dialog.get_control_widget(rows[k].sample);
+        const QWidget* button = dialog.get_control_widget(rows[k].button);
+        table.samples[k] = sample ? sample->geometry() : QRect();
+        table.buttons[k] = button ? button->geometry() : QRect();
+    }
+    if (const QWidget* ok = dialog.get_control_widget(1))
+        table.ok = ok->geometry();
+    lay_out_font_samples(dialog, rows, table);
     for (const FontRow& row : rows) {
-        const QWidget* sample_widget = dialog.get_control_widget(row.sample);
-        const int height = sample_widget ? std::max(sample_widget->height() - 4, 1) : 20;
-        make_owner_drawn_list(dialog, row.sample, 1, owner_drawn_list_width(dialog, row.sample), height,
-                              [row](QPainter& p, const QRect& item, int, bool) {
-                                  // The sample at the size the font has on the view.
-                                  p.setFont(plot_qfont(font_at_view_size(*row.font)));
-                                  p.setPen(colour_from_colorref(*row.colour));
-                                  p.drawText(item, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(row.text));
-                              });
-        dialog.set_callback(row.button, [row](Dialog& d, int, ControlEvent) {
+        dialog.set_callback(row.button, [row, &rows, &table](Dialog& d, int, ControlEvent) {
             if (choose_plot_font(d.window(), *row.font, *row.colour))
-                redraw_owner_drawn_list(d, row.sample);
+                lay_out_font_samples(d, rows, table);
         });
     }
     dialog.set_callback(1, [](Dialog& d, int, ControlEvent) {

@@ -145,35 +145,37 @@ const DialogResource& axis_ticks_dialog_resource()
 const DialogResource& postscript_dialog_resource()
 {
     // The page preview fills the right two thirds; the program places it.
+    // Each group leaves its caption a line of its own and a margin below its
+    // last control; a combo box is about 14 units high.
     static const DialogResource resource = {
-        IDD_POSTSCRIPT, "PostScript", 300, 200,
+        IDD_POSTSCRIPT, "PostScript", 300, 252,
         {
-            {S, ControlKind::group_box, " Post Script Font ", 6, 4, 92, 82},
+            {S, ControlKind::group_box, " Post Script Font ", 6, 4, 92, 98},
             {S, ControlKind::static_text, "Axis", 12, 16, 60, 9},
             {IDC_PS_AXIS_FONT, ControlKind::combo_box, "", 12, 26, 80, 90},
-            {S, ControlKind::static_text, "Post lable", 12, 40, 60, 9},
-            {IDC_PS_LABEL_FONT, ControlKind::combo_box, "", 12, 50, 80, 90},
-            {S, ControlKind::static_text, "Text", 12, 64, 60, 9},
-            {IDC_PS_TEXT_FONT, ControlKind::combo_box, "", 12, 73, 80, 90},
+            {S, ControlKind::static_text, "Post lable", 12, 44, 60, 9},
+            {IDC_PS_LABEL_FONT, ControlKind::combo_box, "", 12, 54, 80, 90},
+            {S, ControlKind::static_text, "Text", 12, 72, 60, 9},
+            {IDC_PS_TEXT_FONT, ControlKind::combo_box, "", 12, 82, 80, 90},
 
-            {S, ControlKind::group_box, " Orientation ", 6, 88, 92, 30},
-            {IDC_PS_PORTRAIT, ControlKind::radio_button, "Portrait", 12, 98, 60, 9, CONTROL_GROUP},
-            {IDC_PS_LANDSCAPE, ControlKind::radio_button, "Landscape", 12, 108, 60, 9},
+            {S, ControlKind::group_box, " Orientation ", 6, 106, 92, 40},
+            {IDC_PS_PORTRAIT, ControlKind::radio_button, "Portrait", 12, 118, 60, 11, CONTROL_GROUP},
+            {IDC_PS_LANDSCAPE, ControlKind::radio_button, "Landscape", 12, 130, 60, 11},
 
-            {S, ControlKind::group_box, " Size, 0-100%  ", 6, 120, 92, 24, CONTROL_GROUP},
-            {IDC_PS_SIZE, ControlKind::edit, "", 12, 129, 30, 12},
-            {IDC_PS_SIZE_SPIN, ControlKind::up_down, "", 42, 129, 9, 12},
+            {S, ControlKind::group_box, " Size, 0-100%  ", 6, 150, 92, 31, CONTROL_GROUP},
+            {IDC_PS_SIZE, ControlKind::edit, "", 12, 162, 30, 13},
+            {IDC_PS_SIZE_SPIN, ControlKind::up_down, "", 42, 162, 9, 13},
 
-            {S, ControlKind::group_box, " Position ", 6, 146, 92, 30},
-            {S, ControlKind::static_text, "From Top", 12, 154, 40, 9},
-            {IDC_PS_FROM_TOP, ControlKind::edit, "", 12, 162, 26, 12},
-            {IDC_PS_FROM_TOP_SPIN, ControlKind::up_down, "", 38, 162, 9, 12},
-            {S, ControlKind::static_text, "From Left", 54, 154, 40, 9},
-            {IDC_PS_FROM_LEFT, ControlKind::edit, "", 54, 162, 26, 12},
-            {IDC_PS_FROM_LEFT_SPIN, ControlKind::up_down, "", 80, 162, 9, 12},
+            {S, ControlKind::group_box, " Position ", 6, 185, 92, 41},
+            {S, ControlKind::static_text, "From Top", 12, 197, 40, 9},
+            {IDC_PS_FROM_TOP, ControlKind::edit, "", 12, 207, 26, 13},
+            {IDC_PS_FROM_TOP_SPIN, ControlKind::up_down, "", 38, 207, 9, 13},
+            {S, ControlKind::static_text, "From Left", 54, 197, 40, 9},
+            {IDC_PS_FROM_LEFT, ControlKind::edit, "", 54, 207, 26, 13},
+            {IDC_PS_FROM_LEFT_SPIN, ControlKind::up_down, "", 80, 207, 9, 13},
 
-            {1, ControlKind::default_button, "OK", 6, 182, 44, 14},
-            {2, ControlKind::button, "Cancel", 54, 182, 44, 14},
+            {1, ControlKind::default_button, "OK", 6, 232, 44, 14},
+            {2, ControlKind::button, "Cancel", 54, 232, 44, 14},
         },
         FONT, 8};
     return resource;
@@ -206,7 +208,7 @@ const DialogResource& post_symbol_dialog_resource()
 const DialogResource& fonts_dialog_resource()
 {
     static const DialogResource resource = {
-        IDD_FONTS, "Fonts", 270, 110,
+        IDD_FONTS, "Fonts", 270, 118,
         {
             {IDC_AXIS_FONT_SAMPLE, ControlKind::list_box, "", 6, 6, 190, 26},
             {IDC_AXIS_FONT, ControlKind::button, "AXIS FONT", 204, 12, 60, 14},
@@ -214,7 +216,7 @@ const DialogResource& fonts_dialog_resource()
             {IDC_LABEL_FONT, ControlKind::button, "LABLE FONT", 204, 42, 60, 14},
             {IDC_TEXT_FONT_SAMPLE, ControlKind::list_box, "", 6, 66, 190, 26},
             {IDC_TEXT_FONT, ControlKind::button, "TEXT FONT", 204, 72, 60, 14},
-            {1, ControlKind::default_button, "Ok", 110, 94, 50, 14},
+            {1, ControlKind::default_button, "Ok", 110, 98, 50, 14},
         },
         FONT, 8};
     return resource;

@@ -11,6 +11,10 @@
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf_test_support.h"
 
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,6 +123,63 @@ TEST_F(ExportTest, TheDialogOpensWithAPortraitPageAtThreeQuartersInCourier)
     ui_->answers.file_answers.push_back((directory_ / "cancelled.ps").string());
     program_->window->handle_command(CMD_SAVE_AS);
     EXPECT_FALSE(fs::exists(directory_ / "cancelled.ps"));
+}
+
+// Every control of a group lies inside the group's frame, below its
+// caption; no two controls overlap, labels hold their text, and the page
+// preview keeps clear of them, in either orientation.
+void expect_groups_hold_their_controls(Dialog& d)
+{
+    QDialog* window = d.window();
+    std::vector<QGroupBox*> groups;
+    std::vector<QWidget*> controls;
+    QWidget* preview = window->findChild<QWidget*>("page_preview");
+    ASSERT_NE(preview, nullptr);
+    for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (auto* group = qobject_cast<QGroupBox*>(child))
+            groups.push_back(group);
+        else if (child != preview && child->isVisible())
+            controls.push_back(child);
+    }
+    ASSERT_EQ(groups.size(), 4u);
+    for (QWidget* control : controls) {
+        const QRect area = control->geometry();
+        EXPECT_FALSE(area.intersects(preview->geometry())) << control->objectName().toStdString();
+        for (QGroupBox* group : groups) {
+            if (!group->geometry().contains(area.center()))
+                continue;
+            const QRect inside = group->contentsRect().translated(group->pos());
+            EXPECT_TRUE(inside.contains(area))
+                << control->objectName().toStdString() << " crosses the frame of " << group->title().toStdString();
+        }
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            const QSize text = label->fontMetrics().size(0, label->text());
+            EXPECT_GE(label->width(), text.width()) << label->text().toStdString();
+            EXPECT_GE(label->height(), text.height()) << label->text().toStdString();
+        }
+        if (auto* button = qobject_cast<QRadioButton*>(control))
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
+    for (std::size_t a = 0; a < controls.size(); ++a)
+        for (std::size_t b = a + 1; b < controls.size(); ++b)
+            EXPECT_FALSE(controls[a]->geometry().intersects(controls[b]->geometry()))
+                << controls[a]->objectName().toStdString() << " overlaps " << controls[b]->objectName().toStdString();
+    for (std::size_t a = 0; a < groups.size(); ++a)
+        for (std::size_t b = a + 1; b < groups.size(); ++b)
+            EXPECT_FALSE(groups[a]->geometry().intersects(groups[b]->geometry()))
+                << groups[a]->title().toStdString() << " overlaps " << groups[b]->title().toStdString();
+}
+
+TEST_F(ExportTest, TheGroupsHoldTheirControlsAndThePreviewKeepsClear)
+{
+    when_open([](Dialog& d) {
+        expect_groups_hold_their_controls(d);
+        d.user_click(IDC_PS_LANDSCAPE);
+        expect_groups_hold_their_controls(d);
+        d.user_click(2);
+    });
+    ui_->answers.file_answers.push_back((directory_ / "cancelled.ps").string());
+    program_->window->handle_command(CMD_SAVE_AS);
 }
 
 TEST_F(ExportTest, DefaultsPutTheFrameHalfAnInchInAndScaleByThreeQuarters)

@@ -3,11 +3,15 @@
 // Cancel and closing store, and which of their commands draw the plot again.
 #include "common/qt/dialog.h"
 #include "pathgraf/app/plot_handles.h"
+#include "pathgraf/app/plot_renderer.h"
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf/app/plot_window.h"
 #include "pathgraf/resources/command_ids.h"
 #include "pathgraf_test_support.h"
 
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -204,6 +208,64 @@ TEST_F(StyleTest, FontsAreChangedByThePickerAndOkRedraws)
     EXPECT_NE(plot_key(), key);
     // A smaller axis font takes less room for the Y labels.
     EXPECT_LT(plot_transform().char_height, 34);
+}
+
+// Each sample, in the font it is drawn in, fits inside its item, and the
+// item inside the list; the lists and buttons lie in the dialog apart.
+void expect_font_samples_whole(Dialog& d)
+{
+    const struct {
+        int id;
+        const FontChoice* font;
+        const char* text;
+    } samples[] = {
+        {IDC_AXIS_FONT_SAMPLE, &plot_fonts().axis_font, " 01234567 - Axis lable font"},
+        {IDC_LABEL_FONT_SAMPLE, &plot_fonts().label_font, " C1 N2 O3 - Post lable font"},
+        {IDC_TEXT_FONT_SAMPLE, &plot_fonts().text_font, " ABCD abcd - Text font"},
+    };
+    const QRect dialog_area = d.window()->rect();
+    std::vector<QRect> taken;
+    for (const auto& sample : samples) {
+        auto* list = qobject_cast<QListWidget*>(d.get_control_widget(sample.id));
+        ASSERT_NE(list, nullptr);
+        const QRect item = list->visualRect(list->model()->index(0, 0));
+        const QFontMetrics metrics(plot_qfont(font_at_view_size(*sample.font)));
+        const QString text = QString::fromUtf8(sample.text);
+        EXPECT_GE(item.width(), metrics.horizontalAdvance(text)) << sample.text << " is cut at the right";
+        EXPECT_GE(item.height(), metrics.height()) << sample.text << " is cut at top or bottom";
+        EXPECT_TRUE(list->viewport()->rect().contains(item)) << sample.text;
+        taken.push_back(list->geometry());
+    }
+    for (int id : {IDC_AXIS_FONT, IDC_LABEL_FONT, IDC_TEXT_FONT, 1})
+        taken.push_back(d.get_control_widget(id)->geometry());
+    for (std::size_t a = 0; a < taken.size(); ++a) {
+        EXPECT_TRUE(dialog_area.contains(taken[a])) << "control " << a << " lies outside the dialog";
+        for (std::size_t b = a + 1; b < taken.size(); ++b)
+            EXPECT_FALSE(taken[a].intersects(taken[b])) << "controls " << a << " and " << b << " overlap";
+    }
+}
+
+TEST_F(StyleTest, FontSamplesShowWholeOnALargeViewAndAfterALargerFont)
+{
+    // Zoomed in to the full size: the samples are drawn at their size on
+    // the view, the largest they get.
+    ViewState& view = view_state();
+    view.zoom_divisor = 1;
+    view.view_width = view.full_width;
+    view.view_height = view.full_height;
+    ASSERT_EQ(view.view_width, 2400);
+    FontChoice larger = plot_fonts().text_font;
+    larger.height = -90;
+    ui_->answers.font_answers.push_back(larger);
+    when_open([](Dialog& d) {
+        expect_font_samples_whole(d);
+        d.user_click(IDC_TEXT_FONT);
+        QCoreApplication::processEvents();
+        expect_font_samples_whole(d);
+        d.user_click(1);
+    });
+    window().handle_command(CMD_FONT);
+    EXPECT_EQ(plot_fonts().text_font.height, -90);
 }
 
 // Heights by hand: h * view / full + 0.5, truncated toward zero; 0 -> -1.
