@@ -217,7 +217,8 @@ bool write_covariance_matrix(std::ostream& output, const CovarianceMatrix& matri
 bool save_covariance_matrix_as(const std::string& path)
 {
     SafeWrite output(path);
-    const bool ok = output.is_open() && write_covariance_matrix(output.stream(), covariance_matrix()) && output.commit();
+    const bool ok =
+        output.is_open() && write_covariance_matrix(output.stream(), covariance_matrix()) && output.commit();
     if (!ok)
         show_read_error("Can not write the covariance matrix file " + path + ".");
     return ok;

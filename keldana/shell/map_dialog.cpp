@@ -479,7 +479,8 @@ void run_grid_map(int code)
     if (outcome == MapOutcome::completed) {
         write_map_extremes_listing();
         const MapDefinition& map = map_definition();
-        append_box_lines({"", EXTREMES_HEAD, format_line("(4X,E14.7,12X,E14.7)", {map.map_min_value, map.map_max_value})});
+        append_box_lines(
+            {"", EXTREMES_HEAD, format_line("(4X,E14.7,12X,E14.7)", {map.map_min_value, map.map_max_value})});
     } else if (outcome == MapOutcome::cancelled) {
         write_map_stopped_listing(count);
         // The figures of an earlier map must not pass for this one's.
