@@ -1,6 +1,7 @@
 #include "keldana/model/cluster_files.h"
 
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 
 #include <climits>
@@ -163,8 +164,10 @@ bool write_cluster_file(std::ostream& output, const std::vector<std::string>& li
 
 bool write_cluster_file(const std::string& path, const std::vector<std::string>& lines)
 {
-    std::ofstream output(path, std::ios::out | std::ios::trunc);
-    if (!output || !write_cluster_file(output, lines)) {
+    SafeWrite output(path);
+    if (output.is_open())
+        write_cluster_file(output.stream(), lines);
+    if (!output.commit()) {
         show_error("Can not write the cluster file " + path + ".");
         return false;
     }

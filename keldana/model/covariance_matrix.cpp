@@ -1,6 +1,7 @@
 #include "keldana/model/covariance_matrix.h"
 
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
 #include "common/file_units.h"
 #include "common/user_interface.h"
 #include "keldana/model/file_dialog.h"
@@ -215,10 +216,9 @@ bool write_covariance_matrix(std::ostream& output, const CovarianceMatrix& matri
 
 bool save_covariance_matrix_as(const std::string& path)
 {
-    std::ofstream output(path, std::ios::binary | std::ios::trunc);
-    bool ok = output && write_covariance_matrix(output, covariance_matrix());
-    output.close();
-    ok = ok && !output.fail();
+    SafeWrite output(path);
+    const bool ok =
+        output.is_open() && write_covariance_matrix(output.stream(), covariance_matrix()) && output.commit();
     if (!ok)
         show_read_error("Can not write the covariance matrix file " + path + ".");
     return ok;

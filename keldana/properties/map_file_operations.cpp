@@ -1,12 +1,14 @@
 #include "keldana/properties/map_file_operations.h"
 
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/properties/map_files.h"
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <istream>
 
 namespace {
 
@@ -38,12 +40,46 @@ struct MapRecord {
 
 enum class ReadResult { record, end_of_file, error };
 
-ReadResult read_map_record(ListReader& reader, MapRecord& record)
-{
-    if (reader.read({&record.x, &record.y, &record.p}))
-        return ReadResult::record;
-    return reader.end_of_file() ? ReadResult::end_of_file : ReadResult::error;
-}
+// Reads a source line by line: a record holding more than three values (a
+// 3-D map's x, y, z, P) is an error, not a 2-D record with z as the value.
+class MapSource {
+public:
+    explicit MapSource(std::istream& input)
+        : reader_([&input](std::string& line) {
+              if (!std::getline(input, line))
+                  return input.eof() ? -1 : 1;
+              return value_count(line) > 3 ? 1 : 0;
+          })
+    {
+    }
+
+    ReadResult read(MapRecord& record)
+    {
+        if (reader_.read({&record.x, &record.y, &record.p}))
+            return ReadResult::record;
+        return reader_.end_of_file() ? ReadResult::end_of_file : ReadResult::error;
+    }
+
+private:
+    // Values of a list-directed record: fields between blanks or commas, up
+    // to a "/" that ends the record.
+    static int value_count(const std::string& line)
+    {
+        int count = 0;
+        bool in_field = false;
+        for (char c : line) {
+            if (c == '/')
+                break;
+            const bool separator = c == ' ' || c == '\t' || c == ',' || c == '\r';
+            if (!separator && !in_field)
+                ++count;
+            in_field = !separator;
+        }
+        return count;
+    }
+
+    ListReader reader_;
+};
 
 }  // namespace
 
@@ -62,12 +98,13 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
         if (!source_2.empty())
             in_2.open(source_2);
         if (source_2.empty() || !in_2)
-            return show_error("Please, check path for SOURCE FILE #1");
+            return show_error("Please, check path for SOURCE FILE #2");
     }
     const std::string target = trimmed(request.target);
     if (target.empty())
-        return show_error("Please, check path for SOURCE FILE #1");
-    // Opening the target empties it: never when it is a source still to be read.
+        return show_error("Please, check path for TARGET FILE");
+    // The result replaces the target only at the end: never when it is a
+    // source still to be read.
     if (same_file(target, source_1) || (two_maps && same_file(target, source_2)))
         return show_error("Please, check path for TARGET FILE");
     double cut_off = 0;
@@ -76,17 +113,26 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
         if (!read_list(box, {&cut_off}) || !std::isfinite(cut_off))
             return show_error("Can not read cutoff value! Please, check it!");
     }
-    std::ofstream out(target, std::ios::out | std::ios::trunc);
-    if (!out)
+    std::error_code error;
+    const bool target_existed = std::filesystem::exists(target, error);
+    SafeWrite out(target);
+    if (!out.is_open())
         return show_error("Please, check path for TARGET FILE");
+    // After an error a new target keeps the records written before it; an
+    // existing one is replaced only by a complete result.
+    auto stop = [&](const std::string& text) {
+        if (target_existed || !out.commit())
+            out.discard();
+        return show_error(text);
+    };
 
-    ListReader reader_1(in_1);
-    ListReader reader_2(in_2);
+    MapSource reader_1(in_1);
+    MapSource reader_2(in_2);
     for (;;) {
         MapRecord r1, r2;
-        ReadResult status = read_map_record(reader_1, r1);
+        ReadResult status = reader_1.read(r1);
         if (status == ReadResult::error)
-            return show_error("Can not read data. Please, check SOURCE FILE #1");
+            return stop("Can not read data. Please, check SOURCE FILE #1");
         if (status == ReadResult::end_of_file)
             break;
         double result = r1.p;
@@ -94,24 +140,23 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
             if (std::abs(r1.p) > cut_off)
                 result = r1.p >= 0 ? cut_off : -cut_off;
         } else {
-            status = read_map_record(reader_2, r2);
+            status = reader_2.read(r2);
             if (status == ReadResult::error)
-                return show_error("Can not read data. Please, check SOURCE FILE #2");
+                return stop("Can not read data. Please, check SOURCE FILE #2");
             if (status == ReadResult::end_of_file)
                 break;
             if (r1.x != r2.x || r1.y != r2.y)
-                return show_error("Maps calculated with different steps");
+                return stop("Maps calculated with different steps");
             result = request.operation == MapFileOperation::addition ? r1.p + r2.p : r1.p - r2.p;
         }
         if (request.invert_sign)
             result = -result;
-        out << grid_map_record_2d(r1.x, r1.y, result) << '\n';
-        if (!out)
-            return show_error("Please, check path for TARGET FILE");
+        out.stream() << grid_map_record_2d(r1.x, r1.y, result) << '\n';
     }
-    out.close();
-    if (out.fail())
-        return show_error("Please, check path for TARGET FILE");
+    if (!out.commit()) {
+        show_error(out.error());
+        return false;
+    }
     ui().message_box("The process is completed successfully!", "Map files operation", MessageButtons::ok,
                      MessageIcon::information);
     return true;

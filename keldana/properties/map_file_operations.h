@@ -17,8 +17,13 @@ struct MapFileOperationRequest {
 
 // Runs the operation and tells the user how it ended: "The process is
 // completed successfully!" when a source file ends (surplus records of the
-// other are ignored), or the message of the first error, after which the
-// target keeps the records written before it.  The target is checked and
-// opened only after the sources and the cut-off read, and never when it is
-// one of the sources.  True after the success message.
+// other are ignored), or the message of the first error.  A source record
+// of more than three values (a 3-D map file) is such an error ("Can not read
+// data. Please, check SOURCE FILE #n").  The result goes to a temporary
+// that replaces the target at the end: after an error a new target keeps
+// the records written before it, while an existing target stays as it was;
+// a failed write (named in its message) never leaves a cut file or a
+// temporary.  The target is checked only after the sources and the cut-off
+// read, and never when it is one of the sources.  True after the success
+// message.
 bool run_map_file_operation(const MapFileOperationRequest& request);

@@ -2,6 +2,7 @@
 
 #include "common/fortran_format.h"
 #include "common/job_control.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/density/energy_densities.h"
 #include "keldana/density/numeric_derivatives.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -82,7 +82,7 @@ double evaluate_map_property(double x, double y, double z, int code)
     return evaluate_property_at_point(x, y, z, code);
 }
 
-MapOutcome compute_property_map_outcome(int code)
+MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
 {
     MapDefinition& map = map_definition();
     const MapFrame frame = map_frame();  // a plane calculated meanwhile does not move this map
@@ -95,21 +95,27 @@ MapOutcome compute_property_map_outcome(int code)
     const double z_first = is_3d ? map.z_min : 0.0;
     map.map_min_value = NO_MINIMUM;
     map.map_max_value = -NO_MINIMUM;
+    const long long total = static_cast<long long>(nx) * ny * nz;
+    long long done = 0;
+    if (count)
+        *count = {0, total};
 
     const OutputFileNames& names = run_settings().output_files;
     const std::string map_name = trimmed_name(names.map_file_name);
     const std::string post_name = trimmed_name(names.post_file_name);
     const WorkingAtomSet& atoms = current_model().atoms;
-    std::ofstream post(post_name, std::ios::out | std::ios::trunc);
-    if (!post) {
+    // Both files go to temporaries that replace the old files only when the
+    // whole map was written: a cancel or a failed write keeps the old pair.
+    SafeWrite post(post_name);
+    if (!post.is_open()) {
         show_file_error("Can not open file", post_name);
         return MapOutcome::file_error;
     }
     for (const std::string& record :
          is_3d ? map_post_head_3d(map, atoms, map_post_atoms()) : map_post_records_2d(map, atoms, map_post_atoms()))
-        post << record << '\n';
-    std::ofstream grid(map_name, std::ios::out | std::ios::trunc);
-    if (!grid) {
+        post.stream() << record << '\n';
+    SafeWrite grid(map_name);
+    if (!grid.is_open()) {
         show_file_error("Can not open file", map_name);
         return MapOutcome::file_error;
     }
@@ -118,24 +124,22 @@ MapOutcome compute_property_map_outcome(int code)
     ui().set_progress(0);
     JobControl& job = job_control();
     job.job_running = true;
-    const long long total = static_cast<long long>(nx) * ny * nz;
-    long long done = 0;
     int shown_percent = 0;
-    int cancelled_layer = -1;
-    for (int iz = 0; iz < nz && cancelled_layer < 0; ++iz) {
+    bool cancelled = false;
+    for (int iz = 0; iz < nz && !cancelled; ++iz) {
         if (is_3d)
             ui().set_progress_line(3, format_line("('Z =',I3)", {iz + 1}));
         const double z = z_first + iz * z_step;
-        for (int iy = 0; iy < ny && cancelled_layer < 0; ++iy) {
+        for (int iy = 0; iy < ny && !cancelled; ++iy) {
             ui().set_progress_line(2, format_line("('Y =',I3)", {iy + 1}));
             const double y = map.y_min + iy * y_step;
             for (int ix = 0; ix < nx; ++ix) {
                 ui().set_progress_line(1, format_line("('X =',I3)", {ix + 1}));
                 if (!pump_and_check_job()) {
-                    cancelled_layer = iz;
+                    cancelled = true;
                     break;
                 }
-                const int percent = static_cast<int>(100 * ++done / total);
+                const int percent = static_cast<int>(100 * (done + 1) / total);
                 if (percent > shown_percent) {
                     shown_percent = percent;
                     ui().set_progress(percent);
@@ -145,30 +149,45 @@ MapOutcome compute_property_map_outcome(int code)
                 const double value = evaluate_map_property(p[0], p[1], p[2], code);
                 map.map_min_value = std::min(map.map_min_value, value);
                 map.map_max_value = std::max(map.map_max_value, value);
-                grid << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value)) << '\n';
+                grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
+                              << '\n';
+                ++done;
             }
         }
     }
-    const bool completed = cancelled_layer < 0;
-    if (completed)
-        grid << '\n';
     ui().close_progress();
     job.job_running = false;
-    grid.close();
-    if (is_3d) {
-        const double z_end = completed ? map.z_max : z_first + (cancelled_layer - 1) * z_step;
-        for (const std::string& record : map_post_tail_3d(map, x_step, y_step, z_step, z_end))
-            post << record << '\n';
+    if (count)
+        count->done = done;
+    if (cancelled) {
+        grid.discard();
+        post.discard();
+        return MapOutcome::cancelled;
     }
-    post.close();
-    if (grid.fail() || post.fail()) {
-        show_file_error("Can not write file", grid.fail() ? map_name : post_name);
+    grid.stream() << '\n';
+    if (is_3d)
+        for (const std::string& record : map_post_tail_3d(map, x_step, y_step, z_step, map.z_max))
+            post.stream() << record << '\n';
+    // The map file first: when it fails the old post file stays with it.
+    const bool grid_written = grid.commit();
+    if (!grid_written)
+        post.discard();
+    if (!grid_written || !post.commit()) {
+        ui().message_box(grid_written ? post.error() : grid.error(), "Error!", MessageButtons::ok,
+                         MessageIcon::warning);
         return MapOutcome::file_error;
     }
-    return completed ? MapOutcome::completed : MapOutcome::cancelled;
+    return MapOutcome::completed;
 }
 
 bool compute_property_map(int code) { return compute_property_map_outcome(code) == MapOutcome::completed; }
+
+void write_map_stopped_listing(const MapPointCount& count)
+{
+    write_listing_line("");
+    write_listing_line(" Map stopped by user after " + std::to_string(count.done) + " of " +
+                       std::to_string(count.total) + " points: the map file was not written.");
+}
 
 void write_map_extremes_listing()
 {

@@ -28,14 +28,20 @@ enum class MapOutcome {
     file_error,  // a file could not be opened or written (reported)
 };
 
+// Points of a map: evaluated so far and in all.
+struct MapPointCount {
+    long long done = 0;
+    long long total = 0;
+};
+
 // The grid map of `code` over the window and point counts of map_definition()
 // in the frame of map_frame(), into map_file_name and post_file_name of
-// OutputFileNames (created or overwritten); sets map_min_value and
-// map_max_value.  A point count of 1 puts its single point at the axis
-// minimum.  After a cancel both files are closed well formed: the map file
-// ends with the last point written (no empty record), the post file of a 3-D
-// map with its "GRID Info" block.
-MapOutcome compute_property_map_outcome(int code);
+// OutputFileNames; sets map_min_value and map_max_value.  A point count of 1
+// puts its single point at the axis minimum.  Both files replace the old ones
+// only when the whole map was written: after a cancel or a failed write
+// (reported, naming the file) the old files stay as they were and no
+// temporary is left.  `count`, when given, receives the points evaluated.
+MapOutcome compute_property_map_outcome(int code, MapPointCount* count = nullptr);
 
 // The same as the MAP dialog reads it: true when the map was completed.
 bool compute_property_map(int code);
@@ -43,6 +49,10 @@ bool compute_property_map(int code);
 // The listing lines of a completed map: an empty line, the minimum and the
 // maximum, an empty line.
 void write_map_extremes_listing();
+
+// The listing lines of a cancelled map: an empty line and " Map stopped by
+// user after n of N points: the map file was not written."
+void write_map_stopped_listing(const MapPointCount& count);
 
 // Appends the lattice images of the active atoms, translated by -K..K, -L..L,
 // -M..M of ClusterTranslations (0, 0, 0 left out), that lie within the

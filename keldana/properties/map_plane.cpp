@@ -13,7 +13,18 @@ namespace {
 
 constexpr double SHIFT_TOLERANCE = 0.0001;  // Angstrom
 
+// |a x b| below this fraction of |a||b| (an angle under 1e-4 rad between
+// the in-plane directions) defines no plane.
+constexpr double NEARLY_PARALLEL = 1.0e-4;
+
 Vector3 column(const Matrix3& m, int k) { return {m(1, k), m(2, k), m(3, k)}; }
+
+bool refuse_plane()
+{
+    ui().message_box("Please, check selected atoms. They are not define plane.", "Error!", MessageButtons::ok,
+                     MessageIcon::warning);
+    return false;
+}
 
 Vector3 map_centre_by_rule(const MapPlaneRequest& request, const WorkingAtomSet& atoms)
 {
@@ -76,12 +87,9 @@ void list_plane(const MapDefinition& map, const MapFrame& frame, std::vector<std
 
 bool normalise_plane_axis(const Vector3& vector, Matrix3& rotation, double& length, int column)
 {
-    length = std::sqrt(vector[0] * vector[0] + vector[1] * vector[1] + vector[2] * vector[2]);
-    if (length == 0.0 || !std::isfinite(length)) {
-        ui().message_box("Please, check selected atoms. They are not define plane.", "Error!", MessageButtons::ok,
-                         MessageIcon::warning);
-        return false;
-    }
+    length = vector_length(vector);
+    if (length == 0.0 || !std::isfinite(length))
+        return refuse_plane();
     for (int row = 1; row <= 3; ++row)
         rotation(row, column) = vector[row - 1] * (1.0 / length);
     return true;
@@ -94,6 +102,9 @@ bool build_plane_frame(const Vector3& a, const Vector3& b, Matrix3& rotation, in
     Vector3 c = cross_product(a, b);
     for (double& x : c)
         x *= s;
+    // Nearly parallel directions give a normal made of rounding noise.
+    if (vector_length(c) < NEARLY_PARALLEL * vector_length(a) * vector_length(b))
+        return refuse_plane();
     double length = 0;
     if (!normalise_plane_axis(a, rotation, length, i1) || !normalise_plane_axis(c, rotation, length, i3))
         return false;

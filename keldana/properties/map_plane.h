@@ -22,7 +22,8 @@ bool normalise_plane_axis(const Vector3& vector, Matrix3& rotation, double& leng
 // a cyclic pair (1, 2), (2, 3), (3, 1) and -1 otherwise.  With (1, 2, 3): u =
 // a/|a|, w = (a x b)/|a x b|, v = w x u, and b lies in the half-plane v >= 0.
 // False (after the message of normalise_plane_axis) when a and b do not
-// define a plane.
+// define a plane: one of them is zero or |a x b| < 1e-4 |a||b| (nearly
+// parallel, as three nearly collinear atoms give).
 bool build_plane_frame(const Vector3& a, const Vector3& b, Matrix3& rotation, int i1, int i2, int i3);
 
 enum class MapCentreRule { atom_position, between_two_atoms, between_three_atoms, arbitrary_point };

@@ -1,12 +1,12 @@
 #include "keldana/shell/critical_point_file.h"
 
 #include "common/fortran_format.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/density/property_names.h"
 #include "keldana/model/model_store.h"
 #include "keldana/topology/critical_point_list.h"
 
-#include <fstream>
 
 namespace {
 
@@ -25,8 +25,9 @@ std::string short_label(const StructureModel& model, int atom)
 bool write_critical_point_file(const std::string& path, const CriticalPointList& list,
                                const StructureModel& model)
 {
-    std::ofstream out(path, std::ios::trunc);
-    if (out) {
+    SafeWrite file(path);
+    if (file.is_open()) {
+        std::ostream& out = file.stream();
         out << "    CP     CP         Bond or\n";
         out << "  number  type      nearest atom      CP in         x       y       z\n";
         for (int k = 1; k <= list.cp_count && k <= MAX_CRITICAL_POINTS; ++k) {
@@ -37,9 +38,8 @@ bool write_critical_point_file(const std::string& path, const CriticalPointList&
                                 cp.y, cp.z})
                 << '\n';
         }
-        out.flush();
     }
-    if (!out) {
+    if (!file.commit()) {
         ui().message_box("Can not write the critical points file " + path, "Error!", MessageButtons::ok,
                          MessageIcon::error);
         return false;

@@ -1,6 +1,7 @@
 #include "keldana/shell/main_window.h"
 
 #include "common/job_control.h"
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
@@ -298,8 +299,8 @@ void MainWindow::save_data_file()
     if (file_dialog_cancelled())
         return;
     const std::string& path = run_settings().file_dialog.dialog_path;
-    std::ofstream out(path, std::ios::trunc);
-    if (!out || !write_kdn_input_file(out, current_model())) {
+    SafeWrite out(path);
+    if (!out.is_open() || !write_kdn_input_file(out.stream(), current_model()) || !out.commit()) {
         ui().message_box("Can not write the file " + path, "Error!", MessageButtons::ok, MessageIcon::warning);
         return;
     }

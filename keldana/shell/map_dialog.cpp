@@ -44,6 +44,7 @@ constexpr int TAB_TRAJECTORY = 4;
 const std::vector<int> ATOM_COMBOS = {IDC_POINT_1_ATOM, IDC_POINT_2_ATOM, IDC_POINT_3_ATOM};
 const std::string GRID_MESSAGE = "Can not read data. Please, check GRID data in boxes";
 const std::string PLANE_MESSAGE = "Can not read data. Please, check 3-D MAP data in boxes";
+const std::string EXTREMES_HEAD = "     Minimum value             Maximum value";
 
 // The dialog and its pages while it is open, for the callbacks.
 struct MapDialogRecords {
@@ -54,6 +55,7 @@ struct MapDialogRecords {
     Dialog* grid = nullptr;
     Dialog* trajectory = nullptr;
     bool running = false;         // a map or trajectory job runs
+    bool map_allowed = false;     // the plane rules allow "Calculate Map"
     bool cancel_pending = false;  // Cancel pressed meanwhile: close when it ends
 };
 
@@ -113,6 +115,39 @@ void append_box_lines(const std::vector<std::string>& lines)
     host.set_selected_index(IDC_MAP_OUT_BOX, host.get_item_count(IDC_MAP_OUT_BOX) - 1);
 }
 
+// The boxes that "Calculate Map" reads, on the page it reads them from.
+std::vector<int> boxes_read_by_calculate_map(const MapDefinition& map)
+{
+    std::vector<int> ids = {IDC_GRID_X_MIN, IDC_GRID_X_MAX, IDC_GRID_Y_MIN, IDC_GRID_Y_MAX};
+    if (map.map_is_trajectory) {
+        ids.insert(ids.end(), {IDC_PATH_COUNT, IDC_PATH_START, IDC_PATH_STEP, IDC_PATH_END_VALUE, IDC_OUT_OF_PLANE});
+    } else {
+        ids.insert(ids.end(), {IDC_GRID_X_POINTS, IDC_GRID_Y_POINTS});
+        if (map.map_is_3d)
+            ids.insert(ids.end(), {IDC_GRID_Z_MIN, IDC_GRID_Z_MAX, IDC_GRID_Z_POINTS});
+    }
+    const int code = property_selection().property_code;
+    if (code == ESFED || code == EPOT)
+        ids.insert(ids.end(), {IDC_MAP_CLUSTER_K, IDC_MAP_CLUSTER_L, IDC_MAP_CLUSTER_M});
+    return ids;
+}
+
+// "Calculate Map" stays greyed until the boxes it reads can be edited (the
+// plane was calculated for this map type) and hold something: it never asks
+// about boxes the user cannot fill.
+void update_calculate_map_state()
+{
+    Dialog& host = *records.host;
+    const MapDefinition& map = map_definition();
+    const Dialog* shown = host.get_tab_page(IDC_MAP_TABS, host.get_selected_tab(IDC_MAP_TABS));
+    const bool on_map_page = shown && (shown == records.grid || shown == records.trajectory);
+    bool ready = records.map_allowed && on_map_page;
+    const Dialog& page = map.map_is_trajectory ? *records.trajectory : *records.grid;
+    for (int id : boxes_read_by_calculate_map(map))
+        ready = ready && page.is_enabled(id) && !is_blank(page.get_text(id));
+    host.set_enabled(IDC_CALCULATE_MAP, ready);
+}
+
 void set_map_dialog_controls_state()
 {
     for (int id : {IDC_GRID_X_MIN, IDC_GRID_X_MAX, IDC_GRID_Y_MIN, IDC_GRID_Y_MAX, IDC_GRID_Z_MIN, IDC_GRID_Z_MAX,
@@ -122,6 +157,7 @@ void set_map_dialog_controls_state()
     for (int id : {IDC_GRID_X_MIN, IDC_GRID_X_MAX, IDC_GRID_Y_MIN, IDC_GRID_Y_MAX, IDC_PATH_COUNT, IDC_PATH_START,
                    IDC_PATH_STEP, IDC_PATH_END_VALUE, IDC_OUT_OF_PLANE})
         records.trajectory->set_enabled(id, false);
+    records.map_allowed = false;
     records.host->set_enabled(IDC_CALCULATE_MAP, false);
 }
 
@@ -158,33 +194,34 @@ void on_map_tab_change(Dialog& host)
     switch (page->get_resource_id()) {
     case IDD_MAP_PAGE_CENTRE:
         host.set_enabled(IDC_CALCULATE_PLANE, true);
-        host.set_enabled(IDC_CALCULATE_MAP, false);
+        records.map_allowed = false;
         set_text_field(map.page_key, "CENT ");
         for (int id : {IDC_CENTRE_ATOM, IDC_CENTRE_TWO_ATOMS, IDC_CENTRE_THREE_ATOMS, IDC_CENTRE_POINT})
             if (records.centre->get_checked(id))
                 records.centre->set_focus(id);
         break;
     case IDD_MAP_PAGE_ATOMS:
-        host.set_enabled(IDC_CALCULATE_MAP, false);
+        records.map_allowed = false;
         set_text_field(map.page_key, "ATOMS");
         break;
     case IDD_MAP_PAGE_VECTORS:
-        host.set_enabled(IDC_CALCULATE_MAP, false);
+        records.map_allowed = false;
         set_text_field(map.page_key, "BVECT");
         break;
     case IDD_MAP_PAGE_GRID:
         if (map.map_is_3d || map.plane_from_points || map.plane_from_vectors)
-            host.set_enabled(IDC_CALCULATE_MAP, true);
+            records.map_allowed = true;
         host.set_enabled(IDC_CALCULATE_PLANE, false);
         break;
     case IDD_MAP_PAGE_TRAJECTORY:
         if (map.plane_from_points || map.plane_from_vectors)
-            host.set_enabled(IDC_CALCULATE_MAP, true);
+            records.map_allowed = true;
         host.set_enabled(IDC_CALCULATE_PLANE, false);
         break;
     default:
         break;
     }
+    update_calculate_map_state();
 }
 
 // Step and point count of one axis of the GRID page follow each other.
@@ -208,8 +245,9 @@ void on_map_grid_page_control(Dialog& page, int id)
         } else if (auto points = grid_points_for_step(min, max, page.get_text(axis.step))) {
             page.set_text(axis.points, *points);
         }
-        return;
+        break;
     }
+    update_calculate_map_state();
 }
 
 bool read_points(Dialog& page, const std::vector<int>& ids, Vector3& p, const std::string& message)
@@ -303,9 +341,10 @@ void enable_next_page(Dialog& host, const MapDefinition& map)
     }
     for (int id : {IDC_MAP_CLUSTER_K, IDC_MAP_CLUSTER_L, IDC_MAP_CLUSTER_M})
         page.set_enabled(id, lattice);
-    host.set_enabled(IDC_CALCULATE_MAP, true);
+    records.map_allowed = true;
     host.set_enabled(IDC_CALCULATE_PLANE, false);
     host.select_tab(IDC_MAP_TABS, map.map_is_trajectory ? TAB_TRAJECTORY : TAB_GRID);
+    update_calculate_map_state();
     page.set_focus(IDC_GRID_X_MIN);
 }
 
@@ -433,17 +472,27 @@ bool read_file_names(Dialog& host)
     return true;
 }
 
-// The bank and its tables, read again when a load left them unread.
 void run_grid_map(int code)
 {
-    const MapOutcome outcome = compute_property_map_outcome(code);
+    MapPointCount count;
+    const MapOutcome outcome = compute_property_map_outcome(code, &count);
     if (outcome == MapOutcome::completed) {
         write_map_extremes_listing();
         const MapDefinition& map = map_definition();
-        append_box_lines({"", "     Minimum value             Maximum value",
-                          format_line("(4X,E14.7,12X,E14.7)", {map.map_min_value, map.map_max_value})});
+        append_box_lines(
+            {"", EXTREMES_HEAD, format_line("(4X,E14.7,12X,E14.7)", {map.map_min_value, map.map_max_value})});
     } else if (outcome == MapOutcome::cancelled) {
-        append_box_lines({"", " *** Map calculating has been terminated by user ***"});
+        write_map_stopped_listing(count);
+        // The figures of an earlier map must not pass for this one's.
+        Dialog& host = *records.host;
+        for (int k = host.get_item_count(IDC_MAP_OUT_BOX) - 1; k >= 0; --k)
+            if (host.get_item_text(IDC_MAP_OUT_BOX, k) == EXTREMES_HEAD) {
+                host.set_item_text(IDC_MAP_OUT_BOX, k, "");
+                host.set_item_text(IDC_MAP_OUT_BOX, k + 1, "");
+            }
+        append_box_lines({"", " *** Map calculating has been terminated by user ***",
+                          " Stopped after " + std::to_string(count.done) + " of " + std::to_string(count.total) +
+                              " points: no map file written"});
     }
 }
 
@@ -543,6 +592,12 @@ void bind_callbacks(Dialog& host)
         records.grid->set_callback(id, [](Dialog& page, int which, ControlEvent) {
             on_map_grid_page_control(page, which);
         });
+    for (int id : {IDC_MAP_CLUSTER_K, IDC_MAP_CLUSTER_L, IDC_MAP_CLUSTER_M})
+        records.grid->set_callback(id, [](Dialog&, int, ControlEvent) { update_calculate_map_state(); });
+    for (int id : {IDC_GRID_X_MIN, IDC_GRID_X_MAX, IDC_GRID_Y_MIN, IDC_GRID_Y_MAX, IDC_PATH_COUNT, IDC_PATH_START,
+                   IDC_PATH_STEP, IDC_PATH_END_VALUE, IDC_OUT_OF_PLANE, IDC_MAP_CLUSTER_K, IDC_MAP_CLUSTER_L,
+                   IDC_MAP_CLUSTER_M})
+        records.trajectory->set_callback(id, [](Dialog&, int, ControlEvent) { update_calculate_map_state(); });
     for (int id : {IDC_MAP_2D, IDC_MAP_3D, IDC_MAP_PATHGRAF})
         records.centre->set_callback(id, [](Dialog& page, int which, ControlEvent) { on_map_kind_select(page, which); });
     for (int id : {IDC_CENTRE_ATOM, IDC_CENTRE_TWO_ATOMS, IDC_CENTRE_THREE_ATOMS, IDC_CENTRE_POINT})

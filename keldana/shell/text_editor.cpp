@@ -1,5 +1,6 @@
 #include "keldana/shell/text_editor.h"
 
+#include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/model/kdn_file.h"
 #include "keldana/model/model_store.h"
@@ -55,8 +56,9 @@ std::string text_editor_contents_of_current_model()
 
 bool write_text_editor_lines(const QString& text, const std::string& path)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) {
+    SafeWrite file(path);
+    if (file.is_open()) {
+        std::ostream& out = file.stream();
         // Every line, the last included, ends with CR LF; nothing is cut.
         QStringList lines = text.split('\n');
         if (!lines.isEmpty() && lines.last().isEmpty())
@@ -68,9 +70,8 @@ bool write_text_editor_lines(const QString& text, const std::string& path)
             out.write(bytes.constData(), bytes.size());
             out.write("\r\n", 2);
         }
-        out.flush();
     }
-    if (!out) {
+    if (!file.commit()) {
         ui().message_box("Can not write the file " + path, "Error!", MessageButtons::ok, MessageIcon::warning);
         return false;
     }

@@ -5,9 +5,11 @@
 
 #include "keldana/model/covariance_matrix.h"
 
+#include "common/safe_write.h"
 #include "common/scripted_ui.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +202,27 @@ TEST_F(CovarianceMatrixTest, WritesTheSameTextBack)
         EXPECT_EQ(file_bytes(saved), file_bytes(FIXTURES / name)) << name;
     }
     EXPECT_TRUE(ui_->answers.messages.empty());
+}
+
+TEST_F(CovarianceMatrixTest, AFailedSaveKeepsTheOldFile)
+{
+    ASSERT_TRUE(read_covariance_matrix_file((FIXTURES / "small_covar.dat").string()));
+    const fs::path saved = folder_ / "saved.cov";
+    const std::string old = "    1    1.000\n  0.5000000\n   1\n  12\n";
+    put_file(saved, old);
+    const long long size = static_cast<long long>(file_bytes(FIXTURES / "small_covar.dat").size());
+    for (long long after : {0LL, size / 2, size - 1}) {
+        ui_->answers.messages.clear();
+        set_safe_write_failure_after(after);
+        EXPECT_FALSE(save_covariance_matrix_as(saved.string())) << after;
+        set_safe_write_failure_after(-1);
+        EXPECT_EQ(file_bytes(saved), old) << after;
+        EXPECT_TRUE(safe_write_temporaries(folder_).empty()) << after;
+        ASSERT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_NE(ui_->answers.messages[0].text.find(saved.string()), std::string::npos);
+    }
+    ASSERT_TRUE(save_covariance_matrix_as(saved.string()));
+    EXPECT_EQ(file_bytes(saved), file_bytes(FIXTURES / "small_covar.dat"));
 }
 
 TEST_F(CovarianceMatrixTest, RefusesFilesCutShortAtEveryLine)

@@ -6,6 +6,7 @@
 #include "common/qt/dialog.h"
 #include "common/qt/qt_user_interface.h"
 #include "common/qt/settings_store.h"
+#include "common/safe_write.h"
 #include "common/scripted_ui.h"
 #include "keldana/shell/application.h"
 #include "keldana/shell/main_window.h"
@@ -301,6 +302,15 @@ void run_step(const Step& step)
             fail(step, "cannot write the picture");
     } else if (verb == "busy") {
         job_control().busy_count += to_int(step, step.rest);
+    } else if (verb == "fail-writes-after") {
+        set_safe_write_failure_after(to_int(step, step.rest));
+    } else if (verb == "expect-no-temporaries") {
+        // The temporaries of a safe write are named ".NAME.XXXXXX".
+        for (const auto& entry : fs::directory_iterator(fs::current_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.size() > 8 && name[0] == '.' && name[name.size() - 7] == '.')
+                fail(step, "a temporary is left: " + name);
+        }
     } else if (verb == "wait") {
         QCoreApplication::processEvents();
     } else {

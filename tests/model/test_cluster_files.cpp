@@ -2,11 +2,13 @@
 // in free form, and files that must be refused.
 #include "keldana/model/cluster_files.h"
 
+#include "common/safe_write.h"
 #include "common/scripted_ui.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/model/text_fields.h"
+#include "support/text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -268,6 +272,27 @@ TEST_F(ClusterFilesTest, AFileThatCannotBeWrittenIsReported)
     EXPECT_FALSE(write_cluster_file(folder.string(), {CLUSTER_TITLE_IN_SPACE}));
     ASSERT_EQ(ui_->answers.messages.size(), 1u);
     EXPECT_EQ(ui_->answers.messages[0].text, "Can not write the cluster file " + folder.string() + ".");
+}
+
+TEST_F(ClusterFilesTest, AFailedWriteKeepsTheOldFile)
+{
+    const fs::path folder = fs::temp_directory_path() / ("kd_cluster_write_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path path = folder / "gspace.cls";
+    const std::string old = "  1 1 0 0 1 1\n";
+    std::ofstream(path, std::ios::binary) << old;
+    const std::vector<std::string> lines(40, CLUSTER_TITLE_IN_SPACE);  // 40 records of 61 bytes
+    for (long long after : {0LL, 1200LL}) {
+        ui_->answers.messages.clear();
+        set_safe_write_failure_after(after);
+        EXPECT_FALSE(write_cluster_file(path.string(), lines));
+        set_safe_write_failure_after(-1);
+        EXPECT_EQ(file_text(path), old);
+        EXPECT_TRUE(safe_write_temporaries(folder).empty());
+        ASSERT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_EQ(ui_->answers.messages[0].text, "Can not write the cluster file " + path.string() + ".");
+    }
+    fs::remove_all(folder);
 }
 
 TEST_F(DefaultClusterFileTest, TheFileOfTheClusterModeMakesTheCluster)

@@ -1,7 +1,9 @@
 // Operations on two small 2-D map files written by hand: sum, difference,
-// cut-off and the inverted sign, maps of different grids, short files, and
-// the paths that are refused before any file is touched.
+// cut-off and the inverted sign, maps of different grids, short files, 3-D
+// map files, the paths that are refused before any file is touched, and an
+// existing target kept whole when a source or the disk fails.
 #include "keldana/properties/map_file_operations.h"
+#include "common/safe_write.h"
 #include "test_map_support.h"
 
 #include <string>
@@ -131,6 +133,70 @@ TEST_F(MapFileOperationsTest, DifferentGridsStopAtTheFirstDifferentPoint)
     EXPECT_EQ(values("cut.dat").size(), 1u);
 }
 
+TEST_F(MapFileOperationsTest, ThreeDimensionalMapFilesAreRefused)
+{
+    // A 3-D record is x, y, z, P: read as x, y, P it would pass z for P.
+    const std::string map_3d = "     0.00000     0.00000    -1.00000       0.1250000E+01\n"
+                               "     0.50000     0.00000    -1.00000      -0.2500000E+00\n\n";
+    write_file(directory_ / "c.dat", map_3d);
+    const std::string old = "old target\n";
+    write_file(directory_ / "t.dat", old);
+    const struct {
+        MapFileOperation operation;
+        const char* source_1;
+        const char* source_2;
+        const char* message;
+    } cases[] = {
+        {MapFileOperation::addition, "c.dat", "a.dat", "Error!: Can not read data. Please, check SOURCE FILE #1"},
+        {MapFileOperation::subtraction, "a.dat", "c.dat", "Error!: Can not read data. Please, check SOURCE FILE #2"},
+        {MapFileOperation::cut_off, "c.dat", "", "Error!: Can not read data. Please, check SOURCE FILE #1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(run(c.operation, c.source_1, c.source_2, "t.dat", false, "1")) << c.source_1;
+        EXPECT_EQ(message(), c.message) << c.source_1 << " " << c.source_2;
+        EXPECT_EQ(file_text(directory_ / "t.dat"), old);
+    }
+    // Three numbers and a comment after a slash are still a 2-D record.
+    write_file(directory_ / "d.dat", "0.0 0.0 2.0 / from a 3-D map\n");
+    ASSERT_TRUE(run(MapFileOperation::cut_off, "d.dat", "", "t.dat", false, "1")) << message();
+    EXPECT_EQ(values("t.dat"), std::vector<std::string>{"   0.1000000E+01"});
+    EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+}
+
+TEST_F(MapFileOperationsTest, AnExistingTargetIsReplacedOnlyByAWholeResult)
+{
+    const std::string old = "     9.00000     9.00000       0.9000000E+01\n";
+    std::string other = MAP_B;
+    other.replace(other.find("0.00000     0.50000"), 19, "0.00000     0.40000");
+    write_file(directory_ / "other.dat", other);
+    write_file(directory_ / "bad.dat", "0.0 0.0 1.0\n0.5 0.0 x\n");
+    const struct {
+        MapFileOperation operation;
+        const char* source_1;
+        const char* source_2;
+        long long fail_after;  // -1: the disk does not fail
+        const char* message;
+    } cases[] = {
+        {MapFileOperation::addition, "a.dat", "other.dat", -1, "Error!: Maps calculated with different steps"},
+        {MapFileOperation::addition, "a.dat", "bad.dat", -1, "Error!: Can not read data. Please, check SOURCE FILE #2"},
+        {MapFileOperation::cut_off, "bad.dat", "", -1, "Error!: Can not read data. Please, check SOURCE FILE #1"},
+        {MapFileOperation::addition, "a.dat", "b.dat", 0, "t.dat"},
+        {MapFileOperation::addition, "a.dat", "b.dat", 90, "t.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        write_file(directory_ / "t.dat", old);
+        set_safe_write_failure_after(c.fail_after);
+        EXPECT_FALSE(run(c.operation, c.source_1, c.source_2, "t.dat", false, "1"));
+        set_safe_write_failure_after(-1);
+        EXPECT_NE(message().find(c.message), std::string::npos) << message();
+        EXPECT_EQ(file_text(directory_ / "t.dat"), old);
+        EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+    }
+    ASSERT_TRUE(run(MapFileOperation::addition, "a.dat", "b.dat", "t.dat"));
+    EXPECT_EQ(values("t.dat").size(), 4u);
+}
+
 TEST_F(MapFileOperationsTest, BadPathsAreRefusedBeforeAnyFileIsWritten)
 {
     struct Case {
@@ -143,10 +209,10 @@ TEST_F(MapFileOperationsTest, BadPathsAreRefusedBeforeAnyFileIsWritten)
     const std::vector<Case> cases = {
         {MapFileOperation::addition, "", "b.dat", "t.dat", "Error!: Please, check path for SOURCE FILE #1"},
         {MapFileOperation::addition, "missing.dat", "b.dat", "t.dat", "Error!: Please, check path for SOURCE FILE #1"},
-        {MapFileOperation::addition, "a.dat", "   ", "t.dat", "Error!: Please, check path for SOURCE FILE #1"},
+        {MapFileOperation::addition, "a.dat", "   ", "t.dat", "Error!: Please, check path for SOURCE FILE #2"},
         {MapFileOperation::subtraction, "a.dat", "missing.dat", "t.dat",
-         "Error!: Please, check path for SOURCE FILE #1"},
-        {MapFileOperation::addition, "a.dat", "b.dat", "", "Error!: Please, check path for SOURCE FILE #1"},
+         "Error!: Please, check path for SOURCE FILE #2"},
+        {MapFileOperation::addition, "a.dat", "b.dat", "", "Error!: Please, check path for TARGET FILE"},
         {MapFileOperation::addition, "a.dat", "b.dat", "no/such/folder/t.dat",
          "Error!: Please, check path for TARGET FILE"},
         // A target that is a source would be emptied before it is read.

@@ -1,13 +1,15 @@
 // The grid map engine on models whose properties are known exactly: the
 // hydrogen atom's density exp(-2r)/pi and its Laplacian, the order and the
-// layout of the grid file, a cancelled 3-D map, the lattice images a
-// trajectory map adds, and the GRID page's number readers and arithmetic.
+// layout of the grid file, a cancelled 3-D map and failed writes that keep
+// the old files, the lattice images a trajectory map adds, and the GRID
+// page's number readers and arithmetic.
 #include "keldana/density/property_selection.h"
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/properties/map_grid.h"
+#include "common/safe_write.h"
 #include "test_map_support.h"
 
 #include <cmath>
@@ -197,37 +199,73 @@ TEST_F(HydrogenMapTest, PointsRunAlongRowsOfIncreasingY)
     EXPECT_EQ(file_lines(directory_ / "map.dat").size(), 3u);
 }
 
-TEST_F(HydrogenMapTest, CancelledThreeDimensionalMapLeavesWellFormedFiles)
+TEST_F(HydrogenMapTest, CancelledMapKeepsTheOldFilesAndWritesNoNewOne)
 {
     MapDefinition& map = map_definition();
     map.map_is_3d = true;
     map.x_points = map.y_points = map.z_points = 3;
     map.z_min = -1.0;
     map.z_max = 1.0;
-    // Cancel confirmed while the 14th point waits: layer 2 has 4 points.
-    const int pumps_before = ui_->pump_count;
-    ui_->on_pump = [this, pumps_before] {
-        if (ui_->pump_count - pumps_before == 14)
-            job_control().job_running = false;
-    };
-    ASSERT_EQ(compute_property_map_outcome(RHO), MapOutcome::cancelled);
-    bool blank_end = true;
-    const std::vector<GridPoint> points = read_grid(directory_ / "map.dat", true, blank_end);
-    EXPECT_FALSE(blank_end);
-    ASSERT_EQ(points.size(), 13u);
-    EXPECT_DOUBLE_EQ(points.back().z, 0.0);
-    EXPECT_DOUBLE_EQ(points.back().x, -1.0);
-    EXPECT_DOUBLE_EQ(points.back().y, 0.0);
-    const std::vector<std::string> post = file_lines(directory_ / "map.pos");
-    ASSERT_GE(post.size(), 7u);
-    EXPECT_EQ(post[0], "ATOMS");
-    const size_t info = post.size() - 5;
-    EXPECT_EQ(post[info], "GRID Info");
-    EXPECT_EQ(post[info + 1], "    -1.00000     1.00000     1.00000");
-    // z ends at the last completed layer.
-    EXPECT_EQ(post[info + 3], "    -1.00000    -1.00000     1.00000");
-    EXPECT_FALSE(job_control().job_running);
-    EXPECT_FALSE(ui_->progress_open);
+    ASSERT_EQ(compute_property_map_outcome(RHO), MapOutcome::completed);
+    const std::string old_map = file_text(directory_ / "map.dat");
+    const std::string old_post = file_text(directory_ / "map.pos");
+    ASSERT_EQ(file_lines(directory_ / "map.dat").size(), 28u);
+    // Cancel confirmed while the 14th point waits: 13 of 27 were evaluated.
+    for (bool old_files : {true, false}) {
+        SCOPED_TRACE(old_files);
+        if (!old_files) {
+            std::filesystem::remove(directory_ / "map.dat");
+            std::filesystem::remove(directory_ / "map.pos");
+        }
+        const int pumps_before = ui_->pump_count;
+        ui_->on_pump = [this, pumps_before] {
+            if (ui_->pump_count - pumps_before == 14)
+                job_control().job_running = false;
+        };
+        MapPointCount count;
+        ASSERT_EQ(compute_property_map_outcome(RHO, &count), MapOutcome::cancelled);
+        ui_->on_pump = nullptr;
+        EXPECT_EQ(count.done, 13);
+        EXPECT_EQ(count.total, 27);
+        EXPECT_EQ(std::filesystem::exists(directory_ / "map.dat"), old_files);
+        EXPECT_EQ(std::filesystem::exists(directory_ / "map.pos"), old_files);
+        if (old_files) {
+            EXPECT_EQ(file_text(directory_ / "map.dat"), old_map);
+            EXPECT_EQ(file_text(directory_ / "map.pos"), old_post);
+        }
+        EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+        EXPECT_FALSE(job_control().job_running);
+        EXPECT_FALSE(ui_->progress_open);
+    }
+    write_map_stopped_listing({13, 27});
+    EXPECT_EQ(listing_lines().back(), " Map stopped by user after 13 of 27 points: the map file was not written.");
+}
+
+TEST_F(HydrogenMapTest, FailedWritesLeaveTheOldFiles)
+{
+    // The map file is written out first, then the post file: a failure in
+    // the first keeps both old files, one in the second the old post file.
+    ASSERT_TRUE(compute_property_map(RHO));
+    const long long map_size = static_cast<long long>(std::filesystem::file_size(directory_ / "map.dat"));
+    const struct {
+        long long after;
+        bool map_kept;
+        const char* named;
+    } cases[] = {{0, true, "map.dat"}, {map_size / 2, true, "map.dat"}, {map_size + 5, false, "map.pos"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.after);
+        for (const char* name : {"map.dat", "map.pos"})
+            write_file(directory_ / name, std::string("old ") + name);
+        ui_->answers.messages.clear();
+        set_safe_write_failure_after(c.after);
+        EXPECT_EQ(compute_property_map_outcome(RHO), MapOutcome::file_error);
+        set_safe_write_failure_after(-1);
+        EXPECT_EQ(file_text(directory_ / "map.pos"), "old map.pos");
+        EXPECT_EQ(file_text(directory_ / "map.dat") == "old map.dat", c.map_kept);
+        ASSERT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_NE(ui_->answers.messages[0].text.find(c.named), std::string::npos) << ui_->answers.messages[0].text;
+        EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+    }
 }
 
 TEST_F(MapTest, LatticeImagesNearThePlaneFillTheFreeSlots)

@@ -91,6 +91,28 @@ TEST_F(MapFrameTest, ParallelOrZeroVectorsDefineNoPlane)
     expect_vector(cross_product({1, 2, 3}, {4, 5, 6}), {-3, 6, -3});
 }
 
+TEST_F(MapFrameTest, NearlyParallelVectorsDefineNoPlane)
+{
+    // |a x b| / (|a||b|) is the sine of the angle between them; the frame
+    // needs 1e-4 at least, whatever the lengths.
+    const struct {
+        Vector3 a, b;
+        bool plane;
+    } cases[] = {
+        {{1, 0, 0}, {1, 5e-5, 0}, false},
+        {{1, 0, 0}, {-1, 0, 9e-5}, false},
+        {{1000, 0, 0}, {1e-3, 5e-8, 0}, false},
+        {{1, 0, 0}, {1, 2e-4, 0}, true},
+        {{1e-3, 0, 0}, {0, 0, 1000}, true},
+    };
+    for (const auto& c : cases) {
+        ui_->answers.messages.clear();
+        Matrix3 r;
+        EXPECT_EQ(build_plane_frame(c.a, c.b, r, 1, 2, 3), c.plane) << c.b[1] << " " << c.b[2];
+        EXPECT_EQ(last_message(), c.plane ? "" : NOT_A_PLANE);
+    }
+}
+
 // Three atoms in the plane z = 10 Angstrom: C1, N1 one Angstrom along x, H1
 // one Angstrom along y (to the left of C1 -> N1).
 class MapPlaneTest : public MapTest {
@@ -193,6 +215,28 @@ TEST_F(MapPlaneTest, CentreRulesAndTheShift)
     request.shift = 0.00005;
     ASSERT_TRUE(calculate_map_plane(request, lines_));
     expect_vector(map_frame().map_centre, {1, 2, 3});
+}
+
+TEST_F(MapTest, TheAtomsOfALinearMoleculeDefineNoPlane)
+{
+    // Cyanogen, N-C-C-N, is linear: its first three atoms differ from a line
+    // only by the rounding of their coordinates.
+    ASSERT_TRUE(load_example("cyanogen/cyanogen.kdn")) << ui_->answers.message_log();
+    const WorkingAtomSet& atoms = current_model().atoms;
+    ASSERT_GE(atoms.atom_count, 3);
+    MapFrame& frame = map_frame();
+    for (int k = 0; k < 3; ++k) {
+        const Vector3 p1 = working_atom_position(atoms, 1);
+        frame.plane_vector_1[k] = working_atom_position(atoms, 2)[k] - p1[k];
+        frame.plane_vector_2[k] = working_atom_position(atoms, 3)[k] - p1[k];
+    }
+    map_definition().plane_from_points = true;
+    ui_->answers.messages.clear();
+    std::vector<std::string> lines;
+    EXPECT_FALSE(calculate_map_plane(MapPlaneRequest{}, lines));
+    EXPECT_TRUE(lines.empty());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(ui_->answers.messages[0].text, "Please, check selected atoms. They are not define plane.");
 }
 
 TEST_F(MapPlaneTest, CollinearPointsLeaveTheFrameAsItWas)

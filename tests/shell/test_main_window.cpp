@@ -1,5 +1,6 @@
 // The main window's commands, states and shutdown, without a script.
 #include "common/job_control.h"
+#include "common/safe_write.h"
 #include "common/scripted_ui.h"
 #include "keldana/density/property_names.h"
 #include "keldana/model/model_store.h"
@@ -8,7 +9,9 @@
 #include "keldana/resources/main_menu.h"
 #include "keldana/shell/critical_point_file.h"
 #include "keldana/shell/main_window.h"
+#include "keldana/shell/text_editor.h"
 #include "keldana/topology/critical_point_list.h"
+#include "support/text_files.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -17,6 +20,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -124,6 +133,62 @@ TEST(CriticalPointFile, LayoutOfHeaderAndPoints)
     // (3X,I3,2X,A9,1X,A4,I3,' - ',A4,I3,3X,A9,3F8.3), columns counted by hand
     EXPECT_EQ(lines[2], "     1  (3,-1)    C1    1 - O123  2    RHO        0.500  -1.250  12.000");
     std::filesystem::remove(path);
+}
+
+// cps.dat and the editor's saved text fail half-way into a full disk: the
+// old file stays byte for byte, no temporary is left, the message names the
+// file; then a write that succeeds replaces it.
+TEST(ShellWriters, AFailedWriteKeepsTheOldFile)
+{
+    ScopedScriptedUi ui;
+    const auto folder = std::filesystem::temp_directory_path() / ("kd_shell_writers_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    auto model = std::make_unique<StructureModel>();
+    model->atoms.atom_count = 2;
+    set_text_field(model->atoms.atom_label[1], "C1");
+    set_text_field(model->atoms.atom_label[2], "N1");
+    auto list = std::make_unique<CriticalPointList>();
+    list->cp_count = 40;
+    for (int k = 1; k <= list->cp_count; ++k)
+        list->points[k] = {0.1 * k, 0.0, 1.0, 2, 1, 2, 3};
+    QString edited;
+    for (int k = 0; k < 60; ++k)
+        edited += QString("ATOM%1     6  0.1000  0.2000  0.3000\n").arg(k);
+    struct Case {
+        const char* name;
+        std::function<bool(const std::string&)> write;
+    };
+    const std::vector<Case> cases = {
+        {"cps.dat", [&](const std::string& p) { return write_critical_point_file(p, *list, *model); }},
+        {"edited.kdn", [&](const std::string& p) { return write_text_editor_lines(edited, p); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = folder / c.name;
+        ASSERT_TRUE(c.write(path.string()));
+        const std::string whole = file_text(path);
+        ASSERT_GT(whole.size(), 2000u);
+        const std::string old = "the old file\n";
+        std::ofstream(path, std::ios::binary) << old;
+        for (long long after : {0LL, static_cast<long long>(whole.size() / 2)}) {
+            ui->answers.messages.clear();
+            set_safe_write_failure_after(after);
+            EXPECT_FALSE(c.write(path.string()));
+            set_safe_write_failure_after(-1);
+            EXPECT_EQ(file_text(path), old);
+            EXPECT_TRUE(safe_write_temporaries(folder).empty());
+            ASSERT_EQ(ui->answers.messages.size(), 1u);
+            EXPECT_NE(ui->answers.messages[0].text.find(path.string()), std::string::npos);
+        }
+        ASSERT_TRUE(c.write(path.string()));
+        EXPECT_EQ(file_text(path), whole);
+    }
+    // The editor's lines end with CR LF, the last one included.
+    const std::string saved = file_text(folder / "edited.kdn");
+    EXPECT_EQ(saved.rfind("ATOM0     6  0.1000  0.2000  0.3000\r\nATOM1 ", 0), 0u);
+    EXPECT_EQ(saved.substr(saved.size() - 2), "\r\n");
+    EXPECT_EQ(saved.size(), edited.size() + 60);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -242,12 +242,15 @@ TEST_F(MapDialogTest, TabsReenableCalculateMapOnlyForAPlaneFromOkOrA3dMap)
 {
     ASSERT_TRUE(load_example("free_atoms/hydrogen.kdn"));
     when_open([](Dialog& host) {
+        Dialog& grid = page(host, IDD_MAP_PAGE_GRID);
         // The default axes without "Ok".
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_CENTRE));
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_PLANE));
         EXPECT_EQ(host.get_selected_tab(IDC_MAP_TABS), TAB_GRID);
-        EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
         EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_PLANE));
+        type_window(grid, {{IDC_GRID_X_MIN, "-1"}, {IDC_GRID_X_MAX, "1"}, {IDC_GRID_X_POINTS, "3"},
+                           {IDC_GRID_Y_MIN, "-1"}, {IDC_GRID_Y_MAX, "1"}, {IDC_GRID_Y_POINTS, "3"}});
+        EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, 0));
         EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_MAP));
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_GRID));
@@ -256,7 +259,8 @@ TEST_F(MapDialogTest, TabsReenableCalculateMapOnlyForAPlaneFromOkOrA3dMap)
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_CENTRE));
         ASSERT_TRUE(page(host, IDD_MAP_PAGE_CENTRE).user_click(IDC_MAP_3D));
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_PLANE));
-        EXPECT_TRUE(page(host, IDD_MAP_PAGE_GRID).is_enabled(IDC_GRID_Z_POINTS));
+        EXPECT_TRUE(grid.is_enabled(IDC_GRID_Z_POINTS));
+        type_window(grid, {{IDC_GRID_Z_MIN, "-1"}, {IDC_GRID_Z_MAX, "1"}, {IDC_GRID_Z_POINTS, "3"}});
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_CENTRE));
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_GRID));
         EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
@@ -268,8 +272,52 @@ TEST_F(MapDialogTest, TabsReenableCalculateMapOnlyForAPlaneFromOkOrA3dMap)
         ASSERT_TRUE(page(host, IDD_MAP_PAGE_VECTORS).user_click(IDC_PLANE_OK));
         EXPECT_TRUE(map_definition().plane_from_vectors);
         EXPECT_FALSE(page(host, IDD_MAP_PAGE_CENTRE).is_enabled(IDC_PLANE_SHIFT));
+        ASSERT_TRUE(page(host, IDD_MAP_PAGE_CENTRE).user_click(IDC_MAP_PATHGRAF));
+        ASSERT_TRUE(host.user_click(IDC_CALCULATE_PLANE));
+        type_window(page(host, IDD_MAP_PAGE_TRAJECTORY),
+                    {{IDC_GRID_X_MIN, "-1"}, {IDC_GRID_X_MAX, "1"}, {IDC_GRID_Y_MIN, "-1"}, {IDC_GRID_Y_MAX, "1"}});
+        ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_VECTORS));
         ASSERT_TRUE(host.user_select(IDC_MAP_TABS, TAB_TRAJECTORY));
         EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
+    });
+    run_map_dialog();
+}
+
+TEST_F(MapDialogTest, CalculateMapWaitsForBoxesThatHoldValues)
+{
+    ASSERT_TRUE(load_example("free_atoms/hydrogen.kdn"));
+    when_open([this](Dialog& host) {
+        // A plane from "Ok" on the ATOMS page: the GRID and TRAJECTORY boxes
+        // are still greyed and empty, so there is nothing to calculate.
+        ASSERT_TRUE(page(host, IDD_MAP_PAGE_ATOMS).user_click(IDC_PLANE_OK));
+        EXPECT_TRUE(map_definition().plane_from_points);
+        for (int tab : {TAB_GRID, TAB_TRAJECTORY}) {
+            ASSERT_TRUE(host.user_select(IDC_MAP_TABS, tab));
+            EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_MAP)) << tab;
+            EXPECT_FALSE(host.user_click(IDC_CALCULATE_MAP));
+        }
+        EXPECT_TRUE(messages().empty()) << ui_->answers.message_log();
+        // After "Calculate Plane" it waits for every box the map reads.
+        calculate_default_plane(host);
+        Dialog& grid = page(host, IDD_MAP_PAGE_GRID);
+        const std::vector<std::pair<int, std::string>> boxes = {
+            {IDC_GRID_X_MIN, "-1"}, {IDC_GRID_X_MAX, "1"},    {IDC_GRID_Y_MIN, "-1"},
+            {IDC_GRID_Y_MAX, "1"},  {IDC_GRID_X_POINTS, "3"}, {IDC_GRID_Y_POINTS, "3"}};
+        for (const auto& [id, text] : boxes) {
+            EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_MAP)) << id;
+            ASSERT_TRUE(grid.user_set_text(id, text));
+        }
+        EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
+        ASSERT_TRUE(grid.user_set_text(IDC_GRID_Y_MIN, "  "));
+        EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_MAP));
+        // A point count filled in from the step counts as well.
+        ASSERT_TRUE(grid.user_set_text(IDC_GRID_Y_MIN, "-1"));
+        ASSERT_TRUE(grid.user_set_text(IDC_GRID_X_POINTS, ""));
+        EXPECT_FALSE(host.is_enabled(IDC_CALCULATE_MAP));
+        ASSERT_TRUE(grid.user_set_text(IDC_GRID_X_STEP, "0.5"));
+        EXPECT_EQ(grid.get_text(IDC_GRID_X_POINTS), "5");
+        EXPECT_TRUE(host.is_enabled(IDC_CALCULATE_MAP));
+        EXPECT_TRUE(messages().empty()) << ui_->answers.message_log();
     });
     run_map_dialog();
 }
@@ -327,13 +375,13 @@ TEST_F(MapDialogTest, BadBoxesGiveTheMessageAndKeepTheDialogOpen)
         EXPECT_EQ(messages(), std::vector<std::string>{GRID_ERROR});
         EXPECT_EQ(ui_->answers.messages[0].icon, MessageIcon::warning);
         EXPECT_TRUE(host.is_open());
-        // A blank box, and a point count of 0.
+        // A blank box greys the button; a point count of 0 is refused.
         type_window(grid, {{IDC_GRID_X_MIN, "   "}});
-        ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
+        EXPECT_FALSE(host.user_click(IDC_CALCULATE_MAP));
         const MapDefinition before = map_definition();
         type_window(grid, {{IDC_GRID_X_MIN, "-0.75"}, {IDC_GRID_Y_POINTS, "0"}});
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
-        EXPECT_EQ(messages().size(), 3u);
+        EXPECT_EQ(messages().size(), 2u);
         EXPECT_EQ(messages().back(), GRID_ERROR);
         // The boxes read before the bad one changed nothing.
         EXPECT_EQ(map_definition().x_min, before.x_min);
@@ -387,15 +435,22 @@ TEST_F(MapDialogTest, CollinearAtomsDefineNoPlane)
     run_map_dialog();
 }
 
-TEST_F(MapDialogTest, CancelledMapLeavesAWellFormedFile)
+TEST_F(MapDialogTest, CancelledMapKeepsTheOldMapAndSaysSo)
 {
     ASSERT_TRUE(load_example("free_atoms/hydrogen.kdn"));
     bool closed_after_job = false;
+    std::string old_map, old_post;
     when_open([&](Dialog& host) {
         calculate_default_plane(host);
         type_window(page(host, IDD_MAP_PAGE_GRID),
                     {{IDC_GRID_X_MIN, "-1"}, {IDC_GRID_X_MAX, "1"}, {IDC_GRID_X_POINTS, "5"}, {IDC_GRID_Y_MIN, "-1"},
                      {IDC_GRID_Y_MAX, "1"}, {IDC_GRID_Y_POINTS, "5"}});
+        // A whole map first: its figures must not stay for the cancelled one.
+        ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
+        old_map = file_text(directory_ / "map.dat");
+        old_post = file_text(directory_ / "map.pos");
+        const size_t before = items(host).size();
+        EXPECT_EQ(items(host)[before - 2], "     Minimum value             Maximum value");
         const int pumps_before = ui_->pump_count;
         // The dialog's Cancel while the map runs waits for its end; the
         // progress dialog's Cancel ends the map at the 8th point.
@@ -408,17 +463,25 @@ TEST_F(MapDialogTest, CancelledMapLeavesAWellFormedFile)
         ASSERT_TRUE(host.user_click(IDC_CALCULATE_MAP));
         ui_->on_pump = nullptr;
         const std::vector<std::string> lines = items(host);
-        EXPECT_EQ(lines.back(), " *** Map calculating has been terminated by user ***");
-        EXPECT_EQ(lines[lines.size() - 2], "");
+        ASSERT_EQ(lines.size(), before + 3);
+        EXPECT_EQ(lines[before], "");
+        EXPECT_EQ(lines[before + 1], " *** Map calculating has been terminated by user ***");
+        EXPECT_EQ(lines.back(), " Stopped after 7 of 25 points: no map file written");
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line.find("Minimum value"), std::string::npos);
+            EXPECT_EQ(line.find("E+"), std::string::npos) << line;
+        }
         closed_after_job = !host.is_open();
     });
     run_map_dialog();
     EXPECT_TRUE(closed_after_job);
-    const std::vector<std::string> map = file_lines(directory_ / "map.dat");
-    ASSERT_EQ(map.size(), 7u);
-    EXPECT_EQ(map.back().substr(0, 24), "    -0.50000    -0.50000");
-    for (const std::string& line : listing_lines())
-        EXPECT_EQ(line.find("Minimum value"), std::string::npos);
+    EXPECT_EQ(file_text(directory_ / "map.dat"), old_map);
+    EXPECT_EQ(file_text(directory_ / "map.pos"), old_post);
+    EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+    const std::vector<std::string> listing = listing_lines();
+    ASSERT_GE(listing.size(), 2u);
+    EXPECT_EQ(listing.back(), " Map stopped by user after 7 of 25 points: the map file was not written.");
+    EXPECT_EQ(listing[listing.size() - 2], "");
 }
 
 TEST_F(MapDialogTest, TrajectoryMapWritesTheDataAndPostFiles)

@@ -34,3 +34,16 @@ inline std::string join_lines(const std::vector<std::string>& lines, const char*
         text += line + end;
     return text;
 }
+
+// Names of the temporaries a failed or abandoned safe write would leave in a
+// folder (".NAME.XXXXXX").
+inline std::vector<std::string> safe_write_temporaries(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 8 && name[0] == '.' && name[name.size() - 7] == '.')
+            names.push_back(name);
+    }
+    return names;
+}
