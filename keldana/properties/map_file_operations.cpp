@@ -113,16 +113,13 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
         if (!read_list(box, {&cut_off}) || !std::isfinite(cut_off))
             return show_error("Can not read cutoff value! Please, check it!");
     }
-    std::error_code error;
-    const bool target_existed = std::filesystem::exists(target, error);
     SafeWrite out(target);
     if (!out.is_open())
         return show_error("Please, check path for TARGET FILE");
-    // After an error a new target keeps the records written before it; an
-    // existing one is replaced only by a complete result.
+    // After an error the target stays as it was (or absent): a part of a
+    // result could pass for the whole map.
     auto stop = [&](const std::string& text) {
-        if (target_existed || !out.commit())
-            out.discard();
+        out.discard();
         return show_error(text);
     };
 
