@@ -28,6 +28,9 @@ struct LineProfileRun {
     double distance = 0;  // of the next point from the first, as reported
     int count = 0;        // points of the profile
     int next = 1;         // the next point's number
+    // Values of points ahead_first.. evaluated ahead on worker threads.
+    std::vector<double> ahead;
+    int ahead_first = 0;
 };
 
 // Starts a profile of `count` points (limited to 1..1001) from p1 to p2 for

@@ -13,9 +13,12 @@
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/properties/map_files.h"
+#include "keldana/topology/basin_integration_workers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -66,6 +69,10 @@ bool read_limits(std::string_view min_text, std::string_view max_text, float& ra
 
 }  // namespace
 
+// The densities, their derivatives and |grad rho| (by differences of the
+// density) only read the prepared model.
+bool is_parallel_map_code(int code) { return (code >= 0 && code <= 14) || code == GRAD_RHO; }
+
 double evaluate_map_property(double x, double y, double z, int code)
 {
     Vector3 gradient{};
@@ -96,7 +103,6 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     map.map_min_value = NO_MINIMUM;
     map.map_max_value = -NO_MINIMUM;
     const long long total = static_cast<long long>(nx) * ny * nz;
-    long long done = 0;
     if (count)
         *count = {0, total};
 
@@ -120,49 +126,72 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
         return MapOutcome::file_error;
     }
 
+    // The map's rows (one y and z, every x) are evaluated on worker threads
+    // where the property allows; the records are written afterwards in
+    // their fixed order, so every thread count writes the same files.
+    const int rows = ny * nz;
+    std::vector<double> values(static_cast<size_t>(total));
+    std::atomic<long long> evaluated{0};
+    auto row = [&](int k, RowControl& control) {
+        const int iy = k % ny, iz = k / ny;
+        const double y = map.y_min + iy * y_step, z = z_first + iz * z_step;
+        double* out = values.data() + static_cast<size_t>(k) * nx;
+        for (int ix = 0; ix < nx; ++ix) {
+            if (!control.keep_going())
+                return;
+            const Vector3 p = plane_point(frame, map.x_min + ix * x_step, y, z);
+            out[ix] = evaluate_map_property(p[0], p[1], p[2], code);
+            evaluated.fetch_add(1, std::memory_order_relaxed);
+        }
+    };
+    int shown_percent = 0;
+    auto poll = [&](int rows_done) {
+        const int k = std::min(rows_done, rows - 1);
+        if (is_3d)
+            ui().set_progress_line(3, format_line("('Z =',I3)", {k / ny + 1}));
+        ui().set_progress_line(2, format_line("('Y =',I3)", {k % ny + 1}));
+        ui().set_progress_line(1, format_line("('X =',I3)", {nx}));
+        const int percent = static_cast<int>(100 * evaluated.load() / total);
+        if (percent > shown_percent) {
+            shown_percent = percent;
+            ui().set_progress(percent);
+        }
+        return pump_and_check_job();
+    };
+
     ui().open_progress(progress_title(code));
     ui().set_progress(0);
     JobControl& job = job_control();
     job.job_running = true;
-    int shown_percent = 0;
-    bool cancelled = false;
-    for (int iz = 0; iz < nz && !cancelled; ++iz) {
-        if (is_3d)
-            ui().set_progress_line(3, format_line("('Z =',I3)", {iz + 1}));
-        const double z = z_first + iz * z_step;
-        for (int iy = 0; iy < ny && !cancelled; ++iy) {
-            ui().set_progress_line(2, format_line("('Y =',I3)", {iy + 1}));
-            const double y = map.y_min + iy * y_step;
-            for (int ix = 0; ix < nx; ++ix) {
-                ui().set_progress_line(1, format_line("('X =',I3)", {ix + 1}));
-                if (!pump_and_check_job()) {
-                    cancelled = true;
-                    break;
-                }
-                const int percent = static_cast<int>(100 * (done + 1) / total);
-                if (percent > shown_percent) {
-                    shown_percent = percent;
-                    ui().set_progress(percent);
-                }
-                const double x = map.x_min + ix * x_step;
-                const Vector3 p = plane_point(frame, x, y, z);
-                const double value = evaluate_map_property(p[0], p[1], p[2], code);
-                map.map_min_value = std::min(map.map_min_value, value);
-                map.map_max_value = std::max(map.map_max_value, value);
-                grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
-                              << '\n';
-                ++done;
-            }
+    bool completed;
+    {
+        std::unique_ptr<PreparedModelHold> hold;
+        int threads = 0;
+        if (is_parallel_map_code(code)) {
+            hold = std::make_unique<PreparedModelHold>();
+            threads = worker_thread_count();
         }
+        completed = run_rows(rows, threads, row, poll);
     }
     ui().close_progress();
     job.job_running = false;
     if (count)
-        count->done = done;
-    if (cancelled) {
+        count->done = evaluated.load();
+    if (!completed) {
         grid.discard();
         post.discard();
         return MapOutcome::cancelled;
+    }
+    for (int k = 0; k < rows; ++k) {
+        const double y = map.y_min + (k % ny) * y_step, z = z_first + (k / ny) * z_step;
+        for (int ix = 0; ix < nx; ++ix) {
+            const double x = map.x_min + ix * x_step;
+            const double value = values[static_cast<size_t>(k) * nx + ix];
+            map.map_min_value = std::min(map.map_min_value, value);
+            map.map_max_value = std::max(map.map_max_value, value);
+            grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
+                          << '\n';
+        }
     }
     grid.stream() << '\n';
     if (is_3d)

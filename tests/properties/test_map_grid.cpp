@@ -9,6 +9,7 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/properties/map_grid.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "common/safe_write.h"
 #include "test_map_support.h"
 
@@ -25,6 +26,7 @@ constexpr double PI = 3.14159265358979323846;
 constexpr int RHO = 3;
 constexpr int LAPLACIAN = 8;
 constexpr int ESFED = 22;
+constexpr int EPOT = 23;
 
 struct GridPoint {
     double x = 0, y = 0, z = 0, value = 0;
@@ -176,6 +178,32 @@ TEST_F(HydrogenMapTest, FieldEnergyDensityIsTheScaledPotentialGradient)
     spherical_esp_tables().esp_tables_ready = 0;
 }
 
+TEST_F(HydrogenMapTest, EveryThreadCountWritesTheSameFiles)
+{
+    // Density (rows on workers) and the potential (rows on the main
+    // thread) of a 3-D map: 1 and 4 workers give the same bytes.
+    ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
+    MapDefinition& map = map_definition();
+    map.map_is_3d = true;
+    map.x_points = 7;
+    map.y_points = 5;
+    map.z_points = 3;
+    map.z_min = -1.0;
+    map.z_max = 1.0;
+    for (int code : {RHO, EPOT}) {
+        std::string files[2];
+        for (int threads : {1, 4}) {
+            set_worker_thread_count(threads);
+            ASSERT_EQ(compute_property_map_outcome(code), MapOutcome::completed) << code;
+            files[threads == 4] = file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos");
+        }
+        set_worker_thread_count(0);
+        EXPECT_EQ(files[0], files[1]) << code;
+        EXPECT_EQ(file_lines(directory_ / "map.dat").size(), 7u * 5u * 3u + 1u);
+    }
+    spherical_esp_tables().esp_tables_ready = 0;
+}
+
 TEST_F(HydrogenMapTest, PointsRunAlongRowsOfIncreasingY)
 {
     MapDefinition& map = map_definition();
@@ -217,15 +245,17 @@ TEST_F(HydrogenMapTest, CancelledMapKeepsTheOldFilesAndWritesNoNewOne)
             std::filesystem::remove(directory_ / "map.dat");
             std::filesystem::remove(directory_ / "map.pos");
         }
+        // Cancel confirmed at the job's first look at the windows, before
+        // any row is evaluated.
         const int pumps_before = ui_->pump_count;
         ui_->on_pump = [this, pumps_before] {
-            if (ui_->pump_count - pumps_before == 14)
+            if (ui_->pump_count - pumps_before == 1)
                 job_control().job_running = false;
         };
         MapPointCount count;
         ASSERT_EQ(compute_property_map_outcome(RHO, &count), MapOutcome::cancelled);
         ui_->on_pump = nullptr;
-        EXPECT_EQ(count.done, 13);
+        EXPECT_EQ(count.done, 0);
         EXPECT_EQ(count.total, 27);
         EXPECT_EQ(std::filesystem::exists(directory_ / "map.dat"), old_files);
         EXPECT_EQ(std::filesystem::exists(directory_ / "map.pos"), old_files);

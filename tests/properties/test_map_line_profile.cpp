@@ -3,6 +3,7 @@
 // pane, the limits of the point count, the zoomed ranges and the plot's
 // layout in pixels.
 #include "keldana/properties/line_profile.h"
+#include "keldana/topology/basin_integration_workers.h"
 #include "test_map_support.h"
 
 #include <cmath>
@@ -35,6 +36,28 @@ protected:
         return run;
     }
 };
+
+TEST_F(LineProfileTest, EveryThreadCountGivesTheSameValues)
+{
+    // 150 points: the points evaluated ahead on the workers come in more
+    // than one batch; the values are those of one point at a time.
+    std::vector<double> values[2];
+    for (int threads : {1, 4}) {
+        set_worker_thread_count(threads);
+        run_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 150);
+        const LineProfile& profile = line_profile();
+        values[threads == 4].assign(profile.profile_value.begin() + 1, profile.profile_value.begin() + 151);
+    }
+    set_worker_thread_count(0);
+    EXPECT_EQ(values[0], values[1]);
+    LineProfileRun run = start_line_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 150, RHO);
+    for (int k = 1; k <= 150; ++k) {
+        const Vector3 p = run.point;
+        ASSERT_TRUE(compute_next_line_profile_point(run, RHO));
+        const double r = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+        ASSERT_NEAR(values[0][k - 1], hydrogen_density(r), 1e-5 * hydrogen_density(r)) << k;
+    }
+}
 
 TEST_F(LineProfileTest, TwoAngstromsInFourStepsReportTheDensity)
 {
