@@ -153,8 +153,8 @@ const DialogResource& postscript_dialog_resource()
             {IDC_PS_AXIS_FONT, ControlKind::combo_box, "", 12, 26, 80, 90},
             {S, ControlKind::static_text, "Post lable", 12, 40, 60, 9},
             {IDC_PS_LABEL_FONT, ControlKind::combo_box, "", 12, 50, 80, 90},
-            {S, ControlKind::static_text, "Text", 12, 64, 60, 9},
-            {IDC_PS_TEXT_FONT, ControlKind::combo_box, "", 12, 73, 80, 90},
+            {S, ControlKind::static_text, "Text", 12, 62, 60, 9},
+            {IDC_PS_TEXT_FONT, ControlKind::combo_box, "", 12, 71, 80, 90},
 
             {S, ControlKind::group_box, " Orientation ", 6, 88, 92, 30},
             {IDC_PS_PORTRAIT, ControlKind::radio_button, "Portrait", 12, 98, 60, 9, CONTROL_GROUP},
