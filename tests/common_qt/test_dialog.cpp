@@ -3,7 +3,7 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFontMetricsF>
+#include <QFontMetrics>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
