@@ -3,11 +3,15 @@
 #include "common/job_control.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace fs = std::filesystem;
 
 MessageAnswer ScriptedAnswers::answer_message(const std::string& text, const std::string& caption,
                                               MessageButtons buttons, MessageIcon icon)
@@ -26,11 +30,22 @@ MessageAnswer ScriptedAnswers::answer_message(const std::string& text, const std
 std::optional<std::string> ScriptedAnswers::answer_file(const FileDialogRequest& request)
 {
     file_requests.push_back(request);
-    if (file_answers.empty())
-        return std::nullopt;
-    auto answer = file_answers.front();
-    file_answers.pop_front();
-    return answer;
+    while (!file_answers.empty()) {
+        auto answer = file_answers.front();
+        file_answers.pop_front();
+        std::error_code ec;
+        if (!answer || !request.save || !fs::exists(*answer, ec) || fs::is_directory(*answer, ec))
+            return answer;
+        overwrite_questions.push_back(*answer);
+        bool replace = true;
+        if (!overwrite_answers.empty()) {
+            replace = overwrite_answers.front();
+            overwrite_answers.pop_front();
+        }
+        if (replace)
+            return answer;
+    }
+    return std::nullopt;
 }
 
 bool ScriptedAnswers::answer_font(FontChoice& font)

@@ -24,12 +24,17 @@ public:
     // message box and Cancel for the file dialog and the pickers.
     std::deque<MessageAnswer> message_answers;
     std::deque<std::optional<std::string>> file_answers;  // nullopt = Cancel
+    // A save dialog asks before it returns a file that exists, as the real
+    // one does: true replaces it, false goes back to the dialog, which then
+    // takes the next file answer.  An empty queue replaces.
+    std::deque<bool> overwrite_answers;
     std::deque<std::optional<FontChoice>> font_answers;
     std::deque<std::optional<unsigned>> colour_answers;
 
     // What was shown.
     std::vector<ShownMessage> messages;
     std::vector<FileDialogRequest> file_requests;
+    std::vector<std::string> overwrite_questions;  // the existing files asked about
 
     MessageAnswer answer_message(const std::string& text, const std::string& caption,
                                  MessageButtons buttons, MessageIcon icon);

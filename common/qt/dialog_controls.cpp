@@ -68,17 +68,22 @@ public:
     std::function<void(int)> on_step;
 };
 
-// Dialog base units of a font, the way Windows derives them.
+// Dialog base units of a font as the units of the resources are defined: the
+// average width of the 52 letters rounded to whole pixels ((width / 26 + 1)
+// / 2) and the character height in whole pixels.  Whole pixels keep a page
+// in a sans-serif face inside a tab control sized in a fixed-pitch one, as
+// the tables were laid out.
 struct BaseUnits {
-    double cx;
-    double cy;
+    int cx;
+    int cy;
 };
 
 BaseUnits base_units_of(const QFont& font)
 {
-    QFontMetricsF metrics(font);
+    const QFontMetrics metrics(font);
     const QString letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    return {metrics.horizontalAdvance(letters) / 52.0, metrics.height()};
+    const int width = metrics.horizontalAdvance(letters);
+    return {std::max((width / 26 + 1) / 2, 1), std::max(metrics.height(), 1)};
 }
 
 QFont dialog_font(const DialogResource& resource)

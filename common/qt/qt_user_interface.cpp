@@ -231,7 +231,6 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
                        QString::fromStdString(initial.directory), filter);
     // Show the descriptions as given; they already name their patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Names of files that do not exist yet are returned as typed.
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -85,10 +85,14 @@ void draw_line_profile_plot(QPainter& painter, const QRect& rect, int first, int
     }
     painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
     painter.setBrush(QColor(255, 0, 0));
+    // Values beyond the Y range lie off the area: the curve stops at the frame.
+    painter.save();
+    painter.setClipRect(plot.left, plot.top, plot.width + 1, plot.height + 1);
     for (size_t k = 1; k < plot.points.size(); ++k)
         painter.drawLine(plot.points[k - 1][0], plot.points[k - 1][1], plot.points[k][0], plot.points[k][1]);
     for (const auto& p : plot.points)
         painter.drawEllipse(QRect(p[0] - 2, p[1] - 2, 4, 4));
+    painter.restore();
     const int bottom = plot.top + plot.height;
     for (int j = 0; j < 5; ++j) {
         painter.drawLine(plot.label_x[j], bottom, plot.label_x[j], bottom + 5);

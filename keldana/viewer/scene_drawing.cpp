@@ -386,6 +386,38 @@ void set_viewer_projection(int width, int height)
     glTranslated(0.0, 0.0, -10.0);
 }
 
+namespace {
+
+// Relative luminance of a COLORREF (sRGB channels made linear).
+double luminance(unsigned colour)
+{
+    auto linear = [](unsigned channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour & 0xFF) + 0.7152 * linear((colour >> 8) & 0xFF) +
+           0.0722 * linear((colour >> 16) & 0xFF);
+}
+
+double contrast_ratio(unsigned a, unsigned b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+}  // namespace
+
+unsigned contrasting_label_colour(unsigned label_colour, unsigned background_colour)
+{
+    constexpr unsigned BLACK = 0x000000, WHITE = 0xFFFFFF;
+    constexpr double LEAST_CONTRAST = 3.0;
+    label_colour &= WHITE;
+    background_colour &= WHITE;
+    if (contrast_ratio(label_colour, background_colour) >= LEAST_CONTRAST)
+        return label_colour;
+    return contrast_ratio(WHITE, background_colour) >= contrast_ratio(BLACK, background_colour) ? WHITE : BLACK;
+}
+
 std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state)
 {
     const StructureModel& model = current_model();
@@ -432,7 +464,7 @@ std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state)
             draw_critical_point(quadric.get(), cps.points[k]);
 
     const Projector projector;
-    convert_colour_to_rgb(state.label_colour, blue, green, red);
+    convert_colour_to_rgb(contrasting_label_colour(state.label_colour, state.background_colour), blue, green, red);
     if (state.atom_labels_shown || state.atom_numbers_shown)
         add_atom_labels(labels, projector, state, model, red, green, blue);
     if (state.cp_type_labels_shown)

@@ -33,5 +33,11 @@ void set_viewer_projection(int width, int height);
 // projection; returns the texts to paint over it.
 std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state);
 
+// The colour the labels are drawn in (COLORREF values): the chosen label
+// colour, unless it can hardly be told from the background (contrast ratio
+// of their luminances below 3); then black or white, whichever stands out
+// more.  The default black labels on the default black background show white.
+unsigned contrasting_label_colour(unsigned label_colour, unsigned background_colour);
+
 // The six-character names of critical-point types 1..4, blank for others.
 std::string critical_point_type_name(int type);

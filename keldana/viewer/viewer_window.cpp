@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -226,7 +227,8 @@ StructureViewer::StructureViewer(QWidget* owner) : QWidget(owner, Qt::Window)
     layout->addWidget(toolbar_);
     scene_ = new ViewerScene(this);
     layout->addWidget(scene_, 1);
-    resize(560, 560);
+    // Wide enough for the whole toolbar: no button hidden behind its overflow.
+    resize(std::max(560, toolbar_->sizeHint().width()), 560);
     viewer_window_state().viewer = this;
     set_initial_state();
 }

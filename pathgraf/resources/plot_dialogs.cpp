@@ -168,10 +168,10 @@ const DialogResource& postscript_dialog_resource()
 
             {S, ControlKind::group_box, " Position ", 6, 185, 92, 41},
             {S, ControlKind::static_text, "From Top", 12, 197, 40, 9},
-            {IDC_PS_FROM_TOP, ControlKind::edit, "", 12, 207, 26, 13},
+            {IDC_PS_FROM_TOP, ControlKind::edit, "", 12, 207, 25, 13},
             {IDC_PS_FROM_TOP_SPIN, ControlKind::up_down, "", 38, 207, 9, 13},
             {S, ControlKind::static_text, "From Left", 54, 197, 40, 9},
-            {IDC_PS_FROM_LEFT, ControlKind::edit, "", 54, 207, 26, 13},
+            {IDC_PS_FROM_LEFT, ControlKind::edit, "", 54, 207, 25, 13},
             {IDC_PS_FROM_LEFT_SPIN, ControlKind::up_down, "", 80, 207, 9, 13},
 
             {1, ControlKind::default_button, "OK", 6, 232, 44, 14},

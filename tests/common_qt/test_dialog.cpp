@@ -3,7 +3,7 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFontMetricsF>
+#include <QFontMetrics>
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
@@ -278,20 +278,27 @@ TEST_F(DialogTest, EnabledStateByIdAndDisabledFlag)
 
 TEST(DialogUnitsTest, PlacementScalesWithTheDialogFont)
 {
-    // 4 horizontal units are one average character, 8 vertical units one line.
-    const DialogResource resource{
-        600, "Units", 160, 80, {{10, ControlKind::edit, "", 40, 16, 80, 24}}, "Courier New", 10};
-    Dialog dialog(resource);
-    QFontMetricsF metrics(dialog.window()->font());
-    const double cx = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0;
-    const double cy = metrics.height();
-    const QRect box = dialog.get_control_widget(10)->geometry();
-    EXPECT_NEAR(box.x(), 10 * cx, 1.0);
-    EXPECT_NEAR(box.y(), 2 * cy, 1.0);
-    EXPECT_NEAR(box.width(), 20 * cx, 1.0);
-    EXPECT_NEAR(box.height(), 3 * cy, 1.0);
-    EXPECT_NEAR(dialog.window()->width(), 40 * cx, 1.0);
-    EXPECT_EQ(dialog.window()->font().pointSize(), 10);
+    // 4 horizontal units are one average character of the 52 letters, in
+    // whole pixels ((width / 26 + 1) / 2); 8 vertical units one character
+    // height.
+    const std::pair<const char*, int> fonts[] = {{"Courier New", 10}, {"MS Sans Serif", 8}, {"Courier New", 8}};
+    for (const auto& [face, points] : fonts) {
+        const DialogResource resource{600, "Units", 160, 80, {{10, ControlKind::edit, "", 40, 16, 80, 24}}, face, points};
+        Dialog dialog(resource);
+        const QFontMetrics metrics(dialog.window()->font());
+        const int letters = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        const int cx = (letters / 26 + 1) / 2;
+        const int cy = metrics.height();
+        EXPECT_NEAR(cx, letters / 52.0, 0.5) << face;
+        const QRect box = dialog.get_control_widget(10)->geometry();
+        EXPECT_EQ(box.x(), 10 * cx) << face;
+        EXPECT_EQ(box.y(), 2 * cy) << face;
+        EXPECT_EQ(box.width(), 20 * cx) << face;
+        EXPECT_EQ(box.height(), 3 * cy) << face;
+        EXPECT_EQ(dialog.window()->width(), 40 * cx) << face;
+        EXPECT_EQ(dialog.window()->height(), 10 * cy) << face;
+        EXPECT_EQ(dialog.window()->font().pointSize(), points);
+    }
 }
 
 TEST_F(DialogTest, FocusGoesBackToAControlById)

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,81 @@ TEST(QtDialogsTest, SaveDialogAddsTheDefaultExtension)
 
     QTimer::singleShot(0, [&] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
     EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+}
+
+TEST(QtDialogsTest, SaveDialogAsksBeforeReplacingAFile)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string existing = temp.path().toStdString() + "/model.kdn";
+    { std::ofstream(existing) << "kept\n"; }
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Save file";
+    request.description = "Keldana input file (*.kdn)";
+    request.pattern = "*.kdn";
+    request.initial_dir = temp.path().toStdString();
+    request.initial_name = "model";
+    request.default_extension = "kdn";
+
+    // Accepting the name of an existing file asks; the answer comes from a
+    // second timer while the question runs.
+    auto accept_and_answer = [](QMessageBox::StandardButton answer, QString& question) {
+        QTimer::singleShot(0, [answer, &question] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            QTimer::singleShot(0, [answer, &question, dialog] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_NE(box, nullptr) << "no question before replacing the file";
+                question = box->text();
+                box->button(answer)->click();
+                // After No the file dialog is still open: cancel it.
+                if (answer == QMessageBox::No) {
+                    QTimer::singleShot(0, [dialog] {
+                        EXPECT_EQ(QApplication::activeModalWidget(), dialog);
+                        QMetaObject::invokeMethod(dialog, "reject");
+                    });
+                }
+            });
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+    };
+    QString question;
+    accept_and_answer(QMessageBox::No, question);
+    EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+    EXPECT_TRUE(question.contains("model.kdn")) << question.toStdString();
+
+    question.clear();
+    accept_and_answer(QMessageBox::Yes, question);
+    EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(existing));
+    EXPECT_TRUE(question.contains("model.kdn")) << question.toStdString();
+}
+
+TEST(ScriptedAnswersTest, SaveOverAnExistingFileTakesTheQueuedReplaceAnswer)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string existing = temp.path().toStdString() + "/old.kdn";
+    const std::string fresh = temp.path().toStdString() + "/new.kdn";
+    { std::ofstream(existing) << "kept\n"; }
+    FileDialogRequest save;
+    save.save = true;
+    FileDialogRequest open;
+
+    ScriptedAnswers answers;
+    // Refused: the dialog goes on to the next answer; accepted: the file.
+    answers.file_answers = {existing, fresh, existing, existing, existing};
+    answers.overwrite_answers = {false, true};
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>(fresh));
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>(existing));
+    EXPECT_EQ(answers.answer_file(open), std::optional<std::string>(existing));  // opening never asks
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>(existing));  // unqueued: replace
+    EXPECT_EQ(answers.overwrite_questions, (std::vector<std::string>{existing, existing, existing}));
+
+    answers.file_answers = {existing};
+    answers.overwrite_answers = {false};
+    EXPECT_EQ(answers.answer_file(save), std::nullopt);  // refused, nothing more queued: Cancel
 }
 
 }  // namespace

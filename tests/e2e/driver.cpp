@@ -174,6 +174,10 @@ void run_step(const Step& step)
         driver.answers.file_answers.push_back(std::nullopt);
     } else if (verb == "answer") {
         driver.answers.message_answers.push_back(parse_answer(step));
+    } else if (verb == "replace") {
+        if (step.rest != "yes" && step.rest != "no")
+            fail(step, "answer must be yes or no");
+        driver.answers.overwrite_answers.push_back(step.rest == "yes");
     } else if (verb == "command") {
         const int id = to_int(step, step.rest);
         if (!command_enabled(id))

@@ -1,6 +1,7 @@
 // The plot scaled for the view and for export: stretching that keeps thin
 // dark lines, the "BMP Parameters" dialog with its aspect-keeping boxes, and
-// bitmap files written by Save as and read back.
+// bitmap files written by Save as (over an existing file after a question)
+// and read back.
 #include "common/qt/dialog.h"
 #include "common/safe_write.h"
 #include "pathgraf/app/plot_handles.h"
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -160,6 +163,28 @@ TEST_F(BmpTest, SaveAsBmpAtAChosenSizeAndCancel)
     program_->window->handle_command(CMD_SAVE_AS);
     EXPECT_FALSE(fs::exists(cancelled));
     EXPECT_EQ(plot_window_handles().view_bitmap, view_before);
+}
+
+TEST_F(BmpTest, SavingOverAnExistingFileAsksFirst)
+{
+    open_data(trajectory_fixture("map.dat"));
+    const std::string name = (directory_ / "plot.bmp").string();
+    { std::ofstream(name) << "kept\n"; }
+    // No: the dialog goes back to the name and is cancelled there; no
+    // parameters asked, nothing written.
+    ui_->answers.file_answers = {name, std::nullopt};
+    ui_->answers.overwrite_answers = {false};
+    program_->window->handle_command(CMD_SAVE_AS);
+    EXPECT_EQ(ui_->answers.overwrite_questions, std::vector<std::string>{name});
+    EXPECT_EQ(fs::file_size(name), 5u);
+
+    // Yes: the plot replaces the file.
+    ui_->answers.file_answers = {name};
+    ui_->answers.overwrite_answers = {true};
+    when_open([](Dialog& d) { d.user_click(1); });
+    program_->window->handle_command(CMD_SAVE_AS);
+    EXPECT_EQ(ui_->answers.overwrite_questions.size(), 2u);
+    EXPECT_FALSE(QImage(QString::fromStdString(name), "BMP").isNull());
 }
 
 TEST_F(BmpTest, AFileThatCannotBeWrittenIsReported)

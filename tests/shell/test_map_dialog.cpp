@@ -566,6 +566,27 @@ TEST_F(LineProfileDialogTest, ProfileBetweenTwoAtomsIsReportedAndDrawn)
             red = image.pixelColor(x, y) == QColor(255, 0, 0);
     EXPECT_TRUE(red) << "no point drawn";
 
+    // Ymax below points 2 and 4: the curve is cut at the frame, the point
+    // in range still shows.
+    const double y_max = 0.5 * (profile.profile_value[2] + profile.profile_value[3]);
+    ASSERT_LT(y_max, profile.profile_value[2]);
+    const std::string typed = std::to_string(y_max);
+    ASSERT_TRUE(dialog->user_set_text(IDC_PROFILE_Y_MAX, typed));
+    ASSERT_TRUE(dialog->user_click(IDC_PROFILE_REFRESH));
+    ASSERT_DOUBLE_EQ(profile.profile_max, std::stod(typed));
+    const LineProfilePlot layout = layout_line_profile_plot(2, 4, plot->width(), plot->height());
+    const QRect frame(layout.left, layout.top, layout.width + 1, layout.height + 1);
+    const QImage cut = plot->grab().toImage();
+    int inside = 0, above = 0;
+    for (int y = 0; y < cut.height(); ++y)
+        for (int x = 0; x < cut.width(); ++x) {
+            inside += frame.contains(x, y) && cut.pixelColor(x, y) == QColor(255, 0, 0) ? 1 : 0;
+            // Nothing but the curve could be drawn above the frame.
+            above += y < frame.top() && cut.pixelColor(x, y) != QColor(Qt::white) ? 1 : 0;
+        }
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(above, 0) << "the curve is drawn above its frame";
+
     // An unreadable coordinate: the message, nothing computed, "STOP" stays.
     ASSERT_TRUE(dialog->user_set_text(1203, "x"));
     ASSERT_TRUE(dialog->user_click(IDC_PROFILE_START));

@@ -23,6 +23,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -450,6 +452,65 @@ TEST_F(ViewerOpenGlTest, LabelsSitBesideTheirAtomsAndCriticalPointsShowByType)
     viewer->handle_command(CMD_VIEWER_CPS);
     image = viewer->grab_scene();
     EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 1.0, -2.0, 0))));
+}
+
+TEST_F(ViewerOpenGlTest, OpensWideEnoughForItsWholeToolbar)
+{
+    add_three_atoms();
+    run_structure_viewer(nullptr);
+    StructureViewer* viewer = viewer_window_state().viewer;
+    ASSERT_NE(viewer, nullptr) << ui_->answers.message_log();
+    for (int k = 0; k < 5; ++k)
+        QCoreApplication::processEvents();
+    auto* toolbar = viewer->findChild<QToolBar*>("viewer_toolbar");
+    ASSERT_NE(toolbar, nullptr);
+    int buttons = 0;
+    for (QAction* action : toolbar->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++buttons;
+        QWidget* button = toolbar->widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisible()) << action->text().toStdString() << " is behind the overflow";
+    }
+    EXPECT_GT(buttons, 10);
+    for (QToolButton* extension : toolbar->findChildren<QToolButton*>("qt_toolbar_ext_button"))
+        EXPECT_FALSE(extension->isVisible());
+}
+
+// Pixels around the start of a label at start that satisfy test.
+int label_pixels(const QImage& image, QPoint start, const std::function<bool(Rgb)>& test)
+{
+    int count = 0;
+    for (int y = start.y() - 25; y <= start.y() + 2; ++y)
+        for (int x = start.x() - 1; x <= start.x() + 40; ++x)
+            count += test(pixel(image, {x, y})) ? 1 : 0;
+    return count;
+}
+
+TEST_F(ViewerOpenGlTest, LabelsStandOutFromTheBackgroundInTheDefaultColours)
+{
+    add_atom("O1", RED, 0, 0, 0);
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    ViewerSceneState& state = viewer_scene_state();
+    ASSERT_EQ(state.label_colour, 0u);       // black labels ...
+    ASSERT_EQ(state.background_colour, 0u);  // ... on black, as the settings start
+    viewer->handle_command(CMD_VIEWER_ATOMS);
+    viewer->handle_command(CMD_VIEWER_ATOM_LABELS);
+    // "O1" starts 0.2 to the right of the hidden atom, on its height.
+    auto o1_pixels = [viewer](const std::function<bool(Rgb)>& test) {
+        const QImage image = viewer->grab_scene();
+        return label_pixels(image, expected_pixel(image, 0.2, 0, 0), test);
+    };
+    auto bright = [](Rgb c) { return c.r > 128 && c.g > 128 && c.b > 128; };
+    auto dark = [](Rgb c) { return c.r < 128 && c.g < 128 && c.b < 128; };
+    EXPECT_GT(o1_pixels(bright), 10);
+
+    state.background_colour = 0x00FFFFFF;
+    EXPECT_GT(o1_pixels(dark), 10);
+    state.label_colour = 0x00FFFFFF;  // white on white as well
+    EXPECT_GT(o1_pixels(dark), 10);
 }
 
 TEST_F(ViewerOpenGlTest, AnAtomInFrontHidesTheLabelBehindIt)

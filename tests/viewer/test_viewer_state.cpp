@@ -1,7 +1,8 @@
 // The viewer's arithmetic without a window: mouse drags, the Move menu, the
 // first centring, the square viewport, the width of atom numbers and the
-// colour bytes.
+// colour bytes and the colour labels are drawn in.
 #include "keldana/resources/viewer_resources.h"
+#include "keldana/viewer/scene_drawing.h"
 #include "keldana/viewer/viewer_state.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +195,29 @@ TEST(ViewerLabels, AtomNumberWidthAndColourBytes)
     EXPECT_FLOAT_EQ(first, 1.0f);
     EXPECT_FLOAT_EQ(second, 128.0f / 255.0f);
     EXPECT_FLOAT_EQ(third, 1.0f / 255.0f);
+}
+
+TEST(ViewerLabels, LabelColourStandsOutFromTheBackground)
+{
+    // COLORREF values: red in the low byte.
+    struct Case {
+        unsigned label, background, drawn;
+    };
+    const Case cases[] = {
+        {0x000000, 0x000000, 0xFFFFFF},  // the starting settings: black on black shows white
+        {0x000000, 0xFFFFFF, 0x000000},  // black on white stays
+        {0xFFFFFF, 0xFFFFFF, 0x000000},  // white on white shows black
+        {0x00FFFF, 0xFFFFFF, 0x000000},  // yellow on white is too faint
+        {0xFF00FF, 0x000000, 0xFF00FF},  // magenta on black stays
+        {0x00FFFF, 0x800000, 0x00FFFF},  // yellow on navy stays
+        {0x707070, 0x606060, 0xFFFFFF},  // two dark greys: white stands out more
+        {0x707070, 0xA0A0A0, 0x000000},  // on a light grey black does
+    };
+    for (const Case& c : cases) {
+        const unsigned drawn = contrasting_label_colour(c.label, c.background);
+        EXPECT_EQ(drawn, c.drawn) << std::hex << c.label << " on " << c.background;
+        EXPECT_NE(drawn, c.background);
+    }
 }
 
 }  // namespace
