@@ -13,7 +13,7 @@
 namespace {
 
 constexpr double VALUE_LIMIT = 1.0e9;
-constexpr int AHEAD_POINTS = 64;  // evaluated together on the workers: a few ms
+constexpr int AHEAD_POINTS = 256;  // evaluated together on the workers: a few ms
 constexpr double FIRST_POINT_OFFSET = 0.0001;  // of a step, beyond the first point
 const char* const TABLE_HEAD = "     Distance           x         y         z                  Property";
 

@@ -39,19 +39,19 @@ protected:
 
 TEST_F(LineProfileTest, EveryThreadCountGivesTheSameValues)
 {
-    // 150 points: the points evaluated ahead on the workers come in more
+    // 600 points: the points evaluated ahead on the workers come in more
     // than one batch; the values are those of one point at a time.
     std::vector<double> values[2];
     for (int threads : {1, 4}) {
         set_worker_thread_count(threads);
-        run_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 150);
+        run_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 600);
         const LineProfile& profile = line_profile();
-        values[threads == 4].assign(profile.profile_value.begin() + 1, profile.profile_value.begin() + 151);
+        values[threads == 4].assign(profile.profile_value.begin() + 1, profile.profile_value.begin() + 601);
     }
     set_worker_thread_count(0);
     EXPECT_EQ(values[0], values[1]);
-    LineProfileRun run = start_line_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 150, RHO);
-    for (int k = 1; k <= 150; ++k) {
+    LineProfileRun run = start_line_profile({-2.0, 0.3, 0.1}, {2.0, -0.2, 0.4}, 600, RHO);
+    for (int k = 1; k <= 600; ++k) {
         const Vector3 p = run.point;
         ASSERT_TRUE(compute_next_line_profile_point(run, RHO));
         const double r = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
