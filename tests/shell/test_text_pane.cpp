@@ -63,6 +63,11 @@ protected:
     void write_batch(int lines)
     {
         text_pane_state().scroll_to_end = true;
+        add_lines(lines);
+    }
+    // A later batch of the same writer: no new request to follow.
+    void add_lines(int lines)
+    {
         for (int k = 0; k < lines; ++k)
             append_pane_line("line " + std::to_string(text_pane_state().line_count + 1));
         ui().text_pane_changed();
@@ -85,10 +90,12 @@ protected:
 TEST_F(TextPaneTest, FollowsEveryBatchOfAWriterOnceItOverflows)
 {
     const int rows = pane_.visible_lines();
-    // The first batches fill the pane, the later ones push the top out; the
-    // pane moving itself to the end must not stop it following.
+    // One request to follow, as the bond path and the integration make it,
+    // then batches: the first fill the pane, the later ones push the top
+    // out.  The pane moving itself to the end must not stop it following.
+    write_batch(1);
     for (int batch = 0; batch < 6; ++batch) {
-        write_batch(rows / 2 + 1);
+        add_lines(rows / 2 + 1);
         EXPECT_TRUE(last_line_shown()) << "batch " << batch << ", top " << pane_.top_line();
     }
     ASSERT_GT(text_pane_state().line_count, 2 * rows);
