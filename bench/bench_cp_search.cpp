@@ -176,8 +176,33 @@ void BM_FullSearch(benchmark::State& state)
     run_settings().calculation.numerical_derivatives = 1;
 }
 
+// The atom-pair search alone: what pressing Search in the untouched dialog
+// does, to compare with the same search through the window.
+void BM_AtomPairSearch(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const BenchModel& m = bench_model(ui.get());
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    int points = 0;
+    for (auto _ : state) {
+        critical_point_list().cp_count = 0;
+        CriticalPointSearchRequest request;
+        request.mode = SearchMode::atoms;
+        run_critical_point_search(request, RHO);
+        points = critical_point_list().cp_count;
+    }
+    state.counters["points"] = points;
+    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
+    run_settings().calculation.numerical_derivatives = 1;
+}
+
 }  // namespace
 
 BENCHMARK(BM_FullSearch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_AtomPairSearch)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -13,6 +13,7 @@
 #include <QFontDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -207,7 +208,7 @@ MessageAnswer QtUserInterface::message_box(const std::string& text, const std::s
         break;
     }
     QMessageBox box(qt_icon, QString::fromStdString(caption), QString::fromStdString(text), qt_buttons,
-                    dialog_parent());
+                    question_owner_ ? question_owner_ : dialog_parent());
     box.setDefaultButton(first);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
@@ -291,36 +292,84 @@ void QtUserInterface::open_progress(const std::string& title)
     dialog.set_position(PROGRESS_BAR_ID, 0);
     dialog.set_text(PROGRESS_TITLE_ID, title);
     dialog.set_callback(2, [this](Dialog& d, int, ControlEvent) { on_progress_cancel(d); });
+    progress_fields_ = {};
+    progress_fields_[0].text = "0";
     dialog.show_modeless();
     job_control().progress_open = true;
 }
 
 void QtUserInterface::on_progress_cancel(Dialog& dialog)
 {
+    // The question belongs to the progress dialog, so that closing it gives
+    // the focus back there and not to the dialog that started the job.
+    QPointer<QWidget> window = dialog.window();
+    question_owner_ = window;
     MessageAnswer answer = ui().message_box(CANCEL_QUESTION, "Warning!", MessageButtons::yes_no, MessageIcon::warning);
+    question_owner_ = nullptr;
     job_control().last_answer = static_cast<int>(answer);
-    if (answer != MessageAnswer::yes)
+    if (answer != MessageAnswer::yes) {
+        // The job goes on: its dialog stays above the one that started it.
+        if (window && progress_.get() == &dialog) {
+            window->raise();
+            window->activateWindow();
+        }
         return;
+    }
     job_control().job_running = false;
     // The job may have closed the dialog while the question was shown.
     if (progress_.get() == &dialog)
         dialog.end(0);
 }
 
+void QtUserInterface::show_progress_field(int index, Clock::time_point now)
+{
+    ProgressField& field = progress_fields_[static_cast<size_t>(index)];
+    field.pending = false;
+    field.next_show = now + UPDATE_INTERVAL;
+    if (index == 0) {
+        const int percent = std::stoi(field.text);
+        progress_->set_position(PROGRESS_BAR_ID, percent);
+        progress_->set_int(PROGRESS_PERCENT_ID, percent);
+    } else {
+        progress_->set_text(PROGRESS_FIRST_LINE_ID + index - 1, field.text);
+    }
+}
+
+void QtUserInterface::set_progress_field(int index, std::string text)
+{
+    ProgressField& field = progress_fields_[static_cast<size_t>(index)];
+    if (field.text == text && !field.pending)
+        return;
+    field.text = std::move(text);
+    const Clock::time_point now = Clock::now();
+    if (now >= field.next_show)
+        show_progress_field(index, now);
+    else
+        field.pending = true;
+}
+
+void QtUserInterface::show_pending_progress()
+{
+    if (!progress_)
+        return;
+    const Clock::time_point now = Clock::now();
+    for (int index = 0; index < static_cast<int>(progress_fields_.size()); ++index)
+        if (progress_fields_[static_cast<size_t>(index)].pending)
+            show_progress_field(index, now);
+}
+
 void QtUserInterface::set_progress(int percent)
 {
     if (!progress_)
         return;
-    percent = std::clamp(percent, 0, 100);
-    progress_->set_position(PROGRESS_BAR_ID, percent);
-    progress_->set_int(PROGRESS_PERCENT_ID, percent);
+    set_progress_field(0, std::to_string(std::clamp(percent, 0, 100)));
 }
 
 void QtUserInterface::set_progress_line(int line, const std::string& text)
 {
     if (!progress_ || line < 1 || line > 3)
         return;
-    progress_->set_text(PROGRESS_FIRST_LINE_ID + line - 1, text);
+    set_progress_field(line, text);
 }
 
 void QtUserInterface::close_progress()
@@ -331,7 +380,15 @@ void QtUserInterface::close_progress()
     job_control().progress_open = false;
 }
 
-void QtUserInterface::pump_events() { QCoreApplication::processEvents(); }
+void QtUserInterface::pump_events()
+{
+    if (Clock::now() < next_pump_)
+        return;
+    show_pending_progress();
+    QCoreApplication::processEvents();
+    // Counted from the end: a question answered inside the pump took its time.
+    next_pump_ = Clock::now() + UPDATE_INTERVAL;
+}
 
 void QtUserInterface::text_pane_changed() {}
 void QtUserInterface::text_pane_reset() {}

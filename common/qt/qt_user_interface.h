@@ -11,6 +11,8 @@
 #include <QColor>
 #include <QFont>
 
+#include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -80,7 +82,10 @@ public:
     void set_progress_line(int line, const std::string& text) override;
     void close_progress() override;
 
+    // Lets the windows run at most every UPDATE_INTERVAL: a job calls it per
+    // step, far more often than anyone can see or click.
     void pump_events() override;
+    static constexpr std::chrono::milliseconds UPDATE_INTERVAL{20};
 
     void text_pane_changed() override;
     void text_pane_reset() override;
@@ -91,8 +96,23 @@ public:
     void redraw_viewer() override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // A text of the progress dialog (the percent and the three lines): shown
+    // at once when it was last shown long enough ago, else kept until the
+    // next pump.
+    struct ProgressField {
+        std::string text;
+        bool pending = false;
+        Clock::time_point next_show{};
+    };
     void on_progress_cancel(Dialog& dialog);
+    void show_progress_field(int index, Clock::time_point now);
+    void set_progress_field(int index, std::string text);
+    void show_pending_progress();
 
     ScriptedAnswers* script_ = nullptr;
     std::unique_ptr<Dialog> progress_;
+    std::array<ProgressField, 4> progress_fields_;  // percent, lines 1..3
+    Clock::time_point next_pump_{};
+    QWidget* question_owner_ = nullptr;  // the window a question belongs to, when not the active one
 };

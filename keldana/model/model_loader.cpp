@@ -294,8 +294,13 @@ bool load_structure_file()
     reset_model_for_load(*model);
     if (!read_element_table_file(settings.file_dialog.start_directory, model->atom_types))
         return false;
-    if (!open_report_output())
+    // The load's report is held back until the load commits: a refused file
+    // leaves the listing and the pane of the current model as they are.
+    if (!begin_report_output())
         return false;
+    struct HeldBackReport {
+        ~HeldBackReport() { discard_report_output(); }
+    } held_back;
     build_factorial_table(factorial_table(), 20);
 
     if (!read_model(settings.output_files.input_type, *model))
@@ -329,6 +334,7 @@ bool load_structure_file()
     tabulate_radial_functions_by_type(*bank, *model, *tables);
 
     // Every step succeeded: the new model replaces the old one.
+    commit_report_output();
     apply_load_time_defaults();
     commit_model(std::move(model));
     build_bond_list(current_model(), current_model().atoms.atom_count);

@@ -1,7 +1,7 @@
 // Report output: every result line goes to the listing file of the current
 // model ("keldana0.out".."keldana9.out" in the current directory) and, as a
-// 150-character record, to the text pane's line store, which the main window
-// paints by record number.
+// 150-character record, to the text pane's line store (kept in memory), which
+// the main window paints by record number.
 #pragma once
 
 #include "keldana/model/model_store.h"
@@ -33,6 +33,24 @@ bool open_report_output();
 // Closes the listing file (at program exit) and discards the line store.
 void close_report_output();
 
+// The output of a model being loaded: begin_report_output checks that one of
+// the ten listing names can be written (message and false as
+// open_report_output when none can) without touching any file; until the load
+// ends, listing and pane lines are held back.  commit_report_output then
+// starts the new listing with them and the pane afresh; discard_report_output
+// drops them, so a refused load leaves the current listing and pane as they
+// were.
+bool begin_report_output();
+void commit_report_output();
+void discard_report_output();
+bool report_output_held_back();
+
+// By default each listing line is flushed as written.  The window defers
+// flushing to flush_listing, which it calls when a job ends or is stopped (a
+// flush per line costs more than the line); the content is the same.
+void set_listing_flush_deferred(bool deferred);
+void flush_listing();
+
 // Name of the open listing file ("" when none is open).
 std::string listing_file_name();
 
@@ -48,6 +66,8 @@ void append_pane_line(std::string_view text);
 // Record k (1..line_count) of the line store, 150 characters; blanks for any
 // other k.
 std::string read_pane_line(int k);
+// The same without a copy, for painting.
+const std::string& pane_line(int k);
 
 // Empties the line store (line_count 0) and tells the pane, as the unit-cell
 // cluster does when it starts the pane afresh.

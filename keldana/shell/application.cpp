@@ -1,6 +1,7 @@
 #include "keldana/shell/application.h"
 
 #include "keldana/model/model_loader.h"
+#include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/shell/cluster_dialog.h"
@@ -10,14 +11,17 @@
 #include "keldana/shell/properties_dialog.h"
 #include "keldana/shell/settings.h"
 #include "keldana/shell/shell_user_interface.h"
+#include "keldana/shell/text_pane.h"
 #include "keldana/viewer/bond_list.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 
 KeldanaApplication::~KeldanaApplication()
 {
     if (window)
         window->shut_down();
+    set_listing_flush_deferred(false);
     install_user_interface(nullptr);
 }
 
@@ -34,6 +38,17 @@ std::unique_ptr<KeldanaApplication> start_keldana()
     app->window = std::make_unique<MainWindow>();
     app->user_interface = std::make_unique<ShellUserInterface>(app->window.get());
     install_user_interface(app->user_interface.get());
+    // Jobs run inside the event loop's callbacks and pump events without
+    // waiting; the loop waits again only when the job has ended.  That is
+    // when the listing reaches the disk and the pane follows new output
+    // again wherever the user scrolled to during the job.
+    set_listing_flush_deferred(true);
+    MainWindow* window = app->window.get();
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, window,
+                     [window] {
+                         flush_listing();
+                         window->text_pane()->job_ended();
+                     });
     app->window->showMaximized();
 
     RunSettings& settings = run_settings();

@@ -354,6 +354,10 @@ void MainWindow::edit_cluster()
 
 void MainWindow::handle_command(int id)
 {
+    // Each command is a job: what it wrote reaches the listing when it ends.
+    struct FlushAtEnd {
+        ~FlushAtEnd() { flush_listing(); }
+    } flush_at_end;
     switch (id) {
     case CMD_EDITOR_SAVE_AND_RELOAD:
         save_and_reload_editor();
@@ -478,6 +482,8 @@ void MainWindow::handle_command(int id)
         break;
     case CMD_STOP:
         job_control().stop_requested = true;
+        // What the stopped job wrote is on disk at once.
+        flush_listing();
         break;
     default:
         break;

@@ -34,10 +34,32 @@ int TextPane::visible_lines() const { return std::max(1, viewport()->height() / 
 int TextPane::top_line() const { return verticalScrollBar()->value(); }
 int TextPane::first_column() const { return horizontalScrollBar()->value(); }
 
+bool TextPane::line_visible(int k) const
+{
+    const int row = k - top_line() - 1;
+    return k >= 1 && k <= text_pane_state().line_count && row >= 0 && (row + 1) * line_height_ <= viewport()->height();
+}
+
+// The top line that puts the last line on the bottom row.
+int TextPane::end_position() const { return std::max(0, text_pane_state().line_count - visible_lines()); }
+
+// Scroll bar changes the pane makes itself: range updates clamp the position
+// and following the end sets it; neither is the user scrolling.
+void TextPane::scroll_self_to(int top)
+{
+    const bool was = self_scrolling_;
+    self_scrolling_ = true;
+    verticalScrollBar()->setValue(top);
+    self_scrolling_ = was;
+    shows_end_ = top_line() >= end_position();
+}
+
 // The vertical range leaves one spare row below the last line; following the
 // end of the report puts its last line on the bottom row.
 void TextPane::update_ranges()
 {
+    const bool was = self_scrolling_;
+    self_scrolling_ = true;
     const int lines = text_pane_state().line_count;
     const int visible = visible_lines();
     QScrollBar* vertical = verticalScrollBar();
@@ -50,23 +72,40 @@ void TextPane::update_ranges()
     horizontal->setPageStep(10);
     horizontal->setSingleStep(1);
     horizontal->setRange(0, std::max(0, longest_line_ - columns + 2));
+    self_scrolling_ = was;
 }
 
 void TextPane::lines_changed()
 {
-    TextPaneState& state = text_pane_state();
     update_ranges();
-    if (state.scroll_to_end)
-        verticalScrollBar()->setValue(std::max(0, state.line_count - visible_lines()));
+    if (text_pane_state().scroll_to_end && !user_away_)
+        scroll_self_to(end_position());
+    else
+        shows_end_ = top_line() >= end_position();
     viewport()->update();
 }
 
 void TextPane::lines_reset()
 {
     longest_line_ = 0;
+    const bool was = self_scrolling_;
+    self_scrolling_ = true;
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
+    self_scrolling_ = was;
+    shows_end_ = true;
     update_ranges();
+    viewport()->update();
+}
+
+void TextPane::job_ended() { user_away_ = false; }
+
+void TextPane::show_end()
+{
+    user_away_ = false;
+    text_pane_state().scroll_to_end = true;
+    update_ranges();
+    scroll_self_to(end_position());
     viewport()->update();
 }
 
@@ -84,30 +123,42 @@ void TextPane::paintEvent(QPaintEvent*)
     const int x = (1 - first_column()) * char_width_;
     bool wider = false;
     for (int k = top + 1; k <= last; ++k) {
-        std::string text = read_pane_line(k);
-        while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
-            text.pop_back();
-        if (static_cast<int>(text.size()) > longest_line_) {
-            longest_line_ = static_cast<int>(text.size());
+        const std::string& record = pane_line(k);
+        int length = static_cast<int>(record.size());
+        while (length > 0 && static_cast<unsigned char>(record[static_cast<size_t>(length - 1)]) <= 32)
+            --length;
+        if (length > longest_line_) {
+            longest_line_ = length;
             wider = true;
         }
         const int y = (k - top - 1) * line_height_ + metrics.ascent();
-        painter.drawText(x, y, QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+        painter.drawText(x, y, QString::fromLatin1(record.data(), length));
     }
     if (wider)
         update_ranges();
 }
 
+// A new size keeps the end in view when the pane was following it.
 void TextPane::resizeEvent(QResizeEvent* event)
 {
+    const bool at_end = shows_end_;
     QAbstractScrollArea::resizeEvent(event);
-    text_pane_state().scroll_to_end = false;
     update_ranges();
+    if (at_end)
+        scroll_self_to(end_position());
+    else
+        shows_end_ = top_line() >= end_position();
 }
 
 void TextPane::scrollContentsBy(int, int)
 {
-    text_pane_state().scroll_to_end = false;
+    if (!self_scrolling_) {
+        // The user moved: back at the end the pane follows again.
+        const bool at_end = top_line() >= end_position();
+        user_away_ = !at_end;
+        shows_end_ = at_end;
+        text_pane_state().scroll_to_end = at_end;
+    }
     viewport()->update();
 }
 
@@ -122,6 +173,7 @@ void TextPane::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down: vertical->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
     case Qt::Key_Left: horizontal->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
     case Qt::Key_Right: horizontal->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
+    case Qt::Key_End: show_end(); break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
 }

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -16,6 +17,7 @@
 
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -238,6 +240,69 @@ TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
     EXPECT_EQ(map.run_modal(), 0);
     EXPECT_FALSE(job_control().job_running);
     EXPECT_EQ(answers.messages.size(), 1u);
+}
+
+// With the real question box: after "No" the progress dialog, not the dialog
+// that started the job, is the active window, and it stays that dialog's
+// child (a window manager keeps it above its owner).
+TEST_F(QtUiTest, CancelAnsweredNoLeavesTheProgressDialogAboveTheStartingDialog)
+{
+    qt_ui.set_script(nullptr);
+    const DialogResource map_like{117, "MAP", 100, 60, {{1154, ControlKind::button, "Calculate Map", 5, 5, 60, 14}}};
+    Dialog map(map_like);
+    QPointer<QWidget> progress_window;
+    QWidget* progress_address = nullptr;  // compared after the dialog is gone
+    QWidget* question_owner = nullptr;
+    QWidget* active_after = nullptr;
+    bool visible_after = false;
+    bool running_after = false;
+    map.set_callback(1154, [&](Dialog& d, int, ControlEvent) {
+        job_control().job_running = true;
+        qt_ui.open_progress("job");
+        Dialog* progress = find_live_dialog(119);
+        ASSERT_NE(progress, nullptr);
+        progress_window = progress->window();
+        progress_address = progress_window;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            question_owner = box->parentWidget();
+            box->button(QMessageBox::No)->click();
+        });
+        progress->user_click(2);
+        for (int k = 0; k < 5; ++k)
+            QApplication::processEvents();
+        active_after = QApplication::activeWindow();
+        visible_after = progress_window && progress_window->isVisible();
+        running_after = job_control().job_running;
+        qt_ui.close_progress();
+        d.end(0);
+    });
+    QTimer::singleShot(0, [&] { map.user_click(1154); });
+    EXPECT_EQ(map.run_modal(), 0);
+    EXPECT_TRUE(running_after);
+    EXPECT_TRUE(visible_after);
+    ASSERT_NE(progress_address, nullptr);
+    EXPECT_EQ(question_owner, progress_address);
+    EXPECT_EQ(active_after, progress_address);
+    EXPECT_EQ(job_control().last_answer, static_cast<int>(MessageAnswer::no));
+}
+
+// A job that updates its progress far more often than it can be seen: the
+// texts shown are the last ones once the job pumps after the interval.
+TEST_F(QtUiTest, ProgressTextsShownAreTheLastAfterThePump)
+{
+    Dialog& progress = open_job_progress();
+    for (int k = 0; k <= 100; ++k) {
+        qt_ui.set_progress(k);
+        qt_ui.set_progress_line(2, "path = " + std::to_string(k));
+    }
+    std::this_thread::sleep_for(QtUserInterface::UPDATE_INTERVAL * 2);
+    qt_ui.pump_events();
+    EXPECT_EQ(progress.get_text(1169), "100");
+    EXPECT_EQ(progress.get_position(1167), 100);
+    EXPECT_EQ(progress.get_text(1171), "path = 100");
 }
 
 TEST_F(QtUiTest, ScriptAnswersFileDialogsAndPickers)

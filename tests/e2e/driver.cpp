@@ -11,6 +11,8 @@
 #include "keldana/shell/application.h"
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/shell_user_interface.h"
+#include "keldana/model/report_output.h"
+#include "keldana/shell/text_pane.h"
 
 #include <QAction>
 #include <QDialog>
@@ -23,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -48,6 +51,7 @@ struct Driver {
     bool finished = false;
     int command_depth = 0;  // commands running now
     std::vector<Dialog*> pressed;  // dialogs whose button a running press step clicked
+    std::map<std::string, int> noted_pane_lines;  // note-pane-lines NAME
 };
 
 Driver driver;
@@ -315,6 +319,23 @@ void run_step(const Step& step)
             if (name.size() > 8 && name[0] == '.' && name[name.size() - 7] == '.')
                 fail(step, "a temporary is left: " + name);
         }
+    } else if (verb == "note-pane-lines") {
+        driver.noted_pane_lines[step.rest] = text_pane_state().line_count;
+    } else if (verb == "expect-pane-lines") {
+        const auto noted = driver.noted_pane_lines.find(step.rest);
+        const int want = noted != driver.noted_pane_lines.end() ? noted->second : to_int(step, step.rest);
+        if (text_pane_state().line_count != want)
+            fail(step, "the pane holds " + std::to_string(text_pane_state().line_count) + " lines");
+    } else if (verb == "expect-pane-overflows") {
+        if (text_pane_state().line_count <= window.text_pane()->visible_lines())
+            fail(step, "all " + std::to_string(text_pane_state().line_count) + " lines fit in the pane");
+    } else if (verb == "expect-pane-shows-last-line") {
+        const TextPane& pane = *window.text_pane();
+        const int last = text_pane_state().line_count;
+        if (!pane.line_visible(last))
+            fail(step, "line " + std::to_string(last) + " is not in view: the top line is " +
+                           std::to_string(pane.top_line()) + ", " + std::to_string(pane.visible_lines()) +
+                           " rows show");
     } else if (verb == "wait") {
         QCoreApplication::processEvents();
     } else {

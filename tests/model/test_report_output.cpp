@@ -168,3 +168,83 @@ TEST_F(ReportOutputTest, ListingWriteFailureIsReportedOnce)
     EXPECT_EQ(text_pane_state().line_count, 2);
     EXPECT_EQ(read_pane_line(2), padded("two"));
 }
+
+// A load that is refused must not touch the listing or the pane of the model
+// that stays loaded; one that commits starts both with what it wrote.
+TEST_F(ReportOutputTest, HeldBackOutputOfALoadIsDroppedOrCommitted)
+{
+    ASSERT_TRUE(open_report_output());
+    report_line("old listing", "old pane");
+    text_pane_state().scroll_to_end = false;
+    const int resets = ui_->pane_resets;
+    const int changes = ui_->pane_changes;
+
+    ASSERT_TRUE(begin_report_output());
+    EXPECT_TRUE(report_output_held_back());
+    report_line("refused listing", "refused pane");
+    append_pane_line("refused 2");
+    reset_pane_line_store();  // a unit-cell cluster starts its pane afresh
+    append_pane_line("refused 3");
+    discard_report_output();
+    EXPECT_FALSE(report_output_held_back());
+    EXPECT_EQ(file_text("keldana0.out"), "old listing\n");
+    EXPECT_EQ(text_pane_state().line_count, 1);
+    EXPECT_EQ(read_pane_line(1), padded("old pane"));
+    EXPECT_FALSE(text_pane_state().scroll_to_end);
+    EXPECT_EQ(ui_->pane_resets, resets);
+    EXPECT_EQ(ui_->pane_changes, changes);
+    // Later lines still go to the current model's output.
+    report_line("old listing 2", "old pane 2");
+    EXPECT_EQ(file_text("keldana0.out"), "old listing\nold listing 2\n");
+    EXPECT_EQ(read_pane_line(2), padded("old pane 2"));
+
+    ASSERT_TRUE(begin_report_output());
+    write_listing_line("new listing");
+    append_pane_line("dropped by the cluster");
+    reset_pane_line_store();
+    append_pane_line("new pane");
+    EXPECT_EQ(file_text("keldana0.out"), "old listing\nold listing 2\n");
+    commit_report_output();
+    EXPECT_EQ(file_text("keldana0.out"), "new listing\n");
+    EXPECT_EQ(listing_file_name(), "keldana0.out");
+    EXPECT_EQ(text_pane_state().line_count, 1);
+    EXPECT_EQ(read_pane_line(1), padded("new pane"));
+    EXPECT_EQ(ui_->pane_resets, resets + 1);
+    report_line("after", "after");
+    EXPECT_EQ(file_text("keldana0.out"), "new listing\nafter\n");
+}
+
+// The check before a load creates nothing and fails as opening does.
+TEST_F(ReportOutputTest, BeginningALoadChecksTheNamesWithoutTouchingThem)
+{
+    fs::create_directory("keldana0.out");
+    ASSERT_TRUE(begin_report_output());
+    EXPECT_FALSE(fs::exists("keldana1.out"));
+    commit_report_output();
+    EXPECT_EQ(listing_file_name(), "keldana1.out");
+    fs::remove("keldana1.out");
+    for (char digit = '1'; digit <= '9'; ++digit)
+        fs::create_directory(std::string("keldana") + digit + ".out");
+    EXPECT_FALSE(begin_report_output());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_EQ(ui_->answers.messages[0].text.rfind("Can not open output file!", 0), 0u);
+    EXPECT_FALSE(report_output_held_back());
+}
+
+// Deferred, the lines wait for flush_listing; the bytes are the same.
+TEST_F(ReportOutputTest, DeferredFlushWritesTheSameBytesWhenAsked)
+{
+    ASSERT_TRUE(open_report_output());
+    set_listing_flush_deferred(true);
+    report_line("  first", "first");
+    write_listing_line("");
+    write_listing_line("  third");
+    EXPECT_EQ(file_text("keldana0.out"), "");
+    flush_listing();
+    EXPECT_EQ(file_text("keldana0.out"), "  first\n\n  third\n");
+    write_listing_line("fourth");
+    set_listing_flush_deferred(false);
+    EXPECT_EQ(file_text("keldana0.out"), "  first\n\n  third\nfourth\n");
+    write_listing_line("fifth");
+    EXPECT_EQ(file_text("keldana0.out"), "  first\n\n  third\nfourth\nfifth\n");
+}
