@@ -56,8 +56,8 @@ double spherical_electron_count(const StructureModel& model, int atom);
 // Fills the grid and, for atoms 1..independent_atom_count, the spherical
 // potential
 //   V(r) = Z / r - nu (Q(r) / r + integral from r to r_2000 of 4 pi s rho(s) ds)
-// of the core and valence densities (both integrals by the trapezoid rule on
-// the grid), with nu scaling the tabulated electrons to
+// of the core and valence densities (both integrals over the grid index with
+// the four-point cubic rule, the three-point one at the ends), with nu scaling the tabulated electrons to
 // spherical_electron_count.  Shows a progress dialog (a line with the atom's
 // label) and polls the job flag between steps.  Sets esp_tables_ready and
 // returns true when every atom is done.  Returns false with the tables not

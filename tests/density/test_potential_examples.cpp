@@ -237,3 +237,38 @@ TEST_F(PotentialExampleTest, VirialSumAndKineticEnergyOfTheHydrogenAtom)
                 laplacian / 4 - (lee_zhou + rho * exact_sum) / 2, 1e-5);
     selection = saved;
 }
+
+// With multipoles (benzoquinone's atoms up to l = 4 in their own frames) the
+// exact sum is that of central differences of the atom potentials, taken to
+// the limit of a vanishing step (Richardson: (4 D(h) - D(2h)) / 3).
+TEST_F(PotentialExampleTest, PositionDotGradientSumMatchesDifferencesWithMultipoles)
+{
+    if (!load_example("benzoquinone", "benzoquinone.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    const StructureModel& model = current_model();
+    const double r_cut = run_settings().calculation.rCut;
+    for (const Vector3& p : benzoquinone_points()) {
+        auto differences = [&](double h) {
+            double sum = 0;
+            for (int i = 1; i <= model.atoms.atom_count; ++i) {
+                const Vector3 a = atom(i);
+                const double d[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+                for (int k = 0; k < 3; ++k) {
+                    double plus[3] = {d[0], d[1], d[2]}, minus[3] = {d[0], d[1], d[2]};
+                    plus[k] += h;
+                    minus[k] -= h;
+                    sum += d[k]
+                           * (evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i, plus[0],
+                                                                    plus[1], plus[2])
+                              - evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i,
+                                                                      minus[0], minus[1], minus[2]))
+                           / (2 * h);
+                }
+            }
+            return sum;
+        };
+        const double limit = (4 * differences(0.001) - differences(0.002)) / 3;
+        EXPECT_NEAR(sum_position_dot_gradient(p[0], p[1], p[2], EPOT), limit, 1e-6 * (std::fabs(limit) + 1))
+            << p[0] << " " << p[1] << " " << p[2];
+    }
+}
