@@ -16,17 +16,36 @@
 // those ranges; r is floored at 1e-9.
 double compute_radial_potential_integral(int l, int n, double a, double r);
 
-// What the multipole part needs of an atom's local frame, built once per
-// atom and reused for every displacement: to_local turns a global
-// displacement into local components (d' = to_local d).  valid is false when
-// the atom has no usable frame.
+// One order l of an atom's multipole terms, folded: sum_m P_lm N_lm c_lm r^l
+// as one homogeneous polynomial of degree l in the local coordinates
+// (coefficient[(l - px) (l - px + 1) / 2 + pz] of x^px y^py z^pz), with the
+// Slater power n, the exponent a and the radial normalisation
+// a^(n+3) / (n+2)!.  used is false for an order with no population or an
+// unusable n or exponent.
+struct FoldedMultipoleOrder {
+    bool used = false;
+    int n = 0;
+    double a = 0;
+    double normalisation = 0;
+    double coefficient[(MAX_L + 1) * (MAX_L + 2) / 2] = {};
+};
+
+// What the multipole part needs of an atom, built once per atom and reused
+// for every displacement: to_local turns a global displacement into local
+// components (d' = to_local d); valid is false when the atom has no usable
+// frame.  build_multipole_frame also folds the atom's terms (atom names the
+// atom they were folded for, 0 when none were).
 struct MultipoleFrame {
     Matrix3 to_local;
     bool valid = false;
+    int atom = 0;
+    int order_count = 0;  // orders 0..order_count-1 folded
+    FoldedMultipoleOrder orders[MAX_L + 1];
 };
 
-// The frame of working atom `atom` from get_atom_local_axes: invalid when the
-// axes cannot be built or do not invert.
+// The frame of working atom `atom` from get_atom_local_axes (invalid when the
+// axes cannot be built or do not invert, or l_max is 0) with the atom's multipole terms
+// folded: all orders up to l_max with a valid frame, order 0 alone without.
 MultipoleFrame build_multipole_frame(const StructureModel& model, int atom);
 
 // Potential of the multipole terms l = 0..l_max of working atom `atom` at
@@ -39,7 +58,8 @@ MultipoleFrame build_multipole_frame(const StructureModel& model, int atom);
 double evaluate_atom_multipole_potential(const StructureModel& model, int atom, double dx, double dy, double dz);
 
 // The same with the atom's frame already built (build_multipole_frame); it is
-// read only when l_max > 0.
+// read only when l_max > 0, and its folded terms only when it was built for
+// this atom.
 double evaluate_atom_multipole_potential(const StructureModel& model, int atom, const MultipoleFrame& frame,
                                          double dx, double dy, double dz);
 
@@ -58,6 +78,16 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
 // The same with current_model(), the program's tables and rCut of the run
 // settings.
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz);
+
+// d . grad V of the atom potential above at the displacement d (e/Angstrom):
+// r dV/dr of each part at a fixed direction, the spherical part from its
+// spline and the multipole part from the derivative of its radial integral,
+// r dK/dr = [-(l+1) r^-(l+1) int_0^r + l r^l int_r^inf] / (2 (2l + 1)), both
+// exact (the angular factors do not change along d).  Within 0.001 of the
+// nucleus the multipole part is held constant, so it adds nothing there.
+double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables,
+                                           double r_cut, int atom, const MultipoleFrame& frame, double dx,
+                                           double dy, double dz);
 
 // EPOT at the Cartesian point (x, y, z): the sum over the lattice
 // translations a = -K..K, b = -L..L, c = -M..M and over the atoms with a

@@ -101,26 +101,13 @@ double sum_position_dot_gradient(double x, double y, double z, int code)
     const SphericalEspTables& tables = spherical_esp_tables();
     const double r_cut = run_settings().calculation.rCut;
     const WorkingAtomSet& atoms = model.atoms;
-    const double h = numeric_derivative_step();
-    double sum[3] = {};
+    double sum = 0.0;
     for (int i = 1; i <= std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS); ++i) {
         if (atoms.subset_mask[i] == 0)
             continue;
-        // One frame serves the six displaced evaluations.
-        MultipoleFrame frame;
-        if (model.pseudoatoms.l_max[i] > 0)
-            frame = build_multipole_frame(model, i);
-        const double d[3] = {x - atoms.cart_x[i], y - atoms.cart_y[i], z - atoms.cart_z[i]};
-        for (int k = 0; k < 3; ++k) {
-            double plus[3] = {d[0], d[1], d[2]}, minus[3] = {d[0], d[1], d[2]};
-            plus[k] += h;
-            minus[k] -= h;
-            const double derivative =
-                (evaluate_atom_electrostatic_potential(model, tables, r_cut, i, frame, plus[0], plus[1], plus[2])
-                 - evaluate_atom_electrostatic_potential(model, tables, r_cut, i, frame, minus[0], minus[1], minus[2]))
-                / (2.0 * h);
-            sum[k] += d[k] * derivative;
-        }
+        const MultipoleFrame frame = build_multipole_frame(model, i);
+        sum += evaluate_atom_position_dot_gradient(model, tables, r_cut, i, frame, x - atoms.cart_x[i],
+                                                   y - atoms.cart_y[i], z - atoms.cart_z[i]);
     }
-    return sum[0] + sum[1] + sum[2];
+    return sum;
 }

@@ -2,19 +2,46 @@
 
 #include <cmath>
 #include <iterator>
+#include <numbers>
 
 namespace {
 
 constexpr double MIN_RADIUS = 1e-9;  // Angstrom
 
-// N(l, |m|) as the model files' populations assume them.
-constexpr double NORMALISATION_VALUES[MAX_L + 1][MAX_L + 1] = {
-    {0.079578, 0, 0, 0, 0},
-    {0.31831, 0.31831, 0, 0, 0},
-    {0.206748, 0.75, 0.75, 0, 0},
-    {0.244854, 0.320333, 1.0, 0.424413, 0},
-    {0.069418, 0.474003, 0.330591, 1.25, 0.46875},
-};
+// N(l, |m|) = (1 for l = 0, 2 otherwise) / integral of |c_lm| over the
+// sphere, worked out in closed form: the integral factorises into
+// int_0^2pi |cos(m phi)| dphi (2 pi for m = 0, else 4) and the integral over
+// u = cos(theta) of the polynomial's absolute value, split at its zeros.
+double normalisation_closed_form(int l, int m)
+{
+    constexpr double pi = std::numbers::pi;
+    const double sqrt3 = std::sqrt(3.0), sqrt7 = std::sqrt(7.0), sqrt30 = std::sqrt(30.0);
+    switch (l * 10 + m) {
+    case 0: return 1 / (4 * pi);
+    case 10:
+    case 11: return 1 / pi;
+    case 20: return 3 * sqrt3 / (8 * pi);  // |3u^2 - 1|: 8 / (3 sqrt 3)
+    case 21:
+    case 22: return 0.75;
+    case 30: return 10 / (13 * pi);  // |5u^3 - 3u|: 13 / 10
+    case 31: return 20 / (56 + 5 * pi - 20 * std::atan(0.5));  // sqrt(1 - u^2) |5u^2 - 1|
+    case 32: return 1.0;
+    case 33: return 4 / (3 * pi);
+    case 40: {
+        // |35u^4 - 30u^2 + 3| with zeros u^2 = (15 -+ 2 sqrt 30) / 35 and the
+        // odd antiderivative F(u) = 7u^5 - 10u^3 + 3u: the integral is
+        // 4 (F(a) - F(b)).
+        const double a = std::sqrt((15 - 2 * sqrt30) / 35), b = std::sqrt((15 + 2 * sqrt30) / 35);
+        auto f = [](double u) { return u * (7 * u * u * u * u - 10 * u * u + 3); };
+        return 1 / (4 * pi * (f(a) - f(b)));
+    }
+    case 41: return (4480 * sqrt7 - 1715) / 21388;  // sqrt(1 - u^2) |7u^3 - 3u|
+    case 42: return (1190 * sqrt7 - 1715) / 4336;   // (1 - u^2) |7u^2 - 1|
+    case 43: return 1.25;
+    case 44: return 15.0 / 32;
+    default: return 0.0;
+    }
+}
 
 // c_lm = P_lm(x, y, z) / r^l with P_lm a homogeneous polynomial of degree l.
 using Monomial = HarmonicMonomial;
@@ -101,6 +128,15 @@ double floored_radius(double x, double y, double z)
     return r < MIN_RADIUS ? MIN_RADIUS : r;
 }
 
+// r^l by multiplication.
+double radius_power(double r, int l)
+{
+    double p = 1.0;
+    for (int k = 0; k < l; ++k)
+        p *= r;
+    return p;
+}
+
 const HarmonicPolynomial& polynomial_of(int l, int m)
 {
     return POLYNOMIALS[l * (l + 1) + m];
@@ -125,8 +161,8 @@ void fill_harmonic_normalisation(HarmonicNormalisation& table)
         row.fill(0.0);
     for (int l = 0; l <= MAX_L; ++l)
         for (int m = 0; m <= l; ++m) {
-            table.n[l][MAX_L + m] = NORMALISATION_VALUES[l][m];
-            table.n[l][MAX_L - m] = NORMALISATION_VALUES[l][m];
+            table.n[l][MAX_L + m] = normalisation_closed_form(l, m);
+            table.n[l][MAX_L - m] = table.n[l][MAX_L + m];
         }
 }
 
@@ -137,7 +173,7 @@ double evaluate_real_harmonic(int l, int m, double x, double y, double z)
     const double r = floored_radius(x, y, z);
     const CoordinatePowers powers(x, y, z);
     const double p = differentiate_polynomial(polynomial_of(l, m), powers, 0, 0, 0);
-    return harmonic_normalisation()(l, m) * p / std::pow(r, l);
+    return harmonic_normalisation()(l, m) * p / radius_power(r, l);
 }
 
 // d/dx_k (P r^-l) = (P_k - l P x_k / r^2) / r^l
@@ -153,7 +189,7 @@ double evaluate_real_harmonic_first_derivative(int l, int m, double x, double y,
     const HarmonicPolynomial& polynomial = polynomial_of(l, m);
     const double p = differentiate_polynomial(polynomial, powers, 0, 0, 0);
     const double pk = differentiate_polynomial(polynomial, powers, k == 0, k == 1, k == 2);
-    return harmonic_normalisation()(l, m) * (pk - l * p * coordinate[k] / r2) / std::pow(r, l);
+    return harmonic_normalisation()(l, m) * (pk - l * p * coordinate[k] / r2) / radius_power(r, l);
 }
 
 // d2/dx_j dx_k (P r^-l)
@@ -178,7 +214,7 @@ double evaluate_real_harmonic_second_derivative(int l, int m, double x, double y
     const double delta = j == k ? 1.0 : 0.0;
     const double value = pjk - l * (pj * coordinate[k] + pk * coordinate[j] + p * delta) / r2
                          + l * (l + 2) * p * coordinate[j] * coordinate[k] / (r2 * r2);
-    return harmonic_normalisation()(l, m) * value / std::pow(r, l);
+    return harmonic_normalisation()(l, m) * value / radius_power(r, l);
 }
 
 const HarmonicPolynomial* get_harmonic_polynomial(int l, int m)

@@ -27,6 +27,43 @@ bool report_progress(int atom, int atom_count, int step)
     return pump_and_check_job();
 }
 
+// Natural cubic spline through e_i = t[i + 1] - z / r_i on the unit-spaced
+// grid index: M_(i-1) + 4 M_i + M_(i+1) = 6 (e_(i+1) - 2 e_i + e_(i-1)),
+// M_0 = M_2000 = 0, solved by elimination down the tridiagonal system.
+void fit_electronic_spline(const std::array<double, ESP_TABLE_LAST + 1>& t,
+                           const std::array<double, ESP_GRID_LAST + 1>& r, int z,
+                           std::array<double, ESP_GRID_LAST + 1>& curvature)
+{
+    std::vector<double> e(ESP_GRID_LAST + 1), diagonal(ESP_GRID_LAST + 1), rhs(ESP_GRID_LAST + 1);
+    for (int i = 0; i <= ESP_GRID_LAST; ++i)
+        e[i] = t[i + 1] - z / r[i];
+    curvature.fill(0.0);
+    diagonal[1] = 4.0;
+    rhs[1] = 6 * (e[2] - 2 * e[1] + e[0]);
+    for (int i = 2; i < ESP_GRID_LAST; ++i) {
+        const double factor = 1.0 / diagonal[i - 1];
+        diagonal[i] = 4.0 - factor;
+        rhs[i] = 6 * (e[i + 1] - 2 * e[i] + e[i - 1]) - factor * rhs[i - 1];
+    }
+    curvature[ESP_GRID_LAST - 1] = rhs[ESP_GRID_LAST - 1] / diagonal[ESP_GRID_LAST - 1];
+    for (int i = ESP_GRID_LAST - 2; i >= 1; --i)
+        curvature[i] = (rhs[i] - curvature[i + 1]) / diagonal[i];
+}
+
+// Integrals of f over the unit steps of the grid index, entry i for the step
+// from i - 1 to i: the cubic through four neighbouring values inside, the
+// parabola through three at both ends.
+std::vector<double> grid_interval_integrals(const std::vector<double>& f)
+{
+    const int last = static_cast<int>(f.size()) - 1;
+    std::vector<double> steps(f.size(), 0.0);
+    steps[1] = (5 * f[0] + 8 * f[1] - f[2]) / 12;
+    for (int i = 2; i < last; ++i)
+        steps[i] = (13 * (f[i - 1] + f[i]) - f[i - 2] - f[i + 1]) / 24;
+    steps[last] = (5 * f[last] + 8 * f[last - 1] - f[last - 2]) / 12;
+    return steps;
+}
+
 // Table of one independent atom a; false when the user cancelled or the atom
 // has no density (reported).
 bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, const RadialLookupTables& radial,
@@ -54,16 +91,24 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
     if (!report_progress(a, atom_count, 1))
         return false;
 
-    // Electrons inside r_i; the table holds Q(r_i) / r_i for now.
+    // Electrons inside r_i; the table holds Q(r_i) / r_i for now.  The
+    // integrals run over the grid index u, where r = 0.1 e^(0.002 u) -
+    // 0.0999999 makes the integrands smooth on a unit step.
     constexpr double pi = std::numbers::pi;
-    double core_charge = 0.0, valence_charge = 0.0;
+    std::vector<double> charge_density(ESP_GRID_LAST + 1), potential_density(ESP_GRID_LAST + 1);
+    for (int i = 0; i <= ESP_GRID_LAST; ++i) {
+        const double jacobian = 0.002 * (r[i] + 0.0999999);  // dr/du
+        const double shell = 4 * pi * (core[i] + valence[i]) * r[i] * jacobian;
+        charge_density[i] = shell * r[i];
+        potential_density[i] = shell;
+    }
+    const std::vector<double> charge_steps = grid_interval_integrals(charge_density);
+    const std::vector<double> potential_steps = grid_interval_integrals(potential_density);
+    double charge = 0.0;
     t[1] = 0.0;
     for (int i = 1; i <= ESP_GRID_LAST; ++i) {
-        const double width = r[i] - r[i - 1];
-        const double sum = r[i] + r[i - 1];
-        core_charge += width * (core[i - 1] + core[i]) * sum * sum * pi / 2;
-        valence_charge += width * (valence[i - 1] + valence[i]) * sum * sum * pi / 2;
-        t[i + 1] = (core_charge + valence_charge) / r[i];
+        charge += charge_steps[i];
+        t[i + 1] = charge / r[i];
     }
     if (!report_progress(a, atom_count, 2))
         return false;
@@ -71,7 +116,7 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
     // Scale the tabulated electrons to the nominal count.  An atom without
     // electrons (a bare proton) has nothing to scale.
     const double electrons = spherical_electron_count(model, a);
-    const double tabulated = core_charge + valence_charge;
+    const double tabulated = charge;
     double nu = 0.0;
     if (tabulated != 0.0 && std::isfinite(tabulated)) {
         nu = electrons / tabulated;
@@ -84,8 +129,7 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
     // Outer part, integral from r to r_2000 of 4 pi s rho(s) ds.
     double outer = 0.0;
     for (int i = ESP_GRID_LAST; i >= 1; --i) {
-        const double width = r[i] - r[i - 1];
-        outer += width * (core[i - 1] + core[i] + valence[i - 1] + valence[i]) * (r[i] + r[i - 1]) * pi;
+        outer += potential_steps[i];
         t[i] += outer;
     }
     t[0] = -nu * outer;
@@ -94,6 +138,7 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
 
     for (int i = 0; i <= ESP_GRID_LAST; ++i)
         t[i + 1] = z / r[i] - nu * t[i + 1];
+    fit_electronic_spline(t, r, z, tables.esp_spline_curvature[a]);
     return report_progress(a, atom_count, 4);
 }
 
@@ -170,6 +215,34 @@ bool build_spherical_potential_tables()
     return build_spherical_potential_tables(model, bank, radial_lookup_tables(), spherical_esp_tables());
 }
 
+double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
+                                             double d)
+{
+    if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
+        return 0.0;
+    int a = atom;
+    if (atom > model.atoms.independent_atom_count)
+        a = model.images.parent_atom[atom];
+    if (a < 1 || a > std::min(model.atoms.independent_atom_count, MAX_INDEPENDENT_ATOMS))
+        return 0.0;
+    const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
+    const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
+    if (!(d > NUCLEUS_RADIUS))
+        return 0.0;
+    const double z = model.atoms.atomic_number[a];
+    if (d >= r[ESP_GRID_LAST - 1])
+        return -(model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
+
+    const double u = 500.0 * std::log(10.0 * d + 0.999999);
+    const int j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
+    const std::array<double, ESP_GRID_LAST + 1>& curvature = tables.esp_spline_curvature[a];
+    const double w = u - j, v = 1.0 - w;
+    const double lower = t[j + 1] - z / r[j], upper = t[j + 2] - z / r[j + 1];
+    const double slope = upper - lower + ((1.0 - 3.0 * v * v) * curvature[j] + (3.0 * w * w - 1.0) * curvature[j + 1]) / 6.0;
+    const double du_dd = 5000.0 / (10.0 * d + 0.999999);
+    return -z / d + d * slope * du_dd;
+}
+
 double interpolate_spherical_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                        double d)
 {
@@ -189,11 +262,15 @@ double interpolate_spherical_potential(const StructureModel& model, const Spheri
     if (d >= r[ESP_GRID_LAST - 1])
         return (model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
 
-    const int j = std::clamp(esp_grid_index(d), 0, ESP_GRID_LAST - 1);
+    // Grid index as a real number; j its interval, w the place in it.
+    const double u = 500.0 * std::log(10.0 * d + 0.999999);
+    const int j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
     if (r[j] == d)
         return t[j + 1];
-    const int upper = std::max(r[j] < d ? j + 1 : j, 1);
-    auto electronic = [&](int i) { return t[i + 1] - z / r[i]; };
-    const double fraction = (r[upper] - d) / (r[upper] - r[upper - 1]);
-    return z / d + electronic(upper) - (electronic(upper) - electronic(upper - 1)) * fraction;
+    const std::array<double, ESP_GRID_LAST + 1>& curvature = tables.esp_spline_curvature[a];
+    const double w = u - j, v = 1.0 - w;
+    const double lower = t[j + 1] - z / r[j], upper = t[j + 2] - z / r[j + 1];
+    const double electronic =
+        v * lower + w * upper + ((v * v - 1.0) * v * curvature[j] + (w * w - 1.0) * w * curvature[j + 1]) / 6.0;
+    return z / d + electronic;
 }

@@ -30,6 +30,12 @@ struct SphericalEspTables {
     // on the heap.
     std::vector<std::array<double, ESP_TABLE_LAST + 1>> esp_spherical_potential =
         std::vector<std::array<double, ESP_TABLE_LAST + 1>>(MAX_INDEPENDENT_ATOMS + 1);
+    // [independent atom][i]: second derivative, with respect to the grid
+    // index, of the natural cubic spline through the electronic part
+    // t[i + 1] - Z / r_i (i = 0..2000), so that the interpolated potential
+    // has continuous first and second derivatives.
+    std::vector<std::array<double, ESP_GRID_LAST + 1>> esp_spline_curvature =
+        std::vector<std::array<double, ESP_GRID_LAST + 1>>(MAX_INDEPENDENT_ATOMS + 1);
     // 1 once a build has finished; 0 after every model load and while a build
     // has not finished (never run, refused or cancelled).
     int esp_tables_ready = 0;
@@ -50,8 +56,8 @@ double spherical_electron_count(const StructureModel& model, int atom);
 // Fills the grid and, for atoms 1..independent_atom_count, the spherical
 // potential
 //   V(r) = Z / r - nu (Q(r) / r + integral from r to r_2000 of 4 pi s rho(s) ds)
-// of the core and valence densities (both integrals by the trapezoid rule on
-// the grid), with nu scaling the tabulated electrons to
+// of the core and valence densities (both integrals over the grid index with
+// the four-point cubic rule, the three-point one at the ends), with nu scaling the tabulated electrons to
 // spherical_electron_count.  Shows a progress dialog (a line with the atom's
 // label) and polls the job flag between steps.  Sets esp_tables_ready and
 // returns true when every atom is done.  Returns false with the tables not
@@ -72,8 +78,16 @@ bool build_spherical_potential_tables();
 // - d <= 1e-6: the electronic potential at the nucleus (no nuclear term);
 // - d >= r_1999: the point charge of the net atomic charge, Z - electrons;
 // - otherwise the tabulated value on a grid radius, and between two radii
-//   Z / d plus the linear interpolation of the electronic part (a straight
-//   line through Z / r would be far off near the nucleus).
+//   Z / d plus the electronic part from its cubic spline in the grid index
+//   u = 500 ln(10 d + 0.999999) (a curve through Z / r would be far off near
+//   the nucleus).  A straight line would put kinks at the grid radii, 0.002 A
+//   apart, which central differences at the default step cannot bridge.
 // 0.0 while the tables are not ready or for an atom without a table.
 double interpolate_spherical_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                        double d);
+
+// d dV/dd of the same spherical potential at distance d, from the same
+// spline (exact for it, no difference step): 0 within 1e-6 of the nucleus,
+// -(net charge) / d from r_1999 on.
+double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
+                                             double d);

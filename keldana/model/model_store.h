@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <numbers>
 
 inline constexpr int MAX_WORKING_ATOMS = 250;      // independent atoms + images (+ dummies in the Cartesian arrays)
 inline constexpr int MAX_INDEPENDENT_ATOMS = 120;
@@ -30,7 +31,7 @@ inline constexpr int MAX_IMAGES_PER_ATOM = 120;    // image_list slots of one at
 inline constexpr int MAX_SYMMETRY_APPLICATIONS = 250;
 inline constexpr int SHELL_OCCUPATION_COUNT = 56;
 
-inline constexpr double DEG_TO_RAD = 0.0174532925;
+inline constexpr double DEG_TO_RAD = std::numbers::pi / 180;
 inline constexpr double BOHR_ANGSTROM = 0.529177249;
 
 template <std::size_t N>

@@ -12,10 +12,11 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <numbers>
 
 namespace {
 
-constexpr double RADIANS_TO_DEGREES = 57.29578226691561;
+constexpr double RADIANS_TO_DEGREES = 180 / std::numbers::pi;
 constexpr double START_OFFSET = 0.001;     // Angstrom along the positive-curvature eigenvector
 constexpr double SHORT_PATH_LENGTH = 2.0;  // Angstrom the step limit always allows
 constexpr double PATH_LENGTH_FACTOR = 2.0; // the limit allows this multiple of the straight distance

@@ -16,11 +16,12 @@
 #include <cmath>
 #include <utility>
 #include <vector>
+#include <numbers>
 
 namespace {
 
-constexpr double PI = 3.141592654;
-constexpr double DEGREES_TO_RADIANS = 0.01745329252;
+constexpr double PI = std::numbers::pi;
+constexpr double DEGREES_TO_RADIANS = std::numbers::pi / 180;
 constexpr double NO_DONOR = 1000.0;
 constexpr double LATTICE_IMAGE_LIMIT = 0.4;  // Angstrom: a lattice image this close to H is H itself
 constexpr int EPOT_CODE = 23;

@@ -16,12 +16,13 @@
 #include <cmath>
 #include <string>
 #include <vector>
+#include <numbers>
 
 namespace {
 
-constexpr double TWO_PI = 6.283185307;
-constexpr double PI = 3.141592654;
-constexpr double RADIANS_TO_DEGREES = 57.29577951;
+constexpr double TWO_PI = 2 * std::numbers::pi;
+constexpr double PI = std::numbers::pi;
+constexpr double RADIANS_TO_DEGREES = 180 / std::numbers::pi;
 constexpr double NEIGHBOUR_LIMIT = 2.0;  // Angstrom
 constexpr double NO_MINIMUM = 1.0e6;
 // Grid points located at a time: the results of a block wait for their report.

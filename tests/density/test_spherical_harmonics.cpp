@@ -246,8 +246,33 @@ TEST(RealHarmonics, DensityNormalisation)
             azimuthal += std::fabs(reference_harmonic(lm.l, lm.m, direction(theta0, phi))) * 2 * PI / steps;
         }
         const double integral = polar * azimuthal / std::fabs(at_point);
-        // The table carries six significant digits.
-        EXPECT_NEAR(integral, lm.l == 0 ? 1.0 : 2.0, 2e-5) << lm.l << "," << lm.m;
+        // The midpoint sums carry 1e-7 at the ends of the polar range.
+        EXPECT_NEAR(integral, lm.l == 0 ? 1.0 : 2.0, 3e-7) << lm.l << "," << lm.m;
+    }
+}
+
+TEST(RealHarmonics, NormalisationIsItsClosedFormInFullPrecision)
+{
+    // N(l, |m|) = (1 or 2) / integral of |c_lm| over the sphere, the
+    // integrals done symbolically (u = cos theta; the zeros of the Legendre
+    // factors bring in sqrt(30) for l = 4, m = 0).
+    const double s7 = std::sqrt(7.0), s30 = std::sqrt(30.0), s35 = std::sqrt(35.0), s42 = std::sqrt(42.0);
+    const double n40 = 1225
+                       / (32 * PI
+                          * (-3 * s35 * std::sqrt(2 * s30 + 15) + 3 * s35 * std::sqrt(15 - 2 * s30)
+                             + 5 * s42 * std::sqrt(15 - 2 * s30) + 5 * s42 * std::sqrt(2 * s30 + 15)));
+    const double closed[5][5] = {
+        {1 / (4 * PI)},
+        {1 / PI, 1 / PI},
+        {3 * std::sqrt(3.0) / (8 * PI), 0.75, 0.75},
+        {10 / (13 * PI), 20 / (-20 * std::asin(std::sqrt(5.0) / 5) + 5 * PI + 56), 1.0, 4 / (3 * PI)},
+        {n40, -1715.0 / 21388 + 1120 * s7 / 5347, -1715.0 / 4336 + 595 * s7 / 2168, 1.25, 15.0 / 32},
+    };
+    HarmonicNormalisation table;
+    for (const LmPair& lm : all_lm()) {
+        const double want = closed[lm.l][std::abs(lm.m)];
+        EXPECT_NEAR(table(lm.l, lm.m), want, 1e-15 * want) << lm.l << "," << lm.m;
+        EXPECT_EQ(harmonic_normalisation()(lm.l, lm.m), table(lm.l, lm.m));
     }
 }
 
@@ -290,7 +315,7 @@ TEST(RealHarmonics, FiniteAtTheNucleusAndZeroOutsideTheTable)
             EXPECT_TRUE(std::isfinite(evaluate_real_harmonic_second_derivative(lm.l, lm.m, 1e-12, 0, 0, c)));
         }
     }
-    EXPECT_EQ(evaluate_real_harmonic(0, 0, 0, 0, 0), 0.079578);
+    EXPECT_DOUBLE_EQ(evaluate_real_harmonic(0, 0, 0, 0, 0), 1 / (4 * PI));
     EXPECT_EQ(evaluate_real_harmonic(5, 0, 1, 0, 0), 0.0);
     EXPECT_EQ(evaluate_real_harmonic(2, 3, 1, 0, 0), 0.0);
     EXPECT_EQ(evaluate_real_harmonic_first_derivative(1, 1, 1, 0, 0, 8), 0.0);

@@ -1,0 +1,274 @@
+// The electrostatic potential of the example molecules, loaded through the
+// program: its values, Poisson's equation against the model's own density,
+// the curvatures at the centre of cyanogen, and the position-weighted
+// gradient sum of the virial kinetic-energy models for the hydrogen atom.
+#include "common/scripted_ui.h"
+#include "keldana/density/eigen_solver.h"
+#include "keldana/density/electrostatic_potential.h"
+#include "keldana/density/energy_densities.h"
+#include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/density/spherical_potential_tables.h"
+#include "keldana/model/model_loader.h"
+#include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
+#include "keldana/topology/newton_locator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int RHO = 3, EPOT = 23;
+constexpr double PI = std::numbers::pi;
+
+class PotentialExampleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "kd_epot_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        fs::current_path(directory_);
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(previous_);
+        fs::remove_all(directory_);
+    }
+
+    // Copies examples/<folder>/<file> (and its cluster file, if any) here,
+    // loads it with the default settings and builds the potential tables.
+    bool load_example(const std::string& folder, const std::string& file)
+    {
+        const fs::path source = fs::path(KD_SOURCE_DIR) / "examples" / folder;
+        if (!fs::exists(source / file))
+            return false;
+        fs::copy_file(source / file, directory_ / file, fs::copy_options::overwrite_existing);
+        if (fs::exists(source / "gspace.cls"))
+            fs::copy_file(source / "gspace.cls", directory_ / "gspace.cls", fs::copy_options::overwrite_existing);
+        else
+            ui_->answers.message_answers.push_back(MessageAnswer::no);
+        RunSettings& settings = run_settings();
+        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
+        settings.file_dialog.working_directory = directory_.string();
+        settings.file_dialog.dialog_path = (directory_ / file).string();
+        settings.file_dialog.file_title = file;
+        settings.output_files.input_type = "kdn";
+        settings.output_files.input_file_path = (directory_ / file).string();
+        settings.paths.wavefun_bank_path.clear();
+        settings.calculation = CalculationSettings{};
+        apply_default_calculation_settings(settings.calculation);
+        return load_structure_file() && build_spherical_potential_tables();
+    }
+
+    static Vector3 atom(int i)
+    {
+        const WorkingAtomSet& a = current_model().atoms;
+        return {a.cart_x[i], a.cart_y[i], a.cart_z[i]};
+    }
+
+    // Points of benzoquinone between and around its atoms (not at grid
+    // radii of any atom): bond points, the ring centre, lone-pair and
+    // hydrogen regions and points off the molecular plane.
+    static std::vector<Vector3> benzoquinone_points()
+    {
+        struct Place {
+            int from, to;
+            double fraction;
+            Vector3 shift;
+        };
+        // Atoms 1-6: C1 C2 C3 O1 H2 H3; 7-12 their images through the centre.
+        const Place places[] = {
+            {1, 2, 0.5, {0, 0, 0}},        {2, 3, 0.47, {0, 0, 0}},     {3, 7, 0.5, {0.02, -0.01, 0.03}},
+            {1, 4, 0.45, {0, 0, 0}},       {2, 5, 0.55, {0, 0, 0}},     {3, 6, 0.6, {0.05, 0, -0.04}},
+            {4, 4, 0, {0.35, -0.45, 0.3}}, {1, 1, 0, {0.4, 0.5, -0.3}}, {5, 5, 0, {-0.2, 0.55, 0.35}},
+            {1, 9, 0.5, {0.1, -0.15, 0.2}},
+        };
+        std::vector<Vector3> points;
+        for (const Place& p : places) {
+            const Vector3 a = atom(p.from), b = atom(p.to);
+            Vector3 q;
+            for (int k = 0; k < 3; ++k)
+                q[k] = a[k] + p.fraction * (b[k] - a[k]) + p.shift[k];
+            points.push_back(q);
+        }
+        return points;
+    }
+
+    static double distance_to_nearest_atom(const Vector3& p)
+    {
+        double nearest = 1e9;
+        for (int i = 1; i <= current_model().atoms.atom_count; ++i) {
+            const Vector3 a = atom(i);
+            nearest = std::min(nearest, std::hypot(p[0] - a[0], p[1] - a[1], p[2] - a[2]));
+        }
+        return nearest;
+    }
+
+    ScopedScriptedUi ui_;
+    fs::path previous_;
+    fs::path directory_;
+};
+
+}  // namespace
+
+TEST_F(PotentialExampleTest, ValuesOfBenzoquinone)
+{
+    if (!load_example("benzoquinone", "benzoquinone.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    const std::vector<Vector3> points = benzoquinone_points();
+    // EPOT (e/Angstrom, 27 cells) of the benzoquinone crystal at the points
+    // above, as the program gave them with a straight line between the
+    // radii of the spherical tables and trapezoid sums for their integrals.
+    // The line lay below a convex curve by up to 3e-7 e/A an atom (the
+    // hydrogen atom's exact potential at 2-5 A shows it), and 1620 atom
+    // potentials add it up to about 1e-4 e/A; the sums were off by a few
+    // 1e-6 e/A an atom near it.
+    const double before[] = {1.7499296824867725, 2.2262361340887926, 1.7490347748583654, 3.0069558708103812,
+                              2.1489546321694548, 1.9304057901796214, 0.90715420762454479, 1.6243438961205234,
+                              0.44662535965952199, 2.7536310046992849};
+    ASSERT_EQ(points.size(), std::size(before));
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const double value = evaluate_property_at_point(points[k][0], points[k][1], points[k][2], EPOT);
+        EXPECT_NEAR(value, before[k], 2e-4) << "point " << k;
+    }
+}
+
+// Poisson's equation: away from the nuclei the Laplacian of the potential
+// is 4 pi rho (e/Angstrom^3; the electrons count negative in the potential,
+// so their source has this sign), with rho the model's own density.  The
+// cluster's atoms alone (K = L = M = 0), as the density sums them; the
+// Laplacian by the program's central differences at the default step.
+TEST_F(PotentialExampleTest, LaplacianOfThePotentialIsFourPiRhoInBenzoquinone)
+{
+    if (!load_example("benzoquinone", "benzoquinone.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    ASSERT_EQ(numeric_derivative_step(), 0.001);
+    ClusterTranslations& cells = current_model().translations;
+    cells.cluster_k = cells.cluster_l = cells.cluster_m = 0;
+    for (const Vector3& p : benzoquinone_points()) {
+        ASSERT_GT(distance_to_nearest_atom(p), 0.3);
+        Vector3 second{};
+        const double laplacian = compute_property_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], second, EPOT);
+        const double source = 4 * PI * evaluate_property_at_point(p[0], p[1], p[2], RHO);
+        EXPECT_NEAR(laplacian, source, 0.01 * source) << p[0] << " " << p[1] << " " << p[2];
+    }
+}
+
+// Cyanogen is linear and centrosymmetric: at the C-C midpoint the two
+// curvatures across the axis are equal (the crystal field of its neighbours
+// is far below 1e-3 of them), with the derivative step of the defaults.
+TEST_F(PotentialExampleTest, CyanogenCentreHasEqualCurvaturesAcrossTheAxis)
+{
+    if (!load_example("cyanogen", "cyanogen.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    ASSERT_EQ(numeric_derivative_step(), 0.001);
+    Vector3 position{0.03, -0.02, 0.04};
+    double value = 0, gradient_norm = 0;
+    Matrix3 hessian;
+    int not_converged = 1;
+    locate_critical_point_newton(false, position, value, gradient_norm, hessian, not_converged, EPOT);
+    ASSERT_EQ(not_converged, 0);
+    EXPECT_LT(std::hypot(position[0], position[1], position[2]), 1e-4);
+
+    std::array<double, 3> curvature{};
+    Matrix3 vectors = hessian;
+    solve_symmetric_eigenproblem(vectors, curvature);
+    // Along the bond the potential rises towards both carbons.
+    const Vector3 c1 = atom(1);
+    const double length = std::hypot(c1[0], c1[1], c1[2]);
+    const double along = (vectors(1, 3) * c1[0] + vectors(2, 3) * c1[1] + vectors(3, 3) * c1[2]) / length;
+    EXPECT_GT(std::fabs(along), 0.999999);
+    EXPECT_GT(curvature[2], 0.0);
+    EXPECT_LT(curvature[1], 0.0);
+    EXPECT_LT(std::fabs(curvature[0] - curvature[1]) / std::fabs(curvature[1]), 1e-3)
+        << curvature[0] << " " << curvature[1] << " " << curvature[2];
+}
+
+// The hydrogen atom (1s, exponent 1/bohr): V = (1 + 1/r) e^-2r hartree/e,
+// so r dV/dr = -(2r + 2 + 1/r) e^-2r, -5/e at r = 0.5 bohr.  The virial
+// kinetic energy density G = L/4 - (ex + rho S)/2 with rho = e^-2r / pi,
+// |grad rho| = 2 rho and L = (4 - 4/r) rho there, and Becke's exchange
+// ex = -rho^(4/3) (Cx + 2^(-1/3) beta s^2 / (1 + 6 beta s asinh s)),
+// Cx = (3/4)(3/pi)^(1/3), beta = 0.0042, s = 2^(1/3) |grad rho| / rho^(4/3).
+TEST_F(PotentialExampleTest, VirialSumAndKineticEnergyOfTheHydrogenAtom)
+{
+    if (!load_example("free_atoms", "hydrogen.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    const double a0 = BOHR_ANGSTROM, r = 0.5;
+    const Vector3 h = atom(1);
+    const Vector3 direction{0.36, -0.48, 0.8};
+    const Vector3 p{h[0] + r * a0 * direction[0], h[1] + r * a0 * direction[1], h[2] + r * a0 * direction[2]};
+
+    const double exact_sum = -5 / std::exp(1.0);
+    const double sum = sum_position_dot_gradient(p[0], p[1], p[2], EPOT) * a0;
+    EXPECT_NEAR(sum, exact_sum, 2e-7);
+
+    const double rho = std::exp(-2 * r) / PI, g = 2 * rho, laplacian = (4 - 4 / r) * rho;
+    const double beta = 0.0042, cx = 0.75 * std::cbrt(3 / PI);
+    const double s = std::cbrt(2.0) * g / std::pow(rho, 4.0 / 3);
+    const double becke =
+        -std::pow(rho, 4.0 / 3) * (cx + beta / std::cbrt(2.0) * s * s / (1 + 6 * beta * s * std::asinh(s)));
+    PropertySelection& selection = property_selection();
+    const PropertySelection saved = selection;
+    selection.kinetic_model = 1;
+    const double kinetic = laplacian / 4 - (becke + rho * exact_sum) / 2;
+    // rho and L come from the bank's density, L by central differences at
+    // twice the step: a few 1e-6 au.
+    EXPECT_NEAR(evaluate_energy_density_property(p[0], p[1], p[2], 31), kinetic, 1e-5);
+    // Lee and Zhou's exchange in place of Becke's, the rest the same.
+    selection.kinetic_model = 2;
+    const double lee_zhou = evaluate_energy_density_property(p[0], p[1], p[2], 39);
+    EXPECT_NEAR(evaluate_energy_density_property(p[0], p[1], p[2], 31),
+                laplacian / 4 - (lee_zhou + rho * exact_sum) / 2, 1e-5);
+    selection = saved;
+}
+
+// With multipoles (benzoquinone's atoms up to l = 4 in their own frames) the
+// exact sum is that of central differences of the atom potentials, taken to
+// the limit of a vanishing step (Richardson: (4 D(h) - D(2h)) / 3).
+TEST_F(PotentialExampleTest, PositionDotGradientSumMatchesDifferencesWithMultipoles)
+{
+    if (!load_example("benzoquinone", "benzoquinone.kdn"))
+        GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
+    const StructureModel& model = current_model();
+    const double r_cut = run_settings().calculation.rCut;
+    for (const Vector3& p : benzoquinone_points()) {
+        auto differences = [&](double h) {
+            double sum = 0;
+            for (int i = 1; i <= model.atoms.atom_count; ++i) {
+                const Vector3 a = atom(i);
+                const double d[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
+                for (int k = 0; k < 3; ++k) {
+                    double plus[3] = {d[0], d[1], d[2]}, minus[3] = {d[0], d[1], d[2]};
+                    plus[k] += h;
+                    minus[k] -= h;
+                    sum += d[k]
+                           * (evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i, plus[0],
+                                                                    plus[1], plus[2])
+                              - evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i,
+                                                                      minus[0], minus[1], minus[2]))
+                           / (2 * h);
+                }
+            }
+            return sum;
+        };
+        const double limit = (4 * differences(0.001) - differences(0.002)) / 3;
+        EXPECT_NEAR(sum_position_dot_gradient(p[0], p[1], p[2], EPOT), limit, 1e-6 * (std::fabs(limit) + 1))
+            << p[0] << " " << p[1] << " " << p[2];
+    }
+}
