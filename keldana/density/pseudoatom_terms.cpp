@@ -391,8 +391,8 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
 // The largest bound of the atom's terms at distance r: of its core, its
 // valence and its free valence densities (each pair's |coefficient| times the
 // functions) and of each multipole order (|Q(d)| <= r^l times the sum of
-// |coefficients|), times |occupancy|.
-double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r)
+// |coefficients|), times |occupancy|; with core_only, of the core alone.
+double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, bool core_only)
 {
     double f[MAX_PREPARED_FUNCTIONS];
     for (int u = atom.function_begin; u < atom.function_end; ++u) {
@@ -402,7 +402,7 @@ double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom
     }
     double largest = 0;
     const double weights[3] = {1.0, std::abs(atom.valence_weight), 1.0};
-    for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set) {
+    for (int set = PAIR_SET_CORE; set <= (core_only ? PAIR_SET_CORE : PAIR_SET_FREE); ++set) {
         double sum = 0;
         for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
             const PreparedOrbitalPair& pair = prepared.pairs[p];
@@ -410,7 +410,7 @@ double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom
         }
         largest = std::max(largest, weights[set] * sum);
     }
-    for (int k = 0; k < atom.order_count; ++k) {
+    for (int k = 0; k < (core_only ? 0 : atom.order_count); ++k) {
         const PreparedOrder& order = atom.orders[k];
         double size = 0;
         for (int i = order.polynomial_begin[0]; i < order.polynomial_begin[1]; ++i)
@@ -424,7 +424,8 @@ double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom
 // The distance beyond which every term's bound stays below
 // TERM_DENSITY_FLOOR, at most r_cut.  Every radial function r^p exp(-a r) falls beyond p / a, so the
 // bound does too and a bisection finds where it crosses the floor.
-double density_radius(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r_cut)
+double density_radius(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r_cut,
+                      bool core_only)
 {
     if (!(r_cut > 0.0))
         return r_cut;
@@ -436,13 +437,14 @@ double density_radius(const PreparedDensityModel& prepared, const PreparedPseudo
             return r_cut;  // a radial function that does not fall off
         low = std::max(low, (atom.orders[k].power + atom.orders[k].l) / atom.orders[k].exponent);
     }
-    if (!(low < r_cut) || !(term_bound(prepared, atom, r_cut) < TERM_DENSITY_FLOOR))
+    auto below = [&](double r) { return term_bound(prepared, atom, r, core_only) < TERM_DENSITY_FLOOR; };
+    if (!(low < r_cut) || !below(r_cut))
         return r_cut;
-    if (term_bound(prepared, atom, low) < TERM_DENSITY_FLOOR)
+    if (below(low))
         return low;
     double high = r_cut;
     while (high - low > 1e-6)
-        (term_bound(prepared, atom, 0.5 * (low + high)) < TERM_DENSITY_FLOOR ? high : low) = 0.5 * (low + high);
+        (below(0.5 * (low + high)) ? high : low) = 0.5 * (low + high);
     return high;
 }
 
@@ -621,7 +623,8 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         for (int u = atom.function_begin; u < atom.function_end; ++u)
             atom.highest_power = std::max(atom.highest_power, prepared.functions[u].power);
         atom.highest_power = std::min(atom.highest_power, MAX_SLATER_POWER);
-        atom.radius = density_radius(prepared, atom, settings.rCut);
+        atom.radius = density_radius(prepared, atom, settings.rCut, false);
+        atom.core_radius = density_radius(prepared, atom, settings.rCut, true);
         if (atom.active)
             prepared.largest_radius = std::max(prepared.largest_radius, atom.radius);
     }
@@ -647,8 +650,9 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
         powers[k] = powers[k - 1] * r;
     PointDerivatives term;
     const DerivativeOrder order = selection.order;
-    const int mask = (selection.core ? 1 : 0) | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0)
-                     | (selection.free_valence ? 4 : 0);
+    // The core falls below the floor well before the valence density.
+    const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
+                     | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
     if (mask != 0 && atom.function_end > atom.function_begin) {
         FunctionValues values;
         evaluate_functions(prepared, atom, r, inverse_r, powers, mask, order, values);

@@ -133,8 +133,9 @@ struct PreparedPseudoatom {
     int highest_power = 0;     // of r among its Slater functions and orders
     // Beyond this distance the atom's terms are skipped: rCut, or less where
     // each of them (core, valence, free valence, each multipole order) stays
-    // below TERM_DENSITY_FLOOR.
+    // below TERM_DENSITY_FLOOR; beyond core_radius the core alone does.
     double radius = 0;
+    double core_radius = 0;
     // Local-frame evaluation: d' = frame d; the derivatives are turned back.
     bool use_frame = false;
     Matrix3 frame;
