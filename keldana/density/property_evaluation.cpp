@@ -6,8 +6,6 @@
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_selection.h"
-#include "keldana/density/spherical_harmonics.h"
-#include "keldana/model/load_defaults.h"
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
