@@ -63,7 +63,8 @@ struct BenchModel {
     bool loaded = false;
     std::string name;
     std::vector<Vector3> points;
-    long long atom_terms = 0;  // pairs of point and active atom within rCut
+    long long atom_terms = 0;    // pairs of point and active atom within rCut
+    long long summed_terms = 0;  // of those, the pairs within the atom's own term radius
 };
 
 BenchModel& bench_model()
@@ -109,20 +110,28 @@ BenchModel& bench_model()
             state = state * 6364136223846793005ULL + 1442695040888963407ULL;
             return static_cast<double>(state >> 11) / 9007199254740992.0;
         };
+        std::vector<double> radius(static_cast<std::size_t>(model.atoms.atom_count) + 1);
+        for (int i = 1; i <= model.atoms.atom_count; ++i)
+            radius[i] = density_term_radius(i);
         for (int k = 0; k < POINT_COUNT; ++k) {
             Vector3 p{};
             convert_fractional_to_cartesian(model.orthogonalisation, next(), next(), next(), p[0], p[1], p[2]);
             m.points.push_back(p);
             for (int i = 1; i <= model.atoms.atom_count; ++i)
-                if (model.atoms.subset_mask[i] != 0
-                    && std::max(std::hypot(p[0] - model.atoms.cart_x[i], p[1] - model.atoms.cart_y[i],
-                                           p[2] - model.atoms.cart_z[i]),
-                                1e-9) <= r_cut)
-                    ++m.atom_terms;
+                if (model.atoms.subset_mask[i] != 0) {
+                    const double r = std::max(std::hypot(p[0] - model.atoms.cart_x[i], p[1] - model.atoms.cart_y[i],
+                                                         p[2] - model.atoms.cart_z[i]),
+                                              1e-9);
+                    m.atom_terms += r <= r_cut ? 1 : 0;
+                    m.summed_terms += r <= radius[i] ? 1 : 0;
+                }
         }
-        std::fprintf(stderr, "model %s: %d atoms (%d independent), rCut %.2f, %.1f atoms within rCut per point, %u cores\n",
+        std::fprintf(stderr,
+                     "model %s: %d atoms (%d independent), rCut %.2f, %.1f atoms within rCut per point, %.1f within "
+                     "their term radius, %u cores\n",
                      m.name.c_str(), model.atoms.atom_count, model.atoms.independent_atom_count, r_cut,
-                     static_cast<double>(m.atom_terms) / POINT_COUNT, std::thread::hardware_concurrency());
+                     static_cast<double>(m.atom_terms) / POINT_COUNT, static_cast<double>(m.summed_terms) / POINT_COUNT,
+                     std::thread::hardware_concurrency());
         return m;
     }();
     return model;
@@ -134,6 +143,8 @@ void report(benchmark::State& state, const BenchModel& m)
         benchmark::Counter(static_cast<double>(m.points.size()) * state.iterations(), benchmark::Counter::kIsRate);
     state.counters["atom_terms/s"] =
         benchmark::Counter(static_cast<double>(m.atom_terms) * state.iterations(), benchmark::Counter::kIsRate);
+    state.counters["summed_terms/s"] =
+        benchmark::Counter(static_cast<double>(m.summed_terms) * state.iterations(), benchmark::Counter::kIsRate);
     state.SetLabel(m.name);
 }
 
@@ -195,8 +206,25 @@ void BM_ElectrostaticPotential(benchmark::State& state)
     report(state, m);
 }
 
+// A point far from every atom: what a call costs besides its terms.
+void BM_FixedCostPerCall(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    constexpr int CALLS = 1000000;
+    for (auto _ : state)
+        for (int k = 0; k < CALLS; ++k)
+            benchmark::DoNotOptimize(evaluate_property_at_point(1e4, 1e4, 1e4 + k * 1e-6, 3));
+    state.counters["calls/s"] =
+        benchmark::Counter(static_cast<double>(CALLS) * state.iterations(), benchmark::Counter::kIsRate);
+}
+
 }  // namespace
 
+BENCHMARK(BM_FixedCostPerCall)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Density)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DensityGradientHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_NumericLaplacian)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -6,224 +6,85 @@
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_selection.h"
-#include "keldana/density/spherical_harmonics.h"
-#include "keldana/model/load_defaults.h"
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
-#include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
 
-// A byte copy of the source data a prepared model was built from.
-class SourceRecord {
-public:
-    void begin() { bytes_.clear(); }
-
-    template <typename T>
-    void take(const T* data, std::size_t count)
-    {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-        bytes_.insert(bytes_.end(), bytes, bytes + count * sizeof(T));
-    }
-
-    template <typename T>
-    void take(const T& value)
-    {
-        take(&value, 1);
-    }
-
-    template <typename ValueOf>
-    void take_each(std::size_t count, ValueOf value_of)
-    {
-        for (std::size_t k = 0; k < count; ++k) {
-            const double value = value_of(k);
-            take(&value, 1);
-        }
-    }
-
-    // Slots first..last of a 1-based table.
-    template <typename Table>
-    void take_slots(const Table& table, int first, int last)
-    {
-        if (last >= first)
-            take(&table[first], static_cast<std::size_t>(last - first + 1));
-    }
-
-    const std::vector<unsigned char>& bytes() const { return bytes_; }
-
-private:
-    std::vector<unsigned char> bytes_;
-};
-
-// Compares the source data with a record in the same order, stopping at the
-// first difference, without allocating.  Its position is its own, so threads
-// may check one record at the same time.
-class SourceCheck {
-public:
-    explicit SourceCheck(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
-
-    template <typename T>
-    void take(const T* data, std::size_t count)
-    {
-        const std::size_t size = count * sizeof(T);
-        if (!matches_ || size == 0)
-            return;
-        if (position_ + size > bytes_.size() || std::memcmp(bytes_.data() + position_, data, size) != 0) {
-            matches_ = false;
-            return;
-        }
-        position_ += size;
-    }
-
-    template <typename T>
-    void take(const T& value)
-    {
-        take(&value, 1);
-    }
-
-    // count doubles value_of(0..count-1), compared one by one without a call.
-    template <typename ValueOf>
-    void take_each(std::size_t count, ValueOf value_of)
-    {
-        for (std::size_t k = 0; k < count && matches_; ++k) {
-            const double value = value_of(k);
-            take(&value, 1);
-        }
-    }
-
-    template <typename Table>
-    void take_slots(const Table& table, int first, int last)
-    {
-        if (last >= first)
-            take(&table[first], static_cast<std::size_t>(last - first + 1));
-    }
-
-    bool matches() const { return matches_ && position_ == bytes_.size(); }
-
-private:
-    const std::vector<unsigned char>& bytes_;
-    std::size_t position_ = 0;
-    bool matches_ = true;
-};
-
-// Everything prepare_density_model reads, in a fixed order.
-template <typename Record>
-void take_sources(Record& record, const StructureModel& model, const WavefunctionBank& bank,
-                  const RadialLookupTables& tables, const CalculationSettings& settings,
-                  const PreparedDensityModel& prepared)
-{
-    record.take(settings.rCut);
-    record.take(settings.lPole);
-    const WorkingAtomSet& atoms = model.atoms;
-    const PseudoatomParameters& q = model.pseudoatoms;
-    record.take(atoms.atom_count);
-    const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
-    const bool local = prepared.frame == PopulationFrame::local;
-    // Local frames may be defined by dummy points, stored after the atoms.
-    const int points = local ? std::min(n + std::max(model.dummies.dummy_count, 0), MAX_WORKING_ATOMS) : n;
-    record.take_slots(atoms.cart_x, 1, points);
-    record.take_slots(atoms.cart_y, 1, points);
-    record.take_slots(atoms.cart_z, 1, points);
-    record.take_slots(atoms.subset_mask, 1, n);
-    record.take_slots(atoms.atomic_number, 1, n);
-    record.take_slots(atoms.atom_type_index, 1, n);
-    record.take_slots(q.l_max, 1, n);
-    record.take_slots(q.core_electron_count, 1, n);
-    record.take_slots(q.radial_n, 1, n);
-    record.take_slots(q.radial_zeta, 1, n);
-    record.take_slots(q.kappa, 1, n);
-    record.take_slots(q.kappa_prime, 1, n);
-    record.take_slots(q.valence_population, 1, n);
-    record.take_slots(q.occupancy, 1, n);
-    if (local) {
-        record.take_slots(q.multipole_population, 1, n);
-        const LocalAxisDefinitions& axes = model.local_axes;
-        record.take(atoms.independent_atom_count);
-        record.take_slots(axes.frame_atom_1, 1, n);
-        record.take_slots(axes.frame_atom_2, 1, n);
-        record.take_slots(axes.frame_atom_3, 1, n);
-        record.take_slots(axes.frame_axis_1, 1, n);
-        record.take_slots(axes.frame_axis_2, 1, n);
-        record.take_slots(model.images.parent_atom, 1, n);
-    } else {
-        record.take_each(static_cast<std::size_t>(n),
-                         [&q](std::size_t k) { return q.multipole_population[k + 1](0, 0); });
-        record.take_slots(model.global_populations.population, 1, n);
-    }
-    // The radial tables follow from the bank and the configurations.
-    record.take_slots(q.electron_configuration, 1, std::clamp(atoms.independent_atom_count, 0, MAX_INDEPENDENT_ATOMS));
-    for (int t : prepared.atom_types) {
-        record.take(bank.function_count[t]);
-        record.take(bank.shell_count[t]);
-        record.take(bank.function_n[t]);
-        record.take(bank.orbital_exponent[t]);
-        for (int o = 1; o <= BANK_ORBITAL_COUNT; ++o)
-            record.take(bank.orbital_coefficient[o][t]);
-    }
-    const std::vector<std::size_t>& entries = prepared.table_entries;
-    record.take_each(entries.size(), [&](std::size_t k) { return tables.orbital_product_sum[entries[k]]; });
-    record.take(harmonic_normalisation().n);
-    record.take(factorial_table().f);
-}
-
-struct EvaluationCache {
-    bool valid = false;
+// A prepared model with the neighbour grid of its active atoms, and what it
+// was built from.
+struct PreparedEvaluation {
+    std::uint64_t revision = 0;
+    double r_cut = 0;
+    int l_pole = 0;
     PreparedDensityModel prepared;
     NeighbourGrid grid;
-    SourceRecord record;
 };
 
-EvaluationCache& cache_of(PopulationFrame frame)
+// The prepared model of one population frame.  Readers take the current
+// one without a lock; a rebuild (only after a change, which never happens
+// while workers evaluate) is made under the lock and published, and the one
+// it replaces is kept until the next rebuild.
+struct PreparedSlot {
+    std::mutex rebuild;
+    std::atomic<const PreparedEvaluation*> current{nullptr};
+    std::unique_ptr<PreparedEvaluation> live, replaced;
+};
+
+PreparedSlot& slot_of(PopulationFrame frame)
 {
-    static EvaluationCache caches[2];
-    return caches[frame == PopulationFrame::global ? 0 : 1];
+    static PreparedSlot slots[2];
+    return slots[frame == PopulationFrame::global ? 0 : 1];
 }
 
-void invalidate_caches()
+bool is_current(const PreparedEvaluation* evaluation, std::uint64_t revision, const CalculationSettings& settings)
 {
-    cache_of(PopulationFrame::global).valid = false;
-    cache_of(PopulationFrame::local).valid = false;
+    // rCut and lPole are plain fields the dialogs write; comparing them as
+    // well costs nothing and keeps a forgotten revision bump harmless.
+    return evaluation != nullptr && evaluation->revision == revision
+           && std::bit_cast<std::uint64_t>(evaluation->r_cut) == std::bit_cast<std::uint64_t>(settings.rCut)
+           && evaluation->l_pole == settings.lPole;
 }
 
-// Raised while worker threads evaluate: the prepared copy is then only read.
-std::atomic<int> prepared_model_holds{0};
-
-const EvaluationCache& prepared_cache(PopulationFrame frame)
+const PreparedEvaluation& prepared_evaluation(PopulationFrame frame)
 {
-    // Every model load drops the prepared models.
-    static const bool registered = (register_load_time_reset(invalidate_caches), true);
-    (void)registered;
-    EvaluationCache& cache = cache_of(frame);
-    if (cache.valid && prepared_model_holds.load(std::memory_order_acquire) > 0)
-        return cache;
-    const StructureModel& model = current_model();
-    const WavefunctionBank& bank = wavefunction_bank();
-    const RadialLookupTables& tables = radial_lookup_tables();
+    PreparedSlot& slot = slot_of(frame);
     const CalculationSettings& settings = run_settings().calculation;
-    if (cache.valid) {
-        SourceCheck check(cache.record.bytes());
-        take_sources(check, model, bank, tables, settings, cache.prepared);
-        if (check.matches())
-            return cache;
-    }
-    prepare_density_model(model, bank, tables, settings, frame, cache.prepared);
+    std::uint64_t revision = model_revision();
+    const PreparedEvaluation* evaluation = slot.current.load(std::memory_order_acquire);
+    if (is_current(evaluation, revision, settings))
+        return *evaluation;
+    std::lock_guard<std::mutex> lock(slot.rebuild);
+    revision = model_revision();
+    evaluation = slot.current.load(std::memory_order_acquire);
+    if (is_current(evaluation, revision, settings))
+        return *evaluation;
+    auto fresh = std::make_unique<PreparedEvaluation>();
+    fresh->revision = revision;
+    fresh->r_cut = settings.rCut;
+    fresh->l_pole = settings.lPole;
+    prepare_density_model(current_model(), wavefunction_bank(), radial_lookup_tables(), settings, frame,
+                          fresh->prepared);
     std::vector<int> active;
-    std::vector<Vector3> positions(cache.prepared.atoms.size());
-    for (std::size_t i = 1; i < cache.prepared.atoms.size(); ++i) {
-        positions[i] = cache.prepared.atoms[i].position;
-        if (cache.prepared.atoms[i].active)
+    std::vector<Vector3> positions(fresh->prepared.atoms.size());
+    for (std::size_t i = 1; i < fresh->prepared.atoms.size(); ++i) {
+        positions[i] = fresh->prepared.atoms[i].position;
+        if (fresh->prepared.atoms[i].active)
             active.push_back(static_cast<int>(i));
     }
-    build_neighbour_grid(active, positions, settings.rCut, cache.grid);
-    cache.record.begin();
-    take_sources(cache.record, model, bank, tables, settings, cache.prepared);
-    cache.valid = true;
-    return cache;
+    // No active atom reaches farther than the largest of their radii.
+    build_neighbour_grid(active, positions, fresh->prepared.largest_radius, fresh->grid);
+    slot.replaced = std::move(slot.live);
+    slot.live = std::move(fresh);
+    slot.current.store(slot.live.get(), std::memory_order_release);
+    return *slot.live;
 }
 
 PopulationFrame frame_of_settings()
@@ -234,7 +95,7 @@ PopulationFrame frame_of_settings()
 // The selected terms of the active atoms within rCut of the point.
 PointDerivatives sum_active_atoms(const Vector3& point, const TermSelection& selection, PopulationFrame frame)
 {
-    const EvaluationCache& cache = prepared_cache(frame);
+    const PreparedEvaluation& cache = prepared_evaluation(frame);
     PointDerivatives sum;
     AtomMask mask{};
     mark_neighbour_candidates(cache.grid, point, mask);
@@ -282,7 +143,7 @@ double nuclear_potential(const Vector3& point)
 double pseudoatom_term(PopulationFrame frame, int atom, double dx, double dy, double dz, int code, double& r_out)
 {
     r_out = floored_length({dx, dy, dz});
-    const EvaluationCache& cache = prepared_cache(frame);
+    const PreparedEvaluation& cache = prepared_evaluation(frame);
     if (atom < 1 || atom >= static_cast<int>(cache.prepared.atoms.size()))
         return 0.0;
     if (code == 16)
@@ -348,17 +209,17 @@ bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector
     return true;
 }
 
-// ---- Parallel evaluation: a local addition until the prepared model is
-// rebuilt by revision instead of being checked on every call. ----
 void hold_prepared_density_model()
 {
-    prepared_cache(frame_of_settings());
-    prepared_model_holds.fetch_add(1, std::memory_order_release);
+    prepared_evaluation(frame_of_settings());
 }
 
-void release_prepared_density_model()
+void release_prepared_density_model() {}
+
+double density_term_radius(int atom)
 {
-    prepared_model_holds.fetch_sub(1, std::memory_order_release);
+    const PreparedDensityModel& prepared = prepared_evaluation(frame_of_settings()).prepared;
+    return atom >= 1 && atom < static_cast<int>(prepared.atoms.size()) ? prepared.atoms[atom].radius : 0.0;
 }
 
 double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, double dz, int code, double& r_out)

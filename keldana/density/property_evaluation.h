@@ -14,11 +14,14 @@
 //
 // Every sum runs over the active atoms (subset_mask not 0) of current_model()
 // within rCut of the point (no cut-off for code 16), found through a
-// neighbour grid.  The evaluator keeps a prepared copy of what it needs of
-// the model, the bank tables and the settings, and checks it against them at
-// every call, so a changed model, cluster, subset, bank or setting is taken
-// up at the next evaluation.  Distances below 1e-9 Angstrom are raised to
-// 1e-9, so every value is finite at a nucleus.
+// neighbour grid; each atom's terms stop earlier where every one of them
+// stays below TERM_DENSITY_FLOOR (density_term_radius).  The evaluator keeps
+// a prepared copy of what it needs of the model, the bank tables and the
+// settings, rebuilt at the first call after model_revision() (or rCut or
+// lPole) changed.  Evaluation is re-entrant: threads may evaluate codes
+// 0..14 and 24 at the same time while nothing changes the model.  Distances
+// below 1e-9 Angstrom are raised to 1e-9, so every value is finite at a
+// nucleus.
 #pragma once
 
 #include "keldana/density/numeric_helpers.h"
@@ -41,12 +44,18 @@ void evaluate_property_value_gradient_hessian(const Vector3& point, double& valu
 bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector3& gradient, int code);
 
 // Parallel evaluation.  hold_prepared_density_model, on the main thread,
-// prepares the evaluator for the current model and settings; until the
-// matching release the calls skip the check against the model and only read
-// that prepared copy, so worker threads may evaluate codes 0..14 and 24 at
-// the same time.  The model and the settings must not change meanwhile.
+// prepares the evaluator for the current model and settings, so worker
+// threads started afterwards find it built; the model and the settings must
+// not change until the matching release.
 void hold_prepared_density_model();
 void release_prepared_density_model();
+
+// The distance (Angstrom) beyond which working atom `atom`'s density terms
+// are skipped: rCut, or less where a bound of each of its terms (core,
+// valence, free valence, each multipole order) falls below
+// TERM_DENSITY_FLOOR.
+// 0.0 for an atom outside 1..atom_count.
+double density_term_radius(int atom);
 
 // Contribution of working atom `atom` (active or not) at the displacement
 // (dx, dy, dz) = point - atom position for codes 0..14 (0.0 beyond rCut) and

@@ -88,16 +88,24 @@ struct FunctionValues {
     double f2[MAX_PREPARED_FUNCTIONS];
 };
 
-void evaluate_functions(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, int mask,
-                        DerivativeOrder order, FunctionValues& values)
+// r^k for k = 0..highest power of the atom.
+using RadialPowers = std::array<double, MAX_SLATER_POWER + 1>;
+
+double power_of(const RadialPowers& powers, double inverse_r, int k)
 {
-    const double inverse_r = 1.0 / r;
+    return k >= 0 ? powers[k] : integer_power(inverse_r, -k);
+}
+
+void evaluate_functions(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r,
+                        double inverse_r, const RadialPowers& powers, int mask, DerivativeOrder order,
+                        FunctionValues& values)
+{
     for (int u = atom.function_begin; u < atom.function_end; ++u) {
         const PreparedSlaterFunction& function = prepared.functions[u];
         if ((function.sets & mask) == 0)
             continue;
         const int slot = u - atom.function_begin;
-        const double f = function.normalisation * integer_power(r, function.power) * std::exp(-function.exponent * r);
+        const double f = function.normalisation * powers[function.power] * std::exp(-function.exponent * r);
         values.f[slot] = f;
         if (order == DerivativeOrder::value)
             continue;
@@ -107,17 +115,30 @@ void evaluate_functions(const PreparedDensityModel& prepared, const PreparedPseu
     }
 }
 
+double sum_pair_values(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, int set,
+                       const double* f)
+{
+    double s = 0;
+    for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
+        const PreparedOrbitalPair& pair = prepared.pairs[p];
+        s += pair.coefficient * f[pair.first - atom.function_begin] * f[pair.second - atom.function_begin];
+    }
+    return s;
+}
+
 void sum_pairs(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, int set, double weight,
                DerivativeOrder order, const FunctionValues& values, double& g, double& g1, double& g2)
 {
+    if (order == DerivativeOrder::value) {
+        g += weight * sum_pair_values(prepared, atom, set, values.f);
+        return;
+    }
     double s0 = 0, s1 = 0, s2 = 0;
     for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
         const PreparedOrbitalPair& pair = prepared.pairs[p];
         const int u = pair.first - atom.function_begin, v = pair.second - atom.function_begin;
         const double c = pair.coefficient;
         s0 += c * values.f[u] * values.f[v];
-        if (order == DerivativeOrder::value)
-            continue;
         s1 += c * (values.f1[u] * values.f[v] + values.f[u] * values.f1[v]);
         s2 += c * (values.f2[u] * values.f[v] + 2.0 * values.f1[u] * values.f1[v] + values.f[u] * values.f2[v]);
     }
@@ -126,55 +147,73 @@ void sum_pairs(const PreparedDensityModel& prepared, const PreparedPseudoatom& a
     g2 += weight * s2;
 }
 
-// Powers -2..4 of one coordinate at index e + 2; negative powers are 0 (they
-// only meet a zero factor from the differentiation).
-struct MonomialPowers {
-    double x[7], y[7], z[7];
-
-    explicit MonomialPowers(const Vector3& d)
-    {
-        double* p[3] = {x, y, z};
-        for (int k = 0; k < 3; ++k) {
-            p[k][0] = p[k][1] = 0.0;
-            p[k][2] = 1.0;
-            for (int e = 3; e < 7; ++e)
-                p[k][e] = p[k][e - 1] * d[k];
-        }
-    }
+// The monomials x^a y^b z^c of degree 0..MAX_L, lowest degree first; each
+// after the first is an earlier one times one coordinate.
+struct MonomialTable {
+    int index[MAX_L + 1][MAX_L + 1][MAX_L + 1]{};  // [a][b][c], a + b + c <= MAX_L
+    int parent[MONOMIAL_COUNT]{};
+    int axis[MONOMIAL_COUNT]{};
+    int below_degree[MAX_L + 2]{};  // count of the monomials of lower degree
 };
 
+constexpr MonomialTable make_monomial_table()
+{
+    MonomialTable t;
+    int k = 0;
+    for (int g = 0; g <= MAX_L; ++g) {
+        t.below_degree[g] = k;
+        for (int a = g; a >= 0; --a)
+            for (int b = g - a; b >= 0; --b) {
+                const int c = g - a - b;
+                t.index[a][b][c] = k;
+                if (a > 0) {
+                    t.parent[k] = t.index[a - 1][b][c];
+                    t.axis[k] = 0;
+                } else if (b > 0) {
+                    t.parent[k] = t.index[a][b - 1][c];
+                    t.axis[k] = 1;
+                } else if (c > 0) {
+                    t.parent[k] = t.index[a][b][c - 1];
+                    t.axis[k] = 2;
+                }
+                ++k;
+            }
+    }
+    t.below_degree[MAX_L + 1] = k;
+    return t;
+}
+
+constexpr MonomialTable MONOMIALS = make_monomial_table();
+static_assert(MONOMIALS.below_degree[MAX_L + 1] == MONOMIAL_COUNT);
+
+void point_monomials(const Vector3& d, int degree, double* m)
+{
+    m[0] = 1.0;
+    const int count = MONOMIALS.below_degree[degree + 1];
+    for (int k = 1; k < count; ++k)
+        m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
+}
+
+double polynomial_at(const PreparedDensityModel& prepared, const PreparedOrder& term_order, int k, const double* m)
+{
+    double s = 0;
+    for (int i = term_order.polynomial_begin[k]; i < term_order.polynomial_begin[k + 1]; ++i)
+        s += prepared.monomials[i].coefficient * m[prepared.monomials[i].index];
+    return s;
+}
+
 // One order's polynomial Q with its gradient and Hessian, times R_l / r^l.
-void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrder& term_order,
-                         const MonomialPowers& pw, const Vector3& d, double r, double exponential,
+void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrder& term_order, const double* m,
+                         const Vector3& d, double inverse_r, const RadialPowers& powers, double exponential,
                          DerivativeOrder order, PointDerivatives& term)
 {
-    double q = 0;
-    Vector3 gq{};
-    std::array<double, 6> hq{};
-    for (int k = term_order.monomial_begin; k < term_order.monomial_end; ++k) {
-        const PreparedMonomial& m = prepared.monomials[k];
-        const int i = m.px + 2, j = m.py + 2, l = m.pz + 2;
-        const double c = m.coefficient;
-        q += c * pw.x[i] * pw.y[j] * pw.z[l];
-        if (order == DerivativeOrder::value)
-            continue;
-        gq[0] += c * m.px * pw.x[i - 1] * pw.y[j] * pw.z[l];
-        gq[1] += c * m.py * pw.x[i] * pw.y[j - 1] * pw.z[l];
-        gq[2] += c * m.pz * pw.x[i] * pw.y[j] * pw.z[l - 1];
-        if (order != DerivativeOrder::hessian)
-            continue;
-        hq[0] += c * m.px * (m.px - 1) * pw.x[i - 2] * pw.y[j] * pw.z[l];
-        hq[1] += c * m.py * (m.py - 1) * pw.x[i] * pw.y[j - 2] * pw.z[l];
-        hq[2] += c * m.pz * (m.pz - 1) * pw.x[i] * pw.y[j] * pw.z[l - 2];
-        hq[3] += c * m.px * m.py * pw.x[i - 1] * pw.y[j - 1] * pw.z[l];
-        hq[4] += c * m.px * m.pz * pw.x[i - 1] * pw.y[j] * pw.z[l - 1];
-        hq[5] += c * m.py * m.pz * pw.x[i] * pw.y[j - 1] * pw.z[l - 1];
-    }
-    const double s = term_order.normalisation * integer_power(r, term_order.power) * exponential;
+    const double q = polynomial_at(prepared, term_order, 0, m);
+    const double s = term_order.normalisation * power_of(powers, inverse_r, term_order.power) * exponential;
     term.value += s * q;
     if (order == DerivativeOrder::value)
         return;
-    const double inverse_r = 1.0 / r;
+    const Vector3 gq = {polynomial_at(prepared, term_order, 1, m), polynomial_at(prepared, term_order, 2, m),
+                        polynomial_at(prepared, term_order, 3, m)};
     const double p = term_order.power * inverse_r - term_order.exponent;
     const double s1 = s * p;                                                 // dS/dr
     const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
@@ -184,13 +223,17 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
         term.gradient[k] += q * gs[k] + s * gq[k];
     if (order != DerivativeOrder::hessian)
         return;
+    double hq[6];
+    for (int k = 0; k < 6; ++k)
+        hq[k] = polynomial_at(prepared, term_order, 4 + k, m);
     const double t = (s2 - radial) * inverse_r * inverse_r;
-    static constexpr int PAIRS[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
-    for (int c = 0; c < 6; ++c) {
-        const int a = PAIRS[c][0], b = PAIRS[c][1];
-        const double hs = t * d[a] * d[b] + (a == b ? radial : 0.0);
-        term.hessian[c] += q * hs + gs[a] * gq[b] + gq[a] * gs[b] + s * hq[c];
-    }
+    std::array<double, 6>& h = term.hessian;
+    h[0] += q * (t * d[0] * d[0] + radial) + 2.0 * gs[0] * gq[0] + s * hq[0];
+    h[1] += q * (t * d[1] * d[1] + radial) + 2.0 * gs[1] * gq[1] + s * hq[1];
+    h[2] += q * (t * d[2] * d[2] + radial) + 2.0 * gs[2] * gq[2] + s * hq[2];
+    h[3] += q * t * d[0] * d[1] + gs[0] * gq[1] + gq[0] * gs[1] + s * hq[3];
+    h[4] += q * t * d[0] * d[2] + gs[0] * gq[2] + gq[0] * gs[2] + s * hq[4];
+    h[5] += q * t * d[1] * d[2] + gs[1] * gq[2] + gq[1] * gs[2] + s * hq[5];
 }
 
 // g = F^T g', H = F^T H' F for a term evaluated at d' = F d.
@@ -298,21 +341,111 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
                 coefficient[polynomial->terms[t].px][polynomial->terms[t].py] +=
                     factor * polynomial->terms[t].coefficient;
         }
+        // Q and its first and second derivatives, each a sum over the point monomials.
+        double polynomial[ORDER_POLYNOMIALS][MONOMIAL_COUNT] = {};
+        static constexpr int SECOND[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+        for (int px = 0; px <= l; ++px)
+            for (int py = 0; px + py <= l; ++py) {
+                const double c = coefficient[px][py];
+                if (c == 0.0)
+                    continue;
+                const std::array<int, 3> e = {px, py, l - px - py};
+                polynomial[0][MONOMIALS.index[e[0]][e[1]][e[2]]] += c;
+                for (int k = 0; k < 3; ++k)
+                    if (e[k] > 0) {
+                        std::array<int, 3> f = e;
+                        --f[k];
+                        polynomial[1 + k][MONOMIALS.index[f[0]][f[1]][f[2]]] += c * e[k];
+                    }
+                for (int k = 0; k < 6; ++k) {
+                    std::array<int, 3> f = e;
+                    const int first = f[SECOND[k][0]]--;
+                    const int second = f[SECOND[k][1]]--;
+                    if (first > 0 && second > 0)
+                        polynomial[4 + k][MONOMIALS.index[f[0]][f[1]][f[2]]] += c * first * second;
+                }
+            }
         PreparedOrder order;
+        order.l = l;
         order.power = n - l;
         order.exponent = a;
         order.normalisation = normalisation;
-        order.monomial_begin = static_cast<int>(prepared.monomials.size());
-        for (int px = 0; px <= l; ++px)
-            for (int py = 0; px + py <= l; ++py)
-                if (coefficient[px][py] != 0.0)
-                    prepared.monomials.push_back({coefficient[px][py], px, py, l - px - py});
-        order.monomial_end = static_cast<int>(prepared.monomials.size());
-        if (order.monomial_end > order.monomial_begin && normalisation != 0.0)
+        const std::size_t first_monomial = prepared.monomials.size();
+        for (int k = 0; k < ORDER_POLYNOMIALS; ++k) {
+            order.polynomial_begin[k] = static_cast<int>(prepared.monomials.size());
+            for (int index = 0; index < MONOMIAL_COUNT; ++index)
+                if (polynomial[k][index] != 0.0)
+                    prepared.monomials.push_back({polynomial[k][index], index});
+        }
+        order.polynomial_begin[ORDER_POLYNOMIALS] = static_cast<int>(prepared.monomials.size());
+        if (order.polynomial_begin[1] > order.polynomial_begin[0] && normalisation != 0.0) {
             atom.orders[atom.order_count++] = order;
-        else
-            prepared.monomials.resize(order.monomial_begin);
+            atom.monomial_degree = std::max(atom.monomial_degree, l);
+            atom.highest_power = std::max(atom.highest_power, order.power);
+        } else {
+            prepared.monomials.resize(first_monomial);
+        }
     }
+}
+
+// The largest bound of the atom's terms at distance r: of its core, its
+// valence and its free valence densities (each pair's |coefficient| times the
+// functions) and of each multipole order (|Q(d)| <= r^l times the sum of
+// |coefficients|), times |occupancy|; with core_only, of the core alone.
+double term_bound(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, bool core_only)
+{
+    double f[MAX_PREPARED_FUNCTIONS];
+    for (int u = atom.function_begin; u < atom.function_end; ++u) {
+        const PreparedSlaterFunction& function = prepared.functions[u];
+        f[u - atom.function_begin] =
+            function.normalisation * integer_power(r, function.power) * std::exp(-function.exponent * r);
+    }
+    double largest = 0;
+    const double weights[3] = {1.0, std::abs(atom.valence_weight), 1.0};
+    for (int set = PAIR_SET_CORE; set <= (core_only ? PAIR_SET_CORE : PAIR_SET_FREE); ++set) {
+        double sum = 0;
+        for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
+            const PreparedOrbitalPair& pair = prepared.pairs[p];
+            sum += std::abs(pair.coefficient) * f[pair.first - atom.function_begin] * f[pair.second - atom.function_begin];
+        }
+        largest = std::max(largest, weights[set] * sum);
+    }
+    for (int k = 0; k < (core_only ? 0 : atom.order_count); ++k) {
+        const PreparedOrder& order = atom.orders[k];
+        double size = 0;
+        for (int i = order.polynomial_begin[0]; i < order.polynomial_begin[1]; ++i)
+            size += std::abs(prepared.monomials[i].coefficient);
+        largest = std::max(largest, order.normalisation * integer_power(r, order.power + order.l)
+                                        * std::exp(-order.exponent * r) * size);
+    }
+    return std::abs(atom.occupancy) * largest;
+}
+
+// The distance beyond which every term's bound stays below
+// TERM_DENSITY_FLOOR, at most r_cut.  Every radial function r^p exp(-a r) falls beyond p / a, so the
+// bound does too and a bisection finds where it crosses the floor.
+double density_radius(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r_cut,
+                      bool core_only)
+{
+    if (!(r_cut > 0.0))
+        return r_cut;
+    double low = MIN_TERM_RADIUS;
+    for (int u = atom.function_begin; u < atom.function_end; ++u)
+        low = std::max(low, prepared.functions[u].power / prepared.functions[u].exponent);
+    for (int k = 0; k < atom.order_count; ++k) {
+        if (!(atom.orders[k].exponent > 0.0))
+            return r_cut;  // a radial function that does not fall off
+        low = std::max(low, (atom.orders[k].power + atom.orders[k].l) / atom.orders[k].exponent);
+    }
+    auto below = [&](double r) { return term_bound(prepared, atom, r, core_only) < TERM_DENSITY_FLOOR; };
+    if (!(low < r_cut) || !below(r_cut))
+        return r_cut;
+    if (below(low))
+        return low;
+    double high = r_cut;
+    while (high - low > 1e-6)
+        (below(0.5 * (low + high)) ? high : low) = 0.5 * (low + high);
+    return high;
 }
 
 // d' = F d with the rows of F the columns of the inverse of the matrix whose
@@ -468,10 +601,6 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         const double nv = static_cast<double>(atom.atomic_number - q.core_electron_count[i]);
         if (nv > 0.0)
             atom.valence_weight = q.valence_population[i] / nv;
-        const int t = atoms.atom_type_index[i];
-        if (t >= 1 && t <= MAX_ATOM_TYPES && std::find(prepared.atom_types.begin(), prepared.atom_types.end(), t)
-                                                 == prepared.atom_types.end())
-            prepared.atom_types.push_back(t);
 
         atom.function_begin = static_cast<int>(prepared.functions.size());
         atom.pair_begin[PAIR_SET_CORE] = static_cast<int>(prepared.pairs.size());
@@ -491,19 +620,13 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
             populations = &q.multipole_population[i];
         }
         prepare_multipoles(model, *populations, i, l_limit, prepared, atom);
-    }
-    // The nonzero table entries of the types met, for the source check.
-    for (int t : prepared.atom_types) {
-        const int functions = std::clamp(bank.function_count[t], 0, MAX_BANK_FUNCTIONS);
-        const int shells = std::clamp(bank.shell_count[t], 0, BANK_SHELL_COUNT);
-        for (int part = CORE_SET; part <= VALENCE_SET; ++part)
-            for (int k = 1; k <= shells; ++k)
-                for (int j = 1; j <= functions; ++j)
-                    for (int j2 = j; j2 <= functions; ++j2) {
-                        const std::size_t entry = RadialLookupTables::index(t, j, j2, k, part);
-                        if (tables.orbital_product_sum[entry] != 0.0)
-                            prepared.table_entries.push_back(entry);
-                    }
+        for (int u = atom.function_begin; u < atom.function_end; ++u)
+            atom.highest_power = std::max(atom.highest_power, prepared.functions[u].power);
+        atom.highest_power = std::min(atom.highest_power, MAX_SLATER_POWER);
+        atom.radius = density_radius(prepared, atom, settings.rCut, false);
+        atom.core_radius = density_radius(prepared, atom, settings.rCut, true);
+        if (atom.active)
+            prepared.largest_radius = std::max(prepared.largest_radius, atom.radius);
     }
 }
 
@@ -517,16 +640,22 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
             d[row] = atom.frame(row + 1, 1) * d_global[0] + atom.frame(row + 1, 2) * d_global[1]
                      + atom.frame(row + 1, 3) * d_global[2];
     const double r = floored_length(d);
-    if (r > prepared.cutoff)
+    if (!(r <= atom.radius))
         return false;
 
+    const double inverse_r = 1.0 / r;
+    RadialPowers powers;
+    powers[0] = 1.0;
+    for (int k = 1; k <= atom.highest_power; ++k)
+        powers[k] = powers[k - 1] * r;
     PointDerivatives term;
     const DerivativeOrder order = selection.order;
-    const int mask = (selection.core ? 1 : 0) | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0)
-                     | (selection.free_valence ? 4 : 0);
+    // The core falls below the floor well before the valence density.
+    const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
+                     | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
     if (mask != 0 && atom.function_end > atom.function_begin) {
         FunctionValues values;
-        evaluate_functions(prepared, atom, r, mask, order, values);
+        evaluate_functions(prepared, atom, r, inverse_r, powers, mask, order, values);
         double g = 0, g1 = 0, g2 = 0;
         if (mask & 1)
             sum_pairs(prepared, atom, PAIR_SET_CORE, 1.0, order, values, g, g1, g2);
@@ -537,7 +666,8 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
         add_spherical(d, r, g, g1, g2, order, term);
     }
     if (selection.multipoles && atom.order_count > 0) {
-        const MonomialPowers powers(d);
+        double monomials[MONOMIAL_COUNT];
+        point_monomials(d, atom.monomial_degree, monomials);
         double last_exponent = 0, exponential = 1.0;
         for (int k = 0; k < atom.order_count; ++k) {
             const PreparedOrder& term_order = atom.orders[k];
@@ -545,7 +675,7 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
                 last_exponent = term_order.exponent;
                 exponential = std::exp(-last_exponent * r);
             }
-            add_multipole_order(prepared, term_order, powers, d, r, exponential, order, term);
+            add_multipole_order(prepared, term_order, monomials, d, inverse_r, powers, exponential, order, term);
         }
     }
     if (atom.use_frame && order != DerivativeOrder::value)

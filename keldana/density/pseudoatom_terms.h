@@ -89,19 +89,33 @@ struct PreparedOrbitalPair {
     double coefficient = 0;
 };
 
+// Monomials x^a y^b z^c of degree 0..MAX_L.
+inline constexpr int MONOMIAL_COUNT = (MAX_L + 1) * (MAX_L + 2) * (MAX_L + 3) / 6;
+
+// One term of a polynomial in the components of d: the coefficient times
+// the point monomial `index` (lowest degree first).
 struct PreparedMonomial {
     double coefficient = 0;
-    int px = 0, py = 0, pz = 0;
+    int index = 0;
 };
 
-// One multipole order: R_l / r^l = N r^power exp(-exponent r) times the
-// polynomial of the monomials [monomial_begin, monomial_end).
+// The polynomials of one multipole order: 0 is Q = sum over m of
+// P_lm y_lm r^l, 1..3 its first derivatives (x, y, z), 4..9 its second
+// derivatives (xx, yy, zz, xy, xz, yz), all worked out at preparation.
+inline constexpr int ORDER_POLYNOMIALS = 10;
+
+// One multipole order: R_l / r^l = N r^power exp(-exponent r) times Q; the
+// monomials of polynomial k are [polynomial_begin[k], polynomial_begin[k + 1]).
 struct PreparedOrder {
+    int l = 0;
     int power = 0;
     double exponent = 0;
     double normalisation = 0;
-    int monomial_begin = 0, monomial_end = 0;
+    std::array<int, ORDER_POLYNOMIALS + 1> polynomial_begin{};
 };
+
+// Below this (e/Angstrom^3) an atom's density terms are not summed.
+inline constexpr double TERM_DENSITY_FLOOR = 1e-10;
 
 inline constexpr int PAIR_SET_CORE = 0, PAIR_SET_VALENCE = 1, PAIR_SET_FREE = 2;
 
@@ -115,6 +129,13 @@ struct PreparedPseudoatom {
     std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
     int order_count = 0;
     std::array<PreparedOrder, MAX_L + 1> orders{};
+    int monomial_degree = 0;   // highest degree of the order polynomials
+    int highest_power = 0;     // of r among its Slater functions and orders
+    // Beyond this distance the atom's terms are skipped: rCut, or less where
+    // each of them (core, valence, free valence, each multipole order) stays
+    // below TERM_DENSITY_FLOOR; beyond core_radius the core alone does.
+    double radius = 0;
+    double core_radius = 0;
     // Local-frame evaluation: d' = frame d; the derivatives are turned back.
     bool use_frame = false;
     Matrix3 frame;
@@ -130,14 +151,15 @@ struct PreparedDensityModel {
     std::vector<PreparedSlaterFunction> functions;
     std::vector<PreparedOrbitalPair> pairs;
     std::vector<PreparedMonomial> monomials;
-    std::vector<int> atom_types;              // distinct types met, for the source check
-    std::vector<std::size_t> table_entries;   // nonzero entries of the radial tables read
+    double largest_radius = 0;                // of the active atoms
 };
 
 inline constexpr int MAX_PREPARED_FUNCTIONS = 3 * MAX_BANK_FUNCTIONS * BANK_SHELL_COUNT;
 
 // Prepares atoms 1..atom_count of `model` for evaluation with the multipole
-// order limit lPole and the cut-off rCut of `settings`.  Global: the
+// order limit lPole and the cut-off rCut of `settings`, each atom with its
+// own radius (at most rCut) beyond which its terms stay below
+// TERM_DENSITY_FLOOR.  Global: the
 // populations of GlobalFramePopulations; local: multipole_population in the
 // atom's local axes (an atom whose axes cannot be built keeps the global
 // populations and no frame, which describes the same density).  P00 is never
@@ -148,6 +170,6 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
 
 // Adds the selected terms of prepared atom `atom` (times its occupancy) at
 // the displacement d = point - atom position (global axes).  False, adding
-// nothing, when the floored distance is beyond the cut-off.
+// nothing, when the floored distance is beyond the atom's radius.
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const Vector3& d,
                            const TermSelection& selection, PointDerivatives& sum);

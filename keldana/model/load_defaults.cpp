@@ -89,6 +89,7 @@ void apply_load_time_defaults()
     const std::vector<LoadTimeReset> resets = registered_resets();
     for (LoadTimeReset reset : resets)
         reset();
+    note_model_change();
 }
 
 bool read_element_table(StructureModel& model)
@@ -127,4 +128,5 @@ void switch_to_promolecule_model(StructureModel& model)
     append_pane_line("");
     ui().text_pane_changed();
     promolecule_selected() = true;
+    note_model_change();
 }

@@ -342,6 +342,7 @@ bool load_structure_file()
     bank_loaded() = 1;
     radial_lookup_tables() = *tables;
     promolecule_selected() = false;
+    note_model_change();
 
     text_pane_state().scroll_to_end = true;
     FileDialogState& dialog = settings.file_dialog;

@@ -1,8 +1,11 @@
 #include "keldana/model/model_store.h"
 
+#include <atomic>
 #include <utility>
 
 namespace {
+
+std::atomic<std::uint64_t> revision{1};
 
 std::unique_ptr<StructureModel>& model_slot()
 {
@@ -16,6 +19,12 @@ StructureModel& current_model() { return *model_slot(); }
 
 void commit_model(std::unique_ptr<StructureModel> loaded)
 {
-    if (loaded)
+    if (loaded) {
         *model_slot() = std::move(*loaded);
+        note_model_change();
+    }
 }
+
+std::uint64_t model_revision() { return revision.load(std::memory_order_acquire); }
+
+void note_model_change() { revision.fetch_add(1, std::memory_order_acq_rel); }

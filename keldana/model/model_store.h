@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <numbers>
 
@@ -224,3 +225,12 @@ StructureModel& current_model();
 // Makes a fully loaded model the current one (its contents are moved into
 // current_model()); a null pointer changes nothing.
 void commit_model(std::unique_ptr<StructureModel> loaded);
+
+// Revision of the loaded model and of what its evaluation reads besides it:
+// the wavefunction bank, its radial tables and the calculation settings.
+// Whatever changes any of them (a load, an edit, the promolecule switch, a
+// cluster, a settings dialog, a bank) calls note_model_change(); the
+// evaluators rebuild what they prepared from them when the revision they
+// were built for is no longer current.  Safe to read from any thread.
+std::uint64_t model_revision();
+void note_model_change();

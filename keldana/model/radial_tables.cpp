@@ -75,5 +75,6 @@ bool ensure_wavefunction_bank()
     if (!read_wavefunction_bank(wavefunction_bank(), current_model()))
         return false;
     tabulate_radial_functions_by_type(wavefunction_bank(), current_model(), radial_lookup_tables());
+    note_model_change();
     return true;
 }

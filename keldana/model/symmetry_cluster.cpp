@@ -651,6 +651,7 @@ bool build_symmetry_cluster(int mode, StructureModel& model)
     if (!build_cluster_in(mode, *work))
         return false;
     model = *work;
+    note_model_change();
     if (model.translations.unit_cell_mode == 1)
         reset_pane_line_store();
     // Only the program's model has a bond list to follow it: a model still

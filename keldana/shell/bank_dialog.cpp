@@ -48,6 +48,7 @@ bool reload_wavefunction_bank()
     tabulate_radial_functions_by_type(*bank, current_model(), *tables);
     wavefunction_bank() = *bank;
     radial_lookup_tables() = *tables;
+    note_model_change();
     // Potentials of the old bank would no longer match the density.
     if (potentials_built)
         build_spherical_potential_tables();

@@ -183,6 +183,7 @@ RequestRead read_atoms_request(const Dialog& page, CriticalPointSearchRequest& r
     }
     critical_point_search_settings() = s;
     current_model().translations = t;
+    note_model_change();
     return RequestRead::ready;
 }
 

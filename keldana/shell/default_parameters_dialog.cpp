@@ -126,6 +126,7 @@ void run_default_parameters_dialog(QWidget* owner)
         read.global_frame = d.get_checked(IDC_LOCAL_FRAME) ? 0 : 1;
         read.numerical_derivatives = d.get_checked(IDC_ANALYTIC) ? 0 : 1;
         settings = read;
+        note_model_change();
         d.end(IDC_SETTINGS_OK);
     });
     dialog.run_modal();

@@ -299,5 +299,6 @@ void run_integration_dialog(QWidget* owner)
     surface_critical_points().cp_count = 0;
     running = false;
     run_settings().calculation.rCut = r_cut;
+    note_model_change();
     ui().text_pane_changed();
 }

@@ -199,6 +199,7 @@ void read_cluster_translations(Dialog& dialog)
         if (dialog.get_int(ids[k], value))
             *targets[k] = value;
     }
+    note_model_change();
 }
 
 void run_profile(Dialog& dialog)

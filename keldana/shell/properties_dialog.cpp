@@ -107,6 +107,7 @@ bool switch_cluster_mode(int mode)
     if (build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, model))
         return true;
     model.translations.unit_cell_mode = previous;
+    note_model_change();
     return false;
 }
 
@@ -148,6 +149,7 @@ bool activate_checked_property(const Dialog& dialog, const PropertySelection& ki
         settings.global_frame = 1;
     if (code == SIG_RHO || code == SIG_LAPL)
         settings.numerical_derivatives = 1;
+    note_model_change();
 
     for (const std::string& record : format_records("(/,' The active property is f = ',A9)", {property_label(code)}))
         write_listing_line(record);

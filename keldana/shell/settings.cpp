@@ -204,6 +204,7 @@ void load_settings_from_registry()
     read_whole_number(OPTIONS_KEY, "lPole", 0, MAX_L, DEFAULT_LPOLE, calc.lPole);
     read_whole_number(OPTIONS_KEY, "lwdir", 0, 1, 0, settings.paths.lwdir);
     apply_default_calculation_settings(calc);
+    note_model_change();
 
     read_text_pane_font(text_pane_font());
 

@@ -68,7 +68,9 @@ void run_subset_atoms_dialog(QWidget* owner)
         dialog.set_callback(id, [&state](Dialog& d, int control, ControlEvent) {
             on_subset_atoms_command(d, state, control);
         });
-    if (dialog.run_modal() == IDC_SETTINGS_OK)
+    if (dialog.run_modal() == IDC_SETTINGS_OK) {
         std::copy(state.masks.begin(), state.masks.end(), atoms.subset_mask.begin() + 1);
+        note_model_change();
+    }
     dialog.release();
 }

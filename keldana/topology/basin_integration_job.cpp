@@ -105,6 +105,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
     // Raised for the whole job, so nothing takes it for finished between atoms.
     job_control().job_running = true;
     run_settings().calculation.rCut = request.cluster_radius;
+    note_model_change();
     const auto saved = std::make_unique<StructureModel>(model);
     BasinIntegrationResults& results = basin_integration_results();
     const std::clock_t job_start = std::clock();
@@ -170,6 +171,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
 
     job_control().job_running = false;
     model = *saved;
+    note_model_change();
     ui().redraw_viewer();
     ui().text_pane_changed();
     if (surfaces && !file->commit())

@@ -52,11 +52,16 @@ double evaluate_search_esd(const Vector3& p, int code)
 Vector3 evaluate_total_density_gradient(const Vector3& p)
 {
     Vector3 g{};
-    const bool numeric = run_settings().calculation.numerical_derivatives != 0;
-    evaluations += numeric ? 6 : 3;
-    for (int k = 1; k <= 3; ++k)
-        g[k - 1] = numeric ? compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3)
-                           : evaluate_property_at_point(p[0], p[1], p[2], 4 + k);
+    if (run_settings().calculation.numerical_derivatives != 0) {
+        evaluations += 6;
+        for (int k = 1; k <= 3; ++k)
+            g[k - 1] = compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3);
+        return g;
+    }
+    // The three components in one analytic pass.
+    ++evaluations;
+    double value = 0;
+    evaluate_density_value_gradient(p, value, g, 3);
     return g;
 }
 

@@ -5,11 +5,15 @@
 #include "keldana/density/property_evaluation.h"
 
 #include "keldana/density/property_selection.h"
+#include "keldana/model/load_defaults.h"
+#include "keldana/model/radial_tables.h"
+#include "keldana/model/wavefunction_bank.h"
 #include "test_property_models.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace density_test;
 
@@ -331,7 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"2  0 0 0  1 2"}, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The evaluator follows changes of the model and the settings at once.
+// The evaluator follows changes of the model and the settings at once: the
+// editors announce them with note_model_change().
 TEST_F(MultipoleModel, FollowsTheSubsetTheSettingsAndThePopulations)
 {
     load();
@@ -342,14 +347,17 @@ TEST_F(MultipoleModel, FollowsTheSubsetTheSettingsAndThePopulations)
     const double c_term = evaluate_pseudoatom_term_global_frame(
         1, p[0] - model.atoms.cart_x[1], p[1] - model.atoms.cart_y[1], p[2] - model.atoms.cart_z[1], 3, r);
     model.atoms.subset_mask[1] = 0;
+    note_model_change();
     EXPECT_NEAR(property(p, 3), both - c_term, 1e-12 * both);
     EXPECT_NEAR(property(p, 16), model.atoms.atomic_number[2] / r_of(p, model, 2), 1e-12);
     model.atoms.subset_mask[1] = 1;
+    note_model_change();
     EXPECT_NEAR(property(p, 3), both, 1e-14 * both);
 
     // lPole 0 keeps the monopole terms only.
     const double with_multipoles = property(p, 2);
     run_settings().calculation.lPole = 0;
+    note_model_change();
     const double monopoles = property(p, 2);
     EXPECT_NE(monopoles, with_multipoles);
     auto saved = model.global_populations.population;
@@ -358,9 +366,97 @@ TEST_F(MultipoleModel, FollowsTheSubsetTheSettingsAndThePopulations)
             for (int m = -l; m <= l; ++m)
                 model.global_populations.population[i](l, m) = 0.0;
     run_settings().calculation.lPole = 4;
+    note_model_change();
     EXPECT_NEAR(property(p, 2), monopoles, 1e-14 * std::abs(monopoles));
     model.global_populations.population = saved;
+    note_model_change();
     EXPECT_NEAR(property(p, 2), with_multipoles, 1e-14 * std::abs(with_multipoles));
+}
+
+// Code 0 (core and spherical valence) summed straight from the bank tables
+// of the current model, without the evaluator's prepared copy.
+double spherical_density_from_tables(const std::array<double, 3>& p)
+{
+    const StructureModel& model = current_model();
+    const PseudoatomParameters& q = model.pseudoatoms;
+    double sum = 0;
+    for (int i = 1; i <= model.atoms.atom_count; ++i) {
+        if (model.atoms.subset_mask[i] == 0 || r_of(p, model, i) > run_settings().calculation.rCut)
+            continue;
+        const double d[3] = {p[0] - model.atoms.cart_x[i], p[1] - model.atoms.cart_y[i], p[2] - model.atoms.cart_z[i]};
+        const double nv = model.atoms.atomic_number[i] - q.core_electron_count[i];
+        const double core = model.atoms.atomic_number[i] > 1
+                                ? evaluate_orbital_density_term(0, CORE_SET, i, 1.0, d[0], d[1], d[2])
+                                : 0.0;
+        const double valence = evaluate_orbital_density_term(0, VALENCE_SET, i, q.kappa[i], d[0], d[1], d[2]);
+        sum += q.occupancy[i] * (core + (nv > 0 ? q.valence_population[i] / nv : 0.0) * valence);
+    }
+    return sum;
+}
+
+struct ModelChange {
+    const char* name;
+    std::function<void(ScopedScriptedUi&)> apply;
+};
+
+// Evaluate, change, evaluate: every kind of change is seen by the next
+// evaluation, with no stale prepared model.
+TEST_F(MultipoleModel, NoStaleDensityAfterAnyKindOfChange)
+{
+    const ModelChange changes[] = {
+        {"subset", [](ScopedScriptedUi&) {
+             current_model().atoms.subset_mask[1] = 0;
+             note_model_change();
+         }},
+        {"populations and kappa", [](ScopedScriptedUi&) {
+             current_model().pseudoatoms.valence_population[2] *= 1.5;
+             current_model().pseudoatoms.kappa[1] = 1.1;
+             note_model_change();
+         }},
+        {"rCut written by a dialog", [](ScopedScriptedUi&) { run_settings().calculation.rCut = 0.5; }},
+        {"promolecule", [](ScopedScriptedUi&) { switch_to_promolecule_model(current_model()); }},
+        {"bank", [](ScopedScriptedUi&) {
+             run_settings().paths.wavefun_bank_path = std::string(KD_RUNTIME_DIR) + "/wavefSCM.bnk";
+             bank_loaded() = 0;
+             ASSERT_TRUE(ensure_wavefunction_bank());
+         }},
+        {"load", [](ScopedScriptedUi& ui) {
+             TestModel layout;
+             layout.atoms = {free_atom("H1", 0, "1s1", 1.0)};
+             ASSERT_TRUE(load_model(layout, ui)) << ui->answers.message_log();
+         }},
+    };
+    const std::array<double, 3> p = {0.4, 0.3, 0.9};
+    for (const ModelChange& change : changes) {
+        SCOPED_TRACE(change.name);
+        load();
+        const double before = property(p, 0);
+        ASSERT_NEAR(before, spherical_density_from_tables(p), 1e-12 * before);
+        const double deformation = property(p, 4);
+        change.apply(ui_);
+        const double after = property(p, 0);
+        EXPECT_GT(std::abs(after - before), 1e-6 * before);
+        // Terms below the density floor may be left out; nothing more.
+        EXPECT_NEAR(after, spherical_density_from_tables(p), 1e-12 * before + 1e-9);
+        if (std::string(change.name) == "promolecule") {
+            EXPECT_NEAR(property(p, 4), 0.0, 1e-12 * before) << "was " << deformation;
+        }
+    }
+}
+
+// Each atom's terms stop where they fall below 1e-10 e/A^3: for hydrogen
+// where exp(-2r/a0) / (pi a0^3) does, whatever rCut is above that.
+TEST_F(HydrogenAtom, TermsStopWhereTheDensityFallsBelowTheFloor)
+{
+    const double radius = -A0 / 2 * std::log(TERM_DENSITY_FLOOR * PI * A0 * A0 * A0);
+    EXPECT_NEAR(density_term_radius(1), radius, 1e-5);
+    EXPECT_NEAR(property({radius - 1e-3, 0, 0}, 3), TERM_DENSITY_FLOOR, 1e-12);
+    EXPECT_EQ(property({radius + 1e-3, 0, 0}, 3), 0.0);
+    run_settings().calculation.rCut = 20.0;
+    EXPECT_NEAR(density_term_radius(1), radius, 1e-5);
+    run_settings().calculation.rCut = 3.0;
+    EXPECT_EQ(density_term_radius(1), 3.0);
+    run_settings().calculation.rCut = 10.0;
 }
 
 }  // namespace
