@@ -8,6 +8,7 @@
 // else tests/fixtures/kdn/ethyne.kdn without a cluster.  Argument 1: the
 // locator's derivatives by central differences (as after every load), 0:
 // analytic.
+#include "bench_model.h"
 #include "common/scripted_ui.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -35,55 +36,8 @@ namespace {
 constexpr int RHO = 3;
 constexpr size_t LARGEST_RING = 8;
 
-fs::path chosen_model()
-{
-    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
-        return path;
-    fs::path largest;
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
-        if (entry.path().extension() == ".kdn" && (largest.empty() || entry.file_size() > fs::file_size(largest)))
-            largest = entry.path();
-    return largest.empty() ? fs::path(KD_SOURCE_DIR) / "tests/fixtures/kdn/ethyne.kdn" : largest;
-}
-
-struct BenchModel {
-    bool loaded = false;
-    std::string name;
-};
-
-BenchModel& bench_model(ScriptedUserInterface& ui)
-{
-    static BenchModel model = [&ui] {
-        BenchModel m;
-        const fs::path source = chosen_model();
-        const fs::path work = fs::temp_directory_path() / ("kd_bench_cp_" + std::to_string(::getpid()));
-        fs::create_directories(work);
-        fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
-        if (fs::exists(source.parent_path() / "gspace.cls"))
-            fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls",
-                          fs::copy_options::overwrite_existing);
-        else
-            ui.answers.message_answers.push_back(MessageAnswer::no);
-        RunSettings& settings = run_settings();
-        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
-        settings.file_dialog.working_directory = work.string();
-        settings.file_dialog.dialog_path = (work / source.filename()).string();
-        settings.file_dialog.file_title = source.filename().string();
-        settings.output_files.input_type = "kdn";
-        settings.output_files.input_file_path = (work / source.filename()).string();
-        fs::current_path(work);
-        if (!load_structure_file())
-            return m;
-        apply_default_calculation_settings(settings.calculation);
-        m.loaded = true;
-        m.name = source.filename().string();
-        std::fprintf(stderr, "model %s: %d atoms, %u cores\n", m.name.c_str(), current_model().atoms.atom_count,
-                     std::thread::hardware_concurrency());
-        return m;
-    }();
-    return model;
-}
+using bench::bench_model;
+using bench::BenchModel;
 
 // Rings of 3..8 atoms in the graph of the bond points found, each once.
 std::vector<std::vector<int>> rings_of_bonds()

@@ -142,6 +142,16 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
     return report_progress(a, atom_count, 4);
 }
 
+// The independent atom whose table serves working atom `atom` (its parent
+// for an image); 0 when there is none or the tables are not built.
+int table_atom(const StructureModel& model, const SphericalEspTables& tables, int atom)
+{
+    if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
+        return 0;
+    const int a = atom > model.atoms.independent_atom_count ? model.images.parent_atom[atom] : atom;
+    return a >= 1 && a <= std::min(model.atoms.independent_atom_count, MAX_INDEPENDENT_ATOMS) ? a : 0;
+}
+
 }  // namespace
 
 double esp_grid_radius(int i)
@@ -218,12 +228,8 @@ bool build_spherical_potential_tables()
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                              double d)
 {
-    if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
-        return 0.0;
-    int a = atom;
-    if (atom > model.atoms.independent_atom_count)
-        a = model.images.parent_atom[atom];
-    if (a < 1 || a > std::min(model.atoms.independent_atom_count, MAX_INDEPENDENT_ATOMS))
+    const int a = table_atom(model, tables, atom);
+    if (a == 0)
         return 0.0;
     const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
     const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
@@ -246,12 +252,8 @@ double spherical_potential_radial_derivative(const StructureModel& model, const 
 double interpolate_spherical_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                        double d)
 {
-    if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
-        return 0.0;
-    int a = atom;
-    if (atom > model.atoms.independent_atom_count)
-        a = model.images.parent_atom[atom];
-    if (a < 1 || a > std::min(model.atoms.independent_atom_count, MAX_INDEPENDENT_ATOMS))
+    const int a = table_atom(model, tables, atom);
+    if (a == 0)
         return 0.0;
     const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
     const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
