@@ -33,6 +33,8 @@ constexpr std::array<int, 11> SHORT_RAY_POINTS = {12, 16, 20, 24, 28, 32, 36, 40
 // A quadrature direction whose grid cell has radii further apart than this
 // ratio is traced itself when the surface search can be repeated.
 constexpr double TRACE_RATIO = 1.05;
+// Rays a worker takes at a time in the integrals.
+constexpr int RAYS_PER_UNIT = 16;
 
 std::atomic<long long> integrand_count{0};
 
@@ -258,31 +260,40 @@ std::vector<double> traced_radii_key(const InteratomicSurfaceTable& table, const
 // direction whose grid cell's radii differ by more than TRACE_RATIO (where
 // the surface is steep, folded or bends between grid directions) the ray is
 // traced as the surface search traces its grid rays, from the interpolated
-// radius, and its radius replaces the interpolated one.  Rows of theta
-// nodes on the worker threads; false when cancelled.
+// radius, and its radius replaces the interpolated one.  The directions run
+// on the worker threads; false when cancelled.
 bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
                                const std::vector<double>& theta, const std::vector<double>& phi,
                                std::vector<double>& radii)
 {
-    const int rows = static_cast<int>(theta.size());
     const int columns = static_cast<int>(phi.size());
-    auto row = [&](int k, RowControl& control) {
+    // The doubtful directions are found first and handed to the workers one
+    // by one: they gather where the surface is steep, a few rows of many.
+    struct Doubtful {
+        int at;
+        double low, high;
+    };
+    std::vector<Doubtful> doubtful;
+    for (size_t k = 0; k < theta.size(); ++k)
         for (int l = 0; l < columns; ++l) {
-            if (!control.keep_going())
-                return;
             double r[4], w[4];
             surface_cell(table, rays.atom, theta[k], phi[l], r, w);
             const double low = std::min({r[0], r[1], r[2], r[3]});
             const double high = std::max({r[0], r[1], r[2], r[3]});
-            if (!(high > TRACE_RATIO * low))
-                continue;
-            const Vector3 u{std::sin(theta[k]) * std::cos(phi[l]), std::sin(theta[k]) * std::sin(phi[l]),
-                            std::cos(theta[k])};
-            double& radius = radii[static_cast<size_t>(k) * columns + l];
-            const double traced = trace_surface_ray(rays, u, radius, 0.25 * (high - low));
-            if (traced < NO_SURFACE_RADIUS)
-                radius = traced;
+            if (high > TRACE_RATIO * low)
+                doubtful.push_back({static_cast<int>(k) * columns + l, low, high});
         }
+    auto row = [&](int d, RowControl& control) {
+        if (!control.keep_going())
+            return;
+        const int k = doubtful[d].at / columns;
+        const int l = doubtful[d].at % columns;
+        const Vector3 u{std::sin(theta[k]) * std::cos(phi[l]), std::sin(theta[k]) * std::sin(phi[l]),
+                        std::cos(theta[k])};
+        double& radius = radii[static_cast<size_t>(doubtful[d].at)];
+        const double traced = trace_surface_ray(rays, u, radius, 0.25 * (doubtful[d].high - doubtful[d].low));
+        if (traced < NO_SURFACE_RADIUS)
+            radius = traced;
     };
     TracedRadii& kept = traced_radii_store()[rays.atom];
     std::vector<double> key = traced_radii_key(table, rays, theta, phi);
@@ -291,7 +302,7 @@ bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const Surfa
         return true;
     }
     const PreparedModelHold hold;
-    if (!run_rows(rows, worker_thread_count(), row, [](int) { return pump_and_check_job(); }))
+    if (!run_rows(static_cast<int>(doubtful.size()), worker_thread_count(), row, [](int) { return pump_and_check_job(); }))
         return false;
     kept.key = std::move(key);
     kept.radii = radii;
@@ -406,44 +417,63 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         }
     };
     double sum_done = 0.0;
+    // The rays go to the workers in short runs of consecutive directions,
+    // so a few costly rows do not leave threads idle at the end; each ray's
+    // weighted integral is stored by direction and the sums are taken row
+    // by row afterwards, in the order of one thread.
     auto run_part = [&](const Part& part) {
         const int rows = static_cast<int>(part.theta.size());
         const int columns = static_cast<int>(part.phi.size());
-        std::vector<double> row_sums(rows, 0.0);
-        const auto finished = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(rows));
-        auto row = [&](int k, RowControl& control) {
+        const int rays = rows * columns;
+        const int units = (rays + RAYS_PER_UNIT - 1) / RAYS_PER_UNIT;
+        std::vector<double> ray_values(static_cast<size_t>(rays), 0.0);
+        std::vector<double> unit_sums(static_cast<size_t>(units), 0.0);
+        const auto finished = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(units));
+        auto unit = [&](int u, RowControl& control) {
+            const int end = std::min(rays, (u + 1) * RAYS_PER_UNIT);
             double sum = 0.0;
-            for (int l = 0; l < columns; ++l) {
-                const size_t at = static_cast<size_t>(k) * columns + l;
-                if (part.points[at] > 0)
-                    sum += ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at], part.theta_weight[k],
-                                        part.points[at], code, [&control] { return control.keep_going(); })
-                           * part.phi_weight[l] * PI;
+            for (int at = u * RAYS_PER_UNIT; at < end; ++at) {
+                const int k = at / columns;
+                const int l = at % columns;
+                if (part.points[at] > 0) {
+                    ray_values[at] = ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at],
+                                                  part.theta_weight[k], part.points[at], code,
+                                                  [&control] { return control.keep_going(); })
+                                     * part.phi_weight[l] * PI;
+                    sum += ray_values[at];
+                }
                 if (!control.keep_going())
                     return;
             }
-            row_sums[k] = sum;
-            finished[k].store(true, std::memory_order_release);
+            unit_sums[u] = sum;
+            finished[u].store(true, std::memory_order_release);
         };
         int shown = 0;
-        auto poll = [&](int rows_done) {
+        auto poll = [&](int units_done) {
             double shown_sum = sum_done;
             int last = -1;
-            for (int k = 0; k < rows; ++k)
-                if (finished[k].load(std::memory_order_acquire)) {
-                    shown_sum += row_sums[k];
-                    last = k;
+            for (int u = 0; u < units; ++u)
+                if (finished[u].load(std::memory_order_acquire)) {
+                    shown_sum += unit_sums[u];
+                    last = u;
                 }
-            if (last >= 0)
-                show_direction(part.theta[last], part.phi.back());
+            if (last >= 0) {
+                const int at = std::min(rays, (last + 1) * RAYS_PER_UNIT) - 1;
+                show_direction(part.theta[at / columns], part.phi[at % columns]);
+            }
             show_result(shown_sum);
-            show_percent(shown, rows_done, rows);
+            show_percent(shown, units_done, units);
             return pump_and_check_job();
         };
-        if (!run_rows(rows, threads, row, poll))
+        if (!run_rows(units, threads, unit, poll))
             return false;
-        for (double value : row_sums)
-            sum_done += value;
+        for (int k = 0; k < rows; ++k) {
+            double row_sum = 0.0;
+            for (int l = 0; l < columns; ++l)
+                if (part.points[static_cast<size_t>(k) * columns + l] > 0)
+                    row_sum += ray_values[static_cast<size_t>(k) * columns + l];
+            sum_done += row_sum;
+        }
         show_result(sum_done);
         return true;
     };

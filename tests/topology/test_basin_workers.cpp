@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int RHO = 3;
+constexpr int LAPLACIAN = 8;
 
 // Carbon and nitrogen 1.16 Angstrom apart along a body diagonal, so no ray
 // of the grid passes through their bond point.
@@ -80,7 +81,7 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
 {
     struct Outcome {
         std::string file;
-        double volume = 0, electrons = 0;
+        double volume = 0, electrons = 0, laplacian = 0;
     };
     auto run = [this](int threads) {
         set_worker_thread_count(threads);
@@ -100,6 +101,8 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
         request.mode = BasinJobMode::property;
         request.code = RHO;
         outcome.electrons = run_basin_job(request).total;
+        request.code = LAPLACIAN;
+        outcome.laplacian = run_basin_job(request).total;
         return outcome;
     };
     const Outcome one = run(1);
@@ -109,6 +112,7 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
     EXPECT_GT(one.volume, 1.0);
     EXPECT_EQ(one.volume, four.volume);
     EXPECT_EQ(one.electrons, four.electrons);
+    EXPECT_EQ(one.laplacian, four.laplacian);
 }
 
 TEST_F(BasinWorkersTest, SurfaceFileHoldsTheBetaRadiusOfTheListing)
