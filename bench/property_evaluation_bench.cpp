@@ -179,6 +179,39 @@ void BM_DensityGradientHessian(benchmark::State& state)
     report(state, m);
 }
 
+// Code 8: the value and Laplacian of every term, no gradient or Hessian.
+void BM_Laplacian(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    for (auto _ : state)
+        for (const Vector3& p : m.points)
+            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 8));
+    report(state, m);
+}
+
+// The same Laplacian as the trace of the full Hessian (what code 8 cost before).
+void BM_LaplacianFromHessian(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    double value = 0;
+    Vector3 gradient{};
+    Matrix3 hessian;
+    for (auto _ : state)
+        for (const Vector3& p : m.points) {
+            evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
+            benchmark::DoNotOptimize(hessian(1, 1) + hessian(2, 2) + hessian(3, 3));
+        }
+    report(state, m);
+}
+
 void BM_NumericLaplacian(benchmark::State& state)
 {
     const BenchModel& m = bench_model();
@@ -227,6 +260,8 @@ void BM_FixedCostPerCall(benchmark::State& state)
 BENCHMARK(BM_FixedCostPerCall)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Density)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DensityGradientHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Laplacian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LaplacianFromHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_NumericLaplacian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ElectrostaticPotential)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -117,7 +117,7 @@ double component_of(const PointDerivatives& p, int code)
     if (code <= 7)
         return p.gradient[code - 5];
     if (code == 8)
-        return p.hessian[0] + p.hessian[1] + p.hessian[2];
+        return p.laplacian;
     if (code <= 14)
         return p.hessian[code - 9];
     return std::sqrt(p.gradient[0] * p.gradient[0] + p.gradient[1] * p.gradient[1] + p.gradient[2] * p.gradient[2]);

@@ -66,6 +66,10 @@ void add_spherical(const Vector3& d, double r, double g, double g1, double g2, D
     term.value += g;
     if (order == DerivativeOrder::value)
         return;
+    if (order == DerivativeOrder::laplacian) {
+        term.laplacian += g2 + 2.0 * g1 / r;
+        return;
+    }
     const double s = g1 / r;
     for (int k = 0; k < 3; ++k)
         term.gradient[k] += s * d[k];
@@ -212,6 +216,17 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
     term.value += s * q;
     if (order == DerivativeOrder::value)
         return;
+    if (order == DerivativeOrder::laplacian) {
+        const double p = term_order.power * inverse_r - term_order.exponent;
+        const double s1 = s * p;
+        const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);
+        double laplacian = q * (s2 + 2.0 * (term_order.l + 1) * s1 * inverse_r);
+        if (!term_order.harmonic)
+            laplacian += s * (polynomial_at(prepared, term_order, 4, m) + polynomial_at(prepared, term_order, 5, m)
+                              + polynomial_at(prepared, term_order, 6, m));
+        term.laplacian += laplacian;
+        return;
+    }
     const Vector3 gq = {polynomial_at(prepared, term_order, 1, m), polynomial_at(prepared, term_order, 2, m),
                         polynomial_at(prepared, term_order, 3, m)};
     const double p = term_order.power * inverse_r - term_order.exponent;
@@ -365,8 +380,17 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
                         polynomial[4 + k][MONOMIALS.index[f[0]][f[1]][f[2]]] += c * first * second;
                 }
             }
+        // The harmonics are solid harmonics, so lap Q vanishes up to the
+        // rounding of folding the populations; anything larger is kept.
+        double largest = 0, largest_laplacian = 0;
+        for (int index = 0; index < MONOMIAL_COUNT; ++index) {
+            largest = std::max(largest, std::abs(polynomial[0][index]));
+            largest_laplacian =
+                std::max(largest_laplacian, std::abs(polynomial[4][index] + polynomial[5][index] + polynomial[6][index]));
+        }
         PreparedOrder order;
         order.l = l;
+        order.harmonic = largest_laplacian <= 1e-13 * (l * l + 1) * largest;
         order.power = n - l;
         order.exponent = a;
         order.normalisation = normalisation;
@@ -462,6 +486,18 @@ bool build_local_frame(const StructureModel& model, int i, Matrix3& frame)
     for (int row = 1; row <= 3; ++row)
         for (int column = 1; column <= 3; ++column)
             frame(row, column) = (*rows[column - 1])[row - 1];
+    return true;
+}
+
+// F F^T = 1 to rounding: the frame is a rotation (or reflection).
+bool is_orthonormal(const Matrix3& f)
+{
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) {
+            const double product = f(i, 1) * f(j, 1) + f(i, 2) * f(j, 2) + f(i, 3) * f(j, 3);
+            if (std::abs(product - (i == j ? 1.0 : 0.0)) > 1e-13)
+                return false;
+        }
     return true;
 }
 
@@ -571,7 +607,9 @@ TermSelection select_terms_for_code(int code)
     default:
         if (code == 3 || (code >= 5 && code <= 14) || code == 24) {
             selection.core = selection.valence = selection.multipoles = true;
-            if (code >= 8 && code <= 14)
+            if (code == 8)
+                selection.order = DerivativeOrder::laplacian;
+            else if (code >= 9 && code <= 14)
                 selection.order = DerivativeOrder::hessian;
             else if (code != 3)
                 selection.order = DerivativeOrder::gradient;
@@ -617,6 +655,7 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         const MultipolePopulations* populations = &model.global_populations.population[i];
         if (frame == PopulationFrame::local && l_limit > 0 && build_local_frame(model, i, atom.frame)) {
             atom.use_frame = true;
+            atom.frame_orthonormal = is_orthonormal(atom.frame);
             populations = &q.multipole_population[i];
         }
         prepare_multipoles(model, *populations, i, l_limit, prepared, atom);
@@ -642,6 +681,14 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
     const double r = floored_length(d);
     if (!(r <= atom.radius))
         return false;
+    // A skew frame does not keep the Laplacian, and within the floor radius
+    // |d| is not r: there the trace of the full Hessian keeps its old value.
+    const DerivativeOrder order =
+        selection.order == DerivativeOrder::laplacian
+                && ((atom.use_frame && !atom.frame_orthonormal)
+                    || d[0] * d[0] + d[1] * d[1] + d[2] * d[2] < MIN_TERM_RADIUS * MIN_TERM_RADIUS)
+            ? DerivativeOrder::hessian
+            : selection.order;
 
     const double inverse_r = 1.0 / r;
     RadialPowers powers;
@@ -649,7 +696,6 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
     for (int k = 1; k <= atom.highest_power; ++k)
         powers[k] = powers[k - 1] * r;
     PointDerivatives term;
-    const DerivativeOrder order = selection.order;
     // The core falls below the floor well before the valence density.
     const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
                      | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
@@ -678,10 +724,16 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
             add_multipole_order(prepared, term_order, monomials, d, inverse_r, powers, exponential, order, term);
         }
     }
-    if (atom.use_frame && order != DerivativeOrder::value)
+    if (atom.use_frame && order != DerivativeOrder::value && order != DerivativeOrder::laplacian)
         turn_back(atom.frame, term);
 
     sum.value += atom.occupancy * term.value;
+    if (selection.order == DerivativeOrder::laplacian) {
+        sum.laplacian += atom.occupancy
+                         * (order == DerivativeOrder::laplacian ? term.laplacian
+                                                                 : term.hessian[0] + term.hessian[1] + term.hessian[2]);
+        return true;
+    }
     if (order == DerivativeOrder::value)
         return true;
     for (int k = 0; k < 3; ++k)

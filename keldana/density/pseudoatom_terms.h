@@ -52,14 +52,17 @@ double evaluate_orbital_density_term(const StructureModel& model, const Wavefunc
 // The same for the loaded model and the program's bank tables.
 double evaluate_orbital_density_term(int code, int set, int atom, double scale, double x, double y, double z);
 
-// Value, gradient and Hessian (xx, yy, zz, xy, xz, yz) at a point.
+// Value, gradient and Hessian (xx, yy, zz, xy, xz, yz) at a point; the
+// Laplacian alone when only it is asked for.
 struct PointDerivatives {
     double value = 0;
     Vector3 gradient{};
     std::array<double, 6> hessian{};
+    double laplacian = 0;
 };
 
-enum class DerivativeOrder { value, gradient, hessian };
+// laplacian: the value and the Laplacian, without gradient or Hessian.
+enum class DerivativeOrder { value, gradient, hessian, laplacian };
 
 // Which terms of a pseudoatom a property takes.
 struct TermSelection {
@@ -72,7 +75,8 @@ struct TermSelection {
 
 // The terms of property codes 0..14 and 24: 0 core + valence, 1 core,
 // 2 valence + multipoles, 3 total, 4 deformation (valence + multipoles - free
-// valence), 5..14 and 24 derivatives of the total density.
+// valence), 5..14 and 24 derivatives of the total density (8 the Laplacian
+// alone).
 TermSelection select_terms_for_code(int code);
 
 // A distinct Slater function of a prepared atom: N r^power exp(-exponent r).
@@ -108,6 +112,7 @@ inline constexpr int ORDER_POLYNOMIALS = 10;
 // monomials of polynomial k are [polynomial_begin[k], polynomial_begin[k + 1]).
 struct PreparedOrder {
     int l = 0;
+    bool harmonic = false;  // Q has no Laplacian: every r^l y_lm is a solid harmonic
     int power = 0;
     double exponent = 0;
     double normalisation = 0;
@@ -138,6 +143,7 @@ struct PreparedPseudoatom {
     double core_radius = 0;
     // Local-frame evaluation: d' = frame d; the derivatives are turned back.
     bool use_frame = false;
+    bool frame_orthonormal = false;  // the Laplacian needs no turning back
     Matrix3 frame;
 };
 
@@ -169,7 +175,10 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
                            PopulationFrame frame, PreparedDensityModel& prepared);
 
 // Adds the selected terms of prepared atom `atom` (times its occupancy) at
-// the displacement d = point - atom position (global axes).  False, adding
+// the displacement d = point - atom position (global axes).  With
+// DerivativeOrder::laplacian, the value and the Laplacian: each multipole
+// term S(r) Q(d), Q homogeneous of degree l, has the Laplacian
+// Q (S'' + 2 (l + 1) S' / r) + S lap Q, and lap Q is 0 for harmonic Q.  False, adding
 // nothing, when the floored distance is beyond the atom's radius.
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const Vector3& d,
                            const TermSelection& selection, PointDerivatives& sum);

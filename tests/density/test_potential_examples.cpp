@@ -1,7 +1,8 @@
 // The electrostatic potential of the example molecules, loaded through the
 // program: its values, Poisson's equation against the model's own density,
 // the curvatures at the centre of cyanogen, and the position-weighted
-// gradient sum of the virial kinetic-energy models for the hydrogen atom.
+// gradient sum of the virial kinetic-energy models for the hydrogen atom;
+// the Laplacian taken alone against the trace of the full Hessian.
 #include "common/scripted_ui.h"
 #include "keldana/density/eigen_solver.h"
 #include "keldana/density/electrostatic_potential.h"
@@ -11,7 +12,9 @@
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
+#include "keldana/model/radial_tables.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/wavefunction_bank.h"
 #include "keldana/topology/newton_locator.h"
 
 #include <gtest/gtest.h>
@@ -270,5 +273,84 @@ TEST_F(PotentialExampleTest, PositionDotGradientSumMatchesDifferencesWithMultipo
         const double limit = (4 * differences(0.001) - differences(0.002)) / 3;
         EXPECT_NEAR(sum_position_dot_gradient(p[0], p[1], p[2], EPOT), limit, 1e-6 * (std::fabs(limit) + 1))
             << p[0] << " " << p[1] << " " << p[2];
+    }
+}
+
+// Code 8 sums, per term, only the value and radial derivatives (each
+// multipole polynomial being a solid harmonic); it must equal the trace of
+// the full Hessian of the same terms, at and near the nuclei, between the
+// atoms and far out, in both population frames and for the valence and
+// deformation terms too.
+TEST_F(PotentialExampleTest, LaplacianAloneEqualsTheTraceOfTheHessian)
+{
+    constexpr double RELATIVE = 1e-12, ABSOLUTE = 1e-14;
+    const Vector3 offsets[] = {{0, 0, 0},         {2e-9, -1e-9, 3e-9},  {1e-6, 0, 0},       {0, -3e-4, 2e-4},
+                               {0.02, 0.01, -0.03}, {-0.1, 0.25, 0.05}, {0.4, -0.3, 0.6},    {-0.9, 0.7, 1.1},
+                               {2.0, -1.5, 0.5},    {0, 0, 3.5},        {-4.0, 3.0, 2.5}};
+    const int codes[] = {3, 2, 4};  // total, valence with multipoles, deformation
+    for (const char* name : {"benzoquinone", "cyanogen"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(load_example(name, std::string(name) + ".kdn")) << ui_->answers.message_log();
+        const StructureModel& model = current_model();
+        const int count = model.atoms.atom_count;
+        int harmonic_orders = 0, frames = 0;
+        for (PopulationFrame frame : {PopulationFrame::global, PopulationFrame::local}) {
+            PreparedDensityModel prepared;
+            prepare_density_model(model, wavefunction_bank(), radial_lookup_tables(), run_settings().calculation,
+                                  frame, prepared);
+            for (int i = 1; i <= count; ++i) {
+                const PreparedPseudoatom& a = prepared.atoms[i];
+                frames += a.use_frame ? 1 : 0;
+                for (int k = 0; k < a.order_count; ++k) {
+                    // r^l y_lm are solid harmonics: lap Q must vanish.
+                    EXPECT_TRUE(a.orders[k].harmonic) << "atom " << i << " l " << a.orders[k].l;
+                    harmonic_orders += a.orders[k].l >= 2 ? 1 : 0;
+                }
+            }
+            for (int code : codes) {
+                TermSelection full = select_terms_for_code(code);
+                full.order = DerivativeOrder::hessian;
+                TermSelection alone = full;
+                alone.order = DerivativeOrder::laplacian;
+                for (int i = 1; i <= count; ++i)
+                    for (int j = 1; j <= std::min(count, 4); ++j)
+                        for (const Vector3& o : offsets) {
+                            // Displacements from atom i of points near atom j.
+                            const Vector3 d = {atom(j)[0] - atom(i)[0] + o[0], atom(j)[1] - atom(i)[1] + o[1],
+                                               atom(j)[2] - atom(i)[2] + o[2]};
+                            PointDerivatives h, l;
+                            const bool summed = accumulate_pseudoatom(prepared, i, d, full, h);
+                            EXPECT_EQ(accumulate_pseudoatom(prepared, i, d, alone, l), summed);
+                            const double trace = h.hessian[0] + h.hessian[1] + h.hessian[2];
+                            EXPECT_EQ(l.value, h.value);
+                            EXPECT_NEAR(l.laplacian, trace, RELATIVE * std::abs(trace) + ABSOLUTE)
+                                << "code " << code << " atom " << i << " near " << j << " offset " << o[0] << ","
+                                << o[1] << "," << o[2];
+                        }
+            }
+        }
+        EXPECT_GT(harmonic_orders, 0);
+        EXPECT_GT(frames, 0);  // the local frame was exercised
+        // Through the evaluator: code 8 against codes 9 + 10 + 11, both frames
+        // and both signs.
+        for (int global : {1, 0}) {
+            run_settings().calculation.global_frame = global;
+            for (int i = 1; i <= count; ++i)
+                for (const Vector3& o : offsets) {
+                    const Vector3 p = {atom(i)[0] + o[0], atom(i)[1] + o[1], atom(i)[2] + o[2]};
+                    double value = 0;
+                    Vector3 gradient{};
+                    Matrix3 hessian;
+                    evaluate_property_value_gradient_hessian(p, value, gradient, hessian, RHO);
+                    const double trace = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
+                    const double sum = evaluate_property_at_point(p[0], p[1], p[2], 9)
+                                       + evaluate_property_at_point(p[0], p[1], p[2], 10)
+                                       + evaluate_property_at_point(p[0], p[1], p[2], 11);
+                    const double laplacian = evaluate_property_at_point(p[0], p[1], p[2], 8);
+                    EXPECT_NEAR(laplacian, trace, RELATIVE * std::abs(trace) + ABSOLUTE) << "atom " << i;
+                    EXPECT_NEAR(laplacian, sum, RELATIVE * std::abs(sum) + ABSOLUTE) << "atom " << i;
+                }
+        }
+        run_settings().calculation.global_frame = 1;
     }
 }
