@@ -161,6 +161,24 @@ void BM_Density(benchmark::State& state)
     report(state, m);
 }
 
+// Density and gradient: what surface paths and trajectories ask for.
+void BM_DensityGradient(benchmark::State& state)
+{
+    const BenchModel& m = bench_model();
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    double value = 0;
+    Vector3 gradient{};
+    for (auto _ : state)
+        for (const Vector3& p : m.points) {
+            evaluate_density_value_gradient(p, value, gradient, 3);
+            benchmark::DoNotOptimize(gradient);
+        }
+    report(state, m);
+}
+
 void BM_DensityGradientHessian(benchmark::State& state)
 {
     const BenchModel& m = bench_model();
@@ -259,6 +277,7 @@ void BM_FixedCostPerCall(benchmark::State& state)
 
 BENCHMARK(BM_FixedCostPerCall)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Density)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DensityGradient)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DensityGradientHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Laplacian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_LaplacianFromHessian)->Unit(benchmark::kMillisecond)->MinTime(2.0);
