@@ -148,7 +148,9 @@ void report(benchmark::State& state, const BenchModel& m)
     state.SetLabel(m.name);
 }
 
-void BM_Density(benchmark::State& state)
+// Times at_point(p) over every point of the model and reports the rates.
+template <typename AtPoint>
+void time_points(benchmark::State& state, AtPoint at_point)
 {
     const BenchModel& m = bench_model();
     if (!m.loaded) {
@@ -157,104 +159,66 @@ void BM_Density(benchmark::State& state)
     }
     for (auto _ : state)
         for (const Vector3& p : m.points)
-            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 3));
+            at_point(p);
     report(state, m);
+}
+
+void BM_Density(benchmark::State& state)
+{
+    time_points(state, [](const Vector3& p) { benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 3)); });
 }
 
 // Density and gradient: what surface paths and trajectories ask for.
 void BM_DensityGradient(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
     double value = 0;
     Vector3 gradient{};
-    for (auto _ : state)
-        for (const Vector3& p : m.points) {
-            evaluate_density_value_gradient(p, value, gradient, 3);
-            benchmark::DoNotOptimize(gradient);
-        }
-    report(state, m);
+    time_points(state, [&](const Vector3& p) {
+        evaluate_density_value_gradient(p, value, gradient, 3);
+        benchmark::DoNotOptimize(gradient);
+    });
 }
 
 void BM_DensityGradientHessian(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
     double value = 0;
     Vector3 gradient{};
     Matrix3 hessian;
-    for (auto _ : state)
-        for (const Vector3& p : m.points) {
-            evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
-            benchmark::DoNotOptimize(hessian);
-        }
-    report(state, m);
+    time_points(state, [&](const Vector3& p) {
+        evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
+        benchmark::DoNotOptimize(hessian);
+    });
 }
 
 // Code 8: the value and Laplacian of every term, no gradient or Hessian.
 void BM_Laplacian(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
-    for (auto _ : state)
-        for (const Vector3& p : m.points)
-            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 8));
-    report(state, m);
+    time_points(state, [](const Vector3& p) { benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 8)); });
 }
 
 // The same Laplacian as the trace of the full Hessian (what code 8 cost before).
 void BM_LaplacianFromHessian(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
     double value = 0;
     Vector3 gradient{};
     Matrix3 hessian;
-    for (auto _ : state)
-        for (const Vector3& p : m.points) {
-            evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
-            benchmark::DoNotOptimize(hessian(1, 1) + hessian(2, 2) + hessian(3, 3));
-        }
-    report(state, m);
+    time_points(state, [&](const Vector3& p) {
+        evaluate_property_value_gradient_hessian(p, value, gradient, hessian, 3);
+        benchmark::DoNotOptimize(hessian(1, 1) + hessian(2, 2) + hessian(3, 3));
+    });
 }
 
 void BM_NumericLaplacian(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
     Vector3 components{};
-    for (auto _ : state)
-        for (const Vector3& p : m.points)
-            benchmark::DoNotOptimize(compute_property_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], components, 3));
-    report(state, m);
+    time_points(state, [&](const Vector3& p) {
+        benchmark::DoNotOptimize(compute_property_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], components, 3));
+    });
 }
 
 void BM_ElectrostaticPotential(benchmark::State& state)
 {
-    const BenchModel& m = bench_model();
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
-        return;
-    }
-    for (auto _ : state)
-        for (const Vector3& p : m.points)
-            benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 23));
-    report(state, m);
+    time_points(state, [](const Vector3& p) { benchmark::DoNotOptimize(evaluate_property_at_point(p[0], p[1], p[2], 23)); });
 }
 
 // A point far from every atom: what a call costs besides its terms.
