@@ -8,6 +8,7 @@
 // "gspace.cls" or "<name>.cls" beside it; without one a cluster is made of the
 // model's first symmetry operator and its inversion with every lattice
 // translation -1..1 (the rest of a 3 x 3 x 3 block of cells).
+#include "bench_model.h"
 #include "common/scripted_ui.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_evaluation.h"
@@ -34,17 +35,7 @@ namespace {
 
 constexpr int POINT_COUNT = 100000;
 
-fs::path chosen_model()
-{
-    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
-        return path;
-    fs::path largest;
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error))
-        if (entry.path().extension() == ".kdn" && (largest.empty() || entry.file_size() > fs::file_size(largest)))
-            largest = entry.path();
-    return largest.empty() ? fs::path(KD_SOURCE_DIR) / "tests/fixtures/kdn/ethyne.kdn" : largest;
-}
+using bench::chosen_model;
 
 void write_block_cluster(const fs::path& file, int atom_count)
 {

@@ -85,20 +85,13 @@ double outer_integral(int k, double a, double r, double exp_minus_x)
 }
 
 // K(l, n, r) of compute_radial_potential_integral for valid arguments and
-// r >= MIN_RADIUS, given e^(-a r).
-double radial_potential_integral(int l, int n, double a, double r, double exp_minus_x)
+// r >= MIN_RADIUS, given e^(-a r); with `slope`, r dK/dr instead (the terms
+// from differentiating the integrals' limits cancel).
+double radial_potential_integral(int l, int n, double a, double r, double exp_minus_x, bool slope = false)
 {
     const double inner = inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
     const double outer = integer_power(r, l) * outer_integral(n + 1 - l, a, r, exp_minus_x);
-    return (inner + outer) / (2 * (2 * l + 1));
-}
-
-// r dK/dr: the terms from differentiating the integrals' limits cancel.
-double radial_potential_integral_slope(int l, int n, double a, double r, double exp_minus_x)
-{
-    const double inner = inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
-    const double outer = integer_power(r, l) * outer_integral(n + 1 - l, a, r, exp_minus_x);
-    return (-(l + 1) * inner + l * outer) / (2 * (2 * l + 1));
+    return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
 }
 
 bool usable_radial(int n, double a)
@@ -200,8 +193,7 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
             last_a = order.a;
             exp_minus_x = std::exp(-order.a * r);
         }
-        const double integral = radial ? radial_potential_integral_slope(l, order.n, order.a, r, exp_minus_x)
-                                       : radial_potential_integral(l, order.n, order.a, r, exp_minus_x);
+        const double integral = radial_potential_integral(l, order.n, order.a, r, exp_minus_x, radial);
         sum += order.normalisation * integral * angular;
     }
     return -8 * std::numbers::pi * sum;
