@@ -35,6 +35,7 @@ constexpr double IMAGE_MIN_DISTANCE_SQ = 0.01;   // (0.1 Angstrom)^2
 constexpr double FAR_FROM_EVERY_PLANE = 1.0e30;  // plane_w of the dummy points' slots
 constexpr float NO_MINIMUM = 1.0e20f;
 constexpr int GRID_BOX_WIDTH = 8;
+constexpr long long BLOCK_POINTS = 1 << 18;  // values a map holds at a time (2 MB)
 
 std::string trimmed_name(const std::string& name)
 {
@@ -129,11 +130,15 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     // The map's rows (one y and z, every x) are evaluated on worker threads
     // where the property allows; the records are written afterwards in
     // their fixed order, so every thread count writes the same files.
+    // Rows are evaluated in blocks of at most BLOCK_POINTS values, so a map
+    // of any size needs little memory; each block is written before the next.
     const int rows = ny * nz;
-    std::vector<double> values(static_cast<size_t>(total));
+    const int block_rows = std::max(1, static_cast<int>(BLOCK_POINTS / nx));
+    std::vector<double> values(static_cast<size_t>(std::min(block_rows, rows)) * nx);
+    int first_row = 0;  // of the block being evaluated
     std::atomic<long long> evaluated{0};
     auto row = [&](int k, RowControl& control) {
-        const int iy = k % ny, iz = k / ny;
+        const int iy = (first_row + k) % ny, iz = (first_row + k) / ny;
         const double y = map.y_min + iy * y_step, z = z_first + iz * z_step;
         double* out = values.data() + static_cast<size_t>(k) * nx;
         for (int ix = 0; ix < nx; ++ix) {
@@ -146,7 +151,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     };
     int shown_percent = 0;
     auto poll = [&](int rows_done) {
-        const int k = std::min(rows_done, rows - 1);
+        const int k = std::min(first_row + rows_done, rows - 1);
         if (is_3d)
             ui().set_progress_line(3, format_line("('Z =',I3)", {k / ny + 1}));
         ui().set_progress_line(2, format_line("('Y =',I3)", {k % ny + 1}));
@@ -163,7 +168,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     ui().set_progress(0);
     JobControl& job = job_control();
     job.job_running = true;
-    bool completed;
+    bool completed = true;
     {
         std::unique_ptr<PreparedModelHold> hold;
         int threads = 0;
@@ -171,7 +176,24 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             hold = std::make_unique<PreparedModelHold>();
             threads = worker_thread_count();
         }
-        completed = run_rows(rows, threads, row, poll);
+        for (; first_row < rows && completed; first_row += block_rows) {
+            const int count_in_block = std::min(block_rows, rows - first_row);
+            completed = run_rows(count_in_block, threads, row, poll);
+            if (!completed)
+                break;
+            for (int k = 0; k < count_in_block; ++k) {
+                const double y = map.y_min + ((first_row + k) % ny) * y_step;
+                const double z = z_first + ((first_row + k) / ny) * z_step;
+                for (int ix = 0; ix < nx; ++ix) {
+                    const double x = map.x_min + ix * x_step;
+                    const double value = values[static_cast<size_t>(k) * nx + ix];
+                    map.map_min_value = std::min(map.map_min_value, value);
+                    map.map_max_value = std::max(map.map_max_value, value);
+                    grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
+                                  << '\n';
+                }
+            }
+        }
     }
     ui().close_progress();
     job.job_running = false;
@@ -181,17 +203,6 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
         grid.discard();
         post.discard();
         return MapOutcome::cancelled;
-    }
-    for (int k = 0; k < rows; ++k) {
-        const double y = map.y_min + (k % ny) * y_step, z = z_first + (k / ny) * z_step;
-        for (int ix = 0; ix < nx; ++ix) {
-            const double x = map.x_min + ix * x_step;
-            const double value = values[static_cast<size_t>(k) * nx + ix];
-            map.map_min_value = std::min(map.map_min_value, value);
-            map.map_max_value = std::max(map.map_max_value, value);
-            grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
-                          << '\n';
-        }
     }
     grid.stream() << '\n';
     if (is_3d)
