@@ -9,6 +9,7 @@
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -26,6 +27,12 @@ struct PreparedEvaluation {
     int l_pole = 0;
     PreparedDensityModel prepared;
     NeighbourGrid grid;
+    // Per atom its position and the square of a distance beyond which
+    // accumulate_pseudoatom adds nothing (a hair beyond its radius; infinite
+    // for a skew local frame, where the distance is taken in the frame), so
+    // the many candidates beyond their radius cost a few loads, not the
+    // atom's whole record.
+    std::vector<std::array<double, 4>> reach;
 };
 
 // The prepared model of one population frame.  Readers take the current
@@ -74,7 +81,11 @@ const PreparedEvaluation& prepared_evaluation(PopulationFrame frame)
                           fresh->prepared);
     std::vector<int> active;
     std::vector<Vector3> positions(fresh->prepared.atoms.size());
+    fresh->reach.resize(fresh->prepared.atoms.size());
     for (std::size_t i = 1; i < fresh->prepared.atoms.size(); ++i) {
+        const PreparedPseudoatom& atom = fresh->prepared.atoms[i];
+        const double radius = atom.use_frame && !atom.frame_orthonormal ? HUGE_VAL : atom.radius * (1.0 + 1e-9);
+        fresh->reach[i] = {atom.position[0], atom.position[1], atom.position[2], radius * radius};
         positions[i] = fresh->prepared.atoms[i].position;
         if (fresh->prepared.atoms[i].active)
             active.push_back(static_cast<int>(i));
@@ -102,8 +113,10 @@ PointDerivatives sum_active_atoms(const Vector3& point, const TermSelection& sel
     for (std::size_t word = 0; word < mask.size(); ++word)
         for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1) {
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
-            const Vector3& position = cache.prepared.atoms[atom].position;
-            const Vector3 d = {point[0] - position[0], point[1] - position[1], point[2] - position[2]};
+            const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
+            const Vector3 d = {point[0] - reach[0], point[1] - reach[1], point[2] - reach[2]};
+            if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > reach[3])
+                continue;
             accumulate_pseudoatom(cache.prepared, atom, d, selection, sum);
         }
     return sum;

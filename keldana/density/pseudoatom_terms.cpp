@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -412,6 +413,56 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
     }
 }
 
+// Tabulates each pair set of the atom over the distances where it is summed
+// (the core to core_radius, the others to radius), and the core plus the
+// weighted valence together within core_radius, where most points need both;
+// atoms whose pairs and range are the same share one table.
+void prepare_spherical_tables(PreparedDensityModel& prepared, PreparedPseudoatom& atom,
+                              std::map<std::vector<double>, int>& known)
+{
+    for (int table = 0; table < SPHERICAL_TABLES; ++table) {
+        atom.spherical_table[table] = -1;
+        // The sets in the table, with their weights.
+        std::vector<std::pair<int, double>> sets = {{table, 1.0}};
+        if (table == CORE_AND_VALENCE_TABLE)
+            sets = {{PAIR_SET_CORE, 1.0}, {PAIR_SET_VALENCE, atom.valence_weight}};
+        // Rounded up to a quarter Angstrom, so atoms whose radii differ a
+        // little (by their multipoles or occupancy) share the table.
+        const double needed = table == PAIR_SET_CORE || table == CORE_AND_VALENCE_TABLE ? atom.core_radius : atom.radius;
+        const double range = std::ceil(needed * 4.0) / 4.0;
+        SphericalPairSum sum;
+        std::vector<double> key = {range};
+        for (int u = atom.function_begin; u < atom.function_end; ++u) {
+            const PreparedSlaterFunction& f = prepared.functions[u];
+            sum.functions.push_back({f.power, f.exponent, f.normalisation});
+            key.insert(key.end(), {static_cast<double>(f.power), f.exponent, f.normalisation});
+        }
+        for (const auto& [set, weight] : sets)
+            for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
+                const PreparedOrbitalPair& pair = prepared.pairs[p];
+                sum.pairs.push_back(
+                    {pair.first - atom.function_begin, pair.second - atom.function_begin, weight * pair.coefficient});
+                key.insert(key.end(), {static_cast<double>(sum.pairs.back().first),
+                                       static_cast<double>(sum.pairs.back().second), sum.pairs.back().coefficient});
+            }
+        if (sum.pairs.empty())
+            continue;
+        const auto found = known.find(key);
+        if (found != known.end()) {
+            atom.spherical_table[table] = found->second;
+            continue;
+        }
+        SphericalDensityTable built;
+        int index = -1;
+        if (build_spherical_density_table(sum, range, built)) {
+            index = static_cast<int>(prepared.spherical_tables.size());
+            prepared.spherical_tables.push_back(std::move(built));
+        }
+        known.emplace(std::move(key), index);
+        atom.spherical_table[table] = index;
+    }
+}
+
 // The largest bound of the atom's terms at distance r: of its core, its
 // valence and its free valence densities (each pair's |coefficient| times the
 // functions) and of each multipole order (|Q(d)| <= r^l times the sum of
@@ -628,6 +679,7 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
     prepared.cutoff = settings.rCut;
     const int count = std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS);
     prepared.atoms.resize(static_cast<std::size_t>(count) + 1);
+    std::map<std::vector<double>, int> known_tables;
     const WorkingAtomSet& atoms = model.atoms;
     const PseudoatomParameters& q = model.pseudoatoms;
     for (int i = 1; i <= count; ++i) {
@@ -664,6 +716,7 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         atom.highest_power = std::min(atom.highest_power, MAX_SLATER_POWER);
         atom.radius = density_radius(prepared, atom, settings.rCut, false);
         atom.core_radius = density_radius(prepared, atom, settings.rCut, true);
+        prepare_spherical_tables(prepared, atom, known_tables);
         if (atom.active)
             prepared.largest_radius = std::max(prepared.largest_radius, atom.radius);
     }
@@ -700,15 +753,37 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
     const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
                      | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
     if (mask != 0 && atom.function_end > atom.function_begin) {
-        FunctionValues values;
-        evaluate_functions(prepared, atom, r, inverse_r, powers, mask, order, values);
+        const double weights[3] = {1.0, atom.valence_weight, -1.0};
+        const bool second = order == DerivativeOrder::hessian || order == DerivativeOrder::laplacian;
         double g = 0, g1 = 0, g2 = 0;
-        if (mask & 1)
-            sum_pairs(prepared, atom, PAIR_SET_CORE, 1.0, order, values, g, g1, g2);
-        if (mask & 2)
-            sum_pairs(prepared, atom, PAIR_SET_VALENCE, atom.valence_weight, order, values, g, g1, g2);
-        if (mask & 4)
-            sum_pairs(prepared, atom, PAIR_SET_FREE, -1.0, order, values, g, g1, g2);
+        int left = mask;
+        if ((mask & 3) == 3 && atom.spherical_table[CORE_AND_VALENCE_TABLE] >= 0) {
+            evaluate_spherical_density_table(prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
+                                             second, g, g1, g2);
+            left &= ~3;
+        }
+        int summed = 0;  // sets without a table
+        for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set) {
+            if ((left & (1 << set)) == 0)
+                continue;
+            const int table = atom.spherical_table[set];
+            if (table < 0) {
+                summed |= 1 << set;
+                continue;
+            }
+            double t0 = 0, t1 = 0, t2 = 0;
+            evaluate_spherical_density_table(prepared.spherical_tables[table], r, second, t0, t1, t2);
+            g += weights[set] * t0;
+            g1 += weights[set] * t1;
+            g2 += weights[set] * t2;
+        }
+        if (summed != 0) {
+            FunctionValues values;
+            evaluate_functions(prepared, atom, r, inverse_r, powers, summed, order, values);
+            for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set)
+                if (summed & (1 << set))
+                    sum_pairs(prepared, atom, set, weights[set], order, values, g, g1, g2);
+        }
         add_spherical(d, r, g, g1, g2, order, term);
     }
     if (selection.multipoles && atom.order_count > 0) {

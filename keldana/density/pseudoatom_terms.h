@@ -14,6 +14,7 @@
 
 #include "keldana/density/numeric_helpers.h"
 #include "keldana/density/radial_functions.h"
+#include "keldana/density/spherical_density_table.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/radial_tables.h"
 #include "keldana/model/run_settings.h"
@@ -123,6 +124,7 @@ struct PreparedOrder {
 inline constexpr double TERM_DENSITY_FLOOR = 1e-10;
 
 inline constexpr int PAIR_SET_CORE = 0, PAIR_SET_VALENCE = 1, PAIR_SET_FREE = 2;
+inline constexpr int CORE_AND_VALENCE_TABLE = 3, SPHERICAL_TABLES = 4;
 
 struct PreparedPseudoatom {
     Vector3 position{};
@@ -132,6 +134,11 @@ struct PreparedPseudoatom {
     double valence_weight = 0;         // Pv / nv; 0 when nv <= 0
     int function_begin = 0, function_end = 0;
     std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
+    // Into PreparedDensityModel::spherical_tables: pair set s at [s], the
+    // core plus the weighted valence within core_radius at
+    // [CORE_AND_VALENCE_TABLE]; -1: summed pair by pair (no pairs, or no
+    // table within its size limit).
+    std::array<int, SPHERICAL_TABLES> spherical_table{-1, -1, -1, -1};
     int order_count = 0;
     std::array<PreparedOrder, MAX_L + 1> orders{};
     int monomial_degree = 0;   // highest degree of the order polynomials
@@ -157,6 +164,7 @@ struct PreparedDensityModel {
     std::vector<PreparedSlaterFunction> functions;
     std::vector<PreparedOrbitalPair> pairs;
     std::vector<PreparedMonomial> monomials;
+    std::vector<SphericalDensityTable> spherical_tables;  // shared by the atoms of equal pair sets
     double largest_radius = 0;                // of the active atoms
 };
 

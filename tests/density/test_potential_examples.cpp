@@ -354,3 +354,64 @@ TEST_F(PotentialExampleTest, LaplacianAloneEqualsTheTraceOfTheHessian)
         run_settings().calculation.global_frame = 1;
     }
 }
+
+// Every selection and derivative order of every atom of both examples, with
+// each atom's spherical densities read from their tables and summed pair by
+// pair: the same values to a part in about 1e13.
+TEST_F(PotentialExampleTest, TabulatedSphericalDensitiesAgreeWithThePairSums)
+{
+    const Vector3 offsets[] = {{0, 0, 0},          {2e-9, -1e-9, 3e-9}, {1e-6, 0, 0},    {0, -3e-4, 2e-4},
+                               {0.02, 0.01, -0.03}, {-0.1, 0.25, 0.05},  {0.4, -0.3, 0.6}, {-0.9, 0.7, 1.1},
+                               {2.0, -1.5, 0.5},    {0, 0, 3.5},         {-4.0, 3.0, 2.5}, {5.0, 1.0, -3.0}};
+    for (const char* name : {"benzoquinone", "cyanogen"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(load_example(name, std::string(name) + ".kdn")) << ui_->answers.message_log();
+        const StructureModel& model = current_model();
+        const int count = model.atoms.atom_count;
+        PreparedDensityModel tabulated;
+        prepare_density_model(model, wavefunction_bank(), radial_lookup_tables(), run_settings().calculation,
+                              PopulationFrame::local, tabulated);
+        PreparedDensityModel summed = tabulated;
+        for (int i = 1; i <= count; ++i) {
+            // Every set with pairs has its table here: nothing falls back.
+            PreparedPseudoatom& atom = summed.atoms[i];
+            for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set)
+                EXPECT_EQ(atom.spherical_table[set] >= 0, atom.pair_begin[set + 1] > atom.pair_begin[set]) << i;
+            EXPECT_GE(atom.spherical_table[CORE_AND_VALENCE_TABLE], 0) << i;
+            atom.spherical_table.fill(-1);
+        }
+        for (int code : {0, 1, 2, 3, 4, 5, 8, 9})
+            for (int i = 1; i <= count; ++i)
+                for (const Vector3& o : offsets) {
+                    const TermSelection selection = select_terms_for_code(code);
+                    PointDerivatives a, b;
+                    ASSERT_EQ(accumulate_pseudoatom(tabulated, i, o, selection, a),
+                              accumulate_pseudoatom(summed, i, o, selection, b));
+                    // Against the size of the total density's terms at the
+                    // point (the deformation and a derivative through zero
+                    // are differences of much larger terms): the value, the
+                    // largest gradient and Hessian components, and the value
+                    // over 0.05 A (its scale length near a nucleus) per
+                    // derivative.
+                    TermSelection all = select_terms_for_code(3);
+                    all.order = DerivativeOrder::hessian;
+                    PointDerivatives total;
+                    accumulate_pseudoatom(summed, i, o, all, total);
+                    const double v = std::max(std::abs(total.value), std::abs(b.value));
+                    double g = 20.0 * v, h = 400.0 * v;
+                    for (int k = 0; k < 3; ++k)
+                        g = std::max(g, std::abs(total.gradient[k]));
+                    for (int k = 0; k < 6; ++k)
+                        h = std::max(h, std::abs(total.hessian[k]));
+                    const std::string where = "code " + std::to_string(code) + " atom " + std::to_string(i) +
+                                              " offset " + std::to_string(o[0]) + "," + std::to_string(o[1]) + "," +
+                                              std::to_string(o[2]);
+                    EXPECT_NEAR(a.value, b.value, 1e-13 * v + 1e-24) << where;
+                    EXPECT_NEAR(a.laplacian, b.laplacian, 1e-12 * h + 1e-24) << where;
+                    for (int k = 0; k < 3; ++k)
+                        EXPECT_NEAR(a.gradient[k], b.gradient[k], 1e-12 * g + 1e-24) << where;
+                    for (int k = 0; k < 6; ++k)
+                        EXPECT_NEAR(a.hessian[k], b.hessian[k], 1e-12 * h + 1e-24) << where;
+                }
+    }
+}

@@ -1,0 +1,101 @@
+// The spherical density of one electron set of a pseudoatom, g(r) = sum
+// over orbital pairs of c f_u(r) f_v(r), tabulated once per distinct set so
+// that a point costs one piecewise polynomial instead of an exponential per
+// Slater function and a sum over every pair.
+//
+// The nodes hold g and its first four derivatives (taken exactly from the
+// Slater functions).  Between two nodes each of g, g' and g'' is read from
+// its own quintic, the one that matches it and its next two derivatives at
+// both nodes; none is differentiated, so rounding in the node values is not
+// magnified by the step.  The range [0, R] is cut into octaves
+// [R 2^-(k+1), R 2^-k) (the innermost reaches 0), each with its own even
+// step, halved until the three quintics stay within 1e-13 of the sum of the
+// pairs' absolute values in the middle of every interval, where their errors
+// peak.  Near the nucleus the core's steep functions need short steps;
+// farther out only the slow valence functions matter and the steps grow.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+// g as its Slater functions f = N r^power exp(-exponent r) and the pairs
+// c f_first f_second (indices into functions).
+struct SphericalPairSum {
+    struct Function {
+        int power = 0;
+        double exponent = 0, normalisation = 0;
+    };
+    struct Pair {
+        int first = 0, second = 0;
+        double coefficient = 0;
+    };
+    std::vector<Function> functions;
+    std::vector<Pair> pairs;
+};
+
+inline constexpr int SPHERICAL_TABLE_OCTAVES = 14;
+// A set that would need more intervals is summed pair by pair instead.
+inline constexpr int MAX_SPHERICAL_TABLE_INTERVALS = 1 << 16;
+
+struct SphericalDensityTable {
+    double range = 0, inverse_range = 0;
+    struct Octave {
+        double start = 0, step = 0, inverse_step = 0;
+        int first = 0, count = 0;  // intervals; their nodes are [first, first + count] of `nodes`
+    };
+    std::array<Octave, SPHERICAL_TABLE_OCTAVES + 1> octaves{};
+    // Per node, h^k g^(k) for k = 0..4, h the step of its octave.
+    std::vector<std::array<double, 5>> nodes;
+};
+
+// g and its derivatives up to the fourth, summed pair by pair; bound[m] is
+// the sum of the absolute values of the pairs' terms of the m-th derivative.
+void sum_spherical_pairs(const SphericalPairSum& sum, double r, double g[5], double bound[5]);
+
+// Tabulates the sum on [0, range].  False (the table left empty) when
+// the range is not positive and finite, a pair names no function, or the
+// tolerance would need more than MAX_SPHERICAL_TABLE_INTERVALS intervals.
+bool build_spherical_density_table(const SphericalPairSum& sum, double range, SphericalDensityTable& table);
+
+// g, g' and (with second) g'' at t (0..1) of the interval between the
+// nodes a and b, whose step is 1 / inverse_step.
+inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
+                                        double inverse_step, bool second, double& g, double& g1, double& g2)
+{
+    // Quintic Hermite basis at t: value, first and second derivative at the
+    // left node (p0, p1, p2) and at the right node (q0, q1, q2).
+    const double t2 = t * t, t3 = t2 * t;
+    const double v = 1.0 - t;
+    const double v2 = v * v, v3 = v2 * v;
+    const double p0 = v3 * (1.0 + t * (3.0 + 6.0 * t));
+    const double p1 = v3 * t * (1.0 + 3.0 * t);
+    const double p2 = 0.5 * v3 * t2;
+    const double q0 = t3 * (1.0 + v * (3.0 + 6.0 * v));
+    const double q1 = -t3 * v * (1.0 + 3.0 * v);
+    const double q2 = 0.5 * t3 * v2;
+    g = p0 * a[0] + p1 * a[1] + p2 * a[2] + q0 * b[0] + q1 * b[1] + q2 * b[2];
+    g1 = (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step;
+    g2 = second ? (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step
+                : 0.0;
+}
+
+// g(r), g'(r) and, with second, g''(r) for 0 <= r <= range.
+inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, bool second, double& g,
+                                             double& g1, double& g2)
+{
+    // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary
+    // exponent of r / range (biased by 1023; zero for 0 and subnormals).
+    const double x = r * table.inverse_range;
+    const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
+    const int k = x >= 0.5 ? 0 : biased == 0 ? SPHERICAL_TABLE_OCTAVES : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
+    const SphericalDensityTable::Octave& octave = table.octaves[k];
+    const double u = (r - octave.start) * octave.inverse_step;
+    int i = u > 0 ? static_cast<int>(u) : 0;
+    if (i >= octave.count)
+        i = octave.count - 1;
+    interpolate_spherical_nodes(table.nodes[octave.first + i], table.nodes[octave.first + i + 1], u - i,
+                                octave.inverse_step, second, g, g1, g2);
+}

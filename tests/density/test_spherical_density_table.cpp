@@ -1,0 +1,110 @@
+// The tabulated spherical densities against their pair sums, and the pair
+// sums' derivatives against the closed form of a single Slater pair.
+#include "keldana/density/spherical_density_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+SphericalPairSum::Function slater(int power, double exponent)
+{
+    // Normalised as the bank's orbitals: (2a)^(n + 1/2) / sqrt((2n)!), n = power + 1.
+    return {power, exponent, std::pow(2.0 * exponent, power + 1.5) / std::sqrt(std::tgamma(2.0 * power + 3.0))};
+}
+
+struct TableCase {
+    std::string name;
+    std::vector<SphericalPairSum::Function> functions;
+    std::vector<SphericalPairSum::Pair> pairs;
+    double range;
+};
+
+// Exponents in 1/Angstrom: a first-row core and valence, a heavy atom's
+// steep core, an orthogonalised set with negative cross terms, and high
+// powers (d and f-like radial parts).
+std::vector<TableCase> table_cases()
+{
+    return {
+        {"carbon-like", {slater(0, 10.7), slater(1, 3.1), slater(1, 5.9), slater(1, 2.0)},
+         {{0, 0, 0.6}, {0, 1, -0.2}, {1, 1, 0.5}, {2, 2, 0.3}, {3, 3, 0.4}, {2, 3, 0.25}}, 7.0},
+        {"heavy core", {slater(0, 150.0), slater(1, 60.0), slater(2, 20.0), slater(3, 4.0)},
+         {{0, 0, 2.0}, {1, 1, 1.5}, {0, 1, -0.8}, {2, 2, 1.0}, {3, 3, 0.7}, {2, 3, -0.3}}, 9.5},
+        {"hydrogen", {slater(0, 2.0 / 0.529177249)}, {{0, 0, 0.3}}, 5.25},
+        {"high powers", {slater(2, 4.5), slater(4, 3.0), slater(6, 2.2)},
+         {{0, 0, 0.5}, {1, 1, 0.4}, {2, 2, 0.3}, {0, 2, -0.1}}, 10.0},
+    };
+}
+
+TEST(SphericalDensityTable, MatchesThePairSumsEverywhereInItsRange)
+{
+    for (const TableCase& c : table_cases()) {
+        SCOPED_TRACE(c.name);
+        SphericalPairSum sum{c.functions, c.pairs};
+        SphericalDensityTable table;
+        ASSERT_TRUE(build_spherical_density_table(sum, c.range, table));
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        std::vector<double> radii = {0.0, 1e-9, c.range};
+        for (int k = 0; k < 20000; ++k)
+            radii.push_back(c.range * std::pow(unit(random), 3.0));  // dense near the nucleus
+        // A part in 1e13 of the pairs' own size at r, or rounding of the
+        // set's largest values where it vanishes at the nucleus (r^4 near 0).
+        double peak[3] = {0, 0, 0};
+        for (double r : radii) {
+            double exact[5], bound[5];
+            sum_spherical_pairs(sum, r, exact, bound);
+            for (int m = 0; m < 3; ++m)
+                peak[m] = std::max(peak[m], bound[m]);
+        }
+        for (double r : radii) {
+            double exact[5], bound[5], found[3];
+            sum_spherical_pairs(sum, r, exact, bound);
+            evaluate_spherical_density_table(table, r, true, found[0], found[1], found[2]);
+            for (int m = 0; m < 3; ++m)
+                ASSERT_LE(std::abs(found[m] - exact[m]), 2e-13 * bound[m] + 1e-16 * peak[m])
+                    << "r = " << r << ", derivative " << m;
+        }
+    }
+}
+
+TEST(SphericalDensityTable, PairSumDerivativesFollowTheClosedForm)
+{
+    // One pair r^2 exp(-2 a r) (two 2p-like functions, N^2 = 1 here).
+    const double a = 3.0;
+    SphericalPairSum sum{{{1, a, 1.0}}, {{0, 0, 1.0}}};
+    for (double r : {0.0, 0.1, 0.7, 2.5}) {
+        double g[5], bound[5];
+        sum_spherical_pairs(sum, r, g, bound);
+        const double e = std::exp(-2.0 * a * r), b = 2.0 * a;
+        // d^k/dr^k of r^2 e^(-b r) = (-1)^k e^(-b r) (b^k r^2 - 2 k b^(k-1) r + k (k-1) b^(k-2)).
+        const double closed[5] = {r * r * e, (2 * r - b * r * r) * e, (2 - 4 * b * r + b * b * r * r) * e,
+                                  (-6 * b + 6 * b * b * r - b * b * b * r * r) * e,
+                                  (12 * b * b - 8 * b * b * b * r + b * b * b * b * r * r) * e};
+        for (int k = 0; k < 5; ++k)
+            EXPECT_NEAR(g[k], closed[k], 1e-13 * (std::abs(closed[k]) + b * b * b * b * e)) << "r " << r << " k " << k;
+    }
+}
+
+TEST(SphericalDensityTable, RefusesWhatItCannotTabulate)
+{
+    const SphericalPairSum good{{slater(0, 5.0)}, {{0, 0, 1.0}}};
+    SphericalDensityTable table;
+    EXPECT_FALSE(build_spherical_density_table(good, 0.0, table));
+    EXPECT_FALSE(build_spherical_density_table(good, -1.0, table));
+    EXPECT_FALSE(build_spherical_density_table(good, std::nan(""), table));
+    EXPECT_FALSE(build_spherical_density_table(good, HUGE_VAL, table));
+    EXPECT_TRUE(table.nodes.empty());
+    const SphericalPairSum dangling{{slater(0, 5.0)}, {{0, 1, 1.0}}};
+    EXPECT_FALSE(build_spherical_density_table(dangling, 5.0, table));
+    EXPECT_TRUE(table.nodes.empty());
+    ASSERT_TRUE(build_spherical_density_table(good, 5.0, table));
+    EXPECT_FALSE(table.nodes.empty());
+}
+
+}  // namespace
