@@ -22,6 +22,7 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/symmetry_cluster.h"
 #include "keldana/topology/basin_integration.h"
 #include "keldana/topology/basin_integration_workers.h"
 #include "keldana/topology/interatomic_surface.h"
@@ -31,6 +32,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,71 @@ void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
     state.counters["volume"] = basin_integration_results().basin_volume[atom];
     state.SetLabel(chosen_model().filename().string() + " atom " + std::to_string(atom) + ", "
                    + std::to_string(current_model().atoms.atom_count) + " atoms before the cluster");
+    close_report_output();
+}
+
+// The atoms of the cluster a basin job builds around `atom` with the
+// cluster radius `radius` (the job restores the model afterwards).
+int cluster_atom_count(int atom, double radius)
+{
+    StructureModel& model = current_model();
+    const auto saved = std::make_unique<StructureModel>(model);
+    const double r_cut = run_settings().calculation.rCut;
+    run_settings().calculation.rCut = radius;
+    const Vector3 centre{model.atoms.cart_x[atom], model.atoms.cart_y[atom], model.atoms.cart_z[atom]};
+    generate_cluster_images(model, radius, centre, {}, model.space_group.lattice_type, CLUSTER_AROUND_ATOM);
+    const int count = build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST_SILENT, model) ? model.atoms.atom_count : 0;
+    model = *saved;
+    run_settings().calculation.rCut = r_cut;
+    note_model_change();
+    return count;
+}
+
+// How one basin's cost grows with the cluster: the first carbon of
+// cyanogen (argument 0) or benzoquinone (1), surface and density integral
+// at the dialog's defaults (32 x 48 grids), cluster radius argument / 10 A.
+// Counters: the cluster's atoms and the processor seconds of all threads.
+void BM_OneBasinByClusterRadius(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const char* name = state.range(0) == 0 ? "cyanogen" : "benzoquinone";
+    const fs::path source = fs::path(KD_SOURCE_DIR) / "examples" / name / (std::string(name) + ".kdn");
+    int atom = 0;
+    if (load_bench_model(source, ui))
+        for (int a = current_model().atoms.independent_atom_count; a >= 1; --a)
+            atom = current_model().atoms.atomic_number[a] == 6 ? a : atom;
+    if (atom == 0) {
+        state.SkipWithError("the example did not load or has no carbon atom");
+        return;
+    }
+    BasinJobRequest surfaces;
+    surfaces.mode = BasinJobMode::surfaces;
+    surfaces.atoms = {atom};
+    surfaces.n_theta = 32;
+    surfaces.n_phi = 48;
+    surfaces.cluster_radius = 0.1 * static_cast<double>(state.range(1));
+    surfaces.step_factor = 0.015;
+    surfaces.surface_tolerance = 0.0005;
+    surfaces.surface_file = "bench.ias";
+    BasinJobRequest density = surfaces;
+    density.mode = BasinJobMode::property;
+    density.code = RHO;
+    double surface_seconds = 0, integral_seconds = 0;
+    for (auto _ : state) {
+        const BasinJobResult s = run_basin_job(surfaces);
+        const BasinJobResult d = run_basin_job(density);
+        if (!s.completed || !d.completed) {
+            state.SkipWithError(("the job failed: " + ui->answers.message_log()).c_str());
+            return;
+        }
+        surface_seconds = s.seconds;
+        integral_seconds = d.seconds;
+    }
+    state.counters["cluster_atoms"] = cluster_atom_count(atom, surfaces.cluster_radius);
+    state.counters["surface_s"] = surface_seconds;
+    state.counters["integral_s"] = integral_seconds;
+    state.counters["electrons"] = basin_integration_results().basin_property_integral[atom];
+    state.SetLabel(std::string(name) + " atom " + std::to_string(atom));
     close_report_output();
 }
 
@@ -275,6 +342,10 @@ void BM_BenzoquinoneCellSums(benchmark::State& state)
 
 BENCHMARK(BM_BenzoquinoneCellSums)->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_SurfaceAndIntegralOfOneCarbon)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_OneBasinByClusterRadius)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->ArgsProduct({{0, 1}, {40, 60, 80, 100, 120}});
 BENCHMARK(BM_CrystalBasinSums)
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
