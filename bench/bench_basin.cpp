@@ -101,20 +101,17 @@ int bench_atom()
     return 0;
 }
 
-void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
+// The surface and the density integral of `atom` at the dialog's defaults
+// with the given cluster radius, timed; then its volume.  Counters: the
+// processor seconds and evaluations of both, the electrons and the volume.
+void time_surface_and_integral(benchmark::State& state, ScopedScriptedUi& ui, int atom, double cluster_radius)
 {
-    ScopedScriptedUi ui;
-    const int atom = load_bench_model(chosen_model(), ui) ? bench_atom() : 0;
-    if (atom == 0) {
-        state.SkipWithError("the model did not load or has no carbon atom");
-        return;
-    }
     BasinJobRequest surfaces;
     surfaces.mode = BasinJobMode::surfaces;
     surfaces.atoms = {atom};
     surfaces.n_theta = 32;
     surfaces.n_phi = 48;
-    surfaces.cluster_radius = run_settings().calculation.rCut;
+    surfaces.cluster_radius = cluster_radius;
     surfaces.step_factor = 0.015;
     surfaces.surface_tolerance = 0.0005;
     surfaces.surface_file = "bench.ias";
@@ -146,6 +143,17 @@ void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
     state.counters["integral_evaluations"] = static_cast<double>(integral_evaluations) / n;
     state.counters["electrons"] = basin_integration_results().basin_property_integral[atom];
     state.counters["volume"] = basin_integration_results().basin_volume[atom];
+}
+
+void BM_SurfaceAndIntegralOfOneCarbon(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const int atom = load_bench_model(chosen_model(), ui) ? bench_atom() : 0;
+    if (atom == 0) {
+        state.SkipWithError("the model did not load or has no carbon atom");
+        return;
+    }
+    time_surface_and_integral(state, ui, atom, run_settings().calculation.rCut);
     state.SetLabel(chosen_model().filename().string() + " atom " + std::to_string(atom) + ", "
                    + std::to_string(current_model().atoms.atom_count) + " atoms before the cluster");
     close_report_output();
@@ -169,9 +177,8 @@ int cluster_atom_count(int atom, double radius)
 }
 
 // How one basin's cost grows with the cluster: the first carbon of
-// cyanogen (argument 0) or benzoquinone (1), surface and density integral
-// at the dialog's defaults (32 x 48 grids), cluster radius argument / 10 A.
-// Counters: the cluster's atoms and the processor seconds of all threads.
+// cyanogen (argument 0) or benzoquinone (1) as above, with the cluster
+// radius argument / 10 A, and the cluster's atom count.
 void BM_OneBasinByClusterRadius(benchmark::State& state)
 {
     ScopedScriptedUi ui;
@@ -185,33 +192,9 @@ void BM_OneBasinByClusterRadius(benchmark::State& state)
         state.SkipWithError("the example did not load or has no carbon atom");
         return;
     }
-    BasinJobRequest surfaces;
-    surfaces.mode = BasinJobMode::surfaces;
-    surfaces.atoms = {atom};
-    surfaces.n_theta = 32;
-    surfaces.n_phi = 48;
-    surfaces.cluster_radius = 0.1 * static_cast<double>(state.range(1));
-    surfaces.step_factor = 0.015;
-    surfaces.surface_tolerance = 0.0005;
-    surfaces.surface_file = "bench.ias";
-    BasinJobRequest density = surfaces;
-    density.mode = BasinJobMode::property;
-    density.code = RHO;
-    double surface_seconds = 0, integral_seconds = 0;
-    for (auto _ : state) {
-        const BasinJobResult s = run_basin_job(surfaces);
-        const BasinJobResult d = run_basin_job(density);
-        if (!s.completed || !d.completed) {
-            state.SkipWithError(("the job failed: " + ui->answers.message_log()).c_str());
-            return;
-        }
-        surface_seconds = s.seconds;
-        integral_seconds = d.seconds;
-    }
-    state.counters["cluster_atoms"] = cluster_atom_count(atom, surfaces.cluster_radius);
-    state.counters["surface_s"] = surface_seconds;
-    state.counters["integral_s"] = integral_seconds;
-    state.counters["electrons"] = basin_integration_results().basin_property_integral[atom];
+    const double radius = 0.1 * static_cast<double>(state.range(1));
+    time_surface_and_integral(state, ui, atom, radius);
+    state.counters["cluster_atoms"] = cluster_atom_count(atom, radius);
     state.SetLabel(std::string(name) + " atom " + std::to_string(atom));
     close_report_output();
 }
