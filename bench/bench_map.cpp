@@ -1,12 +1,15 @@
 // A 3-D grid map of the total density (60 x 60 x 20 points, 6 x 6 x 2
 // Angstrom around the first atom) on the largest example model with its
 // cluster, as "Calculate Map" writes it, and a line profile of 1001 points
-// through the same box.  Argument: worker threads (0: one per core).
+// through the same box; a 2-D map (40 x 40 points, 6 x 6 Angstrom) of the
+// electrostatic potential or of the kinetic energy density.  Argument:
+// worker threads (0: one per core).
 //
 // The model is KELDANA_BENCH_MODEL when set (with "gspace.cls" beside it if
 // any), else the largest examples/**/*.kdn with its folder's "gspace.cls".
 #include "bench_model.h"
 #include "common/scripted_ui.h"
+#include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
@@ -63,6 +66,30 @@ void BM_DensityMap3d(benchmark::State& state)
     state.SetLabel(bench_model(ui.get()).name);
 }
 
+// Arguments: the property code, the worker threads.
+void BM_PropertyMap2d(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    if (!bench_model(ui.get()).loaded || !build_spherical_potential_tables()) {
+        state.SkipWithError("the model or its potential tables did not load");
+        return;
+    }
+    centre_on_first_atom();
+    MapDefinition& map = map_definition();
+    map.map_is_3d = false;
+    map.x_min = map.y_min = -3.0;
+    map.x_max = map.y_max = 3.0;
+    map.x_points = map.y_points = 40;
+    const int code = static_cast<int>(state.range(0));
+    set_worker_thread_count(static_cast<int>(state.range(1)));
+    for (auto _ : state)
+        if (compute_property_map_outcome(code) != MapOutcome::completed)
+            state.SkipWithError("the map did not complete");
+    set_worker_thread_count(0);
+    state.counters["points"] = 40.0 * 40.0;
+    state.SetLabel(bench_model(ui.get()).name + (code == 23 ? ", EPOT" : ", kinetic energy density"));
+}
+
 void BM_DensityLineProfile(benchmark::State& state)
 {
     ScopedScriptedUi ui;
@@ -86,6 +113,11 @@ void BM_DensityLineProfile(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(BM_DensityMap3d)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PropertyMap2d)
+    ->ArgsProduct({{23, 31}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 BENCHMARK(BM_DensityLineProfile)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -187,6 +187,12 @@ double evaluate_property_at_point(double x, double y, double z, int code)
     return result;
 }
 
+bool is_reentrant_property(int code)
+{
+    return (code >= 0 && code <= 14) || (code >= 16 && code <= 18) || (code >= 22 && code <= 24)
+           || (code >= 30 && code <= 43);
+}
+
 void evaluate_property_value_gradient_hessian(const Vector3& point, double& value, Vector3& gradient,
                                               Matrix3& hessian, int code)
 {

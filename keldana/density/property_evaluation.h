@@ -18,8 +18,9 @@
 // stays below TERM_DENSITY_FLOOR (density_term_radius).  The evaluator keeps
 // a prepared copy of what it needs of the model, the bank tables and the
 // settings, rebuilt at the first call after model_revision() (or rCut or
-// lPole) changed.  Evaluation is re-entrant: threads may evaluate codes
-// 0..14 and 24 at the same time while nothing changes the model.  Distances
+// lPole) changed.  Evaluation is re-entrant: threads may evaluate any code
+// of is_reentrant_property at the same time while nothing changes the model,
+// the settings or the tables.  Distances
 // below 1e-9 Angstrom are raised to 1e-9, so every value is finite at a
 // nucleus.
 #pragma once
@@ -29,6 +30,14 @@
 #include "keldana/model/model_store.h"
 
 double evaluate_property_at_point(double x, double y, double z, int code);
+
+// Whether evaluating `code` (here, as an energy density, or by central
+// differences of either) only reads the model, its prepared form, the
+// settings, the potential's spherical tables and the covariance matrix, so
+// that worker threads may evaluate it side by side: the densities and their
+// derivatives (0..14, 24), the nuclear potential (16), the e.s.d.s (17, 18),
+// ESFED and EPOT (22, 23) and the energy densities (30..43).
+bool is_reentrant_property(int code);
 
 // Value, gradient and Hessian (column by column) of `code` at the point.
 // Codes 0..4 (the densities) take their own analytic derivatives in one pass;

@@ -70,9 +70,7 @@ bool read_limits(std::string_view min_text, std::string_view max_text, float& ra
 
 }  // namespace
 
-// The densities, their derivatives and |grad rho| (by differences of the
-// density) only read the prepared model.
-bool is_parallel_map_code(int code) { return (code >= 0 && code <= 14) || code == GRAD_RHO; }
+bool is_parallel_map_code(int code) { return is_reentrant_property(code); }
 
 double evaluate_map_property(double x, double y, double z, int code)
 {

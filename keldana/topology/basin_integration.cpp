@@ -309,9 +309,7 @@ bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const Surfa
     return true;
 }
 
-// Codes whose evaluation only reads the prepared model, so workers may share
-// it: the volume and the pseudoatom density terms.
-bool is_parallel_code(int code) { return (code >= 0 && code <= 14) || code == 24; }
+
 
 }  // namespace
 
@@ -389,7 +387,7 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         gauss_legendre_rule(n);
     for (int n : {LONG_RAY_POINTS, MEDIUM_RAY_POINTS, INNER_RADIAL_POINTS, INNER_RADIAL_POINTS_HYDROGEN})
         gauss_legendre_rule(n);
-    const bool parallel = is_parallel_code(code);
+    const bool parallel = is_reentrant_property(code);  // code 0, the volume, evaluates nothing
     const int threads = parallel ? worker_thread_count() : 0;
     std::unique_ptr<PreparedModelHold> hold;
     if (parallel && code != 0)

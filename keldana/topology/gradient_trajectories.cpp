@@ -69,10 +69,6 @@ double property_gradient(int mode, const Vector3& r, Vector3& g, int code)
                : compute_energy_density_gradient_or_laplacian_numeric(mode, r[0], r[1], r[2], g, code);
 }
 
-// Properties whose evaluation only reads the prepared model, so the paths
-// may be traced on worker threads.
-bool is_parallel_code(int code) { return code >= 0 && code <= 14; }
-
 struct Window {
     double x_min = 0, x_max = 0, y_min = 0, y_max = 0;
     bool contains(double u, double v) const { return x_min <= u && u <= x_max && y_min <= v && v <= y_max; }
@@ -254,7 +250,7 @@ bool trace_atom_paths(TrajectoryRun& run, const WorkingAtomSet& atoms, const std
     };
     std::unique_ptr<PreparedModelHold> hold;
     int threads = 0;
-    if (is_parallel_code(run.code)) {
+    if (is_reentrant_property(run.code)) {
         hold = std::make_unique<PreparedModelHold>();
         threads = worker_thread_count();
     }

@@ -27,6 +27,7 @@ constexpr int RHO = 3;
 constexpr int LAPLACIAN = 8;
 constexpr int ESFED = 22;
 constexpr int EPOT = 23;
+constexpr int KINETIC_ENERGY_DENSITY = 31;
 
 struct GridPoint {
     double x = 0, y = 0, z = 0, value = 0;
@@ -180,8 +181,8 @@ TEST_F(HydrogenMapTest, FieldEnergyDensityIsTheScaledPotentialGradient)
 
 TEST_F(HydrogenMapTest, EveryThreadCountWritesTheSameFiles)
 {
-    // Density (rows on workers) and the potential (rows on the main
-    // thread) of a 3-D map: 1 and 4 workers give the same bytes.
+    // Density, potential and an energy density (by differences of the
+    // density) of a 3-D map, rows on the workers: 1 and 4 give the same bytes.
     ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
     MapDefinition& map = map_definition();
     map.map_is_3d = true;
@@ -190,7 +191,7 @@ TEST_F(HydrogenMapTest, EveryThreadCountWritesTheSameFiles)
     map.z_points = 3;
     map.z_min = -1.0;
     map.z_max = 1.0;
-    for (int code : {RHO, EPOT}) {
+    for (int code : {RHO, EPOT, KINETIC_ENERGY_DENSITY}) {
         std::string files[2];
         for (int threads : {1, 4}) {
             set_worker_thread_count(threads);

@@ -27,6 +27,7 @@ namespace {
 
 constexpr int RHO = 3;
 constexpr int LAPLACIAN = 8;
+constexpr int KINETIC_ENERGY_DENSITY = 31;
 
 // Carbon and nitrogen 1.16 Angstrom apart along a body diagonal, so no ray
 // of the grid passes through their bond point.
@@ -81,7 +82,7 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
 {
     struct Outcome {
         std::string file;
-        double volume = 0, electrons = 0, laplacian = 0;
+        double volume = 0, electrons = 0, laplacian = 0, kinetic = 0;
     };
     auto run = [this](int threads) {
         set_worker_thread_count(threads);
@@ -103,6 +104,10 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
         outcome.electrons = run_basin_job(request).total;
         request.code = LAPLACIAN;
         outcome.laplacian = run_basin_job(request).total;
+        request.code = KINETIC_ENERGY_DENSITY;  // an energy density, by differences of the density
+        request.n_theta = 8;
+        request.n_phi = 12;
+        outcome.kinetic = run_basin_job(request).total;
         return outcome;
     };
     const Outcome one = run(1);
@@ -113,6 +118,8 @@ TEST_F(BasinWorkersTest, OneAndFourThreadsGiveTheSameFileAndIntegrals)
     EXPECT_EQ(one.volume, four.volume);
     EXPECT_EQ(one.electrons, four.electrons);
     EXPECT_EQ(one.laplacian, four.laplacian);
+    EXPECT_GT(one.kinetic, 0.0);
+    EXPECT_EQ(one.kinetic, four.kinetic);
 }
 
 TEST_F(BasinWorkersTest, SurfaceFileHoldsTheBetaRadiusOfTheListing)

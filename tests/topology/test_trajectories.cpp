@@ -4,6 +4,7 @@
 // the capacities of one run.
 #include "common/job_control.h"
 #include "common/safe_write.h"
+#include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
@@ -26,6 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int RHO = 3;
+constexpr int EPOT = 23;
 constexpr double HALF_BOND = 0.7;  // Angstrom
 
 TEST(TrajectoryFiles, RecordsFollowTheLayoutsToTheColumn)
@@ -224,17 +226,21 @@ std::string file_bytes(const fs::path& path)
 
 TEST_F(TrajectoryTest, OneAndFourThreadsWriteTheSameFiles)
 {
-    std::string data[2], post[2];
-    for (int k = 0; k < 2; ++k) {
-        set_worker_thread_count(k == 0 ? 1 : 4);
-        ASSERT_EQ(trace_gradient_trajectories(RHO), TrajectoryOutcome::completed) << ui_->answers.message_log();
-        data[k] = file_bytes(directory_ / "map.dat");
-        post[k] = file_bytes(directory_ / "map.pos");
+    ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
+    for (int code : {RHO, EPOT}) {
+        std::string data[2], post[2];
+        for (int k = 0; k < 2; ++k) {
+            set_worker_thread_count(k == 0 ? 1 : 4);
+            ASSERT_EQ(trace_gradient_trajectories(code), TrajectoryOutcome::completed) << ui_->answers.message_log();
+            data[k] = file_bytes(directory_ / "map.dat");
+            post[k] = file_bytes(directory_ / "map.pos");
+        }
+        set_worker_thread_count(0);
+        EXPECT_GT(data[0].size(), 1000u) << code;
+        EXPECT_EQ(data[0], data[1]) << code;
+        EXPECT_EQ(post[0], post[1]) << code;
     }
-    set_worker_thread_count(0);
-    EXPECT_GT(data[0].size(), 1000u);
-    EXPECT_EQ(data[0], data[1]);
-    EXPECT_EQ(post[0], post[1]);
+    spherical_esp_tables().esp_tables_ready = 0;
 }
 
 TEST_F(TrajectoryTest, FailedWritesLeaveTheOldFiles)
