@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -413,6 +415,34 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
     }
 }
 
+// The table of `sum` on [0, range], made once and kept by its key: a model
+// prepared again after an edit that leaves an atom's sets alone (most
+// edits, every cluster and settings change) reads it instead of tabulating
+// again.  Null when the sum cannot be tabulated.  The store is emptied
+// when it grows past TABLE_STORE_LIMIT; prepared models keep what they use.
+std::shared_ptr<const SphericalDensityTable> spherical_table_for(const std::vector<double>& key,
+                                                                 const SphericalPairSum& sum, double range)
+{
+    constexpr std::size_t TABLE_STORE_LIMIT = 512;
+    static std::mutex mutex;
+    static std::map<std::vector<double>, std::shared_ptr<const SphericalDensityTable>> store;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        const auto found = store.find(key);
+        if (found != store.end())
+            return found->second;
+    }
+    auto built = std::make_shared<SphericalDensityTable>();
+    std::shared_ptr<const SphericalDensityTable> table;
+    if (build_spherical_density_table(sum, range, *built))
+        table = std::move(built);
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (store.size() >= TABLE_STORE_LIMIT)
+        store.clear();
+    store.emplace(key, table);
+    return table;
+}
+
 // Tabulates each pair set of the atom over the distances where it is summed
 // (the core to core_radius, the others to radius), and the core plus the
 // weighted valence together within core_radius, where most points need both;
@@ -452,11 +482,11 @@ void prepare_spherical_tables(PreparedDensityModel& prepared, PreparedPseudoatom
             atom.spherical_table[table] = found->second;
             continue;
         }
-        SphericalDensityTable built;
+        const std::shared_ptr<const SphericalDensityTable> built = spherical_table_for(key, sum, range);
         int index = -1;
-        if (build_spherical_density_table(sum, range, built)) {
+        if (built) {
             index = static_cast<int>(prepared.spherical_tables.size());
-            prepared.spherical_tables.push_back(std::move(built));
+            prepared.spherical_tables.push_back(built);
         }
         known.emplace(std::move(key), index);
         atom.spherical_table[table] = index;
@@ -758,7 +788,7 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
         double g = 0, g1 = 0, g2 = 0;
         int left = mask;
         if ((mask & 3) == 3 && atom.spherical_table[CORE_AND_VALENCE_TABLE] >= 0) {
-            evaluate_spherical_density_table(prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
+            evaluate_spherical_density_table(*prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
                                              second, g, g1, g2);
             left &= ~3;
         }
@@ -772,7 +802,7 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
                 continue;
             }
             double t0 = 0, t1 = 0, t2 = 0;
-            evaluate_spherical_density_table(prepared.spherical_tables[table], r, second, t0, t1, t2);
+            evaluate_spherical_density_table(*prepared.spherical_tables[table], r, second, t0, t1, t2);
             g += weights[set] * t0;
             g1 += weights[set] * t1;
             g2 += weights[set] * t2;

@@ -21,6 +21,7 @@
 #include "keldana/model/wavefunction_bank.h"
 
 #include <array>
+#include <memory>
 #include <vector>
 
 inline constexpr double MIN_TERM_RADIUS = 1e-9;  // Angstrom: every term is taken at r >= this
@@ -164,7 +165,8 @@ struct PreparedDensityModel {
     std::vector<PreparedSlaterFunction> functions;
     std::vector<PreparedOrbitalPair> pairs;
     std::vector<PreparedMonomial> monomials;
-    std::vector<SphericalDensityTable> spherical_tables;  // shared by the atoms of equal pair sets
+    // Shared by the atoms of equal pair sets, and with later preparations.
+    std::vector<std::shared_ptr<const SphericalDensityTable>> spherical_tables;
     double largest_radius = 0;                // of the active atoms
 };
 

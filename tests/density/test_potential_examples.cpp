@@ -371,6 +371,14 @@ TEST_F(PotentialExampleTest, TabulatedSphericalDensitiesAgreeWithThePairSums)
         PreparedDensityModel tabulated;
         prepare_density_model(model, wavefunction_bank(), radial_lookup_tables(), run_settings().calculation,
                               PopulationFrame::local, tabulated);
+        // Preparing again (after any edit that leaves the sets alone) reads
+        // the tables made before.
+        PreparedDensityModel again;
+        prepare_density_model(model, wavefunction_bank(), radial_lookup_tables(), run_settings().calculation,
+                              PopulationFrame::local, again);
+        ASSERT_EQ(again.spherical_tables.size(), tabulated.spherical_tables.size());
+        for (std::size_t t = 0; t < again.spherical_tables.size(); ++t)
+            EXPECT_EQ(again.spherical_tables[t].get(), tabulated.spherical_tables[t].get());
         PreparedDensityModel summed = tabulated;
         for (int i = 1; i <= count; ++i) {
             // Every set with pairs has its table here: nothing falls back.

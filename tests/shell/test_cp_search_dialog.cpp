@@ -185,10 +185,13 @@ TEST_F(SearchDialogTest, OpensWithTheAtomsTheSettingsAndTheFirstPage)
 
 TEST_F(SearchDialogTest, StartSearchOnTheUntouchedDialogSearchesTheAtomPairs)
 {
-    when_open([](Dialog& d) {
+    const std::uint64_t revision = model_revision();
+    when_open([revision](Dialog& d) {
         EXPECT_TRUE(d.user_click(IDC_START_SEARCH));
         EXPECT_TRUE(d.is_open());  // Start Search never ends the dialog
         EXPECT_EQ(critical_point_list().cp_count, 1);
+        // The same lattice translations: the prepared model is kept.
+        EXPECT_EQ(model_revision(), revision);
         EXPECT_TRUE(d.user_click(IDC_SEARCH_CANCEL));
     });
     run_critical_point_search_dialog();
