@@ -234,3 +234,8 @@ void commit_model(std::unique_ptr<StructureModel> loaded);
 // were built for is no longer current.  Safe to read from any thread.
 std::uint64_t model_revision();
 void note_model_change();
+
+// Sets the current model's lattice translations of the lattice sums; a
+// model change only when they differ from those it has, so a job that
+// writes its dialog's unchanged boxes back keeps what was prepared.
+void set_lattice_translations(const ClusterTranslations& translations);

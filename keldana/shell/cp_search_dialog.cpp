@@ -182,14 +182,7 @@ RequestRead read_atoms_request(const Dialog& page, CriticalPointSearchRequest& r
             return RequestRead::error;
     }
     critical_point_search_settings() = s;
-    // Only new translations change the model: a search that leaves them as
-    // they were keeps the prepared model.
-    ClusterTranslations& translations = current_model().translations;
-    if (t.cluster_k != translations.cluster_k || t.cluster_l != translations.cluster_l
-        || t.cluster_m != translations.cluster_m || t.unit_cell_mode != translations.unit_cell_mode) {
-        translations = t;
-        note_model_change();
-    }
+    set_lattice_translations(t);
     return RequestRead::ready;
 }
 

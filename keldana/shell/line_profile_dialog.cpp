@@ -191,7 +191,7 @@ bool read_point(Dialog& dialog, int first_edit, Vector3& p)
 
 void read_cluster_translations(Dialog& dialog)
 {
-    ClusterTranslations& t = current_model().translations;
+    ClusterTranslations t = current_model().translations;
     int* targets[3] = {&t.cluster_k, &t.cluster_l, &t.cluster_m};
     const int ids[3] = {IDC_PROFILE_CLUSTER_K, IDC_PROFILE_CLUSTER_L, IDC_PROFILE_CLUSTER_M};
     for (int k = 0; k < 3; ++k) {
@@ -199,7 +199,7 @@ void read_cluster_translations(Dialog& dialog)
         if (dialog.get_int(ids[k], value))
             *targets[k] = value;
     }
-    note_model_change();
+    set_lattice_translations(t);
 }
 
 void run_profile(Dialog& dialog)

@@ -454,8 +454,7 @@ bool read_map_boxes()
     }
     map_definition() = map;
     trajectory_settings() = settings;
-    current_model().translations = translations;
-    note_model_change();
+    set_lattice_translations(translations);
     return true;
 }
 
