@@ -8,7 +8,10 @@
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -290,20 +293,15 @@ double evaluate_atom_position_dot_gradient(const StructureModel& model, const Sp
     return slope * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
-double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
-                                                 double r_cut, double x, double y, double z)
+namespace {
+
+// The lattice sum with every atom's frame built.
+double lattice_sum(const StructureModel& model, const SphericalEspTables& tables, double r_cut, double x, double y,
+                   double z, const std::vector<MultipoleFrame>& frames)
 {
-    if (tables.esp_tables_ready == 0)
-        return 0.0;
     const WorkingAtomSet& atoms = model.atoms;
     const ClusterTranslations& cells = model.translations;
-    const int atom_count = std::min(atoms.atom_count, MAX_WORKING_ATOMS);
-    // A lattice translation leaves the frames and the folded terms as they
-    // are: build each once.
-    std::vector<MultipoleFrame> frames(static_cast<std::size_t>(std::max(atom_count, 0)) + 1);
-    for (int i = 1; i <= atom_count; ++i)
-        if (atoms.subset_mask[i] != 0)
-            frames[i] = build_multipole_frame(model, i);
+    const int atom_count = std::min({atoms.atom_count, MAX_WORKING_ATOMS, static_cast<int>(frames.size()) - 1});
     double sum = 0.0;
     for (int a = -cells.cluster_k; a <= cells.cluster_k; ++a)
         for (int b = -cells.cluster_l; b <= cells.cluster_l; ++b)
@@ -321,8 +319,57 @@ double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, co
     return sum;
 }
 
+std::vector<MultipoleFrame> all_multipole_frames(const StructureModel& model)
+{
+    const int atom_count = std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    std::vector<MultipoleFrame> frames(static_cast<std::size_t>(atom_count) + 1);
+    for (int i = 1; i <= atom_count; ++i)
+        frames[i] = build_multipole_frame(model, i);
+    return frames;
+}
+
+}  // namespace
+
+double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
+                                                 double r_cut, double x, double y, double z)
+{
+    if (tables.esp_tables_ready == 0)
+        return 0.0;
+    // A lattice translation leaves the frames and the folded terms as they
+    // are: build each once.
+    return lattice_sum(model, tables, r_cut, x, y, z, all_multipole_frames(model));
+}
+
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
 {
-    return evaluate_atom_electrostatic_potential_sum(current_model(), spherical_esp_tables(),
-                                                     run_settings().calculation.rCut, x, y, z);
+    const SphericalEspTables& tables = spherical_esp_tables();
+    if (tables.esp_tables_ready == 0)
+        return 0.0;
+    return lattice_sum(current_model(), tables, run_settings().calculation.rCut, x, y, z, current_multipole_frames());
+}
+
+const std::vector<MultipoleFrame>& current_multipole_frames()
+{
+    struct Frames {
+        std::uint64_t revision = 0;
+        std::vector<MultipoleFrame> frames;
+    };
+    static std::mutex rebuild;
+    static std::atomic<const Frames*> current{nullptr};
+    static std::unique_ptr<Frames> live, replaced;
+    const Frames* frames = current.load(std::memory_order_acquire);
+    if (frames != nullptr && frames->revision == model_revision())
+        return frames->frames;
+    const std::lock_guard<std::mutex> lock(rebuild);
+    const std::uint64_t revision = model_revision();
+    frames = current.load(std::memory_order_acquire);
+    if (frames != nullptr && frames->revision == revision)
+        return frames->frames;
+    auto fresh = std::make_unique<Frames>();
+    fresh->revision = revision;
+    fresh->frames = all_multipole_frames(current_model());
+    replaced = std::move(live);
+    live = std::move(fresh);
+    current.store(live.get(), std::memory_order_release);
+    return live->frames;
 }

@@ -8,6 +8,8 @@
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_store.h"
 
+#include <vector>
+
 // The radial potential integral of a multipole term of order l (0..4) with
 // the Slater power n (>= 0) and exponent a = kappa' zeta (> 0), at r > 0:
 //   K(l, n, r) = [ r^-(l+1) int_0^r s^(n+l+2) e^(-a s) ds
@@ -100,3 +102,9 @@ double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, co
 // The same with current_model(), the program's tables and rCut of the run
 // settings: what property code 23 evaluates.
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z);
+
+// build_multipole_frame of every working atom of current_model() ([0]
+// unused), built at the first call after model_revision() changed and read
+// by every later point and thread; the previous set stays valid until the
+// next rebuild (which never happens while workers evaluate).
+const std::vector<MultipoleFrame>& current_multipole_frames();

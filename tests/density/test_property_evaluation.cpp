@@ -2,9 +2,11 @@
 // forms (the hydrogen atom), integrals (electron counts), finite differences
 // of the density itself, the frame it is evaluated in and the symmetry of
 // the model.
+#include "keldana/density/electrostatic_potential.h"
 #include "keldana/density/property_evaluation.h"
 
 #include "keldana/density/property_selection.h"
+#include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/load_defaults.h"
 #include "keldana/model/radial_tables.h"
 #include "keldana/model/wavefunction_bank.h"
@@ -446,6 +448,36 @@ TEST_F(MultipoleModel, NoStaleDensityAfterAnyKindOfChange)
 
 // Each atom's terms stop where they fall below 1e-10 e/A^3: for hydrogen
 // where exp(-2r/a0) / (pi a0^3) does, whatever rCut is above that.
+// EPOT reads every atom's frame and folded multipole terms from a set built
+// once per model revision: after each edit it equals the sum with the frames
+// built afresh.
+TEST_F(MultipoleModel, PotentialFollowsEveryEditOfTheModel)
+{
+    load();
+    ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
+    const std::array<double, 3> p = {0.4, 0.3, 0.9};
+    auto fresh = [&p] {
+        return evaluate_atom_electrostatic_potential_sum(current_model(), spherical_esp_tables(),
+                                                         run_settings().calculation.rCut, p[0], p[1], p[2]);
+    };
+    const std::function<void()> edits[] = {
+        [] { current_model().pseudoatoms.multipole_population[1](2, 1) += 0.2; },
+        [] { current_model().pseudoatoms.multipole_population[2](1, 0) -= 0.1; },
+        [] { current_model().atoms.subset_mask[1] = 0; },
+    };
+    double before = property(p, 23);
+    EXPECT_EQ(before, fresh());
+    for (const auto& edit : edits) {
+        edit();
+        note_model_change();
+        const double after = property(p, 23);
+        EXPECT_EQ(after, fresh());
+        EXPECT_GT(std::abs(after - before), 1e-6);
+        before = after;
+    }
+    spherical_esp_tables().esp_tables_ready = 0;
+}
+
 TEST_F(HydrogenAtom, TermsStopWhereTheDensityFallsBelowTheFloor)
 {
     const double radius = -A0 / 2 * std::log(TERM_DENSITY_FLOOR * PI * A0 * A0 * A0);
