@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr int FIRST_INTERVALS = 4;                     // per octave before any halving
+constexpr int FIRST_INTERVALS = 4;   // of the outermost octave before any halving
 constexpr double TOLERANCE = 1e-13;  // of each quintic against its bound
-constexpr int DERIVATIVES = 5;                         // g and its first four derivatives
+constexpr int DERIVATIVES = 5;       // g and its first four derivatives
 constexpr int BINOMIAL[DERIVATIVES][DERIVATIVES] = {
     {1, 0, 0, 0, 0}, {1, 1, 0, 0, 0}, {1, 2, 1, 0, 0}, {1, 3, 3, 1, 0}, {1, 4, 6, 4, 1}};
 
