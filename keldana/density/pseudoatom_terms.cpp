@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -415,40 +417,29 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
     }
 }
 
-// The table of `sum` on [0, range], made once and kept by its key: a model
-// prepared again after an edit that leaves an atom's sets alone (most
-// edits, every cluster and settings change) reads it instead of tabulating
-// again.  Null when the sum cannot be tabulated.  The store is emptied
-// when it grows past TABLE_STORE_LIMIT; prepared models keep what they use.
-std::shared_ptr<const SphericalDensityTable> spherical_table_for(const std::vector<double>& key,
-                                                                 const SphericalPairSum& sum, double range)
-{
-    constexpr std::size_t TABLE_STORE_LIMIT = 512;
-    static std::mutex mutex;
-    static std::map<std::vector<double>, std::shared_ptr<const SphericalDensityTable>> store;
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        const auto found = store.find(key);
-        if (found != store.end())
-            return found->second;
-    }
-    auto built = std::make_shared<SphericalDensityTable>();
-    std::shared_ptr<const SphericalDensityTable> table;
-    if (build_spherical_density_table(sum, range, *built))
-        table = std::move(built);
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (store.size() >= TABLE_STORE_LIMIT)
-        store.clear();
-    store.emplace(key, table);
-    return table;
-}
+// A table an atom needs: its sum, range and key.
+struct TableRequest {
+    std::vector<double> key;
+    SphericalPairSum sum;
+    double range = 0;
+};
 
-// Tabulates each pair set of the atom over the distances where it is summed
-// (the core to core_radius, the others to radius), and the core plus the
-// weighted valence together within core_radius, where most points need both;
-// atoms whose pairs and range are the same share one table.
-void prepare_spherical_tables(PreparedDensityModel& prepared, PreparedPseudoatom& atom,
-                              std::map<std::vector<double>, int>& known)
+// Tables made for earlier preparations, by their key: a model prepared
+// again after an edit that leaves an atom's sets alone (most edits, every
+// cluster and settings change) reads them instead of tabulating again.
+// Null for a sum that cannot be tabulated.  Emptied when it grows past
+// TABLE_STORE_LIMIT; prepared models keep what they use.
+constexpr std::size_t TABLE_STORE_LIMIT = 512;
+std::mutex table_store_mutex;
+std::map<std::vector<double>, std::shared_ptr<const SphericalDensityTable>> table_store;
+
+// Each pair set of the atom over the distances where it is summed (the core
+// to core_radius, the others to radius), and the core plus the weighted
+// valence together within core_radius, where most points need both, as
+// requests; atoms whose pairs and range are the same share one.  Until
+// resolve_spherical_tables, atom.spherical_table holds request numbers.
+void request_spherical_tables(const PreparedDensityModel& prepared, PreparedPseudoatom& atom,
+                              std::map<std::vector<double>, int>& known, std::vector<TableRequest>& requests)
 {
     for (int table = 0; table < SPHERICAL_TABLES; ++table) {
         atom.spherical_table[table] = -1;
@@ -456,41 +447,84 @@ void prepare_spherical_tables(PreparedDensityModel& prepared, PreparedPseudoatom
         std::vector<std::pair<int, double>> sets = {{table, 1.0}};
         if (table == CORE_AND_VALENCE_TABLE)
             sets = {{PAIR_SET_CORE, 1.0}, {PAIR_SET_VALENCE, atom.valence_weight}};
+        TableRequest request;
         // Rounded up to a quarter Angstrom, so atoms whose radii differ a
         // little (by their multipoles or occupancy) share the table.
         const double needed = table == PAIR_SET_CORE || table == CORE_AND_VALENCE_TABLE ? atom.core_radius : atom.radius;
-        const double range = std::ceil(needed * 4.0) / 4.0;
-        SphericalPairSum sum;
-        std::vector<double> key = {range};
+        request.range = std::ceil(needed * 4.0) / 4.0;
+        request.key = {request.range};
         for (int u = atom.function_begin; u < atom.function_end; ++u) {
             const PreparedSlaterFunction& f = prepared.functions[u];
-            sum.functions.push_back({f.power, f.exponent, f.normalisation});
-            key.insert(key.end(), {static_cast<double>(f.power), f.exponent, f.normalisation});
+            request.sum.functions.push_back({f.power, f.exponent, f.normalisation});
+            request.key.insert(request.key.end(), {static_cast<double>(f.power), f.exponent, f.normalisation});
         }
         for (const auto& [set, weight] : sets)
             for (int p = atom.pair_begin[set]; p < atom.pair_begin[set + 1]; ++p) {
                 const PreparedOrbitalPair& pair = prepared.pairs[p];
-                sum.pairs.push_back(
-                    {pair.first - atom.function_begin, pair.second - atom.function_begin, weight * pair.coefficient});
-                key.insert(key.end(), {static_cast<double>(sum.pairs.back().first),
-                                       static_cast<double>(sum.pairs.back().second), sum.pairs.back().coefficient});
+                const SphericalPairSum::Pair term = {pair.first - atom.function_begin, pair.second - atom.function_begin,
+                                                     weight * pair.coefficient};
+                request.sum.pairs.push_back(term);
+                request.key.insert(request.key.end(), {static_cast<double>(term.first),
+                                                       static_cast<double>(term.second), term.coefficient});
             }
-        if (sum.pairs.empty())
+        if (request.sum.pairs.empty())
             continue;
-        const auto found = known.find(key);
-        if (found != known.end()) {
-            atom.spherical_table[table] = found->second;
-            continue;
-        }
-        const std::shared_ptr<const SphericalDensityTable> built = spherical_table_for(key, sum, range);
-        int index = -1;
-        if (built) {
-            index = static_cast<int>(prepared.spherical_tables.size());
-            prepared.spherical_tables.push_back(built);
-        }
-        known.emplace(std::move(key), index);
-        atom.spherical_table[table] = index;
+        const auto [found, added] = known.emplace(request.key, static_cast<int>(requests.size()));
+        if (added)
+            requests.push_back(std::move(request));
+        atom.spherical_table[table] = found->second;
     }
+}
+
+// Reads the requested tables from the store and makes the missing ones,
+// each on a thread of its own (as many at once as the machine has), then
+// points the atoms at them.
+void resolve_spherical_tables(const std::vector<TableRequest>& requests, PreparedDensityModel& prepared)
+{
+    std::vector<std::shared_ptr<const SphericalDensityTable>> tables(requests.size());
+    std::vector<std::size_t> missing;
+    {
+        const std::lock_guard<std::mutex> lock(table_store_mutex);
+        for (std::size_t r = 0; r < requests.size(); ++r) {
+            const auto found = table_store.find(requests[r].key);
+            if (found != table_store.end())
+                tables[r] = found->second;
+            else
+                missing.push_back(r);
+        }
+    }
+    std::atomic<std::size_t> next{0};
+    auto make = [&] {
+        for (std::size_t k = next.fetch_add(1); k < missing.size(); k = next.fetch_add(1)) {
+            auto built = std::make_shared<SphericalDensityTable>();
+            if (build_spherical_density_table(requests[missing[k]].sum, requests[missing[k]].range, *built))
+                tables[missing[k]] = std::move(built);
+        }
+    };
+    const std::size_t threads = std::min<std::size_t>(missing.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t)
+        helpers.emplace_back(make);
+    make();
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (!missing.empty()) {
+        const std::lock_guard<std::mutex> lock(table_store_mutex);
+        if (table_store.size() + missing.size() > TABLE_STORE_LIMIT)
+            table_store.clear();
+        for (std::size_t r : missing)
+            table_store.emplace(requests[r].key, tables[r]);
+    }
+    std::vector<int> index(requests.size(), -1);
+    for (std::size_t r = 0; r < requests.size(); ++r)
+        if (tables[r]) {
+            index[r] = static_cast<int>(prepared.spherical_tables.size());
+            prepared.spherical_tables.push_back(tables[r]);
+        }
+    for (std::size_t i = 1; i < prepared.atoms.size(); ++i)
+        for (int& t : prepared.atoms[i].spherical_table)
+            if (t >= 0)
+                t = index[static_cast<std::size_t>(t)];
 }
 
 // The largest bound of the atom's terms at distance r: of its core, its
@@ -710,6 +744,7 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
     const int count = std::clamp(model.atoms.atom_count, 0, MAX_WORKING_ATOMS);
     prepared.atoms.resize(static_cast<std::size_t>(count) + 1);
     std::map<std::vector<double>, int> known_tables;
+    std::vector<TableRequest> table_requests;
     const WorkingAtomSet& atoms = model.atoms;
     const PseudoatomParameters& q = model.pseudoatoms;
     for (int i = 1; i <= count; ++i) {
@@ -746,10 +781,11 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
         atom.highest_power = std::min(atom.highest_power, MAX_SLATER_POWER);
         atom.radius = density_radius(prepared, atom, settings.rCut, false);
         atom.core_radius = density_radius(prepared, atom, settings.rCut, true);
-        prepare_spherical_tables(prepared, atom, known_tables);
+        request_spherical_tables(prepared, atom, known_tables, table_requests);
         if (atom.active)
             prepared.largest_radius = std::max(prepared.largest_radius, atom.radius);
     }
+    resolve_spherical_tables(table_requests, prepared);
 }
 
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index, const Vector3& d_global,

@@ -5,11 +5,12 @@
 // A pseudoatom's density is occupancy * (core + Pv / nv * valence(kappa)
 // + sum over l of R_l(r) sum over m P_lm y_lm), with nv = Z - core electrons.
 // The prepared form keeps, per atom, the distinct Slater functions of its core
-// and valence sets with the nonzero pair coefficients of their products, and
-// per multipole order the populations folded into one homogeneous polynomial
-// (sum over m of P_lm y_lm r^l).  Each Slater function is then evaluated once
-// per point, and value, gradient and Hessian come from one pass over the
-// radial functions and the polynomials.
+// and valence sets with the nonzero pair coefficients of their products, each
+// set's spherical density tabulated (spherical_density_table.h; summed pair
+// by pair where it could not be), and per multipole order the populations
+// folded into one homogeneous polynomial (sum over m of P_lm y_lm r^l).
+// Value, gradient and Hessian come from one pass over the tables, the
+// multipole radial functions and the polynomials.
 #pragma once
 
 #include "keldana/density/numeric_helpers.h"
