@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -503,8 +504,12 @@ void resolve_spherical_tables(const std::vector<TableRequest>& requests, Prepare
     };
     const std::size_t threads = std::min<std::size_t>(missing.size(), std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t)
-        helpers.emplace_back(make);
+    try {
+        for (std::size_t t = 1; t < threads; ++t)
+            helpers.emplace_back(make);
+    } catch (const std::system_error&) {
+        // No more threads to be had: those started and this one share the rest.
+    }
     make();
     for (std::thread& helper : helpers)
         helper.join();

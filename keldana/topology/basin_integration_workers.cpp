@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -71,7 +72,8 @@ bool run_rows(int count, int threads, const std::function<void(int, RowControl&)
     std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable finished;
-    int running = std::min(threads, count);
+    const int wanted = std::min(threads, count);
+    int running = wanted;
     auto work = [&] {
         RowControl control;
         control.stop_ = &stop;
@@ -87,9 +89,19 @@ bool run_rows(int count, int threads, const std::function<void(int, RowControl&)
             finished.notify_all();
     };
     std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(std::max(running, 0)));
-    for (int t = 0; t < std::min(threads, count); ++t)
-        workers.emplace_back(work);
+    workers.reserve(static_cast<size_t>(std::max(wanted, 0)));
+    for (int t = 0; t < wanted; ++t) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            // The system gives no more threads: those started share the rows.
+            const std::lock_guard<std::mutex> lock(mutex);
+            running -= wanted - t;
+            break;
+        }
+    }
+    if (workers.empty())
+        return run_rows(count, 0, row, poll);
     {
         std::unique_lock<std::mutex> lock(mutex);
         while (running > 0) {

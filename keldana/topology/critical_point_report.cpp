@@ -17,6 +17,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -381,7 +382,7 @@ int run_starts_in_order(int count, const SearchExecution& execution, std::atomic
     int workers = execution.threads > 0 ? execution.threads : static_cast<int>(std::thread::hardware_concurrency());
     workers = std::clamp(workers, 1, std::max(count, 1));
     int reported = 0;
-    if (workers == 1) {
+    const auto one_by_one = [&] {
         for (; reported < count; ++reported) {
             locate(reported);
             if (!report(reported))
@@ -392,7 +393,9 @@ int run_starts_in_order(int count, const SearchExecution& execution, std::atomic
             }
         }
         return reported;
-    }
+    };
+    if (workers == 1)
+        return one_by_one();
 
     std::atomic<int> next{0};
     std::vector<std::atomic<bool>> done(static_cast<std::size_t>(count));
@@ -401,17 +404,23 @@ int run_starts_in_order(int count, const SearchExecution& execution, std::atomic
     std::mutex mutex;
     std::condition_variable finished;
     std::vector<std::thread> pool;
-    for (int w = 0; w < workers; ++w)
-        pool.emplace_back([&] {
-            for (int k = next.fetch_add(1); k < count && !stop.load(); k = next.fetch_add(1)) {
-                locate(k);
-                {
-                    const std::lock_guard<std::mutex> lock(mutex);
-                    done[static_cast<std::size_t>(k)].store(true);
+    try {
+        for (int w = 0; w < workers; ++w)
+            pool.emplace_back([&] {
+                for (int k = next.fetch_add(1); k < count && !stop.load(); k = next.fetch_add(1)) {
+                    locate(k);
+                    {
+                        const std::lock_guard<std::mutex> lock(mutex);
+                        done[static_cast<std::size_t>(k)].store(true);
+                    }
+                    finished.notify_all();
                 }
-                finished.notify_all();
-            }
-        });
+            });
+    } catch (const std::system_error&) {
+        // The system gives no more threads: those started share the starts.
+    }
+    if (pool.empty())
+        return one_by_one();
     const auto end_workers = [&] {
         stop.store(true);
         for (std::thread& t : pool)
