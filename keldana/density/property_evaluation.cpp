@@ -231,6 +231,7 @@ bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector
 void hold_prepared_density_model()
 {
     prepared_evaluation(frame_of_settings());
+    current_multipole_frames();  // what EPOT and the kinetic-energy models read
 }
 
 void release_prepared_density_model() {}

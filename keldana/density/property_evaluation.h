@@ -53,9 +53,10 @@ void evaluate_property_value_gradient_hessian(const Vector3& point, double& valu
 bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector3& gradient, int code);
 
 // Parallel evaluation.  hold_prepared_density_model, on the main thread,
-// prepares the evaluator for the current model and settings, so worker
-// threads started afterwards find it built; the model and the settings must
-// not change until the matching release.
+// prepares the evaluator (and the atoms' multipole frames of EPOT) for the
+// current model and settings, so worker threads started afterwards find it
+// built; the model and the settings must not change until the matching
+// release.
 void hold_prepared_density_model();
 void release_prepared_density_model();
 
