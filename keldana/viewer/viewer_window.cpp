@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QOffscreenSurface>
@@ -104,6 +105,11 @@ QSurfaceFormat viewer_surface_format()
 
 bool viewer_opengl_available()
 {
+    // These platforms make GL contexts (given a display) but their windows
+    // have no GL surface: a GL widget on them ends the program.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == "offscreen" || platform == "minimal")
+        return false;
     QOpenGLContext context;
     context.setFormat(viewer_surface_format());
     if (!context.create())
