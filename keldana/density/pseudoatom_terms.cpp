@@ -825,12 +825,14 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
                      | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
     if (mask != 0 && atom.function_end > atom.function_begin) {
         const double weights[3] = {1.0, atom.valence_weight, -1.0};
-        const bool second = order == DerivativeOrder::hessian || order == DerivativeOrder::laplacian;
+        const int derivatives = order == DerivativeOrder::value    ? 0
+                                : order == DerivativeOrder::gradient ? 1
+                                                                     : 2;
         double g = 0, g1 = 0, g2 = 0;
         int left = mask;
         if ((mask & 3) == 3 && atom.spherical_table[CORE_AND_VALENCE_TABLE] >= 0) {
             evaluate_spherical_density_table(*prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
-                                             second, g, g1, g2);
+                                             derivatives, g, g1, g2);
             left &= ~3;
         }
         int summed = 0;  // sets without a table
@@ -843,7 +845,7 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
                 continue;
             }
             double t0 = 0, t1 = 0, t2 = 0;
-            evaluate_spherical_density_table(*prepared.spherical_tables[table], r, second, t0, t1, t2);
+            evaluate_spherical_density_table(*prepared.spherical_tables[table], r, derivatives, t0, t1, t2);
             g += weights[set] * t0;
             g1 += weights[set] * t1;
             g2 += weights[set] * t2;

@@ -55,7 +55,7 @@ bool within_tolerance(const SphericalPairSum& sum, const std::array<double, 5>& 
 {
     double exact[DERIVATIVES], bound[DERIVATIVES], found[3];
     sum_spherical_pairs(sum, r0 + 0.5 * h, exact, bound);
-    interpolate_spherical_nodes(a, b, 0.5, 1.0 / h, true, found[0], found[1], found[2]);
+    interpolate_spherical_nodes(a, b, 0.5, 1.0 / h, 2, found[0], found[1], found[2]);
     for (int m = 0; m < 3; ++m)
         if (!(std::abs(found[m] - exact[m]) <= TOLERANCE * bound[m]))
             return false;

@@ -60,10 +60,11 @@ void sum_spherical_pairs(const SphericalPairSum& sum, double r, double g[5], dou
 // tolerance would need more than MAX_SPHERICAL_TABLE_INTERVALS intervals.
 bool build_spherical_density_table(const SphericalPairSum& sum, double range, SphericalDensityTable& table);
 
-// g, g' and (with second) g'' at t (0..1) of the interval between the
-// nodes a and b, whose step is 1 / inverse_step.
+// g and, as `derivatives` asks (0, 1 or 2), g' and g'' at t (0..1) of the
+// interval between the nodes a and b, whose step is 1 / inverse_step; the
+// derivatives not asked for are 0.
 inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
-                                        double inverse_step, bool second, double& g, double& g1, double& g2)
+                                        double inverse_step, int derivatives, double& g, double& g1, double& g2)
 {
     // Quintic Hermite basis at t: value, first and second derivative at the
     // left node (p0, p1, p2) and at the right node (q0, q1, q2).
@@ -77,13 +78,16 @@ inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const st
     const double q1 = -t3 * v * (1.0 + 3.0 * v);
     const double q2 = 0.5 * t3 * v2;
     g = p0 * a[0] + p1 * a[1] + p2 * a[2] + q0 * b[0] + q1 * b[1] + q2 * b[2];
-    g1 = (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step;
-    g2 = second ? (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step
-                : 0.0;
+    g1 = derivatives >= 1 ? (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step
+                          : 0.0;
+    g2 = derivatives >= 2
+             ? (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step
+             : 0.0;
 }
 
-// g(r), g'(r) and, with second, g''(r) for 0 <= r <= range.
-inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, bool second, double& g,
+// g(r) and, as `derivatives` asks (0, 1 or 2), g'(r) and g''(r) for
+// 0 <= r <= range.
+inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
                                              double& g1, double& g2)
 {
     // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary
@@ -97,5 +101,5 @@ inline void evaluate_spherical_density_table(const SphericalDensityTable& table,
     if (i >= octave.count)
         i = octave.count - 1;
     interpolate_spherical_nodes(table.nodes[octave.first + i], table.nodes[octave.first + i + 1], u - i,
-                                octave.inverse_step, second, g, g1, g2);
+                                octave.inverse_step, derivatives, g, g1, g2);
 }

@@ -65,7 +65,7 @@ TEST(SphericalDensityTable, MatchesThePairSumsEverywhereInItsRange)
         for (double r : radii) {
             double exact[5], bound[5], found[3];
             sum_spherical_pairs(sum, r, exact, bound);
-            evaluate_spherical_density_table(table, r, true, found[0], found[1], found[2]);
+            evaluate_spherical_density_table(table, r, 2, found[0], found[1], found[2]);
             for (int m = 0; m < 3; ++m)
                 ASSERT_LE(std::abs(found[m] - exact[m]), 2e-13 * bound[m] + 1e-16 * peak[m])
                     << "r = " << r << ", derivative " << m;
