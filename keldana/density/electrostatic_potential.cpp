@@ -5,13 +5,12 @@
 #include "keldana/density/radial_functions.h"
 #include "keldana/density/spherical_harmonics.h"
 #include "keldana/model/cell_geometry.h"
+#include "keldana/model/revision_cache.h"
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -354,22 +353,14 @@ const std::vector<MultipoleFrame>& current_multipole_frames()
         std::uint64_t revision = 0;
         std::vector<MultipoleFrame> frames;
     };
-    static std::mutex rebuild;
-    static std::atomic<const Frames*> current{nullptr};
-    static std::unique_ptr<Frames> live, replaced;
-    const Frames* frames = current.load(std::memory_order_acquire);
-    if (frames != nullptr && frames->revision == model_revision())
-        return frames->frames;
-    const std::lock_guard<std::mutex> lock(rebuild);
-    const std::uint64_t revision = model_revision();
-    frames = current.load(std::memory_order_acquire);
-    if (frames != nullptr && frames->revision == revision)
-        return frames->frames;
-    auto fresh = std::make_unique<Frames>();
-    fresh->revision = revision;
-    fresh->frames = all_multipole_frames(current_model());
-    replaced = std::move(live);
-    live = std::move(fresh);
-    current.store(live.get(), std::memory_order_release);
-    return live->frames;
+    static RevisionCache<Frames> cache;
+    return cache
+        .get([](const Frames& frames) { return frames.revision == model_revision(); },
+             [] {
+                 auto fresh = std::make_unique<Frames>();
+                 fresh->revision = model_revision();
+                 fresh->frames = all_multipole_frames(current_model());
+                 return fresh;
+             })
+        .frames;
 }

@@ -6,15 +6,14 @@
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_selection.h"
+#include "keldana/model/revision_cache.h"
 #include "keldana/model/run_settings.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -35,67 +34,45 @@ struct PreparedEvaluation {
     std::vector<std::array<double, 4>> reach;
 };
 
-// The prepared model of one population frame.  Readers take the current
-// one without a lock; a rebuild (only after a change, which never happens
-// while workers evaluate) is made under the lock and published, and the one
-// it replaces is kept until the next rebuild.
-struct PreparedSlot {
-    std::mutex rebuild;
-    std::atomic<const PreparedEvaluation*> current{nullptr};
-    std::unique_ptr<PreparedEvaluation> live, replaced;
-};
-
-PreparedSlot& slot_of(PopulationFrame frame)
+// The prepared model of each population frame.
+RevisionCache<PreparedEvaluation>& cache_of(PopulationFrame frame)
 {
-    static PreparedSlot slots[2];
-    return slots[frame == PopulationFrame::global ? 0 : 1];
-}
-
-bool is_current(const PreparedEvaluation* evaluation, std::uint64_t revision, const CalculationSettings& settings)
-{
-    // rCut and lPole are plain fields the dialogs write; comparing them as
-    // well costs nothing and keeps a forgotten revision bump harmless.
-    return evaluation != nullptr && evaluation->revision == revision
-           && std::bit_cast<std::uint64_t>(evaluation->r_cut) == std::bit_cast<std::uint64_t>(settings.rCut)
-           && evaluation->l_pole == settings.lPole;
+    static RevisionCache<PreparedEvaluation> caches[2];
+    return caches[frame == PopulationFrame::global ? 0 : 1];
 }
 
 const PreparedEvaluation& prepared_evaluation(PopulationFrame frame)
 {
-    PreparedSlot& slot = slot_of(frame);
     const CalculationSettings& settings = run_settings().calculation;
-    std::uint64_t revision = model_revision();
-    const PreparedEvaluation* evaluation = slot.current.load(std::memory_order_acquire);
-    if (is_current(evaluation, revision, settings))
-        return *evaluation;
-    std::lock_guard<std::mutex> lock(slot.rebuild);
-    revision = model_revision();
-    evaluation = slot.current.load(std::memory_order_acquire);
-    if (is_current(evaluation, revision, settings))
-        return *evaluation;
-    auto fresh = std::make_unique<PreparedEvaluation>();
-    fresh->revision = revision;
-    fresh->r_cut = settings.rCut;
-    fresh->l_pole = settings.lPole;
-    prepare_density_model(current_model(), wavefunction_bank(), radial_lookup_tables(), settings, frame,
-                          fresh->prepared);
-    std::vector<int> active;
-    std::vector<Vector3> positions(fresh->prepared.atoms.size());
-    fresh->reach.resize(fresh->prepared.atoms.size());
-    for (std::size_t i = 1; i < fresh->prepared.atoms.size(); ++i) {
-        const PreparedPseudoatom& atom = fresh->prepared.atoms[i];
-        const double radius = atom.use_frame && !atom.frame_orthonormal ? HUGE_VAL : atom.radius * (1.0 + 1e-9);
-        fresh->reach[i] = {atom.position[0], atom.position[1], atom.position[2], radius * radius};
-        positions[i] = fresh->prepared.atoms[i].position;
-        if (fresh->prepared.atoms[i].active)
-            active.push_back(static_cast<int>(i));
-    }
-    // No active atom reaches farther than the largest of their radii.
-    build_neighbour_grid(active, positions, fresh->prepared.largest_radius, fresh->grid);
-    slot.replaced = std::move(slot.live);
-    slot.live = std::move(fresh);
-    slot.current.store(slot.live.get(), std::memory_order_release);
-    return *slot.live;
+    // rCut and lPole are plain fields the dialogs write; comparing them as
+    // well costs nothing and keeps a forgotten revision bump harmless.
+    const auto is_current = [&settings](const PreparedEvaluation& evaluation) {
+        return evaluation.revision == model_revision()
+               && std::bit_cast<std::uint64_t>(evaluation.r_cut) == std::bit_cast<std::uint64_t>(settings.rCut)
+               && evaluation.l_pole == settings.lPole;
+    };
+    return cache_of(frame).get(is_current, [&settings, frame] {
+        auto fresh = std::make_unique<PreparedEvaluation>();
+        fresh->revision = model_revision();
+        fresh->r_cut = settings.rCut;
+        fresh->l_pole = settings.lPole;
+        prepare_density_model(current_model(), wavefunction_bank(), radial_lookup_tables(), settings, frame,
+                              fresh->prepared);
+        std::vector<int> active;
+        std::vector<Vector3> positions(fresh->prepared.atoms.size());
+        fresh->reach.resize(fresh->prepared.atoms.size());
+        for (std::size_t i = 1; i < fresh->prepared.atoms.size(); ++i) {
+            const PreparedPseudoatom& atom = fresh->prepared.atoms[i];
+            const double radius = atom.use_frame && !atom.frame_orthonormal ? HUGE_VAL : atom.radius * (1.0 + 1e-9);
+            fresh->reach[i] = {atom.position[0], atom.position[1], atom.position[2], radius * radius};
+            positions[i] = atom.position;
+            if (atom.active)
+                active.push_back(static_cast<int>(i));
+        }
+        // No active atom reaches farther than the largest of their radii.
+        build_neighbour_grid(active, positions, fresh->prepared.largest_radius, fresh->grid);
+        return fresh;
+    });
 }
 
 PopulationFrame frame_of_settings()
