@@ -226,6 +226,20 @@ bool safe_write_file(const std::string& path, std::string_view contents, std::st
     return true;
 }
 
+bool commit_in_order(SafeWrite& first, SafeWrite& second, std::string& error)
+{
+    if (!first.commit()) {
+        second.discard();
+        error = first.error();
+        return false;
+    }
+    if (!second.commit()) {
+        error = second.error();
+        return false;
+    }
+    return true;
+}
+
 void set_safe_write_failure_after(long long bytes)
 {
     bytes_until_failure.store(bytes);

@@ -51,6 +51,11 @@ private:
 // `error` names the file and the old file stays.
 bool safe_write_file(const std::string& path, std::string_view contents, std::string& error);
 
+// Commits a pair of files that belong together (a map and its post file):
+// `first`, then `second`.  When `first` fails `second` is given up, so both
+// old files stay.  False with `error` naming the file that failed.
+bool commit_in_order(SafeWrite& first, SafeWrite& second, std::string& error);
+
 // Test hook: after this many more bytes reach disk through any SafeWrite,
 // writes fail as on a full disk.  A negative value (the default) turns the
 // injection off.

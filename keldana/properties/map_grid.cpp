@@ -207,12 +207,9 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
         for (const std::string& record : map_post_tail_3d(map, x_step, y_step, z_step, map.z_max))
             post.stream() << record << '\n';
     // The map file first: when it fails the old post file stays with it.
-    const bool grid_written = grid.commit();
-    if (!grid_written)
-        post.discard();
-    if (!grid_written || !post.commit()) {
-        ui().message_box(grid_written ? post.error() : grid.error(), "Error!", MessageButtons::ok,
-                         MessageIcon::warning);
+    std::string error;
+    if (!commit_in_order(grid, post, error)) {
+        ui().message_box(error, "Error!", MessageButtons::ok, MessageIcon::warning);
         return MapOutcome::file_error;
     }
     return MapOutcome::completed;

@@ -472,12 +472,9 @@ TrajectoryOutcome trace_gradient_trajectories(int code)
     report_capacities(run, requested_paths);
 
     run.data = nullptr;
-    const bool data_written = data.commit();
-    if (!data_written)
-        post.discard();
-    if (!data_written || !post.commit()) {
-        ui().message_box(data_written ? post.error() : data.error(), "Error!", MessageButtons::ok,
-                         MessageIcon::warning);
+    std::string error;
+    if (!commit_in_order(data, post, error)) {
+        ui().message_box(error, "Error!", MessageButtons::ok, MessageIcon::warning);
         return TrajectoryOutcome::file_error;
     }
     return completed ? TrajectoryOutcome::completed : TrajectoryOutcome::cancelled;
