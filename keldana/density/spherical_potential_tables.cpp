@@ -225,26 +225,48 @@ bool build_spherical_potential_tables()
     return build_spherical_potential_tables(model, bank, radial_lookup_tables(), spherical_esp_tables());
 }
 
+namespace {
+
+// The spline interval of the table atom `a` holding d (inside the grid): the
+// electronic potential (the table less z / r) at its ends, its curvatures
+// there, and the place w (0..1) of d in it on the grid index u(d).
+struct SplinePlace {
+    int j = 0;
+    double w = 0, v = 0, lower = 0, upper = 0, c0 = 0, c1 = 0;
+};
+
+SplinePlace spline_place(const SphericalEspTables& tables, int a, double z, double d)
+{
+    const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
+    const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
+    SplinePlace place;
+    const double u = 500.0 * std::log(10.0 * d + 0.999999);
+    place.j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
+    place.w = u - place.j;
+    place.v = 1.0 - place.w;
+    place.lower = t[place.j + 1] - z / r[place.j];
+    place.upper = t[place.j + 2] - z / r[place.j + 1];
+    place.c0 = tables.esp_spline_curvature[a][place.j];
+    place.c1 = tables.esp_spline_curvature[a][place.j + 1];
+    return place;
+}
+
+}  // namespace
+
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                              double d)
 {
     const int a = table_atom(model, tables, atom);
     if (a == 0)
         return 0.0;
-    const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
-    const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
     if (!(d > NUCLEUS_RADIUS))
         return 0.0;
     const double z = model.atoms.atomic_number[a];
-    if (d >= r[ESP_GRID_LAST - 1])
+    if (d >= tables.esp_radial_grid[ESP_GRID_LAST - 1])
         return -(model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
-
-    const double u = 500.0 * std::log(10.0 * d + 0.999999);
-    const int j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
-    const std::array<double, ESP_GRID_LAST + 1>& curvature = tables.esp_spline_curvature[a];
-    const double w = u - j, v = 1.0 - w;
-    const double lower = t[j + 1] - z / r[j], upper = t[j + 2] - z / r[j + 1];
-    const double slope = upper - lower + ((1.0 - 3.0 * v * v) * curvature[j] + (3.0 * w * w - 1.0) * curvature[j + 1]) / 6.0;
+    const SplinePlace p = spline_place(tables, a, z, d);
+    const double slope =
+        p.upper - p.lower + ((1.0 - 3.0 * p.v * p.v) * p.c0 + (3.0 * p.w * p.w - 1.0) * p.c1) / 6.0;
     const double du_dd = 5000.0 / (10.0 * d + 0.999999);
     return -z / d + d * slope * du_dd;
 }
@@ -255,24 +277,15 @@ double interpolate_spherical_potential(const StructureModel& model, const Spheri
     const int a = table_atom(model, tables, atom);
     if (a == 0)
         return 0.0;
-    const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
-    const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
-
     if (!(d > NUCLEUS_RADIUS))  // NaN included
-        return t[0];
+        return tables.esp_spherical_potential[a][0];
     const double z = model.atoms.atomic_number[a];
-    if (d >= r[ESP_GRID_LAST - 1])
+    if (d >= tables.esp_radial_grid[ESP_GRID_LAST - 1])
         return (model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
-
-    // Grid index as a real number; j its interval, w the place in it.
-    const double u = 500.0 * std::log(10.0 * d + 0.999999);
-    const int j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
-    if (r[j] == d)
-        return t[j + 1];
-    const std::array<double, ESP_GRID_LAST + 1>& curvature = tables.esp_spline_curvature[a];
-    const double w = u - j, v = 1.0 - w;
-    const double lower = t[j + 1] - z / r[j], upper = t[j + 2] - z / r[j + 1];
-    const double electronic =
-        v * lower + w * upper + ((v * v - 1.0) * v * curvature[j] + (w * w - 1.0) * w * curvature[j + 1]) / 6.0;
+    const SplinePlace p = spline_place(tables, a, z, d);
+    if (tables.esp_radial_grid[p.j] == d)
+        return tables.esp_spherical_potential[a][p.j + 1];
+    const double electronic = p.v * p.lower + p.w * p.upper
+                              + ((p.v * p.v - 1.0) * p.v * p.c0 + (p.w * p.w - 1.0) * p.w * p.c1) / 6.0;
     return z / d + electronic;
 }
