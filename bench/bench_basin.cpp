@@ -5,8 +5,8 @@
 // 32 x 48 outer quadrature.  Reports the time and the number of evaluations
 // of each part (density evaluations of the surface's path steps, integrand
 // evaluations of the integral), and the atom's volume and electron count.
-// The model is KELDANA_BENCH_MODEL when set, else the largest examples/*.kdn
-// (by size) with its "gspace.cls"; the atom is KELDANA_BENCH_ATOM (default:
+// The model is bench_model.h's choice (KELDANA_BENCH_MODEL, else the largest
+// example) with its "gspace.cls"; the atom is KELDANA_BENCH_ATOM (default:
 // the first carbon atom).
 //
 // (b) Every atom of the cyanogen crystal (examples/cyanogen, one molecule
@@ -17,6 +17,7 @@
 // the symmetry operators): the electron count against the molecule's 26,
 // the volume against the cell's, and each basin's L(Omega) = -1/4 of its
 // Laplacian integral, in atomic units.  Long: up to half an hour a run.
+#include "bench_model.h"
 #include "common/scripted_ui.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -42,22 +43,8 @@ namespace {
 
 constexpr int RHO = 3;
 
-fs::path chosen_model()
-{
-    if (const char* path = std::getenv("KELDANA_BENCH_MODEL"))
-        return path;
-    fs::path largest;
-    std::error_code error;
-    for (const auto& folder : fs::directory_iterator(fs::path(KD_SOURCE_DIR) / "examples", error)) {
-        if (!folder.is_directory())
-            continue;
-        for (const auto& entry : fs::directory_iterator(folder.path(), error))
-            if (entry.path().extension() == ".kdn"
-                && (largest.empty() || entry.file_size() > fs::file_size(largest)))
-                largest = entry.path();
-    }
-    return largest;
-}
+using bench::chosen_model;
+using bench::copy_bench_cluster;
 
 // Loads the model in a scratch folder; false when it does not load.  The
 // worker threads: KELDANA_BENCH_THREADS when set, else every hardware thread.
@@ -67,21 +54,8 @@ bool load_bench_model(const fs::path& source, ScopedScriptedUi& ui)
         set_worker_thread_count(std::atoi(threads));
     if (source.empty())
         return false;
-    const fs::path work = fs::temp_directory_path() / ("kd_bench_basin_" + std::to_string(::getpid()));
-    fs::create_directories(work);
-    fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
-    if (fs::exists(source.parent_path() / "gspace.cls"))
-        fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls", fs::copy_options::overwrite_existing);
-    else
-        ui->answers.message_answers.push_back(MessageAnswer::no);
-    fs::current_path(work);
+    copy_bench_cluster(source, bench::prepare_bench_folder(source, "bench_basin"), ui.get());
     RunSettings& settings = run_settings();
-    settings.file_dialog.start_directory = KD_RUNTIME_DIR;
-    settings.file_dialog.working_directory = work.string();
-    settings.file_dialog.dialog_path = (work / source.filename()).string();
-    settings.file_dialog.file_title = source.filename().string();
-    settings.output_files.input_type = "kdn";
-    settings.output_files.input_file_path = (work / source.filename()).string();
     apply_default_calculation_settings(settings.calculation);
     if (!load_structure_file())
         return false;

@@ -39,30 +39,44 @@ struct BenchModel {
     std::string name;
 };
 
+// Copies `source` into the scratch folder kd_<tag>_<pid>, which becomes the
+// current directory, and points the load at the copy as the file dialog
+// would.  Returns the folder.
+inline fs::path prepare_bench_folder(const fs::path& source, const std::string& tag)
+{
+    const fs::path work = fs::temp_directory_path() / ("kd_" + tag + "_" + std::to_string(::getpid()));
+    fs::create_directories(work);
+    fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
+    RunSettings& settings = run_settings();
+    settings.file_dialog.start_directory = KD_RUNTIME_DIR;
+    settings.file_dialog.working_directory = work.string();
+    settings.file_dialog.dialog_path = (work / source.filename()).string();
+    settings.file_dialog.file_title = source.filename().string();
+    settings.output_files.input_type = "kdn";
+    settings.output_files.input_file_path = (work / source.filename()).string();
+    fs::current_path(work);
+    return work;
+}
+
+// Copies the "gspace.cls" beside `source` into `work`; without one the load
+// is told not to make a cluster.
+inline void copy_bench_cluster(const fs::path& source, const fs::path& work, ScriptedUserInterface& ui)
+{
+    if (fs::exists(source.parent_path() / "gspace.cls"))
+        fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls", fs::copy_options::overwrite_existing);
+    else
+        ui.answers.message_answers.push_back(MessageAnswer::no);
+}
+
 inline BenchModel& bench_model(ScriptedUserInterface& ui)
 {
     static BenchModel model = [&ui] {
         BenchModel m;
         const fs::path source = chosen_model();
-        const fs::path work = fs::temp_directory_path() / ("kd_bench_" + std::to_string(::getpid()));
-        fs::create_directories(work);
-        fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
-        if (fs::exists(source.parent_path() / "gspace.cls"))
-            fs::copy_file(source.parent_path() / "gspace.cls", work / "gspace.cls",
-                          fs::copy_options::overwrite_existing);
-        else
-            ui.answers.message_answers.push_back(MessageAnswer::no);
-        RunSettings& settings = run_settings();
-        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
-        settings.file_dialog.working_directory = work.string();
-        settings.file_dialog.dialog_path = (work / source.filename()).string();
-        settings.file_dialog.file_title = source.filename().string();
-        settings.output_files.input_type = "kdn";
-        settings.output_files.input_file_path = (work / source.filename()).string();
-        fs::current_path(work);
+        copy_bench_cluster(source, prepare_bench_folder(source, "bench"), ui);
         if (!load_structure_file())
             return m;
-        apply_default_calculation_settings(settings.calculation);
+        apply_default_calculation_settings(run_settings().calculation);
         m.loaded = true;
         m.name = source.filename().string();
         std::fprintf(stderr, "model %s: %d atoms, %u cores\n", m.name.c_str(), current_model().atoms.atom_count,

@@ -64,20 +64,11 @@ BenchModel& bench_model()
         BenchModel m;
         ScopedScriptedUi ui;
         const fs::path source = chosen_model();
-        const fs::path work = fs::temp_directory_path() / ("kd_bench_" + std::to_string(::getpid()));
-        fs::create_directories(work);
-        fs::copy_file(source, work / source.filename(), fs::copy_options::overwrite_existing);
+        const fs::path work = bench::prepare_bench_folder(source, "bench");
         const fs::path beside_default = source.parent_path() / "gspace.cls";
         const fs::path beside_named = fs::path(source).replace_extension(".cls");
         RunSettings& settings = run_settings();
-        settings.file_dialog.start_directory = KD_RUNTIME_DIR;
-        settings.file_dialog.working_directory = work.string();
-        settings.file_dialog.dialog_path = (work / source.filename()).string();
-        settings.file_dialog.file_title = source.filename().string();
-        settings.output_files.input_type = "kdn";
-        settings.output_files.input_file_path = (work / source.filename()).string();
         apply_default_calculation_settings(settings.calculation);
-        fs::current_path(work);
         // Count the atoms first, for the made-up cluster.
         if (fs::exists(beside_default))
             fs::copy_file(beside_default, work / "gspace.cls", fs::copy_options::overwrite_existing);
