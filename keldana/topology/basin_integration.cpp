@@ -309,8 +309,6 @@ bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const Surfa
     return true;
 }
 
-
-
 }  // namespace
 
 BasinIntegrationResults& basin_integration_results()

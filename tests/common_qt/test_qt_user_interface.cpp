@@ -356,19 +356,26 @@ TEST(QtDialogsTest, MessageBoxShowsCaptionTextAndReturnsTheButton)
               MessageAnswer::cancel);
 }
 
-TEST(QtDialogsTest, SaveDialogAddsTheDefaultExtension)
+// A save dialog for a Keldana input file in `folder`, offering `name`.
+FileDialogRequest kdn_save_request(const std::string& folder, const std::string& name)
 {
-    QTemporaryDir temp;
-    ASSERT_TRUE(temp.isValid());
-    QtUserInterface qt_ui;
     FileDialogRequest request;
     request.save = true;
     request.title = "Save file";
     request.description = "Keldana input file (*.kdn)";
     request.pattern = "*.kdn";
-    request.initial_dir = temp.path().toStdString();
-    request.initial_name = "keldana.kdn";
+    request.initial_dir = folder;
+    request.initial_name = name;
     request.default_extension = "kdn";
+    return request;
+}
+
+TEST(QtDialogsTest, SaveDialogAddsTheDefaultExtension)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QtUserInterface qt_ui;
+    const FileDialogRequest request = kdn_save_request(temp.path().toStdString(), "keldana.kdn");
     QString shown_title, shown_name;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -395,14 +402,7 @@ TEST(QtDialogsTest, SaveDialogAsksBeforeReplacingAFile)
     const std::string existing = temp.path().toStdString() + "/model.kdn";
     { std::ofstream(existing) << "kept\n"; }
     QtUserInterface qt_ui;
-    FileDialogRequest request;
-    request.save = true;
-    request.title = "Save file";
-    request.description = "Keldana input file (*.kdn)";
-    request.pattern = "*.kdn";
-    request.initial_dir = temp.path().toStdString();
-    request.initial_name = "model";
-    request.default_extension = "kdn";
+    const FileDialogRequest request = kdn_save_request(temp.path().toStdString(), "model");
 
     // Accepting the name of an existing file asks; the answer comes from a
     // second timer while the question runs.
