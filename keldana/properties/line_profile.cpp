@@ -2,6 +2,7 @@
 
 #include "common/fortran_format.h"
 #include "common/user_interface.h"
+#include "keldana/density/property_evaluation.h"
 #include "keldana/density/property_names.h"
 #include "keldana/model/report_output.h"
 #include "keldana/properties/map_grid.h"
@@ -90,7 +91,7 @@ bool compute_next_line_profile_point(LineProfileRun& run, int code)
         return false;
     LineProfile& profile = line_profile();
     double value;
-    if (is_parallel_map_code(code) && run.count > 1) {
+    if (is_reentrant_property(code) && run.count > 1) {
         if (run.next < run.ahead_first || run.next >= run.ahead_first + static_cast<int>(run.ahead.size()))
             evaluate_ahead(run, code);
         value = run.ahead[static_cast<size_t>(run.next - run.ahead_first)];

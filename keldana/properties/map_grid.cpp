@@ -70,8 +70,6 @@ bool read_limits(std::string_view min_text, std::string_view max_text, float& ra
 
 }  // namespace
 
-bool is_parallel_map_code(int code) { return is_reentrant_property(code); }
-
 double evaluate_map_property(double x, double y, double z, int code)
 {
     Vector3 gradient{};
@@ -170,7 +168,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     {
         std::unique_ptr<PreparedModelHold> hold;
         int threads = 0;
-        if (is_parallel_map_code(code)) {
+        if (is_reentrant_property(code)) {
             hold = std::make_unique<PreparedModelHold>();
             threads = worker_thread_count();
         }

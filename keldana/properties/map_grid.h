@@ -20,10 +20,8 @@
 // numerical gradient norm of the density; the Laplacian (8) with numerical
 // derivatives on as the numerical Laplacian of the density, with the sign
 // setting of the property; every other code from the property evaluator.
-// Whether worker threads may evaluate evaluate_map_property(code) side by
-// side (is_reentrant_property).
-bool is_parallel_map_code(int code);
-
+// Worker threads may evaluate it side by side for every code of
+// is_reentrant_property.
 double evaluate_map_property(double x, double y, double z, int code);
 
 enum class MapOutcome {
