@@ -25,8 +25,9 @@ bool next_record(int record_number, std::vector<unsigned char>& record, std::str
     const IoStatus status = read_unformatted(INPUT_UNIT, record);
     if (status.ok())
         return true;
+    // The unit's own message names the file, which the caller names already.
     error = "record " + std::to_string(record_number) + ": " +
-            (status.end_of_file() ? std::string("the file ends before it") : status.message);
+            (status.end_of_file() ? "the file ends before it" : "the record is damaged or shorter than its markers say");
     return false;
 }
 
@@ -170,7 +171,7 @@ bool read_converter_input(const std::string& path, ConverterInputFile& input, st
     options.form = "unformatted";
     const IoStatus opened = open_unit(INPUT_UNIT, path, options);
     if (!opened.ok()) {
-        error = "can not open " + path + ": " + opened.message;
+        error = opened.message;  // names the file
         return false;
     }
     const bool ok = read_records(input, error);

@@ -100,16 +100,6 @@ std::string make_file_dialog_filter(const FileDialogRequest& request)
     return filter;
 }
 
-std::string add_default_extension(const std::string& path, const std::string& extension)
-{
-    if (extension.empty() || path.empty())
-        return path;
-    const std::size_t name_start = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
-    if (path.find('.', name_start) != std::string::npos || name_start == path.size())
-        return path;
-    return path + "." + extension;
-}
-
 InitialFile split_initial_file(const std::string& initial_dir, const std::string& initial_name)
 {
     const std::size_t slash = initial_name.find_last_of('/');
@@ -235,16 +225,25 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Names of files that do not exist yet are returned as typed.
     dialog.setFileMode(QFileDialog::AnyFile);
-    if (request.save && !request.default_extension.empty())
-        dialog.setDefaultSuffix(QString::fromStdString(request.default_extension));
+    // A name typed without an extension takes the chosen type's, before the
+    // dialog asks about replacing a file of that name.
+    const QStringList filters = dialog.nameFilters();
+    auto chosen_filter = [&] { return static_cast<int>(filters.indexOf(dialog.selectedNameFilter())); };
+    const QDir::Filters listed = dialog.filter();
+    auto follow_chosen_type = [&] {
+        if (request.save)
+            dialog.setDefaultSuffix(QString::fromStdString(chosen_type_extension(request, chosen_filter())));
+        // Programs have no extension here: their filter lists what may run.
+        if (request.executables_only)
+            dialog.setFilter(chosen_filter() == 0 ? listed | QDir::Executable | QDir::AllDirs : listed);
+    };
+    follow_chosen_type();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString&) { follow_chosen_type(); });
     if (!initial.name.empty())
         dialog.selectFile(QString::fromStdString(initial.name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    std::string path = dialog.selectedFiles().front().toStdString();
-    if (request.save)
-        path = add_default_extension(path, request.default_extension);
-    return path;
+    return saved_file_name(dialog.selectedFiles().front().toStdString(), request, chosen_filter());
 }
 
 bool QtUserInterface::choose_font(FontChoice& font)

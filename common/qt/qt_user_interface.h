@@ -41,8 +41,6 @@ std::string convert_file_pattern(const std::string& windows_pattern);
 // The filters of the file dialog: the caller's, its further ones and, unless
 // switched off, "All files (*.*)".
 std::string make_file_dialog_filter(const FileDialogRequest& request);
-// path with ".extension" added when its file name has no extension.
-std::string add_default_extension(const std::string& path, const std::string& extension);
 
 // Where the file dialog opens: a proposed name with a folder opens in that
 // folder (when it exists) showing just the name.

@@ -320,8 +320,13 @@ void MainWindow::save_and_reload_editor()
         return;
     if (!write_text_editor_lines(editor_->text(), dialog.dialog_path))
         return;
+    // The editor closes only when its text has loaded: a refused text stays
+    // for the user to mend, shown at the line the message names.
+    if (!load_model_file("kdn")) {
+        editor_->show_line(last_kdn_fault_line());
+        return;
+    }
     close_text_editor();
-    load_model_file("kdn");
 }
 
 void MainWindow::read_covariance()

@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <fstream>
@@ -41,6 +44,17 @@ TextEditorPanel::TextEditorPanel(QWidget* parent) : QWidget(parent)
 
 void TextEditorPanel::set_text(const QString& text) { edit_->setPlainText(text); }
 QString TextEditorPanel::text() const { return edit_->toPlainText(); }
+
+void TextEditorPanel::show_line(int line)
+{
+    const QTextBlock block = edit_->document()->findBlockByNumber(line - 1);
+    if (line > 0 && block.isValid()) {
+        QTextCursor cursor(block);
+        edit_->setTextCursor(cursor);
+        edit_->centerCursor();
+    }
+    edit_->setFocus();
+}
 
 std::string text_editor_contents_of_current_model()
 {

@@ -11,6 +11,7 @@
 #include "pathgraf/app/style_dialogs.h"
 #include "pathgraf/app/view_bitmap.h"
 #include "pathgraf/resources/command_ids.h"
+#include "pathgraf/resources/plot_menu.h"
 
 #include <algorithm>
 
@@ -117,6 +118,9 @@ void post_command()
                 window->set_toolbar_enabled(CMD_LABELS, true);
                 window->set_menu_checked(CMD_ATOM_POSITIONS, true);
                 window->set_menu_checked(CMD_CP_POSITIONS, true);
+                for (int id : switched_menu_items())
+                    if (is_post_view_item(id))
+                        window->set_menu_enabled(id, true);
             }
         }
     }

@@ -325,11 +325,19 @@ TEST_F(ViewerOpenGlTest, SaveBitMapWritesABitmapThatReadsBack)
     EXPECT_EQ(saved.pixel(atom) & 0xFFFFFF, scene.pixel(atom) & 0xFFFFFF);
     EXPECT_TRUE(is_blue(pixel(saved, atom)));
 
-    // Another extension saves nothing; a file that cannot be made is reported.
+    // A name without an extension is saved as a bitmap of that name.
+    ui_->answers.file_answers.push_back((directory_ / "scene2").string());
+    viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
+    EXPECT_TRUE(fs::exists(directory_ / "scene2.bmp"));
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    // Another extension saves nothing and says so; a file that cannot be
+    // made is reported.
     ui_->answers.file_answers.push_back((directory_ / "scene.png").string());
     viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
     EXPECT_FALSE(fs::exists(directory_ / "scene.png"));
-    EXPECT_TRUE(ui_->answers.messages.empty());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find("Nothing was written"), std::string::npos);
+    ui_->answers.messages.clear();
     const fs::path unwritable = directory_ / "missing" / "scene.bmp";
     ui_->answers.file_answers.push_back(unwritable.string());
     viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
