@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 ScopedWaitCursor::ScopedWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
 ScopedWaitCursor::~ScopedWaitCursor() { QApplication::restoreOverrideCursor(); }
@@ -211,6 +212,25 @@ MessageAnswer QtUserInterface::message_box(const std::string& text, const std::s
     }
 }
 
+namespace {
+
+// A file dialog that brings its state up to the chosen type just before it
+// takes the typed name, however the type was chosen.
+class FileDialogFollowingItsType : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    std::function<void()> before_accept;
+
+    void accept() override
+    {
+        if (before_accept)
+            before_accept();
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
+
 std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest& request)
 {
     if (script_)
@@ -218,8 +238,8 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
 
     const QString filter = QString::fromStdString(make_file_dialog_filter(request));
     const InitialFile initial = split_initial_file(request.initial_dir, request.initial_name);
-    QFileDialog dialog(dialog_parent(), QString::fromStdString(request.title),
-                       QString::fromStdString(initial.directory), filter);
+    FileDialogFollowingItsType dialog(dialog_parent(), QString::fromStdString(request.title),
+                                      QString::fromStdString(initial.directory), filter);
     // Show the descriptions as given; they already name their patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -228,7 +248,14 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
     // A name typed without an extension takes the chosen type's, before the
     // dialog asks about replacing a file of that name.
     const QStringList filters = dialog.nameFilters();
-    auto chosen_filter = [&] { return static_cast<int>(filters.indexOf(dialog.selectedNameFilter())); };
+    // The dialog names the chosen filter without its hidden pattern list.
+    auto chosen_filter = [&] {
+        const QString chosen = dialog.selectedNameFilter();
+        for (qsizetype i = 0; i < filters.size(); ++i)
+            if (filters[i] == chosen || filters[i].startsWith(chosen + " ("))
+                return static_cast<int>(i);
+        return -1;
+    };
     const QDir::Filters listed = dialog.filter();
     auto follow_chosen_type = [&] {
         if (request.save)
@@ -239,6 +266,7 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
     };
     follow_chosen_type();
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString&) { follow_chosen_type(); });
+    dialog.before_accept = follow_chosen_type;
     if (!initial.name.empty())
         dialog.selectFile(QString::fromStdString(initial.name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

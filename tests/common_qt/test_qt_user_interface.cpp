@@ -4,6 +4,7 @@
 #include "common/scripted_ui.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -435,6 +436,81 @@ TEST(QtDialogsTest, SaveDialogAsksBeforeReplacingAFile)
     accept_and_answer(QMessageBox::Yes, question);
     EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(existing));
     EXPECT_TRUE(question.contains("model.kdn")) << question.toStdString();
+}
+
+// Pathgraf's save dialog: the type chosen decides the extension of a name
+// typed without one, before the dialog asks about replacing that file.
+TEST(QtDialogsTest, SaveDialogAddsTheChosenTypesExtension)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string folder = temp.path().toStdString();
+    { std::ofstream(folder + "/plot2.bmp") << "kept\n"; }
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Save file";
+    request.description = "PostScript (*.ps)";
+    request.pattern = "*.ps";
+    request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+    request.all_files = false;
+    request.initial_dir = folder;
+
+    for (int type : {1, 0}) {
+        QString question;
+        QTimer::singleShot(0, [type, &question] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            ASSERT_NE(types, nullptr);
+            types->setCurrentIndex(type);
+            emit types->activated(type);  // as the user's choice
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText("plot2");
+            QTimer::singleShot(0, [&question] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    question = box->text();
+                    box->button(QMessageBox::Yes)->click();
+                }
+            });
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const std::string expected = folder + (type == 1 ? "/plot2.bmp" : "/plot2.ps");
+        EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(expected)) << type;
+        // Only the bitmap exists: only its name is asked about.
+        EXPECT_EQ(question.contains("plot2.bmp"), type == 1) << question.toStdString();
+    }
+}
+
+TEST(FileDialogFilterTest, TheChosenTypeGivesTheExtension)
+{
+    FileDialogRequest request;
+    request.save = true;
+    request.pattern = "*.ps";
+    request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}, {"XD input files", "*.inp;*.res"}, {"All", "*.*"}};
+    request.default_extension = "dat";
+    const std::pair<int, const char*> types[] = {{0, "ps"}, {1, "bmp"}, {2, "inp"}, {3, "dat"}, {4, "dat"},
+                                                 {-1, "dat"}};
+    for (const auto& [index, extension] : types)
+        EXPECT_EQ(chosen_type_extension(request, index), extension) << index;
+
+    EXPECT_EQ(saved_file_name("/w/plot2", request, 1), "/w/plot2.bmp");
+    EXPECT_EQ(saved_file_name("/w/plot2.ps", request, 1), "/w/plot2.ps");  // a typed extension stays
+    EXPECT_EQ(saved_file_name("/w/plot2.txt", request, 0), "/w/plot2.txt");
+    request.save = false;
+    EXPECT_EQ(saved_file_name("/w/plot2", request, 1), "/w/plot2");  // opening takes names as typed
+}
+
+TEST(ScriptedAnswersTest, SaveTakesTheQueuedTypesExtension)
+{
+    FileDialogRequest save;
+    save.save = true;
+    save.pattern = "*.ps";
+    save.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+    ScriptedAnswers answers;
+    answers.file_answers = {"/nowhere/plot2", "/nowhere/plot3"};
+    answers.filter_answers = {1};
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>("/nowhere/plot2.bmp"));
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>("/nowhere/plot3.ps"));  // unqueued: the first
 }
 
 TEST(ScriptedAnswersTest, SaveOverAnExistingFileTakesTheQueuedReplaceAnswer)
