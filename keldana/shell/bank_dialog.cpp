@@ -26,10 +26,10 @@ std::string current_bank_path()
     return (std::filesystem::path(settings.file_dialog.start_directory) / DEFAULT_BANK_FILE_NAME).string();
 }
 
-std::string bank_path_refusal(const std::string& text)
+std::string bank_path_refusal(const std::string& text, const std::string& shown)
 {
     const std::string path = trimmed(text);
-    if (path.empty())
+    if (path.empty() || path == trimmed(shown))
         return {};
     if (const std::string refusal = input_file_refusal(path); !refusal.empty())
         return refusal;
@@ -64,8 +64,8 @@ bool run_wavefunction_bank_dialog(QWidget* owner)
     const std::string shown = current_bank_path();
     dialog.set_text(IDC_BANK_FILE, shown);
     dialog.set_callback(IDC_BANK_BROWSE, [](Dialog& d, int, ControlEvent) { on_browse_wavefunction_bank(d); });
-    dialog.set_callback(IDC_SETTINGS_OK, [](Dialog& d, int, ControlEvent) {
-        if (const std::string refusal = bank_path_refusal(d.get_text(IDC_BANK_FILE)); !refusal.empty()) {
+    dialog.set_callback(IDC_SETTINGS_OK, [&shown](Dialog& d, int, ControlEvent) {
+        if (const std::string refusal = bank_path_refusal(d.get_text(IDC_BANK_FILE), shown); !refusal.empty()) {
             report_unreadable_box(d, IDC_BANK_FILE, refusal);
             return;
         }

@@ -13,8 +13,9 @@ class QWidget;
 std::string current_bank_path();
 
 // Why the text of a bank box is refused when its dialog closes, for the
-// user; empty when it names a readable file (or is blank: the default bank).
-std::string bank_path_refusal(const std::string& text);
+// user; empty when it names a readable file, is blank (the default bank) or
+// is what the box showed (`shown`, not the user's to mend).
+std::string bank_path_refusal(const std::string& text, const std::string& shown);
 
 // The bank path to keep after a dialog showed `shown` and the user left
 // `text` in the box: an unchanged box keeps the settings' path as it was

@@ -117,7 +117,7 @@ void set_as_defaults(OptionsState& state)
         }
 
     Dialog& other = state.accessories;
-    if (const std::string refusal = bank_path_refusal(other.get_text(IDC_CURRENT_BANK)); !refusal.empty()) {
+    if (const std::string refusal = bank_path_refusal(other.get_text(IDC_CURRENT_BANK), state.shown_bank); !refusal.empty()) {
         state.host.select_tab(IDC_OPTIONS_TABS, 1);
         report_unreadable_box(other, IDC_CURRENT_BANK, refusal);
         return;

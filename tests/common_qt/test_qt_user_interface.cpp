@@ -465,6 +465,7 @@ TEST(QtDialogsTest, SaveDialogAddsTheChosenTypesExtension)
             ASSERT_NE(types, nullptr);
             types->setCurrentIndex(type);
             emit types->activated(type);  // as the user's choice
+            emit types->textActivated(types->currentText());
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText("plot2");
             QTimer::singleShot(0, [&question] {
                 if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -479,6 +480,38 @@ TEST(QtDialogsTest, SaveDialogAddsTheChosenTypesExtension)
         // Only the bitmap exists: only its name is asked about.
         EXPECT_EQ(question.contains("plot2.bmp"), type == 1) << question.toStdString();
     }
+}
+
+// The converter's browse: programs have no extension here, so the first
+// filter lists the files that may run; "All files" lists every file.
+TEST(QtDialogsTest, AnExecutablesFilterListsProgramsThenAllFiles)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.title = "Open file";
+    request.description = "Programs (executable files)";
+    request.pattern = "*";
+    request.executables_only = true;
+    request.initial_dir = temp.path().toStdString();
+    bool programs = false, all = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->nameFilters().size(), 2);
+        programs = dialog->filter().testFlag(QDir::Executable);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);
+        emit types->activated(1);  // as the user's choice
+        emit types->textActivated(types->currentText());
+        all = !dialog->filter().testFlag(QDir::Executable);
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+    EXPECT_TRUE(programs);
+    EXPECT_TRUE(all);
 }
 
 TEST(FileDialogFilterTest, TheChosenTypeGivesTheExtension)

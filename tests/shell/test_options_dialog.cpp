@@ -373,6 +373,17 @@ TEST_F(BankDialogTest, BothDialogsShowTheBankInUseAndRefuseAPathToNoFile)
     run_options_dialog();
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), "");
     EXPECT_EQ(run_settings().paths.wavefun_bank_path, "");
+
+    // A stored path to no file, shown and left as it was, does not hold up
+    // the other settings.
+    run_settings().paths.wavefun_bank_path = missing;
+    bank_loaded() = 0;
+    when_open([&](Dialog& host) {
+        EXPECT_EQ(accessories_page(host).get_text(IDC_CURRENT_BANK), missing);
+        host.user_click(IDC_SET_AS_DEFAULTS);
+    });
+    run_options_dialog();
+    EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), missing);
 }
 
 }  // namespace
