@@ -163,6 +163,25 @@ std::string converter_program()
     return ec ? configured : absolute.string();
 }
 
+// Reads into a fresh matrix, checks it against the model when one is given,
+// and only then replaces `matrix`.
+bool read_matrix_for(std::istream& input, CovarianceMatrix& matrix, const StructureModel* model)
+{
+    auto fresh = std::make_unique<CovarianceMatrix>();
+    if (!read_groups(input, *fresh))
+        return false;
+    if (const std::string mismatch = model ? covariance_model_mismatch(*fresh, *model) : std::string();
+        !mismatch.empty()) {
+        show_read_error("This covariance matrix does not belong to the loaded model: " + mismatch +
+                        "\nIt is not used; no e.s.d.s are computed from it.");
+        return false;
+    }
+    fresh->esd_available = 1;
+    matrix = std::move(*fresh);
+    report_matrix_read(matrix.cov_order);
+    return true;
+}
+
 }  // namespace
 
 CovarianceMatrix& covariance_matrix()
@@ -173,13 +192,7 @@ CovarianceMatrix& covariance_matrix()
 
 bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix)
 {
-    auto fresh = std::make_unique<CovarianceMatrix>();
-    if (!read_groups(input, *fresh))
-        return false;
-    fresh->esd_available = 1;
-    matrix = std::move(*fresh);
-    report_matrix_read(matrix.cov_order);
-    return true;
+    return read_matrix_for(input, matrix, nullptr);
 }
 
 int population_kind_order(int kind)
@@ -223,18 +236,7 @@ std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const Stru
 
 bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix, const StructureModel& model)
 {
-    auto fresh = std::make_unique<CovarianceMatrix>();
-    if (!read_groups(input, *fresh))
-        return false;
-    if (const std::string mismatch = covariance_model_mismatch(*fresh, model); !mismatch.empty()) {
-        show_read_error("This covariance matrix does not belong to the loaded model: " + mismatch +
-                        "\nIt is not used; no e.s.d.s are computed from it.");
-        return false;
-    }
-    fresh->esd_available = 1;
-    matrix = std::move(*fresh);
-    report_matrix_read(matrix.cov_order);
-    return true;
+    return read_matrix_for(input, matrix, &model);
 }
 
 bool read_covariance_matrix_file(const std::string& path)
