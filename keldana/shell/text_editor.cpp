@@ -42,7 +42,11 @@ TextEditorPanel::TextEditorPanel(QWidget* parent) : QWidget(parent)
     layout->addWidget(edit_, 1);
 }
 
-void TextEditorPanel::set_text(const QString& text) { edit_->setPlainText(text); }
+void TextEditorPanel::set_text(const QString& text)
+{
+    edit_->setPlainText(text);
+    edit_->document()->setModified(false);
+}
 QString TextEditorPanel::text() const { return edit_->toPlainText(); }
 
 void TextEditorPanel::show_line(int line)
