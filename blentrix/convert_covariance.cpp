@@ -276,8 +276,10 @@ bool convert_covariance_matrix(const std::string& input_path, std::string& error
     ConverterInputFile input;
     if (!read_converter_input(input_path, input, error))
         return false;
-    if (!check_covariance_values(input, error))
+    if (!check_covariance_values(input, error)) {
+        error = input_path + ", " + error;
         return false;
+    }
     const ParameterCodes codes = build_parameter_codes(input);
     return write_records_safely(COVARIANCE_OUTPUT_NAME, format_covariance_records(input, codes), error);
 }
