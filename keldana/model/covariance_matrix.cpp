@@ -215,7 +215,6 @@ std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const Stru
     if (highest != atoms)
         return "The matrix holds parameters of " + std::to_string(highest) + " atoms, the model has " +
                std::to_string(atoms) + " independent atoms.";
-    std::vector<int> populations(static_cast<std::size_t>(atoms) + 1, 0);
     for (int i = 1; i <= n; ++i) {
         const int atom = matrix.cov_atom[i];
         const int order = population_kind_order(matrix.cov_kind[i]);
@@ -226,10 +225,6 @@ std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const Stru
         if (order > l_max)
             return "Parameter " + std::to_string(i) + " is a population of order " + std::to_string(order) +
                    " of atom " + label + ", whose multipoles go up to order " + std::to_string(l_max) + ".";
-        const int most = 2 + (l_max + 1) * (l_max + 1);
-        if (++populations[atom] > most)
-            return "The matrix holds more population parameters of atom " + label + " than its " +
-                   std::to_string(most) + ".";
     }
     return {};
 }

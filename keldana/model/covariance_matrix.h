@@ -57,9 +57,10 @@ bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix, const
 // model and does not say which ones were refined, so only this is checked:
 //   - the highest atom number named is the model's number of independent
 //     atoms (a matrix of fewer or more atoms is of another model);
-//   - a population kind is of an order l no higher than its atom's l_max;
-//   - an atom has no more population parameters than the model's atom has
-//     (at most two of kind 12, its P00 and (l_max+1)^2 - 1 multipoles).
+//   - a population kind is of an order l no higher than its atom's l_max.
+// Counts of parameters per atom are not compared: the converter gives the
+// atom's first group the kinds 1..M1, which run into the population kinds
+// when M1 is above 11, and all higher multipoles kind 17.
 std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const StructureModel& model);
 
 // The order l of a population kind code: 12 (Pv) and 13 (P00) are 0, 14-16

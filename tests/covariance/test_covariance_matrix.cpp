@@ -392,23 +392,6 @@ TEST_F(CovarianceMatrixTest, AMatrixOfAnotherModelIsRefusedBeforeAnyEsdIsCompute
     }
 }
 
-// An atom has at most two parameters of kind 12, its P00 and the multipoles
-// up to its l_max: here l_max 0, so three.
-TEST_F(CovarianceMatrixTest, AnAtomWithMorePopulationsThanTheModelsIsRefused)
-{
-    set_model(1, 0);
-    const fs::path file = folder_ / "populations.cov";
-    put_file(file, "    3    1.000\n 0.1 0 0\n 0.1 0\n 0.1\n 1 1 1\n 12 12 13\n");
-    EXPECT_TRUE(read_covariance_matrix_file(file.string())) << ui_->answers.message_log();
-    read_previous_matrix();
-    put_file(file, "    4    1.000\n 0.1 0 0 0\n 0.1 0 0\n 0.1 0\n 0.1\n 1 1 1 1\n 12 12 13 13\n");
-    EXPECT_FALSE(read_covariance_matrix_file(file.string()));
-    ASSERT_EQ(ui_->answers.messages.size(), 1u);
-    EXPECT_NE(ui_->answers.messages[0].text.find("more population parameters of atom A1"), std::string::npos)
-        << ui_->answers.messages[0].text;
-    expect_previous_matrix_kept(1, "four populations");
-}
-
 TEST(CovarianceKinds, PopulationKindsGiveTheirOrder)
 {
     const std::pair<int, int> cases[] = {{11, -1}, {12, 0}, {13, 0}, {14, 1}, {16, 1}, {17, 2}, {21, 2},
