@@ -208,10 +208,8 @@ void run_profile(Dialog& dialog)
     state.profile_idle = false;
     Vector3 p1{}, p2{};
     int count = 1;
-    if (!dialog.get_int(IDC_PROFILE_COUNT, count))
-        count = 1;
-    count = std::clamp(count, 1, MAX_PROFILE_POINTS);
-    if (!read_point(dialog, IDC_PROFILE_X1, p1) || (count > 1 && !read_point(dialog, IDC_PROFILE_X1 + 3, p2))) {
+    if (!hold_box_to_limits(dialog, IDC_PROFILE_COUNT, 1, MAX_PROFILE_POINTS, count)
+        || !read_point(dialog, IDC_PROFILE_X1, p1) || (count > 1 && !read_point(dialog, IDC_PROFILE_X1 + 3, p2))) {
         report_unreadable_box(dialog, 0);
         return;  // "STOP" resets the button
     }

@@ -23,11 +23,11 @@ namespace {
 
 std::string f6_2(double value) { return format_line("(F6.2)", {value}); }
 
-// A number typed in a box, read from its first six characters.
+// A number typed in a box of six characters; more is refused, never cut.
 bool read_six(const std::string& text, double& value)
 {
     double read = 0.0;
-    if (!read_list(text.substr(0, 6), {&read}))
+    if (text.find_first_not_of(' ', 6) != std::string::npos || !read_list(text.substr(0, 6), {&read}))
         return false;
     value = read;
     return true;
@@ -40,14 +40,11 @@ void invalidate_main_window()
     invalidate_view();
 }
 
-// An integer typed into the buddy of an up-down, held in its range.
+// An integer typed into the buddy of an up-down, held in its range (the box
+// shows the limit).
 bool read_buddy(Dialog& dialog, int edit, int low, int high, int& value)
 {
-    int read = 0;
-    if (!dialog.get_int(edit, read))
-        return false;
-    value = std::clamp(read, low, high);
-    return true;
+    return hold_box_to_limits(dialog, edit, low, high, value);
 }
 
 }  // namespace
