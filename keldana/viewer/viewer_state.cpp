@@ -137,33 +137,47 @@ bool step_viewer_view(ViewerSceneState& state, int command)
     return true;
 }
 
-bool centre_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms)
+bool fit_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms, const std::vector<double>& extent,
+                      int width, int height)
 {
-    if (state.shift_x != 0 || state.shift_y != 0 || state.zoom != 0 || state.rot_x != 0 || state.rot_y != 0
-        || state.rot_z != 0)
-        return false;
-    double cx = 0, cy = 0, cz = 0;
-    int count = 0;
+    constexpr double PI = 3.14159265358979323846;
+    constexpr double HALF_FIELD = 25.0 * PI / 180.0;  // of the 50 degree perspective
+    constexpr double EYE_DISTANCE = 10.0;             // of the projection
+    constexpr double MARGIN = 1.1;
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    double low[3] = {0, 0, 0}, high[3] = {0, 0, 0};
+    bool any = false;
     for (int i = 1; i <= n; ++i) {
         if (atoms.subset_mask[i] == 0)
             continue;
-        cx += atoms.cart_x[i];
-        cy += atoms.cart_y[i];
-        cz += atoms.cart_z[i];
-        ++count;
+        const double p[3] = {atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]};
+        for (int k = 0; k < 3; ++k) {
+            low[k] = any ? std::min(low[k], p[k]) : p[k];
+            high[k] = any ? std::max(high[k], p[k]) : p[k];
+        }
+        any = true;
     }
-    // No atom in the subset: there is no centre to move to.
-    if (count == 0)
+    if (!any)
         return false;
-    cx /= count;
-    cy /= count;
-    cz /= count;
-    state.mouse_x = -static_cast<int>(std::lround(100 * cx));
-    state.mouse_y = static_cast<int>(std::lround(100 * cy));
-    state.mouse_z = -static_cast<int>(std::lround(100 * cz));
-    apply_viewer_mouse_drag(state, DRAG_TRANSLATE, 0, state.mouse_x, 0, state.mouse_y, 0, state.mouse_z);
-    apply_viewer_mouse_drag(state, DRAG_ZOOM, 0, state.mouse_x, 0, state.mouse_y, 0, 0);
+    const double c[3] = {0.5 * (low[0] + high[0]), 0.5 * (low[1] + high[1]), 0.5 * (low[2] + high[2])};
+    double radius = 0;
+    for (int i = 1; i <= n; ++i) {
+        if (atoms.subset_mask[i] == 0)
+            continue;
+        const double grown = i < static_cast<int>(extent.size()) ? std::max(extent[static_cast<size_t>(i)], 0.0) : 0.0;
+        radius = std::max(radius, std::hypot(atoms.cart_x[i] - c[0], atoms.cart_y[i] - c[1], atoms.cart_z[i] - c[2])
+                                      + grown);
+    }
+    // The square viewport spans the larger side: the smaller one sees less.
+    const int larger = std::max({width, height, 1});
+    const int smaller = std::clamp(std::min(width, height), 1, larger);
+    const double half_angle = std::atan(std::tan(HALF_FIELD) * smaller / larger);
+    const double distance = std::max(radius, 0.1) * MARGIN / std::sin(half_angle);
+    state.centre_x = static_cast<float>(c[0]);
+    state.centre_y = static_cast<float>(c[1]);
+    state.centre_z = static_cast<float>(c[2]);
+    state.shift_x = state.shift_y = 0;
+    state.zoom = static_cast<float>(EYE_DISTANCE - distance);
     return true;
 }
 

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -129,39 +131,76 @@ TEST(ViewerMouse, ButtonsChooseTheDrag)
     EXPECT_FLOAT_EQ(state.zoom, 0.4f);
 }
 
-TEST(ViewerCentring, OnlyAnUnmovedSceneIsCentredOnTheSubset)
+// The first view: the structure's bounding sphere in the middle, as large as
+// fits the smaller side of the window with a margin, whatever the view was.
+TEST(ViewerFit, TheBoundingSphereOfTheSubsetFillsTheSmallerSideWithAMargin)
 {
+    constexpr double PI = 3.14159265358979323846;
     auto model = std::make_unique<StructureModel>();
     WorkingAtomSet& atoms = model->atoms;
-    atoms.atom_count = 3;
-    const double positions[3][3] = {{1, 2, 3}, {3, 4, 5}, {100, 100, 100}};
-    for (int i = 1; i <= 3; ++i) {
+    atoms.atom_count = 4;
+    // Three atoms on a line and one left out of the subset.
+    const double positions[4][3] = {{1, 2, 3}, {2, 2, 3}, {9, 2, 3}, {100, 100, 100}};
+    for (int i = 1; i <= 4; ++i) {
         atoms.cart_x[i] = positions[i - 1][0];
         atoms.cart_y[i] = positions[i - 1][1];
         atoms.cart_z[i] = positions[i - 1][2];
-        atoms.subset_mask[i] = i < 3 ? 1 : 0;  // the third atom is left out
+        atoms.subset_mask[i] = i < 4 ? 1 : 0;
     }
+    const std::vector<double> extent = {0, 0.5, 0.5, 1.0, 0.5};
     ViewerSceneState state;
-    ASSERT_TRUE(centre_viewer_scene(state, atoms));
-    // Mean of the subset (2, 3, 4): mouse at (-200, 300, -400).
-    EXPECT_EQ(state.mouse_x, -200);
-    EXPECT_EQ(state.mouse_y, 300);
-    EXPECT_EQ(state.mouse_z, -400);
-    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
-    EXPECT_FLOAT_EQ(state.shift_y, -3.0f);
-    EXPECT_FLOAT_EQ(state.zoom, -10.0f);  // the zoom drag from (0, 0): 0.02 (-200 - 300)
+    state.shift_x = 3;
+    state.zoom = 7;
+    state.rot_y = 30;
+    ASSERT_TRUE(fit_viewer_scene(state, atoms, extent, 400, 400));
+    // The middle of the sphere, not the mean of the atoms (4, 2, 3).
+    EXPECT_FLOAT_EQ(state.centre_x, 5.0f);
+    EXPECT_FLOAT_EQ(state.centre_y, 2.0f);
+    EXPECT_FLOAT_EQ(state.centre_z, 3.0f);
+    EXPECT_EQ(state.shift_x, 0.0f);
+    EXPECT_EQ(state.shift_y, 0.0f);
+    EXPECT_EQ(state.rot_y, 30.0f);  // the turn is kept
+    // Radius 4 + 1 (atom 3 with its extent), seen from 10 - zoom: its
+    // half-angle lies within the 25 degrees of the view, with a margin.
+    const double seen = std::asin(5.0 / (10.0 - state.zoom)) * 180.0 / PI;
+    EXPECT_LT(seen, 25.0 / 1.05);
+    EXPECT_GT(seen, 25.0 / 1.2);
 
-    // A second opening finds the transform moved and leaves it.
-    EXPECT_FALSE(centre_viewer_scene(state, atoms));
-    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
+    // A window twice as wide as high: the height limits the view.
+    ViewerSceneState wide;
+    ASSERT_TRUE(fit_viewer_scene(wide, atoms, extent, 800, 400));
+    const double wide_seen = std::asin(5.0 / (10.0 - wide.zoom)) * 180.0 / PI;
+    const double wide_half = std::atan(std::tan(25.0 * PI / 180.0) / 2.0) * 180.0 / PI;
+    EXPECT_LT(wide_seen, wide_half / 1.05);
+    EXPECT_GT(wide_seen, wide_half / 1.2);
 
-    // No atom in the subset: nothing to centre on, and no division by zero.
+    // No atom in the subset: nothing to fit.
     ViewerSceneState empty;
-    for (int i = 1; i <= 3; ++i)
+    for (int i = 1; i <= 4; ++i)
         atoms.subset_mask[i] = 0;
-    EXPECT_FALSE(centre_viewer_scene(empty, atoms));
-    EXPECT_EQ(empty.shift_x, 0.0f);
+    EXPECT_FALSE(fit_viewer_scene(empty, atoms, extent, 400, 400));
     EXPECT_EQ(empty.zoom, 0.0f);
+}
+
+// Atom colours stand out from the background as labels do, keeping their hue.
+TEST(ViewerColours, DarkAtomColoursAreLightenedOnADarkBackground)
+{
+    const unsigned nitrogen = 0x0000A0;  // dark blue, packed red-high
+    const unsigned shown = contrasting_atom_colour(nitrogen, 0x000000);
+    const unsigned r = (shown >> 16) & 0xFF, g = (shown >> 8) & 0xFF, b = shown & 0xFF;
+    EXPECT_GT(b, r);
+    EXPECT_GT(b, g);
+    // Contrast ratio with black at least 3: luminance at least 0.1.
+    auto linear = [](unsigned c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    EXPECT_GE(0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b), 0.1);
+    // A colour that stands out already is drawn as it is; on white, a light
+    // yellow is darkened.
+    EXPECT_EQ(contrasting_atom_colour(0xFF0D0D, 0x000000), 0xFF0D0Du);
+    const unsigned on_white = contrasting_atom_colour(0xFFFF80, 0xFFFFFF);
+    EXPECT_LT(on_white & 0xFF, 0x80u);
 }
 
 TEST(ViewerViewport, SquareOfTheLargerSideCentredOnTheWindow)
