@@ -88,13 +88,20 @@ bool move_viewer_mouse(ViewerSceneState& state, const ViewerMouseKeys& keys, int
 // command id.
 bool step_viewer_view(ViewerSceneState& state, int command);
 
+// How far an atom reaches from its centre in the view: its sphere, and its
+// upright label beside it (to the right and up, scene units).
+struct AtomReach {
+    double radius = 0;
+    double label_right = 0;
+    double label_top = 0;
+};
+
 // The first view of a structure: the scene turns about the middle of the
-// subset atoms' bounding sphere, which comes to the middle of the view, and
-// is moved back until the sphere, each atom grown by its extent (its sphere
-// and its label, scene units; extent[i] for atom i), fits the smaller side
-// of a width x height window with a margin.  The rotation is kept.  False,
-// nothing changed, when no atom is in the subset.
-bool fit_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms, const std::vector<double>& extent,
+// box around the subset atoms; seen in the current rotation, the atoms with
+// their reach (reach[i] for atom i) are centred in the view and moved back
+// until they fit a width x height window with a margin.  The rotation is
+// kept.  False, nothing changed, when no atom is in the subset.
+bool fit_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms, const std::vector<AtomReach>& reach,
                       int width, int height);
 
 // The viewport is the square of the larger side, centred on the window.

@@ -355,27 +355,29 @@ std::size_t structure_fingerprint(const WorkingAtomSet& atoms)
     return std::hash<std::string>{}(bytes);
 }
 
-// How far each atom reaches beyond its centre: its sphere, or its label
-// (atom label and number, beside the atom, upright) when that reaches further.
-std::vector<double> atom_extents(const StructureModel& model, const ViewerSceneState& state)
+// How far each atom reaches in the view: its sphere, and its label (atom
+// label and number, beside the atom, upright).
+std::vector<AtomReach> atom_reaches(const StructureModel& model, const ViewerSceneState& state)
 {
     const WorkingAtomSet& atoms = model.atoms;
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
     constexpr double MEASURE_PIXELS = 100.0;
     const QFontMetricsF metrics(label_font_of(state.label_font, MEASURE_PIXELS));
-    std::vector<double> extent(static_cast<size_t>(n) + 1, 0.0);
+    std::vector<AtomReach> reach(static_cast<size_t>(n) + 1);
     const int style = state.atom_style == 0 ? ATOM_STYLE_BALL : state.atom_style;
     for (int i = 1; i <= n; ++i) {
-        const double radius = viewer_atom_radius(model, i, style);
+        AtomReach& a = reach[static_cast<size_t>(i)];
+        a.radius = viewer_atom_radius(model, i, style);
         std::string text(atoms.atom_label[i].data(), 6);
         text.erase(text.find_last_not_of(' ') + 1);
         text += std::to_string(i);
         const double width =
             VIEWER_TEXT_SCALE * metrics.horizontalAdvance(QString::fromStdString(text)) / MEASURE_PIXELS;
-        const double offset = std::max(radius + 0.05, 0.2);
-        extent[static_cast<size_t>(i)] = std::max(radius, std::hypot(offset + width, VIEWER_TEXT_SCALE));
+        // Beside the sphere, or 0.2 off the centre when the atoms are hidden.
+        a.label_right = std::max(a.radius + 0.05, 0.2) + width;
+        a.label_top = VIEWER_TEXT_SCALE;
     }
-    return extent;
+    return reach;
 }
 
 }  // namespace
@@ -387,7 +389,7 @@ void StructureViewer::fit_view_if_needed(int width, int height)
     if (!fit_pending_ && fingerprint == fitted_structure_)
         return;
     ViewerSceneState& state = viewer_scene_state();
-    fit_viewer_scene(state, model.atoms, atom_extents(model, state), width, height);
+    fit_viewer_scene(state, model.atoms, atom_reaches(model, state), width, height);
     fit_pending_ = false;
     fitted_structure_ = fingerprint;
 }

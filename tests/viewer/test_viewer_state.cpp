@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -131,15 +133,27 @@ TEST(ViewerMouse, ButtonsChooseTheDrag)
     EXPECT_FLOAT_EQ(state.zoom, 0.4f);
 }
 
-// The first view: the structure's bounding sphere in the middle, as large as
-// fits the smaller side of the window with a margin, whatever the view was.
-TEST(ViewerFit, TheBoundingSphereOfTheSubsetFillsTheSmallerSideWithAMargin)
+// Where a point of the scene lies in the view, as a fraction of the half
+// field of the window's side (x across, y up), under the fitted transform.
+std::array<double, 2> seen_fraction(const ViewerSceneState& state, double x, double y, double z, int width,
+                                    int height)
 {
     constexpr double PI = 3.14159265358979323846;
+    const double depth = 10.0 - state.zoom - (z - state.centre_z);
+    const int larger = std::max(width, height);
+    const double t = std::tan(25.0 * PI / 180.0);
+    return {(x - state.centre_x + state.shift_x) / depth / (t * width / larger),
+            (y - state.centre_y + state.shift_y) / depth / (t * height / larger)};
+}
+
+// The first view: the structure with its labels in the middle, as large as
+// fits the window with a margin, whatever the view was before.
+TEST(ViewerFit, TheStructureWithItsLabelsFillsTheViewWithAMargin)
+{
     auto model = std::make_unique<StructureModel>();
     WorkingAtomSet& atoms = model->atoms;
     atoms.atom_count = 4;
-    // Three atoms on a line and one left out of the subset.
+    // Three atoms on a line along x and one left out of the subset.
     const double positions[4][3] = {{1, 2, 3}, {2, 2, 3}, {9, 2, 3}, {100, 100, 100}};
     for (int i = 1; i <= 4; ++i) {
         atoms.cart_x[i] = positions[i - 1][0];
@@ -147,38 +161,36 @@ TEST(ViewerFit, TheBoundingSphereOfTheSubsetFillsTheSmallerSideWithAMargin)
         atoms.cart_z[i] = positions[i - 1][2];
         atoms.subset_mask[i] = i < 4 ? 1 : 0;
     }
-    const std::vector<double> extent = {0, 0.5, 0.5, 1.0, 0.5};
+    std::vector<AtomReach> reach(5, AtomReach{0.2, 1.5, 0.35});
     ViewerSceneState state;
     state.shift_x = 3;
     state.zoom = 7;
-    state.rot_y = 30;
-    ASSERT_TRUE(fit_viewer_scene(state, atoms, extent, 400, 400));
-    // The middle of the sphere, not the mean of the atoms (4, 2, 3).
+    ASSERT_TRUE(fit_viewer_scene(state, atoms, reach, 400, 400));
+    // The scene turns about the middle of the atoms' box, not their mean.
     EXPECT_FLOAT_EQ(state.centre_x, 5.0f);
     EXPECT_FLOAT_EQ(state.centre_y, 2.0f);
     EXPECT_FLOAT_EQ(state.centre_z, 3.0f);
-    EXPECT_EQ(state.shift_x, 0.0f);
-    EXPECT_EQ(state.shift_y, 0.0f);
-    EXPECT_EQ(state.rot_y, 30.0f);  // the turn is kept
-    // Radius 4 + 1 (atom 3 with its extent), seen from 10 - zoom: its
-    // half-angle lies within the 25 degrees of the view, with a margin.
-    const double seen = std::asin(5.0 / (10.0 - state.zoom)) * 180.0 / PI;
-    EXPECT_LT(seen, 25.0 / 1.05);
-    EXPECT_GT(seen, 25.0 / 1.2);
+    // From the left of atom 1's sphere to the end of atom 3's label, centred
+    // across and filling the width within the margin.
+    const auto left = seen_fraction(state, 1 - 0.2, 2, 3 + 0.2, 400, 400);
+    const auto right = seen_fraction(state, 9 + 1.5, 2, 3 + 0.2, 400, 400);
+    EXPECT_NEAR(left[0], -right[0], 1e-6);
+    EXPECT_LT(right[0], 1.0 / 1.05);
+    EXPECT_GT(right[0], 1.0 / 1.2);
 
-    // A window twice as wide as high: the height limits the view.
-    ViewerSceneState wide;
-    ASSERT_TRUE(fit_viewer_scene(wide, atoms, extent, 800, 400));
-    const double wide_seen = std::asin(5.0 / (10.0 - wide.zoom)) * 180.0 / PI;
-    const double wide_half = std::atan(std::tan(25.0 * PI / 180.0) / 2.0) * 180.0 / PI;
-    EXPECT_LT(wide_seen, wide_half / 1.05);
-    EXPECT_GT(wide_seen, wide_half / 1.2);
+    // Turned a quarter about y the line runs towards the eye; a window twice
+    // as high as wide: everything still lies inside, the turn is kept.
+    ViewerSceneState turned;
+    turned.rot_y = 90;
+    ASSERT_TRUE(fit_viewer_scene(turned, atoms, reach, 300, 600));
+    EXPECT_EQ(turned.rot_y, 90.0f);
+    EXPECT_LT(turned.zoom, 10.0f - 4.0f - 0.2f);  // the eye stays in front of the nearest atom
 
     // No atom in the subset: nothing to fit.
     ViewerSceneState empty;
     for (int i = 1; i <= 4; ++i)
         atoms.subset_mask[i] = 0;
-    EXPECT_FALSE(fit_viewer_scene(empty, atoms, extent, 400, 400));
+    EXPECT_FALSE(fit_viewer_scene(empty, atoms, reach, 400, 400));
     EXPECT_EQ(empty.zoom, 0.0f);
 }
 
