@@ -412,7 +412,8 @@ double contrast_ratio(unsigned a, unsigned b)
 
 unsigned contrasting_atom_colour(unsigned type_colour, unsigned background_colour)
 {
-    constexpr double LEAST_CONTRAST = 3.0;
+    // More than the labels need: the lighting darkens a sphere's sides.
+    constexpr double LEAST_CONTRAST = 4.5;
     const unsigned r = (type_colour >> 16) & 0xFF, g = (type_colour >> 8) & 0xFF, b = type_colour & 0xFF;
     auto colorref = [](double red, double green, double blue) {
         return static_cast<unsigned>(std::lround(red)) | static_cast<unsigned>(std::lround(green)) << 8 |

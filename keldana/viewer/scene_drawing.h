@@ -41,7 +41,7 @@ unsigned contrasting_label_colour(unsigned label_colour, unsigned background_col
 
 // An atom-type colour (packed, red in the high byte) as the scene draws it
 // on the background (a COLORREF): unchanged when it stands out (contrast
-// ratio at least 3, as the labels), else moved towards white (dark
+// ratio at least 4.5; the shading darkens it), else moved towards white (dark
 // background) or black until it does.  The dark blue of nitrogen shows on
 // black.
 unsigned contrasting_atom_colour(unsigned type_colour, unsigned background_colour);

@@ -202,12 +202,12 @@ TEST(ViewerColours, DarkAtomColoursAreLightenedOnADarkBackground)
     const unsigned r = (shown >> 16) & 0xFF, g = (shown >> 8) & 0xFF, b = shown & 0xFF;
     EXPECT_GT(b, r);
     EXPECT_GT(b, g);
-    // Contrast ratio with black at least 3: luminance at least 0.1.
+    // Contrast ratio with black at least 4.5: luminance at least 0.175.
     auto linear = [](unsigned c) {
         const double v = c / 255.0;
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    EXPECT_GE(0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b), 0.1);
+    EXPECT_GE(0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b), 0.175);
     // A colour that stands out already is drawn as it is; on white, a light
     // yellow is darkened.
     EXPECT_EQ(contrasting_atom_colour(0xFF0D0D, 0x000000), 0xFF0D0Du);
