@@ -358,13 +358,13 @@ void write_ticks(float s, const PlotWindowF& window)
 
 // The library takes texts of 80 characters: a longer one goes on in
 // pieces, each continuing where the one before ended.
-void write_item_text(float s, int slot, float height)
+void write_item_text(float s, int slot, float height, float dx = 0.0f, float dy = 0.0f)
 {
     const std::string text = trimmed_item_text(slot);
     if (text.empty())
         return;
     const PlanePointF p = post_data().item_position[slot];
-    float x = p.x * s, y = p.y * s;
+    float x = p.x * s + dx, y = p.y * s + dy;
     for (std::size_t start = 0; start < text.size(); start += PS_TEXT_LENGTH) {
         const std::string piece = text.substr(start, PS_TEXT_LENGTH);
         draw_ps_text(x, y, height, piece, 0.0f, static_cast<int>(piece.size()), 0);
@@ -390,8 +390,13 @@ void write_post_items(float s)
                 write_point_symbol_postscript(markers[i].x * s, markers[i].y * s, style.symbol_size, symbol,
                                               style.symbol_thickness, style.symbol_colour);
             if (labels) {
+                // Beside the symbol (symbol_size inches and half its pen)
+                // with a gap, level with it: the text height is the
+                // capitals' height.
+                const float dx = style.symbol_size + 0.5f * static_cast<float>(style.symbol_thickness) / 254.0f
+                                 + 0.3f * page.text_height;
                 set_colour(style.label_font_colour);
-                write_item_text(s, first_slot + i - 1, page.text_height);
+                write_item_text(s, first_slot + i - 1, page.text_height, dx, -0.5f * page.text_height);
             }
         }
     };
