@@ -67,22 +67,31 @@ int run_axis_ticks_dialog(QWidget* owner)
     dialog.set_text(IDC_MAJOR_TICK_STEP, f6_2(axis.major_tick_step));
     dialog.set_text(IDC_MAJOR_TICK_LENGTH, f6_2(axis.major_tick_length));
     dialog.set_text(IDC_MINOR_TICK_LENGTH, f6_2(axis.minor_tick_length));
+    // OK takes every box or none: a box that does not read (or does not fit
+    // its six characters) is refused and the dialog stays open.
+    AxisSettings read = axis;
+    const std::array<std::pair<int, double*>, 9> fields = {{
+        {IDC_AXIS_X_MIN, &read.x_min},
+        {IDC_AXIS_X_MAX, &read.x_max},
+        {IDC_AXIS_X_STEP, &read.x_step},
+        {IDC_AXIS_Y_MIN, &read.y_min},
+        {IDC_AXIS_Y_MAX, &read.y_max},
+        {IDC_AXIS_Y_STEP, &read.y_step},
+        {IDC_MINOR_TICK_LENGTH, &read.minor_tick_length},
+        {IDC_MAJOR_TICK_LENGTH, &read.major_tick_length},
+        {IDC_MAJOR_TICK_STEP, &read.major_tick_step},
+    }};
+    dialog.set_callback(1, [&](Dialog& d, int, ControlEvent) {
+        for (const auto& [id, target] : fields)
+            if (!read_six(d.get_text(id), *target)) {
+                report_unreadable_box(d, id);
+                return;
+            }
+        d.end(1);
+    });
     if (dialog.run_modal() != 1)
         return 0;
-    const std::array<std::pair<int, double*>, 9> fields = {{
-        {IDC_AXIS_X_MIN, &axis.x_min},
-        {IDC_AXIS_X_MAX, &axis.x_max},
-        {IDC_AXIS_X_STEP, &axis.x_step},
-        {IDC_AXIS_Y_MIN, &axis.y_min},
-        {IDC_AXIS_Y_MAX, &axis.y_max},
-        {IDC_AXIS_Y_STEP, &axis.y_step},
-        {IDC_MINOR_TICK_LENGTH, &axis.minor_tick_length},
-        {IDC_MAJOR_TICK_LENGTH, &axis.major_tick_length},
-        {IDC_MAJOR_TICK_STEP, &axis.major_tick_step},
-    }};
-    for (const auto& [id, target] : fields)
-        if (!read_six(dialog.get_text(id), *target))
-            return 0;
+    axis = read;
     return 1;
 }
 
