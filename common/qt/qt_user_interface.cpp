@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QEvent>
 #include <QCursor>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +54,41 @@ double screen_dpi()
 }
 
 }  // namespace
+
+ProgressKeeper::ProgressKeeper(QWidget* progress) : progress_(progress)
+{
+    // A modal window open when the job starts is the one that started it.
+    starting_modal_ = QApplication::activeModalWidget();
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { keep_above(QApplication::activeWindow()); });
+}
+
+ProgressKeeper::~ProgressKeeper() { qApp->removeEventFilter(this); }
+
+bool ProgressKeeper::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType())
+        keep_above(static_cast<QWidget*>(watched));
+    return false;
+}
+
+void ProgressKeeper::keep_above(QWidget* activated)
+{
+    if (!progress_ || !activated || !activated->isWindow() || !progress_->isVisible())
+        return;
+    // The progress dialog's own questions stay above it, and so does a modal
+    // window opened during the job (a message, the About box).
+    for (QWidget* w = activated; w; w = w->parentWidget())
+        if (w == progress_)
+            return;
+    if (activated->isModal() && activated != starting_modal_)
+        return;
+    // After the window manager has raised the window that was clicked.
+    QTimer::singleShot(0, progress_, [progress = progress_] {
+        if (progress && progress->isVisible())
+            progress->raise();
+    });
+}
 
 const DialogResource& progress_dialog_resource()
 {
@@ -313,7 +351,16 @@ ProcessResult QtUserInterface::run_process(const std::string& program, const std
 void QtUserInterface::open_progress(const std::string& title)
 {
     close_progress();
-    progress_ = std::make_unique<Dialog>(progress_dialog_resource());
+    // The window that started the job owns the dialog: a window manager keeps
+    // it above that window, and the keeper above every other of ours.
+    QWidget* owner = dialog_parent();
+    if (!owner)
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && !window->parentWidget()) {
+                owner = window;
+                break;
+            }
+    progress_ = std::make_unique<Dialog>(progress_dialog_resource(), owner);
     Dialog& dialog = *progress_;
     dialog.set_range(PROGRESS_BAR_ID, 0, 100);
     dialog.set_position(PROGRESS_BAR_ID, 0);
@@ -322,6 +369,7 @@ void QtUserInterface::open_progress(const std::string& title)
     progress_fields_ = {};
     progress_fields_[0].text = "0";
     dialog.show_modeless();
+    progress_keeper_ = std::make_unique<ProgressKeeper>(dialog.window());
     job_control().progress_open = true;
 }
 
@@ -403,6 +451,7 @@ void QtUserInterface::close_progress()
 {
     if (!progress_)
         return;
+    progress_keeper_.reset();
     progress_.reset();
     job_control().progress_open = false;
 }

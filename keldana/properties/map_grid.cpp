@@ -57,7 +57,14 @@ std::string progress_title(int code)
 
 double axis_step(double min, double max, int points) { return points > 1 ? (max - min) / (points - 1) : 0.0; }
 
-std::string_view box_field(std::string_view text) { return text.substr(0, std::min(text.size(), size_t(GRID_BOX_WIDTH))); }
+// A box's field; empty (unreadable) when more is typed after it, so that the
+// arithmetic never works from a cut number.
+std::string_view box_field(std::string_view text)
+{
+    if (text.size() > GRID_BOX_WIDTH && text.find_first_not_of(" \t", GRID_BOX_WIDTH) != std::string_view::npos)
+        return {};
+    return text.substr(0, std::min(text.size(), size_t(GRID_BOX_WIDTH)));
+}
 
 bool read_limits(std::string_view min_text, std::string_view max_text, float& range)
 {

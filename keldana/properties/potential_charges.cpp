@@ -141,8 +141,12 @@ void pane_and_listing(const std::string& line)
     append_pane_line(line);
 }
 
+// The first `length` characters of a field; more typed after them is
+// refused, never cut.
 bool read_prefix(const std::string& text, std::size_t length, FortranTarget target)
 {
+    if (text.find_first_not_of(' ', length) != std::string::npos)
+        return false;
     return read_list(text.substr(0, length), {target});
 }
 

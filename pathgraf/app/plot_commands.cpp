@@ -72,18 +72,8 @@ bool show_trajectory_data_file(const std::string& path)
     full_bitmap_size(extents, view.full_width, view.full_height);
 
     PlotWindowHandles& handles = plot_window_handles();
-    PlotView* view_window = handles.view_window;
-    const int client_width = view_window ? std::max(view_window->width(), 1) : 1;
-    const int client_height = view_window ? std::max(view_window->height(), 1) : 1;
-    view.zoom_divisor = std::max({view.full_width / client_width, view.full_height / client_height, 1}) + 1;
     render_plot_bitmap(view.full_width, view.full_height);
-    view.view_width = view.full_width / view.zoom_divisor;
-    view.view_height = view.full_height / view.zoom_divisor;
-    rebuild_view_bitmap(handles.view_bitmap, view.view_width, view.view_height);
-    view.origin_x = (client_width - view.view_width) / 2;
-    view.origin_y = (client_height - view.view_height) / 2;
-
-    invalidate_view();
+    fit_view_to_window();
     StyleSettings& style = style_settings();
     style.ticks_shown = true;
     options.axis_labels_shown = true;

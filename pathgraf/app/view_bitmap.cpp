@@ -121,14 +121,12 @@ bool run_bmp_parameters_dialog(int& width, int& height, int /*bits_per_pixel*/, 
     dialog.set_callback(IDC_BMP_WIDTH, keep_bmp_aspect_on_edit);
     dialog.set_callback(IDC_BMP_HEIGHT, keep_bmp_aspect_on_edit);
     int w = 0, h = 0;
-    // OK with a size that is no bitmap (no pixels, or too large to hold)
-    // says so and keeps the dialog open: nothing is left unwritten unsaid.
-    dialog.set_callback(1, [&w, &h](Dialog& d, int, ControlEvent) {
+    // A size that does not read, of no pixels or too large to hold is
+    // refused and the dialog stays open.
+    dialog.set_callback(1, [&](Dialog& d, int, ControlEvent) {
         for (auto [id, value] : {std::pair{IDC_BMP_WIDTH, &w}, std::pair{IDC_BMP_HEIGHT, &h}})
             if (!read_box_integer(d.get_text(id), *value) || *value < 1 || *value > MAX_BMP_SIDE) {
-                report_unreadable_box(d, id,
-                                      "Can not read data. Please, check data in boxes (1 to " +
-                                          std::to_string(MAX_BMP_SIDE) + " pixels)");
+                report_unreadable_box(d, id);
                 return;
             }
         d.end(1);

@@ -230,6 +230,8 @@ TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
         answers.message_answers = {MessageAnswer::yes};
         Dialog* top = topmost_dialog();
         EXPECT_TRUE(top && top->get_resource_id() == 119);
+        // Owned by the dialog that started the job: kept above it.
+        EXPECT_TRUE(top && top->window()->parentWidget() == d.window() && top->window()->isWindow());
         if (top)
             top->user_click(2);
         for (int step = 0; step < 100 && job_control().job_running; ++step)
@@ -241,6 +243,18 @@ TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
     EXPECT_EQ(map.run_modal(), 0);
     EXPECT_FALSE(job_control().job_running);
     EXPECT_EQ(answers.messages.size(), 1u);
+}
+
+// A job started from the main window (no dialog open) belongs to it.
+TEST_F(QtUiTest, ProgressOfAJobWithoutADialogBelongsToTheMainWindow)
+{
+    QWidget main_window;
+    main_window.show();
+    QApplication::setActiveWindow(&main_window);
+    Dialog& progress = open_job_progress();
+    EXPECT_EQ(progress.window()->parentWidget(), &main_window);
+    EXPECT_TRUE(progress.window()->isWindow());
+    qt_ui.close_progress();
 }
 
 // With the real question box: after "No" the progress dialog, not the dialog

@@ -138,6 +138,37 @@ TEST_F(WindowTest, OpenEnablesTheCommandsSelectsMoveAndCentresTheImage)
     EXPECT_EQ(axis_settings().x_step, static_cast<double>(0.1f));
 }
 
+// Every size of the window shows the whole plot, centred: maximised and
+// restored again, and for a file opened after the restore.
+TEST_F(WindowTest, EveryResizeFitsTheWholePlotToTheView)
+{
+    start();
+    open_data(trajectory_fixture("map.dat"));
+    const QWidget* v = plot_window_handles().view_window;
+    const ViewState& view = view_state();
+    auto expect_fitted = [&](const char* when) {
+        EXPECT_LE(view.view_width, v->width()) << when;
+        EXPECT_LE(view.view_height, v->height()) << when;
+        EXPECT_EQ(view.origin_x, (v->width() - view.view_width) / 2) << when;
+        EXPECT_EQ(view.origin_y, (v->height() - view.view_height) / 2) << when;
+        // The divisor of an opening at this size.
+        EXPECT_EQ(view.zoom_divisor, std::max({view.full_width / v->width(), view.full_height / v->height(), 1}) + 1)
+            << when;
+        EXPECT_EQ(plot_window_handles().view_bitmap.size(), QSize(view.view_width, view.view_height)) << when;
+    };
+    expect_fitted("opened");
+    program_->window->resize(1900, 1400);
+    QCoreApplication::processEvents();
+    expect_fitted("enlarged");
+    const int large_width = view.view_width;
+    program_->window->resize(700, 500);
+    QCoreApplication::processEvents();
+    expect_fitted("restored");
+    EXPECT_LT(view.view_width, large_width);
+    open_data(trajectory_fixture("map.dat"));
+    expect_fitted("opened after the restore");
+}
+
 TEST_F(WindowTest, ARefusedFileLeavesTheShownPlotAsItWas)
 {
     start();
