@@ -11,7 +11,9 @@
 // [R 2^-(k+1), R 2^-k) (the innermost reaches 0), each with its own even
 // step, halved until the three quintics stay within 1e-13 of the sum of the
 // pairs' absolute values in the middle of every interval, where their errors
-// peak.  Near the nucleus the core's steep functions need short steps;
+// peak (or, in the innermost octave, within 1e-16 of the largest such sum
+// of the table: there a set starting at r^6 or higher keeps its relative
+// error at every step while its size vanishes).  Near the nucleus the core's steep functions need short steps;
 // farther out only the slow valence functions matter and the steps grow.
 #pragma once
 
