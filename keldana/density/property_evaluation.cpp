@@ -87,15 +87,26 @@ PointDerivatives sum_active_atoms(const Vector3& point, const TermSelection& sel
     PointDerivatives sum;
     AtomMask mask{};
     mark_neighbour_candidates(cache.grid, point, mask);
+    // The atoms within reach and their distances first, in one loop, so the
+    // square roots overlap instead of each waiting for the last atom's terms.
+    std::array<int, MAX_WORKING_ATOMS + 1> near;
+    std::array<Vector3, MAX_WORKING_ATOMS + 1> d;
+    std::array<double, MAX_WORKING_ATOMS + 1> r;
+    int count = 0;
     for (std::size_t word = 0; word < mask.size(); ++word)
         for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1) {
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
             const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
-            const Vector3 d = {point[0] - reach[0], point[1] - reach[1], point[2] - reach[2]};
-            if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > reach[3])
+            const Vector3 dg = {point[0] - reach[0], point[1] - reach[1], point[2] - reach[2]};
+            if (dg[0] * dg[0] + dg[1] * dg[1] + dg[2] * dg[2] > reach[3])
                 continue;
-            accumulate_pseudoatom(cache.prepared, atom, d, selection, sum);
+            near[count] = atom;
+            d[count++] = displacement_in_atom_frame(cache.prepared.atoms[atom], dg);
         }
+    for (int k = 0; k < count; ++k)
+        r[k] = floored_length(d[k]);
+    for (int k = 0; k < count; ++k)
+        accumulate_pseudoatom_at(cache.prepared, near[k], d[k], r[k], selection, sum);
     return sum;
 }
 

@@ -65,7 +65,7 @@ bool build_spherical_density_table(const SphericalPairSum& sum, double range, Sp
 // g and, as `derivatives` asks (0, 1 or 2), g' and g'' at t (0..1) of the
 // interval between the nodes a and b, whose step is 1 / inverse_step; the
 // derivatives not asked for are 0.
-inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
+[[gnu::always_inline]] inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
                                         double inverse_step, int derivatives, double& g, double& g1, double& g2)
 {
     // Quintic Hermite basis at t: value, first and second derivative at the
@@ -89,7 +89,7 @@ inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const st
 
 // g(r) and, as `derivatives` asks (0, 1 or 2), g'(r) and g''(r) for
 // 0 <= r <= range.
-inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
+[[gnu::always_inline]] inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
                                              double& g1, double& g2)
 {
     // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary
