@@ -205,17 +205,6 @@ void point_monomials(const Vector3& d, double* m)
         m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
 }
 
-void point_monomials(const Vector3& d, int degree, double* m)
-{
-    switch (degree) {
-    case 0: point_monomials<0>(d, m); break;
-    case 1: point_monomials<1>(d, m); break;
-    case 2: point_monomials<2>(d, m); break;
-    case 3: point_monomials<3>(d, m); break;
-    default: point_monomials<4>(d, m); break;
-    }
-}
-
 constexpr int monomials_of_degree(int degree) { return degree < 0 ? 0 : (degree + 1) * (degree + 2) / 2; }
 
 // Sums c[N i + k] m[i] over the monomials i of one degree for each k, each in
@@ -267,14 +256,14 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
     if constexpr (L >= 1)
         monomial_sums<3, L - 1>(c + Q_COUNT, m + MONOMIALS.below_degree[L - 1], gq.data());
     const double p = term_order.power * inverse_r - term_order.exponent;
-    const double s1 = s * p;                                                 // dS/dr
-    const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
+    const double s1 = s * p;  // dS/dr
     const double radial = s1 * inverse_r;
     const Vector3 gs = {radial * d[0], radial * d[1], radial * d[2]};
     for (int k = 0; k < 3; ++k)
         term.gradient[k] += q * gs[k] + s * gq[k];
     if (order != DerivativeOrder::hessian)
         return;
+    const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
     const double t = (s2 - radial) * inverse_r * inverse_r;
     std::array<double, 6>& h = term.hessian;
     h[0] += q * (t * d[0] * d[0] + radial) + 2.0 * gs[0] * gq[0] + s * hq[0];
@@ -285,17 +274,34 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
     h[5] += q * t * d[1] * d[2] + gs[1] * gq[2] + gq[1] * gs[2] + s * hq[5];
 }
 
-void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrder& term_order, const double* m,
-                         const Vector3& d, double inverse_r, const RadialPowers& powers, double exponential,
-                         DerivativeOrder order, PointDerivatives& term)
+// Every order of an atom whose orders reach degree D: the point monomials up
+// to D, then each order's terms with one exponential per distinct exponent.
+template <int D>
+void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, const Vector3& d,
+                          double r, double inverse_r, const RadialPowers& powers, DerivativeOrder order,
+                          PointDerivatives& term)
 {
-    static_assert(MAX_L == 4);
-    switch (term_order.l) {
-    case 0: add_multipole_order<0>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term); break;
-    case 1: add_multipole_order<1>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term); break;
-    case 2: add_multipole_order<2>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term); break;
-    case 3: add_multipole_order<3>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term); break;
-    default: add_multipole_order<4>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term); break;
+    double m[MONOMIALS.below_degree[D + 1]];
+    point_monomials<D>(d, m);
+    double last_exponent = 0, exponential = 1.0;
+    for (int k = 0; k < atom.order_count; ++k) {
+        const PreparedOrder& term_order = atom.orders[k];
+        if (k == 0 || term_order.exponent != last_exponent) {
+            last_exponent = term_order.exponent;
+            exponential = std::exp(-last_exponent * r);
+        }
+        const auto add = [&]<int L>() {
+            if constexpr (L <= D)
+                add_multipole_order<L>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term);
+        };
+        static_assert(MAX_L == 4);
+        switch (term_order.l) {
+        case 0: add.template operator()<0>(); break;
+        case 1: add.template operator()<1>(); break;
+        case 2: add.template operator()<2>(); break;
+        case 3: add.template operator()<3>(); break;
+        default: add.template operator()<4>(); break;
+        }
     }
 }
 
@@ -914,16 +920,12 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
         add_spherical(d, r, g, g1, g2, order, term);
     }
     if (selection.multipoles && atom.order_count > 0) {
-        double monomials[MONOMIAL_COUNT] = {};  // all set: the orders read up to their own degree
-        point_monomials(d, atom.monomial_degree, monomials);
-        double last_exponent = 0, exponential = 1.0;
-        for (int k = 0; k < atom.order_count; ++k) {
-            const PreparedOrder& term_order = atom.orders[k];
-            if (k == 0 || term_order.exponent != last_exponent) {
-                last_exponent = term_order.exponent;
-                exponential = std::exp(-last_exponent * r);
-            }
-            add_multipole_order(prepared, term_order, monomials, d, inverse_r, powers, exponential, order, term);
+        switch (atom.monomial_degree) {
+        case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 1: add_multipole_orders<1>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 2: add_multipole_orders<2>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 3: add_multipole_orders<3>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        default: add_multipole_orders<4>(prepared, atom, d, r, inverse_r, powers, order, term); break;
         }
     }
     if (atom.use_frame && order != DerivativeOrder::value && order != DerivativeOrder::laplacian)
