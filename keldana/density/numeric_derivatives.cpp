@@ -4,7 +4,11 @@
 #include "keldana/density/property_evaluation.h"
 #include "keldana/model/run_settings.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -67,18 +71,28 @@ double gradient_or_laplacian(F&& f, int mode, double x, double y, double z, Vect
 // Runs `stencil(f)` with the property of evaluate_property_at_point: first
 // noting the points it asks for, then with their values from one
 // evaluate_property_at_points call (the same values, the same arithmetic).
+// A point asked for again with the same coordinates to the bit (the centre
+// of a Hessian's diagonal, (x + h) - h == x) is evaluated once.
 template <typename Stencil>
 auto in_one_pass(int code, Stencil&& stencil)
 {
     std::vector<Vector3> points;
-    stencil([&points](double x, double y, double z, int) {
-        points.push_back({x, y, z});
+    std::vector<std::size_t> slot;  // per request, its point
+    stencil([&points, &slot](double x, double y, double z, int) {
+        const Vector3 p = {x, y, z};
+        const auto same = [&p](const Vector3& q) {
+            return std::bit_cast<std::array<std::uint64_t, 3>>(q) == std::bit_cast<std::array<std::uint64_t, 3>>(p);
+        };
+        const std::size_t found = static_cast<std::size_t>(std::find_if(points.begin(), points.end(), same) - points.begin());
+        if (found == points.size())
+            points.push_back(p);
+        slot.push_back(found);
         return 0.0;
     });
     std::vector<double> values(points.size());
     evaluate_property_at_points(points.data(), points.size(), code, values.data());
     std::size_t next = 0;
-    return stencil([&values, &next](double, double, double, int) { return values[next++]; });
+    return stencil([&values, &slot, &next](double, double, double, int) { return values[slot[next++]]; });
 }
 
 }  // namespace
