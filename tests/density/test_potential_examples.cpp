@@ -8,6 +8,7 @@
 #include "keldana/density/electrostatic_potential.h"
 #include "keldana/density/energy_densities.h"
 #include "keldana/density/numeric_derivatives.h"
+#include "keldana/density/property_selection.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_loader.h"
@@ -20,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -421,5 +424,110 @@ TEST_F(PotentialExampleTest, TabulatedSphericalDensitiesAgreeWithThePairSums)
                     for (int k = 0; k < 6; ++k)
                         EXPECT_NEAR(a.hessian[k], b.hessian[k], 1e-12 * h + 1e-24) << where;
                 }
+    }
+}
+
+namespace {
+
+// The same double to the last bit (and a NaN where the other is one).
+::testing::AssertionResult same_bits(double a, double b)
+{
+    if (std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a << " against " << b;
+}
+
+double at(const Vector3& p, int code) { return evaluate_property_at_point(p[0], p[1], p[2], code); }
+
+}  // namespace
+
+// The stencils of central differences take their points in one pass over the
+// atoms near them: every point's value, and so every difference, is the
+// point-by-point one to the last bit, in both frames, for both Laplacian
+// signs, at nuclei and between and beyond the molecules.
+TEST_F(PotentialExampleTest, CentralDifferencesInOnePassMatchPointByPoint)
+{
+    const int codes[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 13, 24, 16};
+    for (const char* name : {"cyanogen", "benzoquinone"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(load_example(name, std::string(name) + ".kdn")) << ui_->answers.message_log();
+        const int count = current_model().atoms.atom_count;
+        std::vector<Vector3> points;
+        for (int i = 1; i <= count; i += count > 8 ? 3 : 1) {
+            std::vector<Vector3> offsets = {{0, 0, 0}, {1e-10, 0, -1e-10}, {4.0, -3.5, 6.0}};
+            for (int k = 1; k <= 15; ++k)  // 0.2 to 3 A away in every direction
+                offsets.push_back({0.2 * k * std::cos(k), 0.2 * k * std::sin(1.3 * k), 0.2 * k * std::cos(0.7 * k)});
+            for (const Vector3& o : offsets)
+                points.push_back({atom(i)[0] + o[0], atom(i)[1] + o[1], atom(i)[2] + o[2]});
+        }
+        points.push_back({1e3, -2e3, 5e2});  // far from every atom
+        ASSERT_GT(points.size(), 64u);       // more than one batch
+        for (int global : {1, 0})
+            for (int sign : {1, -1}) {
+                run_settings().calculation.global_frame = global;
+                property_selection().laplacian_sign = sign;
+                for (int code : codes) {
+                    SCOPED_TRACE("code " + std::to_string(code) + " frame " + std::to_string(global));
+                    std::vector<double> values(points.size());
+                    evaluate_property_at_points(points.data(), points.size(), code, values.data());
+                    for (std::size_t k = 0; k < points.size(); ++k)
+                        EXPECT_TRUE(same_bits(values[k], at(points[k], code))) << "point " << k;
+                }
+                // The differences against their definitions, point by point.
+                const double h = numeric_derivative_step();
+                for (std::size_t k = 0; k < points.size(); k += 7) {
+                    const Vector3 p = points[k];
+                    auto shifted = [&](const Vector3& q, int axis, double step, int code) {
+                        return evaluate_property_at_point(q[0] + (axis == 1 ? step : 0.0),
+                                                          q[1] + (axis == 2 ? step : 0.0),
+                                                          q[2] + (axis == 3 ? step : 0.0), code);
+                    };
+                    auto partial = [&](const Vector3& q, int axis, int code) {
+                        return (shifted(q, axis, h, code) - shifted(q, axis, -h, code)) / (2.0 * h);
+                    };
+                    for (int code : {3, 8}) {
+                        double value = 0;
+                        Vector3 gradient{};
+                        Matrix3 hessian;
+                        compute_property_gradient_hessian_numeric(p, value, gradient, hessian, code);
+                        EXPECT_TRUE(same_bits(value, at(p, code)));
+                        for (int i = 1; i <= 3; ++i) {
+                            EXPECT_TRUE(same_bits(gradient[i - 1], partial(p, i, code)));
+                            EXPECT_TRUE(same_bits(compute_property_partial_derivative_numeric(p[0], p[1], p[2], i, code),
+                                                  partial(p, i, code)));
+                            for (int j = i; j <= 3; ++j) {
+                                const Vector3 e = {j == 1 ? h : 0.0, j == 2 ? h : 0.0, j == 3 ? h : 0.0};
+                                const double plus = partial({p[0] + e[0], p[1] + e[1], p[2] + e[2]}, i, code);
+                                const double minus = partial({p[0] - e[0], p[1] - e[1], p[2] - e[2]}, i, code);
+                                EXPECT_TRUE(same_bits(hessian(i, j), (plus - minus) / (2.0 * h)));
+                                EXPECT_TRUE(same_bits(hessian(j, i), hessian(i, j)));
+                            }
+                        }
+                        Vector3 v{};
+                        const double norm = compute_property_gradient_or_laplacian_numeric(-1, p[0], p[1], p[2], v, code);
+                        double squares = 0;
+                        for (int i = 1; i <= 3; ++i) {
+                            const double expected = -1 * (shifted(p, i, h, code) - shifted(p, i, -h, code)) / (2.0 * h);
+                            EXPECT_TRUE(same_bits(v[i - 1], expected));
+                            squares += expected * expected;
+                        }
+                        EXPECT_TRUE(same_bits(norm, std::sqrt(squares)));
+                        const double laplacian =
+                            compute_property_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], v, code);
+                        const double centre = at(p, code);
+                        double sum = 0;
+                        for (int i = 1; i <= 3; ++i) {
+                            const double expected =
+                                (shifted(p, i, 2.0 * h, code) - 2.0 * centre + shifted(p, i, -2.0 * h, code))
+                                / (4.0 * h * h);
+                            EXPECT_TRUE(same_bits(v[i - 1], expected));
+                            sum += expected;
+                        }
+                        EXPECT_TRUE(same_bits(laplacian, sum));
+                    }
+                }
+            }
+        run_settings().calculation.global_frame = 1;
+        property_selection().laplacian_sign = 1;
     }
 }
