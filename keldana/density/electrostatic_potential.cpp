@@ -5,10 +5,11 @@
 #include "keldana/density/radial_functions.h"
 #include "keldana/density/spherical_harmonics.h"
 #include "keldana/model/cell_geometry.h"
+#include "keldana/model/load_defaults.h"
 #include "keldana/model/revision_cache.h"
-#include "keldana/model/run_settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -19,15 +20,6 @@ namespace {
 constexpr double MIN_RADIUS = 1e-9;          // Angstrom
 constexpr double NUCLEUS_RADIUS = 1e-6;      // spherical part: closer counts as at the nucleus
 constexpr double MULTIPOLE_MIN_SHIFT = 0.001;  // multipole part: per local component
-constexpr double NEGLIGIBLE_EXPONENT = 700.0;  // exp(-x) is below every term it meets
-
-double factorial(int k)
-{
-    double f = 1.0;
-    for (int i = 2; i <= k; ++i)
-        f *= i;
-    return f;
-}
 
 // x^k for small k >= 0 by multiplication.
 double integer_power(double x, int k)
@@ -38,61 +30,13 @@ double integer_power(double x, int k)
     return p;
 }
 
-// e^-x sum_{j=0..k} x^j / j!, given e^-x: the probability that a Poisson
-// variable of mean x is at most k; all terms positive, no cancellation.
-double truncated_exponential_series(int k, double x, double exp_minus_x)
-{
-    double term = 1.0, sum = 1.0;
-    for (int j = 1; j <= k; ++j) {
-        term *= x / j;
-        sum += term;
-    }
-    return exp_minus_x * sum;
-}
-
-// int_0^r s^k e^(-a s) ds for k >= 0, given e^(-a r).
-double inner_integral(int k, double a, double r, double exp_minus_x)
-{
-    const double x = a * r;
-    if (x < k + 1) {
-        // r^(k+1) e^-x sum_j x^j / ((k+1)(k+2)..(k+1+j)): the complement
-        // below would cancel to nothing near the nucleus.
-        double term = 1.0 / (k + 1), sum = term;
-        for (int j = 1; j < 200 && term > 1e-17 * sum; ++j) {
-            term *= x / (k + 1 + j);
-            sum += term;
-        }
-        return integer_power(r, k + 1) * exp_minus_x * sum;
-    }
-    const double complete = factorial(k) / integer_power(a, k + 1);
-    if (x > NEGLIGIBLE_EXPONENT)
-        return complete;
-    return complete * (1.0 - truncated_exponential_series(k, x, exp_minus_x));
-}
-
-// int_r^inf s^k e^(-a s) ds = a^-(k+1) Gamma(k+1, a r) for k >= -3, given
-// e^(-a r).
-double outer_integral(int k, double a, double r, double exp_minus_x)
-{
-    const double x = a * r;
-    if (x > NEGLIGIBLE_EXPONENT)
-        return 0.0;
-    if (k >= 0)
-        return factorial(k) / integer_power(a, k + 1) * truncated_exponential_series(k, x, exp_minus_x);
-    // Gamma(0, x) = E1(x), then Gamma(s, x) = (Gamma(s+1, x) - x^s e^-x) / s.
-    double gamma = -std::expint(-x);
-    for (int s = -1; s >= k + 1; --s)
-        gamma = (gamma - exp_minus_x / integer_power(x, -s)) / s;
-    return integer_power(a, -(k + 1)) * gamma;
-}
-
 // K(l, n, r) of compute_radial_potential_integral for valid arguments and
 // r >= MIN_RADIUS, given e^(-a r); with `slope`, r dK/dr instead (the terms
 // from differentiating the integrals' limits cancel).
 double radial_potential_integral(int l, int n, double a, double r, double exp_minus_x, bool slope = false)
 {
-    const double inner = inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
-    const double outer = integer_power(r, l) * outer_integral(n + 1 - l, a, r, exp_minus_x);
+    const double inner = slater_inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
+    const double outer = integer_power(r, l) * slater_outer_integral(n + 1 - l, a, r, exp_minus_x);
     return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
 }
 
@@ -134,7 +78,7 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
         order.a = p.kappa_prime[atom] * p.radial_zeta[atom][l];
         order.used = populated && usable_radial(order.n, order.a);
         if (order.used)
-            order.normalisation = integer_power(order.a, order.n + 3) / factorial(order.n + 2);
+            order.normalisation = 1.0 / slater_complete_integral(order.n + 2, order.a);
     }
 }
 
@@ -247,19 +191,17 @@ double evaluate_atom_multipole_potential(const StructureModel& model, int atom, 
     return multipole_part(model, atom, frame, dx, dy, dz, false);
 }
 
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, double dx, double dy, double dz)
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom, double dx, double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     MultipoleFrame frame;
     if (model.pseudoatoms.l_max[atom] > 0)
         frame = build_multipole_frame(model, atom);
-    return evaluate_atom_electrostatic_potential(model, tables, r_cut, atom, frame, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(model, tables, atom, frame, dx, dy, dz);
 }
 
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, const MultipoleFrame& frame, double dx,
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom, const MultipoleFrame& frame, double dx,
                                              double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
@@ -267,39 +209,34 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
     double d = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (!(d >= NUCLEUS_RADIUS))
         d = NUCLEUS_RADIUS;
-    double potential = interpolate_spherical_potential(model, tables, atom, d);
-    if (d <= r_cut)
-        potential += evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
+    const double potential = interpolate_spherical_potential(model, tables, atom, d)
+                             + evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
     return potential * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz)
 {
-    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(),
-                                                 run_settings().calculation.rCut, atom, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(), atom, dx, dy, dz);
 }
 
-double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables,
-                                           double r_cut, int atom, const MultipoleFrame& frame, double dx,
+double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables, int atom, const MultipoleFrame& frame, double dx,
                                            double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    double slope = spherical_potential_radial_derivative(model, tables, atom, d);
-    if (d <= r_cut)
-        slope += multipole_part(model, atom, frame, dx, dy, dz, true);
+    const double slope = spherical_potential_radial_derivative(model, tables, atom, d)
+                         + multipole_part(model, atom, frame, dx, dy, dz, true);
     return slope * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
 namespace {
 
 // The lattice sum with every atom's frame built.
-double lattice_sum(const StructureModel& model, const SphericalEspTables& tables, double r_cut, double x, double y,
-                   double z, const std::vector<MultipoleFrame>& frames)
+double lattice_sum(const StructureModel& model, const ClusterTranslations& cells, const SphericalEspTables& tables,
+                   double x, double y, double z, const std::vector<MultipoleFrame>& frames)
 {
     const WorkingAtomSet& atoms = model.atoms;
-    const ClusterTranslations& cells = model.translations;
     const int atom_count = std::min({atoms.atom_count, MAX_WORKING_ATOMS, static_cast<int>(frames.size()) - 1});
     double sum = 0.0;
     for (int a = -cells.cluster_k; a <= cells.cluster_k; ++a)
@@ -312,7 +249,7 @@ double lattice_sum(const StructureModel& model, const SphericalEspTables& tables
                     if (a != 0 || b != 0 || c != 0)
                         convert_fractional_to_cartesian(model.orthogonalisation, atoms.frac_x[i] + a,
                                                         atoms.frac_y[i] + b, atoms.frac_z[i] + c, px, py, pz);
-                    sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, frames[i], x - px, y - py,
+                    sum += evaluate_atom_electrostatic_potential(model, tables, i, frames[i], x - px, y - py,
                                                                  z - pz);
                 }
     return sum;
@@ -327,16 +264,28 @@ std::vector<MultipoleFrame> all_multipole_frames(const StructureModel& model)
     return frames;
 }
 
+// The unit-cell model of EPOT with its atoms' frames, immutable once made.
+struct PotentialCell {
+    std::unique_ptr<const StructureModel> model;
+    std::vector<MultipoleFrame> frames;
+};
+
+std::atomic<std::shared_ptr<const PotentialCell>>& potential_cell()
+{
+    static std::atomic<std::shared_ptr<const PotentialCell>> cell;
+    return cell;
+}
+
 }  // namespace
 
 double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
-                                                 double r_cut, double x, double y, double z)
+                                                 double x, double y, double z)
 {
     if (tables.esp_tables_ready == 0)
         return 0.0;
     // A lattice translation leaves the frames and the folded terms as they
     // are: build each once.
-    return lattice_sum(model, tables, r_cut, x, y, z, all_multipole_frames(model));
+    return lattice_sum(model, model.translations, tables, x, y, z, all_multipole_frames(model));
 }
 
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
@@ -344,7 +293,37 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
     const SphericalEspTables& tables = spherical_esp_tables();
     if (tables.esp_tables_ready == 0)
         return 0.0;
-    return lattice_sum(current_model(), tables, run_settings().calculation.rCut, x, y, z, current_multipole_frames());
+    const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
+    const StructureModel& model = current_model();
+    if (cell)
+        return lattice_sum(*cell->model, model.translations, tables, x, y, z, cell->frames);
+    return lattice_sum(model, model.translations, tables, x, y, z, current_multipole_frames());
+}
+
+void set_potential_cell(std::unique_ptr<const StructureModel> model)
+{
+    static const bool registered = (register_load_time_reset(clear_potential_cell), true);
+    (void)registered;
+    std::shared_ptr<const PotentialCell> cell;
+    if (model) {
+        auto made = std::make_shared<PotentialCell>();
+        made->frames = all_multipole_frames(*model);
+        made->model = std::move(model);
+        cell = std::move(made);
+    }
+    potential_cell().store(std::move(cell), std::memory_order_release);
+    note_model_change();
+}
+
+void clear_potential_cell()
+{
+    if (has_potential_cell())
+        set_potential_cell(nullptr);
+}
+
+bool has_potential_cell()
+{
+    return potential_cell().load(std::memory_order_acquire) != nullptr;
 }
 
 const std::vector<MultipoleFrame>& current_multipole_frames()

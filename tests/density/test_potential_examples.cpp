@@ -135,19 +135,17 @@ TEST_F(PotentialExampleTest, ValuesOfBenzoquinone)
         GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
     const std::vector<Vector3> points = benzoquinone_points();
     // EPOT (e/Angstrom, 27 cells) of the benzoquinone crystal at the points
-    // above, as the program gave them with a straight line between the
-    // radii of the spherical tables and trapezoid sums for their integrals.
-    // The line lay below a convex curve by up to 3e-7 e/A an atom (the
-    // hydrogen atom's exact potential at 2-5 A shows it), and 1620 atom
-    // potentials add it up to about 1e-4 e/A; the sums were off by a few
-    // 1e-6 e/A an atom near it.
-    const double before[] = {1.7499296824867725, 2.2262361340887926, 1.7490347748583654, 3.0069558708103812,
-                              2.1489546321694548, 1.9304057901796214, 0.90715420762454479, 1.6243438961205234,
-                              0.44662535965952199, 2.7536310046992849};
+    // above, every atom's multipole potential summed wherever it is.  Until
+    // 11 December 2026 an atom farther than rCut (10 A) gave only its
+    // spherical part, which left out the charge of its monopole population
+    // and put the values 0.042 to 0.074 e/A above these.
+    const double before[] = {1.6758751847295661, 2.1614930030491695, 1.6848489861859379, 2.9458819435400039,
+                             2.0835131748548044, 1.8882450973464853, 0.8579292026969092, 1.5625426126939177,
+                             0.3859929869919107, 2.690235151211597};
     ASSERT_EQ(points.size(), std::size(before));
     for (std::size_t k = 0; k < points.size(); ++k) {
         const double value = evaluate_property_at_point(points[k][0], points[k][1], points[k][2], EPOT);
-        EXPECT_NEAR(value, before[k], 2e-4) << "point " << k;
+        EXPECT_NEAR(value, before[k], 1e-10) << "point " << k;
     }
 }
 
@@ -249,7 +247,6 @@ TEST_F(PotentialExampleTest, PositionDotGradientSumMatchesDifferencesWithMultipo
     if (!load_example("benzoquinone", "benzoquinone.kdn"))
         GTEST_SKIP() << "example missing or not loaded: " << ui_->answers.message_log();
     const StructureModel& model = current_model();
-    const double r_cut = run_settings().calculation.rCut;
     for (const Vector3& p : benzoquinone_points()) {
         auto differences = [&](double h) {
             double sum = 0;
@@ -261,9 +258,9 @@ TEST_F(PotentialExampleTest, PositionDotGradientSumMatchesDifferencesWithMultipo
                     plus[k] += h;
                     minus[k] -= h;
                     sum += d[k]
-                           * (evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i, plus[0],
+                           * (evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), i, plus[0],
                                                                     plus[1], plus[2])
-                              - evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), r_cut, i,
+                              - evaluate_atom_electrostatic_potential(model, spherical_esp_tables(), i,
                                                                       minus[0], minus[1], minus[2]))
                            / (2 * h);
                 }
