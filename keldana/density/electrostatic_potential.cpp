@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -40,9 +41,52 @@ double radial_potential_integral(int l, int n, double a, double r, double exp_mi
     return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
 }
 
+// sum_i c[i] r^i, i = 0..last, by Horner's rule.
+double tail_polynomial(const double* c, int last, double r)
+{
+    double sum = c[last];
+    for (int i = last - 1; i >= 0; --i)
+        sum = sum * r + c[i];
+    return sum;
+}
+
+// radial_potential_integral of a folded order from its tail polynomials,
+// given e^(-a r); near the nucleus (where the inner part would cancel) and
+// for a negative outer power as there.
+double folded_radial_integral(const FoldedMultipoleOrder& order, int l, double r, double exp_minus_x, bool slope)
+{
+    const int k_inner = order.n + l + 2, k_outer = order.n + 1 - l;
+    if (order.a * r < k_inner + 1 || k_outer < 0)
+        return radial_potential_integral(l, order.n, order.a, r, exp_minus_x, slope);
+    const double inner =
+        (order.inner_complete - exp_minus_x * tail_polynomial(order.inner_tail, k_inner, r)) / integer_power(r, l + 1);
+    const double outer = integer_power(r, l) * exp_minus_x * tail_polynomial(order.outer_tail, k_outer, r);
+    return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
+}
+
+// The coefficients k! / (i! a^(k+1-i)), i = 0..k, of a tail polynomial.
+void fill_tail(int k, double a, double* c)
+{
+    c[k] = 1.0 / a;
+    for (int i = k - 1; i >= 0; --i)
+        c[i] = c[i + 1] * (i + 1) / a;
+}
+
 bool usable_radial(int n, double a)
 {
     return n >= 0 && n <= MAX_SLATER_POWER && a > 0.0 && std::isfinite(a);
+}
+
+// The x = a r beyond which e^-x x^j / j! (j <= k + 1), what the radial
+// integral keeps besides its complete inner part, is below 1e-12 of it:
+// far below the eight digits of a map.
+double far_exponent(int k)
+{
+    const double log_limit = std::log(1e-12);
+    double x = k + 2.0;
+    while (-x + (k + 1) * std::log(x) - std::lgamma(k + 2.0) + std::log(k + 3.0) > log_limit)
+        x += 1.0;
+    return x;
 }
 
 // Index of the monomial x^px y^py z^pz of degree l in a folded order.
@@ -77,8 +121,23 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
         order.n = p.radial_n[atom][l];
         order.a = p.kappa_prime[atom] * p.radial_zeta[atom][l];
         order.used = populated && usable_radial(order.n, order.a);
-        if (order.used)
+        if (order.used) {
             order.normalisation = 1.0 / slater_complete_integral(order.n + 2, order.a);
+            order.inner_complete = slater_complete_integral(order.n + l + 2, order.a);
+            fill_tail(order.n + l + 2, order.a, order.inner_tail);
+            if (order.n + 1 - l >= 0)
+                fill_tail(order.n + 1 - l, order.a, order.outer_tail);
+            order.far_coefficient = order.normalisation * order.inner_complete / (2 * (2 * l + 1));
+            order.far_radius = far_exponent(order.n + l + 2) / order.a;
+            // |polynomial| <= r^l times the sum of its coefficients' sizes.
+            double size = 0.0;
+            for (double c : order.coefficient)
+                size += std::abs(c);
+            const double bound = 8 * std::numbers::pi * std::abs(order.far_coefficient) * size;
+            order.negligible_radius =
+                l == 0 ? std::numeric_limits<double>::infinity()
+                       : std::max(order.far_radius, std::pow(bound / NEGLIGIBLE_MULTIPOLE_POTENTIAL, 1.0 / (l + 1)));
+        }
     }
 }
 
@@ -89,57 +148,83 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
     if (atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     int l_last = std::clamp(model.pseudoatoms.l_max[atom], 0, MAX_L);
-    Vector3 local{dx, dy, dz};
-    if (l_last > 0 && frame.valid) {
-        for (int k = 0; k < 3; ++k)
-            local[k] = frame.to_local(k + 1, 1) * dx + frame.to_local(k + 1, 2) * dy + frame.to_local(k + 1, 3) * dz;
-    } else {
+    if (l_last > 0 && !frame.valid)
         l_last = 0;  // y_00 needs no direction
-    }
     // The folded terms of this atom: the frame's, or folded here.
     const MultipoleFrame* folded = &frame;
-    MultipoleFrame own;
+    std::unique_ptr<MultipoleFrame> own;
     if (frame.atom != atom || frame.order_count < l_last + 1) {
-        fold_multipole_orders(model, atom, l_last, own);
-        folded = &own;
+        own = std::make_unique<MultipoleFrame>();
+        fold_multipole_orders(model, atom, l_last, *own);
+        folded = own.get();
     }
+    // The orders that still count this far out (the frame is orthonormal, so
+    // the distance is the same in both frames).
+    const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    while (l_last > 0 && (!folded->orders[l_last].used || distance > folded->orders[l_last].negligible_radius))
+        --l_last;
+    Vector3 local{dx, dy, dz};
+    if (l_last > 0)
+        for (int k = 0; k < 3; ++k)
+            local[k] = frame.to_local(k + 1, 1) * dx + frame.to_local(k + 1, 2) * dy + frame.to_local(k + 1, 3) * dz;
 
-    double r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+    double r = l_last > 0 ? std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]) : distance;
     if (!(r > MULTIPOLE_MIN_SHIFT)) {
         if (radial)
             return 0.0;  // held constant there
         local = {MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT};
         r = std::sqrt(3.0) * MULTIPOLE_MIN_SHIFT;
     }
-    // Powers 0..4 of the local coordinates, and of r.
-    double px[MAX_L + 1], py[MAX_L + 1], pz[MAX_L + 1], pr[MAX_L + 2];
-    px[0] = py[0] = pz[0] = pr[0] = 1.0;
-    for (int e = 1; e <= l_last; ++e) {
-        px[e] = px[e - 1] * local[0];
-        py[e] = py[e - 1] * local[1];
-        pz[e] = pz[e - 1] * local[2];
+    // The monomials of each degree l in the order of monomial_index, each
+    // from one of degree l - 1: those with a power of x (the first
+    // l (l + 1) / 2) times x, then those without times y, the last times z.
+    double monomials[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2];
+    double pr[MAX_L + 2];
+    monomials[0][0] = pr[0] = 1.0;
+    for (int l = 1; l <= l_last; ++l) {
+        const double* below = monomials[l - 1];
+        double* m = monomials[l];
+        const int with_x = l * (l + 1) / 2;
+        for (int j = 0; j < with_x; ++j)
+            m[j] = below[j] * local[0];
+        const int first_without_x = (l - 1) * l / 2;
+        for (int k = 0; k < l; ++k)
+            m[with_x + k] = below[first_without_x + k] * local[1];
+        m[with_x + l] = below[first_without_x + l - 1] * local[2];
     }
     for (int e = 1; e <= l_last + 1; ++e)
         pr[e] = pr[e - 1] * r;
+    // 1 / r^(2l + 1) of the far terms, by multiplication.
+    const double inverse_r = 1.0 / r, inverse_r2 = inverse_r * inverse_r;
+    double far_power[MAX_L + 1];
+    far_power[0] = inverse_r;
+    for (int l = 1; l <= l_last; ++l)
+        far_power[l] = far_power[l - 1] * inverse_r2;
 
     double sum = 0.0;
     double last_a = -1.0, exp_minus_x = 0.0;  // orders mostly share one exponent
     for (int l = 0; l <= l_last; ++l) {
         const FoldedMultipoleOrder& order = folded->orders[l];
-        if (!order.used)
+        if (!order.used || r > order.negligible_radius)
             continue;
         double polynomial = 0.0;
-        for (int i = l; i >= 0; --i)          // power of x
-            for (int k = 0; k <= l - i; ++k)  // power of z
-                polynomial += order.coefficient[monomial_index(l, i, k)] * px[i] * py[l - i - k] * pz[k];
+        const int count = (l + 1) * (l + 2) / 2;
+        for (int j = 0; j < count; ++j)
+            polynomial += order.coefficient[j] * monomials[l][j];
         if (polynomial == 0.0)
             continue;
+        if (r > order.far_radius) {
+            // r dK/dr = -(l + 1) K there.
+            const double far = order.far_coefficient * polynomial * far_power[l];
+            sum += radial ? -(l + 1) * far : far;
+            continue;
+        }
         const double angular = polynomial / pr[l];
         if (order.a != last_a) {
             last_a = order.a;
             exp_minus_x = std::exp(-order.a * r);
         }
-        const double integral = radial_potential_integral(l, order.n, order.a, r, exp_minus_x, radial);
+        const double integral = folded_radial_integral(order, l, r, exp_minus_x, radial);
         sum += order.normalisation * integral * angular;
     }
     return -8 * std::numbers::pi * sum;

@@ -5,6 +5,7 @@
 // e/Angstrom (positive near a nucleus; the electrons count negative).
 #pragma once
 
+#include "keldana/density/radial_functions.h"
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_store.h"
 
@@ -25,11 +26,29 @@ double compute_radial_potential_integral(int l, int n, double a, double r);
 // Slater power n, the exponent a and the radial normalisation
 // a^(n+3) / (n+2)!.  used is false for an order with no population or an
 // unusable n or exponent.
+// e/Angstrom: a multipole term (l >= 1) that stays below this is not summed;
+// thousands of lattice images add up to far less than a map's eight digits.
+inline constexpr double NEGLIGIBLE_MULTIPOLE_POTENTIAL = 1e-13;
+
 struct FoldedMultipoleOrder {
     bool used = false;
     int n = 0;
     double a = 0;
     double normalisation = 0;
+    // Beyond far_radius the term is that of a point multipole to rounding:
+    // far_coefficient polynomial / r^(2l+1), no exponential.
+    double far_radius = 0, far_coefficient = 0;
+    // The complete integral int_0^inf s^k e^(-a s) ds of the inner part
+    // (k = n + l + 2), and the polynomials of the incomplete ones,
+    // int_r^inf s^k e^(-a s) ds = e^(-a r) sum_i k! / (i! a^(k+1-i)) r^i:
+    // inner_tail for the inner k, outer_tail for k = n + 1 - l (none when
+    // negative).
+    double inner_complete = 0;
+    double inner_tail[MAX_SLATER_POWER + MAX_L + 3] = {};
+    double outer_tail[MAX_SLATER_POWER + 2] = {};
+    // Beyond negligible_radius (l >= 1) the term stays below
+    // NEGLIGIBLE_MULTIPOLE_POTENTIAL and is left out.
+    double negligible_radius = 0;
     double coefficient[(MAX_L + 1) * (MAX_L + 2) / 2] = {};
 };
 

@@ -191,6 +191,7 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
         if (i >= ESP_GRID_LAST && std::abs(nodes.back()[0] - electrons / ri) <= FAR_FIELD_TOLERANCE)
             break;
     }
+    tables.esp_last_radius[a] = esp_grid_radius(static_cast<int>(nodes.size()) - 1);
     if (!report_progress(a, atom_count, 3))
         return false;
 
@@ -215,6 +216,8 @@ int table_atom(const StructureModel& model, const SphericalEspTables& tables, in
 bool electronic_part(const SphericalEspTables& tables, int a, double d, bool slope, double& value, double& derivative)
 {
     const std::vector<std::array<double, 5>>& nodes = tables.esp_nodes[a];
+    if (!(d < tables.esp_last_radius[a]))
+        return false;
     const double u = 500.0 * std::log(10.0 * d + 0.999999);
     const int last = static_cast<int>(nodes.size()) - 1;
     if (!(u < last))

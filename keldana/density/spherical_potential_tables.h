@@ -42,6 +42,8 @@ struct SphericalEspTables {
     // [independent atom]: the electrons of its spherical density, integrated
     // in closed form.
     std::vector<double> esp_electrons = std::vector<double>(MAX_INDEPENDENT_ATOMS + 1, 0.0);
+    // [independent atom]: the radius of its last node.
+    std::vector<double> esp_last_radius = std::vector<double>(MAX_INDEPENDENT_ATOMS + 1, 0.0);
     // 1 once a build has finished; 0 after every model load and while a build
     // has not finished (never run, refused or cancelled).
     int esp_tables_ready = 0;
