@@ -53,15 +53,18 @@ double tail_polynomial(const double* c, int last, double r)
 // radial_potential_integral of a folded order from its tail polynomials,
 // given e^(-a r); near the nucleus (where the inner part would cancel) and
 // for a negative outer power as there.
-double folded_radial_integral(const FoldedMultipoleOrder& order, int l, double r, double exp_minus_x, bool slope)
+// r_power[l] = r^l and inverse_power[l + 1] = r^-(l+1) are given.
+double folded_radial_integral(const FoldedMultipoleOrder& order, int l, double r, const double* r_power,
+                              const double* inverse_power, double exp_minus_x, bool slope)
 {
+    constexpr double ORDER_WEIGHT[MAX_L + 1] = {1.0 / 2, 1.0 / 6, 1.0 / 10, 1.0 / 14, 1.0 / 18};  // 1 / (2 (2l + 1))
     const int k_inner = order.n + l + 2, k_outer = order.n + 1 - l;
     if (order.a * r < k_inner + 1 || k_outer < 0)
         return radial_potential_integral(l, order.n, order.a, r, exp_minus_x, slope);
     const double inner =
-        (order.inner_complete - exp_minus_x * tail_polynomial(order.inner_tail, k_inner, r)) / integer_power(r, l + 1);
-    const double outer = integer_power(r, l) * exp_minus_x * tail_polynomial(order.outer_tail, k_outer, r);
-    return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
+        (order.inner_complete - exp_minus_x * tail_polynomial(order.inner_tail, k_inner, r)) * inverse_power[l + 1];
+    const double outer = r_power[l] * exp_minus_x * tail_polynomial(order.outer_tail, k_outer, r);
+    return (slope ? -(l + 1) * inner + l * outer : inner + outer) * ORDER_WEIGHT[l];
 }
 
 // The coefficients k! / (i! a^(k+1-i)), i = 0..k, of a tail polynomial.
@@ -142,8 +145,9 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
 }
 
 // The multipole part at d, or with `radial` its r dV/dr at a fixed direction.
+// `distance` is |d| when the caller has it, else negative.
 double multipole_part(const StructureModel& model, int atom, const MultipoleFrame& frame, double dx, double dy,
-                      double dz, bool radial)
+                      double dz, bool radial, double distance = -1.0)
 {
     if (atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
@@ -160,7 +164,8 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
     }
     // The orders that still count this far out (the frame is orthonormal, so
     // the distance is the same in both frames).
-    const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (distance < 0.0)
+        distance = std::sqrt(dx * dx + dy * dy + dz * dz);
     while (l_last > 0 && (!folded->orders[l_last].used || distance > folded->orders[l_last].negligible_radius))
         --l_last;
     Vector3 local{dx, dy, dz};
@@ -173,7 +178,7 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
         if (radial)
             return 0.0;  // held constant there
         local = {MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT};
-        r = std::sqrt(3.0) * MULTIPOLE_MIN_SHIFT;
+        r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
     }
     // The monomials of each degree l in the order of monomial_index, each
     // from one of degree l - 1: those with a power of x (the first
@@ -192,14 +197,15 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
             m[with_x + k] = below[first_without_x + k] * local[1];
         m[with_x + l] = below[first_without_x + l - 1] * local[2];
     }
+    // Powers of r and of 1 / r (up to r^-(2l+1) of the far terms), by
+    // multiplication.
+    const double inverse_r = 1.0 / r;
+    double inverse_power[2 * MAX_L + 2];
+    inverse_power[0] = 1.0;
+    for (int e = 1; e <= 2 * l_last + 1; ++e)
+        inverse_power[e] = inverse_power[e - 1] * inverse_r;
     for (int e = 1; e <= l_last + 1; ++e)
         pr[e] = pr[e - 1] * r;
-    // 1 / r^(2l + 1) of the far terms, by multiplication.
-    const double inverse_r = 1.0 / r, inverse_r2 = inverse_r * inverse_r;
-    double far_power[MAX_L + 1];
-    far_power[0] = inverse_r;
-    for (int l = 1; l <= l_last; ++l)
-        far_power[l] = far_power[l - 1] * inverse_r2;
 
     double sum = 0.0;
     double last_a = -1.0, exp_minus_x = 0.0;  // orders mostly share one exponent
@@ -215,16 +221,16 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
             continue;
         if (r > order.far_radius) {
             // r dK/dr = -(l + 1) K there.
-            const double far = order.far_coefficient * polynomial * far_power[l];
+            const double far = order.far_coefficient * polynomial * inverse_power[2 * l + 1];
             sum += radial ? -(l + 1) * far : far;
             continue;
         }
-        const double angular = polynomial / pr[l];
+        const double angular = polynomial * inverse_power[l];
         if (order.a != last_a) {
             last_a = order.a;
             exp_minus_x = std::exp(-order.a * r);
         }
-        const double integral = folded_radial_integral(order, l, r, exp_minus_x, radial);
+        const double integral = folded_radial_integral(order, l, r, pr, inverse_power, exp_minus_x, radial);
         sum += order.normalisation * integral * angular;
     }
     return -8 * std::numbers::pi * sum;
@@ -291,11 +297,10 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
-    double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    if (!(d >= NUCLEUS_RADIUS))
-        d = NUCLEUS_RADIUS;
+    const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const double d = distance >= NUCLEUS_RADIUS ? distance : NUCLEUS_RADIUS;
     const double potential = interpolate_spherical_potential(model, tables, atom, d)
-                             + evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
+                             + multipole_part(model, atom, frame, dx, dy, dz, false, distance);
     return potential * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
