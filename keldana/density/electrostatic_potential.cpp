@@ -98,6 +98,70 @@ int monomial_index(int l, int px, int pz)
     return (l - px) * (l - px + 1) / 2 + pz;
 }
 
+using DegreeMonomials = double[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2];
+
+// The monomials of v of each degree 0..degree in the order of
+// monomial_index, each from one of degree l - 1: those with a power of x
+// (the first l (l + 1) / 2) times x, then those without times y, the last
+// times z.
+void fill_degree_monomials(const Vector3& v, int degree, DegreeMonomials& monomials)
+{
+    monomials[0][0] = 1.0;
+    for (int l = 1; l <= degree; ++l) {
+        const double* below = monomials[l - 1];
+        double* m = monomials[l];
+        const int with_x = l * (l + 1) / 2;
+        for (int j = 0; j < with_x; ++j)
+            m[j] = below[j] * v[0];
+        const int first_without_x = (l - 1) * l / 2;
+        for (int k = 0; k < l; ++k)
+            m[with_x + k] = below[first_without_x + k] * v[1];
+        m[with_x + l] = below[first_without_x + l - 1] * v[2];
+    }
+}
+
+// The far form of the folded orders in global components: each local
+// monomial x'^i y'^j z'^k, x' = row 1 of to_local times d and so on,
+// multiplied out.
+void fold_far_form(MultipoleFrame& frame)
+{
+    frame.far_radius = 0.0;
+    for (int l = 0; l < frame.order_count; ++l) {
+        const FoldedMultipoleOrder& order = frame.orders[l];
+        std::fill(std::begin(frame.far_global[l]), std::end(frame.far_global[l]), 0.0);
+        if (!order.used)
+            continue;
+        frame.far_radius = std::max(frame.far_radius, order.far_radius);
+        int index = 0;
+        for (int i = l; i >= 0; --i)
+            for (int k = 0; k <= l - i; ++k, ++index) {
+                const double c = -8 * std::numbers::pi * order.far_coefficient * order.coefficient[index];
+                if (c == 0.0)
+                    continue;
+                // The product, degree by degree, of i, l - i - k and k
+                // linear forms (rows 1, 2, 3 of to_local).
+                double product[(MAX_L + 1) * (MAX_L + 2) / 2] = {1.0}, next[(MAX_L + 1) * (MAX_L + 2) / 2];
+                int degree = 0;
+                for (int row : {1, 2, 3}) {
+                    const int times = row == 1 ? i : row == 2 ? l - i - k : k;
+                    for (int t = 0; t < times; ++t, ++degree) {
+                        std::fill(std::begin(next), std::end(next), 0.0);
+                        for (int px = degree; px >= 0; --px)
+                            for (int pz = 0; pz <= degree - px; ++pz) {
+                                const double p = product[monomial_index(degree, px, pz)];
+                                next[monomial_index(degree + 1, px + 1, pz)] += p * frame.to_local(row, 1);
+                                next[monomial_index(degree + 1, px, pz)] += p * frame.to_local(row, 2);
+                                next[monomial_index(degree + 1, px, pz + 1)] += p * frame.to_local(row, 3);
+                            }
+                        std::copy(std::begin(next), std::end(next), std::begin(product));
+                    }
+                }
+                for (int j = 0; j < (l + 1) * (l + 2) / 2; ++j)
+                    frame.far_global[l][j] += c * product[j];
+            }
+    }
+}
+
 // Folds the orders 0..l_last of the atom into `frame`.
 void fold_multipole_orders(const StructureModel& model, int atom, int l_last, MultipoleFrame& frame)
 {
@@ -145,6 +209,24 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
 }
 
 // The multipole part at d, or with `radial` its r dV/dr at a fixed direction.
+// The multipole part of orders 0..l_last where all are point multipoles.
+double far_multipole_part(const MultipoleFrame& frame, int l_last, double dx, double dy, double dz, double r,
+                          bool radial)
+{
+    DegreeMonomials monomials;
+    fill_degree_monomials({dx, dy, dz}, l_last, monomials);
+    const double inverse_r = 1.0 / r, inverse_r2 = inverse_r * inverse_r;
+    double scale = inverse_r, sum = 0.0;
+    for (int l = 0; l <= l_last; ++l, scale *= inverse_r2) {
+        double polynomial = 0.0;
+        const int count = (l + 1) * (l + 2) / 2;
+        for (int j = 0; j < count; ++j)
+            polynomial += frame.far_global[l][j] * monomials[l][j];
+        sum += (radial ? -(l + 1) : 1) * polynomial * scale;
+    }
+    return sum;
+}
+
 // `distance` is |d| when the caller has it, else negative.
 double multipole_part(const StructureModel& model, int atom, const MultipoleFrame& frame, double dx, double dy,
                       double dz, bool radial, double distance = -1.0)
@@ -166,6 +248,8 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
     // the distance is the same in both frames).
     if (distance < 0.0)
         distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (folded == &frame && distance > frame.far_radius && distance > MULTIPOLE_MIN_SHIFT)
+        return far_multipole_part(frame, l_last, dx, dy, dz, distance, radial);
     while (l_last > 0 && (!folded->orders[l_last].used || distance > folded->orders[l_last].negligible_radius))
         --l_last;
     Vector3 local{dx, dy, dz};
@@ -180,23 +264,10 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
         local = {MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT};
         r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
     }
-    // The monomials of each degree l in the order of monomial_index, each
-    // from one of degree l - 1: those with a power of x (the first
-    // l (l + 1) / 2) times x, then those without times y, the last times z.
-    double monomials[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2];
+    DegreeMonomials monomials;
+    fill_degree_monomials(local, l_last, monomials);
     double pr[MAX_L + 2];
-    monomials[0][0] = pr[0] = 1.0;
-    for (int l = 1; l <= l_last; ++l) {
-        const double* below = monomials[l - 1];
-        double* m = monomials[l];
-        const int with_x = l * (l + 1) / 2;
-        for (int j = 0; j < with_x; ++j)
-            m[j] = below[j] * local[0];
-        const int first_without_x = (l - 1) * l / 2;
-        for (int k = 0; k < l; ++k)
-            m[with_x + k] = below[first_without_x + k] * local[1];
-        m[with_x + l] = below[first_without_x + l - 1] * local[2];
-    }
+    pr[0] = 1.0;
     // Powers of r and of 1 / r (up to r^-(2l+1) of the far terms), by
     // multiplication.
     const double inverse_r = 1.0 / r;
@@ -263,6 +334,7 @@ MultipoleFrame build_multipole_frame(const StructureModel& model, int atom)
         frame.valid = true;
     }
     fold_multipole_orders(model, atom, frame.valid ? l_max : 0, frame);
+    fold_far_form(frame);
     return frame;
 }
 

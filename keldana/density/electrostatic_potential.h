@@ -63,6 +63,11 @@ struct MultipoleFrame {
     int atom = 0;
     int order_count = 0;  // orders 0..order_count-1 folded
     FoldedMultipoleOrder orders[MAX_L + 1];
+    // Beyond far_radius every order is a point multipole: -8 pi
+    // far_coefficient times its polynomial, here in the global components of
+    // d (far_global[l][monomial]), over r^(2l+1).
+    double far_radius = 0;
+    double far_global[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2] = {};
 };
 
 // The frame of working atom `atom` from get_atom_local_axes (invalid when the
