@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -196,14 +195,6 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
                 fill_tail(order.n + 1 - l, order.a, order.outer_tail);
             order.far_coefficient = order.normalisation * order.inner_complete / (2 * (2 * l + 1));
             order.far_radius = far_exponent(order.n + l + 2) / order.a;
-            // |polynomial| <= r^l times the sum of its coefficients' sizes.
-            double size = 0.0;
-            for (double c : order.coefficient)
-                size += std::abs(c);
-            const double bound = 8 * std::numbers::pi * std::abs(order.far_coefficient) * size;
-            order.negligible_radius =
-                l == 0 ? std::numeric_limits<double>::infinity()
-                       : std::max(order.far_radius, std::pow(bound / NEGLIGIBLE_MULTIPOLE_POTENTIAL, 1.0 / (l + 1)));
         }
     }
 }
@@ -244,14 +235,10 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
         fold_multipole_orders(model, atom, l_last, *own);
         folded = own.get();
     }
-    // The orders that still count this far out (the frame is orthonormal, so
-    // the distance is the same in both frames).
     if (distance < 0.0)
         distance = std::sqrt(dx * dx + dy * dy + dz * dz);
     if (folded == &frame && distance > frame.far_radius && distance > MULTIPOLE_MIN_SHIFT)
         return far_multipole_part(frame, l_last, dx, dy, dz, distance, radial);
-    while (l_last > 0 && (!folded->orders[l_last].used || distance > folded->orders[l_last].negligible_radius))
-        --l_last;
     Vector3 local{dx, dy, dz};
     if (l_last > 0)
         for (int k = 0; k < 3; ++k)
@@ -282,7 +269,7 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
     double last_a = -1.0, exp_minus_x = 0.0;  // orders mostly share one exponent
     for (int l = 0; l <= l_last; ++l) {
         const FoldedMultipoleOrder& order = folded->orders[l];
-        if (!order.used || r > order.negligible_radius)
+        if (!order.used)
             continue;
         double polynomial = 0.0;
         const int count = (l + 1) * (l + 2) / 2;

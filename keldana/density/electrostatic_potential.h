@@ -26,10 +26,6 @@ double compute_radial_potential_integral(int l, int n, double a, double r);
 // Slater power n, the exponent a and the radial normalisation
 // a^(n+3) / (n+2)!.  used is false for an order with no population or an
 // unusable n or exponent.
-// e/Angstrom: a multipole term (l >= 1) that stays below this is not summed;
-// thousands of lattice images add up to far less than a map's eight digits.
-inline constexpr double NEGLIGIBLE_MULTIPOLE_POTENTIAL = 1e-13;
-
 struct FoldedMultipoleOrder {
     bool used = false;
     int n = 0;
@@ -46,9 +42,6 @@ struct FoldedMultipoleOrder {
     double inner_complete = 0;
     double inner_tail[MAX_SLATER_POWER + MAX_L + 3] = {};
     double outer_tail[MAX_SLATER_POWER + 2] = {};
-    // Beyond negligible_radius (l >= 1) the term stays below
-    // NEGLIGIBLE_MULTIPOLE_POTENTIAL and is left out.
-    double negligible_radius = 0;
     double coefficient[(MAX_L + 1) * (MAX_L + 2) / 2] = {};
 };
 
