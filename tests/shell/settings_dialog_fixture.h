@@ -110,11 +110,11 @@ protected:
     }
 
     // Loads the two-carbon model with its bank; no cluster file is made.
-    void load_two_carbons()
+    void load_two_carbons(const char* text = TWO_CARBONS)
     {
         {
             std::ofstream out(directory_ / "c2.kdn");
-            out << TWO_CARBONS;
+            out << text;
         }
         RunSettings& settings = run_settings();
         settings.file_dialog.dialog_path = (directory_ / "c2.kdn").string();
