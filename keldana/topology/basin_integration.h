@@ -75,12 +75,14 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
 // The radii the integration uses at the node pairs: interpolated, and with
 // `rays` prepared for the atom, traced on the surface itself where the grid
 // cell's radii differ by more than 5 per cent (where the surface is steep,
-// folded or bends between grid directions).  The traced radii are kept for
-// the next call with the same surface, nodes and search.  False when
-// cancelled.
+// folded or bends between grid directions) or where a corner's ray
+// re-enters the basin.  `segments`, when given, receives by node pair the
+// parts of the basin beyond the first crossing (pairs of radii; empty where
+// the ray does not re-enter).  The traced radii are kept for the next call
+// with the same surface, nodes and search.  False when cancelled.
 bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
                                const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
-                               std::vector<double>& radii);
+                               std::vector<double>& radii, std::vector<std::vector<double>>* segments = nullptr);
 
 enum class BasinOutcome { completed, cancelled, refused };
 
