@@ -3,7 +3,9 @@
 // between the beta sphere and the interatomic surface with a product rule of
 // the user's sizes, the surface radius at each quadrature direction
 // interpolated in its cell of the surface grid (bilinearly in 1/R, which is
-// smooth where the radius climbs steeply).  Also the job of
+// smooth where the radius climbs steeply); where a ray leaves the basin and
+// enters it again, also over the parts of the ray beyond its first crossing
+// that belong to the atom.  Also the job of
 // the integration dialog's "Start": the cluster around each selected atom,
 // then its surface or its integral, with the report and the restored model.
 #pragma once
@@ -91,7 +93,8 @@ enum class BasinOutcome { completed, cancelled, refused };
 // beta sphere.  Shows the progress dialog; Cancel ends it.  Refused (with a
 // message) for an atom without a surface or sizes the rules do not know.
 // With `rays` prepared for the atom (and the cluster it was prepared in),
-// the surface radii are those of integration_surface_radii.
+// the surface radii are those of integration_surface_radii, and the parts
+// of re-entrant rays beyond the first crossing are integrated too.
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
                                          const InteratomicSurfaceTable& table, double& result,
                                          const SurfaceRaySearch* rays = nullptr);
@@ -124,7 +127,9 @@ struct BasinJobResult {
 // and written to the file) or, when its surface is known, its integral
 // (stored in the results); the report in the listing and the pane.  The
 // model (cluster, atom count, subset) is restored however the job ends;
-// the user's critical-point list is never touched.
+// the user's critical-point list is never touched.  An integral over a
+// surface read from a file, which holds only each direction's first
+// crossing, says in the report that it assumes one crossing a direction.
 BasinJobResult run_basin_job(const BasinJobRequest& request);
 
 // Checks a request's counts against the surface grid and the quadrature

@@ -2,7 +2,9 @@
 // direction of a theta-phi grid around the nucleus, where gradient paths of
 // the total density stop ending in the atom.  Paths are traced uphill from
 // trial points (midpoint steps on the analytic gradient) and the change is
-// bracketed and bisected along every ray.  The rows of constant phi are
+// bracketed and bisected along every ray.  A basin need not be star-shaped
+// from its nucleus: a ray may leave it and come back, so every crossing is
+// searched, and the grid keeps the first.  The rows of constant phi are
 // searched on worker threads, each from the pole's radius, so the grid does
 // not depend on the thread count.
 //
