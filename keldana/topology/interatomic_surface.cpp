@@ -288,21 +288,20 @@ std::vector<double> probe_ray(const SurfaceSearch& search, RowState& state, cons
 {
     const double from = std::max(std::min(low, crossings.back()), search.beta_radius);
     const double to = std::min(high, search.r_cut);
-    auto sampled_near = [&](double r) {
+    // The last sample within half a step of r, if any.
+    auto sample_near = [&](double r) -> const RaySample* {
+        const RaySample* found = nullptr;
         for (const RaySample& sample : samples)
             if (std::abs(sample.radius - r) < 0.5 * PROBE_STEP)
-                return true;
-        return false;
+                found = &sample;
+        return found;
     };
     bool added = false;
     bool last_inside = false;
-    double r = std::ceil(from / PROBE_STEP) * PROBE_STEP;
-    for (; r < search.r_cut && (r <= to || last_inside); r += PROBE_STEP) {
-        if (sampled_near(r)) {
-            last_inside = false;
-            for (const RaySample& sample : samples)
-                if (std::abs(sample.radius - r) < 0.5 * PROBE_STEP)
-                    last_inside = sample.inside;
+    for (double r = std::ceil(from / PROBE_STEP) * PROBE_STEP; r < search.r_cut && (r <= to || last_inside);
+         r += PROBE_STEP) {
+        if (const RaySample* near = sample_near(r)) {
+            last_inside = near->inside;
             continue;
         }
         last_inside = sample_inside(search, state, u, r);
