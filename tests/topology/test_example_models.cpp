@@ -1,6 +1,8 @@
-// The example models, searched in every mode: each molecule's points,
-// merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
-// shell search around every atom finds the bond points of the pair search.
+// The example models, searched in every mode: each molecule alone in a
+// large cell has points that, merged, satisfy the Poincare-Hopf relation
+// n - b + r - c = 1, and the shell search around every atom finds the bond
+// points of the pair search.  In its crystal the molecule alone is no
+// cluster: its points are reported near the cluster's edge.
 #include "keldana/model/model_store.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_evaluation.h"
@@ -60,8 +62,10 @@ std::vector<Vector3> bond_points()
 
 class ExampleModelTest : public TopologyTest {
 protected:
-    // Loads the example with the first entries of its cluster file.
-    bool load_example(const Example& example)
+    // Loads the example with the first entries of its cluster file; free:
+    // its molecule alone, from the fixture that places it in a cell too
+    // large for neighbours within reach (the free atoms are alone already).
+    bool load_example(const Example& example, bool free = false)
     {
         const fs::path folder = EXAMPLES / example.folder;
         fs::remove(directory_ / "gspace.cls");
@@ -72,7 +76,9 @@ protected:
             for (int k = 0; k < 2 + example.cluster_entries && std::getline(in, line); ++k)
                 out << line << '\n';
         }
-        std::ifstream model(folder / example.file);
+        const fs::path alone = fs::path(KD_TEST_DATA_DIR) / "fixtures" / "kdn" /
+                               (fs::path(example.file).stem().string() + "_free.kdn");
+        std::ifstream model(free && fs::exists(alone) ? alone : folder / example.file);
         const std::string text((std::istreambuf_iterator<char>(model)), std::istreambuf_iterator<char>());
         critical_point_list().cp_count = 0;
         return load_model(example.file, text);
@@ -124,7 +130,7 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
         SCOPED_TRACE(example.file);
         if (!fs::exists(EXAMPLES / example.folder / example.file))
             GTEST_SKIP() << "example missing: " << example.file;
-        ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+        ASSERT_TRUE(load_example(example, true)) << ui_->answers.message_log();
 
         search_pairs();
         const std::vector<Vector3> pair_bonds = bond_points();
@@ -161,6 +167,22 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
     }
 }
 
+// Cyanogen's molecule in its crystal cell without its neighbours: every
+// point of the pair search is reported near the edge, none listed.
+TEST_F(ExampleModelTest, MoleculeWithoutItsCrystalNeighboursListsNoPoint)
+{
+    const Example& example = EXAMPLE_MOLECULES[2];
+    if (!fs::exists(EXAMPLES / example.folder / example.file))
+        GTEST_SKIP() << "example missing: " << example.file;
+    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    CriticalPointSearchRequest request;
+    const SearchResult result = run_critical_point_search(request, RHO);
+    EXPECT_EQ(result.found, 0);
+    EXPECT_EQ(result.near_edge, 3);  // the three bonds of N1-C1-C1'-N1'
+    EXPECT_EQ(critical_point_list().cp_count, 0);
+    EXPECT_TRUE(contains_line(listing_lines(), " Points near the edge of the cluster, not listed:    3"));
+}
+
 // The starts of a search located on four threads report exactly what one
 // thread reports: the same pane and listing lines in the same order and the
 // same list.
@@ -169,7 +191,7 @@ TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
     const Example& example = EXAMPLE_MOLECULES[3];
     if (!fs::exists(EXAMPLES / example.folder / example.file))
         GTEST_SKIP() << "example missing: " << example.file;
-    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    ASSERT_TRUE(load_example(example, true)) << ui_->answers.message_log();
     struct Run {
         std::vector<std::string> pane, listing;
         std::vector<CriticalPoint> points;
@@ -220,7 +242,7 @@ TEST_F(ExampleModelTest, ShellPointsAreRefinedCriticalPointsAndNucleiAreFound)
     const Example& example = EXAMPLE_MOLECULES[3];
     if (!fs::exists(EXAMPLES / example.folder / example.file))
         GTEST_SKIP() << "example missing: " << example.file;
-    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    ASSERT_TRUE(load_example(example, true)) << ui_->answers.message_log();
     const WorkingAtomSet& atoms = current_model().atoms;
     for (const int numeric : {0, 1}) {
         SCOPED_TRACE(numeric);
