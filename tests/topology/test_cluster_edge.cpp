@@ -5,6 +5,7 @@
 #include "common/fortran_format.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/density/property_names.h"
+#include "keldana/model/cell_geometry.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
@@ -124,6 +125,68 @@ TEST_F(ClusterEdgeTest, CloseClusterRefusesPointsAtItsEdgeAndKeepsTheInnerOnes)
     double largest = 0;
     for (const Vector3& p : refused)
         largest = std::max(largest, gradient_norm_at(p));
+    EXPECT_GT(largest, 1e-2);
+}
+
+// Urea with the 250-atom cluster of tests/fixtures/urea_gspace.cls and the
+// default rCut: every listed point is a critical point of the crystal,
+// whose gradient is summed here over every symmetry and lattice image of
+// the spherical atoms within rCut (independently of the cluster), and some
+// refused point is far from one.
+TEST_F(ClusterEdgeTest, ListedPointsOfA250AtomClusterAreCriticalPointsOfTheCrystal)
+{
+    fs::copy_file(fs::path(KD_TEST_DATA_DIR) / "fixtures" / "urea_gspace.cls", directory_ / "gspace.cls");
+    ASSERT_TRUE(load_model("urea.kdn", file_text(fs::path(KD_TEST_DATA_DIR) / "fixtures" / "urea_promolecule.kdn")))
+        << ui_->answers.message_log();
+    const StructureModel& model = current_model();
+    ASSERT_EQ(model.atoms.atom_count, 250);
+    const SearchResult result = run_critical_point_search(CriticalPointSearchRequest{}, RHO);
+    ASSERT_GT(result.found, 5);
+    ASSERT_GT(result.near_edge, 100);
+
+    // The crystal's atoms within reach of the cells about the origin, each
+    // site once (atoms on special positions are their own images).
+    std::vector<std::pair<int, Vector3>> crystal;
+    for (int a = 1; a <= model.atoms.independent_atom_count; ++a)
+        for (int o = 1; o <= model.operators.symop_count; ++o)
+            for (int t1 = -3; t1 <= 3; ++t1)
+                for (int t2 = -3; t2 <= 3; ++t2)
+                    for (int t3 = -3; t3 <= 3; ++t3) {
+                        const auto& s = model.operators.symop[o];
+                        const int t[3] = {t1, t2, t3};
+                        Vector3 f{};
+                        for (int row = 1; row <= 3; ++row)
+                            f[row - 1] = s[row][1] * model.atoms.frac_x[a] + s[row][2] * model.atoms.frac_y[a] +
+                                         s[row][3] * model.atoms.frac_z[a] + s[row][4] + t[row - 1];
+                        Vector3 image{};
+                        convert_fractional_to_cartesian(model.orthogonalisation, f[0], f[1], f[2], image[0],
+                                                        image[1], image[2]);
+                        bool known = false;
+                        for (const auto& [b, site] : crystal)
+                            known = known || (b == a && point_distance(site, image) < 0.01);
+                        if (!known)
+                            crystal.emplace_back(a, image);
+                    }
+    const double r_cut = run_settings().calculation.rCut;
+    const auto crystal_gradient = [&](const Vector3& p) {
+        Vector3 g{};
+        for (const auto& [a, site] : crystal) {
+            const Vector3 d = vector_difference(p, site);
+            if (vector_length(d) > r_cut)
+                continue;
+            double r = 0;
+            for (int k = 0; k < 3; ++k)
+                g[k] += evaluate_pseudoatom_term_global_frame(a, d[0], d[1], d[2], 5 + k, r);
+        }
+        return vector_length(g);
+    };
+    for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+        const CriticalPoint& cp = critical_point_list().points[k];
+        EXPECT_LT(crystal_gradient({cp.x, cp.y, cp.z}), 1e-4) << k;
+    }
+    double largest = 0;
+    for (const Vector3& p : edge_points())
+        largest = std::max(largest, crystal_gradient(p));
     EXPECT_GT(largest, 1e-2);
 }
 
