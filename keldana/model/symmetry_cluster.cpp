@@ -205,7 +205,6 @@ std::vector<Vector3> centring_vectors(int lattice_type)
     return vectors;
 }
 
-
 ClusterServices& cluster_services() { return services; }
 
 char get_axes_handedness(const Vector3& x, const Vector3& y, const Vector3& z)

@@ -14,7 +14,15 @@ namespace {
 // this many cells is taken as not held (a cell far smaller than any atom).
 constexpr double MAX_TRANSLATIONS_PER_AXIS = 200;
 
-bool has_finite_reach(int code) { return code != 16 && code != 22 && code != 23; }
+constexpr int NUCLEAR_POTENTIAL_CODE = 16;
+constexpr int ESFED_CODE = 22;
+constexpr int EPOT_CODE = 23;
+
+// Sums of terms cut at each atom's radius; the potentials are lattice sums.
+bool has_finite_reach(int code)
+{
+    return code != NUCLEAR_POTENTIAL_CODE && code != ESFED_CODE && code != EPOT_CODE;
+}
 
 Vector3 to_cartesian(const OrthogonalisationMatrix& m, const Vector3& f)
 {
@@ -70,19 +78,19 @@ ClusterReach prepare_cluster_reach(int code)
              ++j)
             radius = std::max(radius, density_term_radius(model.images.image_list[a][j]));
         const Vector3 x{atoms.frac_x[a], atoms.frac_y[a], atoms.frac_z[a]};
-        const int count = std::max(operators.symop_count, 1);
+        // Without operators the atom itself and its lattice images.
+        const int count = std::clamp(operators.symop_count, 1, MAX_SYMMETRY_OPERATORS);
         for (int o = 1; o <= count; ++o)
             for (const Vector3& g : centring) {
                 ClusterReach::Site site;
                 site.radius = radius;
                 site.atomic_number = atoms.atomic_number[a];
-                for (int row = 1; row <= 3; ++row) {
-                    const auto& s = operators.symop[o];
-                    site.fractional[row - 1] = operators.symop_count > 0
-                                                   ? s[row][1] * x[0] + s[row][2] * x[1] + s[row][3] * x[2] +
-                                                         s[row][4] + g[row - 1]
-                                                   : x[row - 1] + g[row - 1];
-                }
+                const auto& s = operators.symop[o];
+                for (int row = 1; row <= 3; ++row)
+                    site.fractional[row - 1] =
+                        operators.symop_count > 0
+                            ? s[row][1] * x[0] + s[row][2] * x[1] + s[row][3] * x[2] + s[row][4] + g[row - 1]
+                            : x[row - 1] + g[row - 1];
                 reach.images.push_back(site);
             }
     }

@@ -55,8 +55,8 @@ struct SearchResult {
 // threads) and reports each in order, lets the windows run and ends at STOP
 // (saying after which start), and lists the new points in a summary with the
 // counts of the starts that found none and of the points near the edge of
-// the cluster.  The request must be valid (atoms in
-// range, ring count within MAX_RING_ATOMS, shell counts of at least 2).
+// the cluster.  The request must be valid (atoms in range, ring count within
+// MAX_RING_ATOMS, shell counts of at least 2).
 SearchResult run_critical_point_search(const CriticalPointSearchRequest& request, int code);
 
 // Donor-H...acceptor angle (radians) of the pair (i, j), one of them a
