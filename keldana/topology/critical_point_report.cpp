@@ -235,17 +235,17 @@ void locate_critical_point(const LocateContext& context, const Vector3& start, c
         located.gradient_norm = vector_length(gradient);
     }
     located.found = true;
-    located.near_edge = !cluster_holds_reach(context.reach, located.position);
+    located.del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
+    analyse_hessian(hessian, located.lambda);
+    located.eigenvectors = hessian;
+    located.near_edge = !cluster_holds_point(context.reach, located.position, located.value, located.lambda);
     if (located.near_edge)
         return;
     located.f = evaluate_search_property(located.position, context.code);
-    located.del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
     if (context.esds) {
         located.sigma_f = evaluate_search_esd(located.position, SIGMA_RHO_CODE);
         located.sigma_l = evaluate_search_esd(located.position, SIGMA_LAPLACIAN_CODE);
     }
-    analyse_hessian(hessian, located.lambda);
-    located.eigenvectors = hessian;
     located.type = nucleus != 0 ? 1 : classify_critical_point(located.lambda);
 }
 

@@ -42,7 +42,7 @@ enum class LocateOutcome {
     not_converged,  // no point: the failed start is reported, nothing stored
     stopped,        // the user pressed STOP: nothing stored
     list_full,      // a new point and no room in the list: nothing stored
-    near_edge,      // atoms beyond the cluster reach the point: no point of the crystal, not stored
+    near_edge,      // atoms missing beyond the cluster may move the point: not the crystal's, not stored
 };
 
 // What every start of one search shares, taken from the settings on the
@@ -65,7 +65,7 @@ struct LocatedPoint {
     std::vector<NewtonStepRecord> trace;  // the locator's progress lines
     NewtonOutcome outcome = NewtonOutcome::step_limit;
     bool found = false;  // a confirmed critical point (or a nucleus)
-    bool near_edge = false;  // found, but atoms within reach are missing from the cluster
+    bool near_edge = false;  // found, but atoms missing from the cluster may move it (cluster_holds_point)
     int steps = 0;
     int nucleus = 0;     // the atom whose nucleus the point is, 0 for none
     Vector3 position{};  // the point found, or the last one reached
@@ -83,9 +83,9 @@ struct LocatedPoint {
 // SAME_CRITICAL_POINT_DISTANCE of an active nucleus becomes the nucleus
 // itself (a (3,-3) point with the values there; the densities only), and
 // any other converged point is refined before it counts as found.  A point
-// found where the cluster misses atoms within reach is marked near_edge and
-// not analysed further.  `stop`
-// (may be null) is read after every Newton step.  Re-entrant.
+// the cluster's missing atoms may move or change (cluster_holds_point) is
+// marked near_edge and not analysed further.  `stop` (may be null) is read
+// after every Newton step.  Re-entrant.
 void locate_critical_point(const LocateContext& context, const Vector3& start, const std::atomic<bool>* stop,
                            LocatedPoint& located);
 

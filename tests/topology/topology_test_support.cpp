@@ -2,6 +2,9 @@
 
 #include "common/fortran_format.h"
 #include "common/job_control.h"
+#include "keldana/density/eigen_solver.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/model/cell_geometry.h"
 #include "keldana/model/cluster_files.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -9,6 +12,8 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/critical_point_list.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -152,4 +157,100 @@ bool TopologyTest::contains_line(const std::vector<std::string>& lines, const st
         if (l == line)
             return true;
     return false;
+}
+
+void CrystalSum::derivatives(const Vector3& point, Vector3& g, Matrix3& h) const
+{
+    static constexpr int PAIRS[6][2] = {{1, 1}, {2, 2}, {3, 3}, {1, 2}, {1, 3}, {2, 3}};
+    Vector3 f{}, p{};
+    convert_cartesian_to_fractional(orthogonalisation, point[0], point[1], point[2], f[0], f[1], f[2]);
+    convert_fractional_to_cartesian(orthogonalisation, f[0] - std::floor(f[0]), f[1] - std::floor(f[1]),
+                                    f[2] - std::floor(f[2]), p[0], p[1], p[2]);
+    g = {};
+    h = Matrix3{};
+    for (const auto& [a, site] : sites) {
+        const Vector3 d = vector_difference(p, site);
+        if (vector_length(d) > r_cut)
+            continue;
+        double r = 0;
+        for (int k = 0; k < 3; ++k)
+            g[k] += evaluate_pseudoatom_term_global_frame(a, d[0], d[1], d[2], 5 + k, r);
+        for (int k = 0; k < 6; ++k) {
+            const double v = evaluate_pseudoatom_term_global_frame(a, d[0], d[1], d[2], 9 + k, r);
+            h(PAIRS[k][0], PAIRS[k][1]) += v;
+            if (k >= 3)
+                h(PAIRS[k][1], PAIRS[k][0]) += v;
+        }
+    }
+}
+
+double CrystalSum::gradient_norm(const Vector3& point) const
+{
+    Vector3 g{};
+    Matrix3 h;
+    derivatives(point, g, h);
+    return vector_length(g);
+}
+
+double CrystalSum::newton_shift(const Vector3& point) const
+{
+    Vector3 g{};
+    Matrix3 h;
+    derivatives(point, g, h);
+    std::array<double, 3> lambda{};
+    solve_symmetric_eigenproblem(h, lambda);  // h now holds the eigenvectors by column
+    double sum = 0;
+    for (int e = 1; e <= 3; ++e) {
+        const double along = (h(1, e) * g[0] + h(2, e) * g[1] + h(3, e) * g[2]) / lambda[e - 1];
+        sum += along * along;
+    }
+    return std::sqrt(sum);
+}
+
+CrystalSum crystal_sum()
+{
+    const StructureModel& model = current_model();
+    CrystalSum crystal;
+    crystal.r_cut = run_settings().calculation.rCut;
+    crystal.orthogonalisation = model.orthogonalisation;
+    // The sites within rCut of some point of the cell.
+    Vector3 centre{};
+    convert_fractional_to_cartesian(model.orthogonalisation, 0.5, 0.5, 0.5, centre[0], centre[1], centre[2]);
+    double half_diagonal = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        Vector3 c{};
+        convert_fractional_to_cartesian(model.orthogonalisation, corner & 1, (corner >> 1) & 1, (corner >> 2) & 1,
+                                        c[0], c[1], c[2]);
+        half_diagonal = std::max(half_diagonal, point_distance(c, centre));
+    }
+    const double reach = crystal.r_cut + half_diagonal;
+    const UnitCell& cell = model.cell;
+    const int translations = 2 + static_cast<int>(reach / std::min({cell.cell_a, cell.cell_b, cell.cell_c}));
+    const int count = std::max(model.operators.symop_count, 1);
+    for (int a = 1; a <= model.atoms.independent_atom_count; ++a) {
+        const Vector3 x{model.atoms.frac_x[a], model.atoms.frac_y[a], model.atoms.frac_z[a]};
+        for (int o = 1; o <= count; ++o) {
+            const auto& s = model.operators.symop[o];
+            Vector3 base{};
+            for (int row = 1; row <= 3; ++row)
+                base[row - 1] = model.operators.symop_count > 0
+                                    ? s[row][1] * x[0] + s[row][2] * x[1] + s[row][3] * x[2] + s[row][4]
+                                    : x[row - 1];
+            for (int t1 = -translations; t1 <= translations; ++t1)
+                for (int t2 = -translations; t2 <= translations; ++t2)
+                    for (int t3 = -translations; t3 <= translations; ++t3) {
+                        Vector3 image{};
+                        convert_fractional_to_cartesian(model.orthogonalisation, base[0] + t1, base[1] + t2,
+                                                        base[2] + t3, image[0], image[1], image[2]);
+                        if (point_distance(image, centre) > reach)
+                            continue;
+                        bool known = false;
+                        for (const auto& [b, site] : crystal.sites)
+                            known = known || (b == a && point_distance(site, image) < 0.01);
+                        if (!known)
+                            crystal.sites.emplace_back(a, image);
+                    }
+        }
+    }
+    return crystal;
 }
