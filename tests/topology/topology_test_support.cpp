@@ -168,18 +168,32 @@ void CrystalSum::derivatives(const Vector3& point, Vector3& g, Matrix3& h) const
                                     f[2] - std::floor(f[2]), p[0], p[1], p[2]);
     g = {};
     h = Matrix3{};
-    for (const auto& [a, site] : sites) {
-        const Vector3 d = vector_difference(p, site);
+    for (const Site& site : sites) {
+        const Vector3 d = vector_difference(p, site.position);
         if (vector_length(d) > r_cut)
             continue;
+        Vector3 e{};  // d in the atom's own orientation
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j)
+                e[i - 1] += site.rotation(j, i) * d[j - 1];
         double r = 0;
+        Vector3 g_atom{};
+        Matrix3 h_atom;
         for (int k = 0; k < 3; ++k)
-            g[k] += evaluate_pseudoatom_term_global_frame(a, d[0], d[1], d[2], 5 + k, r);
+            g_atom[k] = evaluate_pseudoatom_term_global_frame(site.atom, e[0], e[1], e[2], 5 + k, r);
         for (int k = 0; k < 6; ++k) {
-            const double v = evaluate_pseudoatom_term_global_frame(a, d[0], d[1], d[2], 9 + k, r);
-            h(PAIRS[k][0], PAIRS[k][1]) += v;
-            if (k >= 3)
-                h(PAIRS[k][1], PAIRS[k][0]) += v;
+            const double v = evaluate_pseudoatom_term_global_frame(site.atom, e[0], e[1], e[2], 9 + k, r);
+            h_atom(PAIRS[k][0], PAIRS[k][1]) = v;
+            h_atom(PAIRS[k][1], PAIRS[k][0]) = v;
+        }
+        // Turned back: R g and R H R^T.
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) {
+                g[i - 1] += site.rotation(i, j) * g_atom[j - 1];
+                for (int k = 1; k <= 3; ++k)
+                    for (int l = 1; l <= 3; ++l)
+                        h(i, l) += site.rotation(i, j) * h_atom(j, k) * site.rotation(l, k);
+            }
         }
     }
 }
@@ -231,11 +245,28 @@ CrystalSum crystal_sum()
         const Vector3 x{model.atoms.frac_x[a], model.atoms.frac_y[a], model.atoms.frac_z[a]};
         for (int o = 1; o <= count; ++o) {
             const auto& s = model.operators.symop[o];
-            Vector3 base{};
-            for (int row = 1; row <= 3; ++row)
-                base[row - 1] = model.operators.symop_count > 0
-                                    ? s[row][1] * x[0] + s[row][2] * x[1] + s[row][3] * x[2] + s[row][4]
-                                    : x[row - 1];
+            const auto turn = [&](const Vector3& f) {
+                Vector3 t{};
+                for (int row = 1; row <= 3; ++row)
+                    t[row - 1] = model.operators.symop_count > 0
+                                     ? s[row][1] * f[0] + s[row][2] * f[1] + s[row][3] * f[2]
+                                     : f[row - 1];
+                return t;
+            };
+            Vector3 base = turn(x);
+            for (int row = 1; row <= 3 && model.operators.symop_count > 0; ++row)
+                base[row - 1] += s[row][4];
+            // The operator in Cartesian axes, column j the image of unit vector j.
+            Matrix3 rotation;
+            for (int j = 1; j <= 3; ++j) {
+                Vector3 unit{}, f{}, c{};
+                unit[j - 1] = 1.0;
+                convert_cartesian_to_fractional(model.orthogonalisation, unit[0], unit[1], unit[2], f[0], f[1], f[2]);
+                const Vector3 t = turn(f);
+                convert_fractional_to_cartesian(model.orthogonalisation, t[0], t[1], t[2], c[0], c[1], c[2]);
+                for (int i = 1; i <= 3; ++i)
+                    rotation(i, j) = c[i - 1];
+            }
             for (int t1 = -translations; t1 <= translations; ++t1)
                 for (int t2 = -translations; t2 <= translations; ++t2)
                     for (int t3 = -translations; t3 <= translations; ++t3) {
@@ -245,10 +276,10 @@ CrystalSum crystal_sum()
                         if (point_distance(image, centre) > reach)
                             continue;
                         bool known = false;
-                        for (const auto& [b, site] : crystal.sites)
-                            known = known || (b == a && point_distance(site, image) < 0.01);
+                        for (const CrystalSum::Site& site : crystal.sites)
+                            known = known || (site.atom == a && point_distance(site.position, image) < 0.01);
                         if (!known)
-                            crystal.sites.emplace_back(a, image);
+                            crystal.sites.push_back({a, image, rotation});
                     }
         }
     }

@@ -50,12 +50,18 @@ protected:
 std::string right_trimmed(std::string text);
 
 // The current model's crystal density, summed over every symmetry and
-// lattice image of its independent atoms within rCut, each site once (atoms
+// lattice image of its independent atoms within rCut (each image its atom's
+// terms turned by the operator), each site once (atoms
 // on special positions are their own images), from each atom's own terms:
 // no cluster involved.  For a point of the cluster's density it tells how
 // far the crystal's critical point is.
 struct CrystalSum {
-    std::vector<std::pair<int, Vector3>> sites;  // within reach of the cell at the origin
+    struct Site {
+        int atom = 0;       // the independent atom
+        Vector3 position{};
+        Matrix3 rotation;   // Cartesian: the image's density at d is the atom's at rotation^T d
+    };
+    std::vector<Site> sites;  // within reach of the cell at the origin
     double r_cut = 0;
     OrthogonalisationMatrix orthogonalisation;
     // The gradient and the Hessian at the point's lattice image in the cell
