@@ -48,12 +48,21 @@ bool is_held(const ClusterReach& reach, const Vector3& site, int atomic_number)
     });
 }
 
+// r^n for n >= 0 by products (the powers are small).
+double power(double r, int n)
+{
+    double result = 1.0;
+    for (int k = 0; k < n; ++k)
+        result *= r;
+    return result;
+}
+
 // The largest r^n on [r0, r1].
 double largest_power(int n, double r0, double r1)
 {
     if (n >= 0)
-        return std::pow(r1, n);
-    return r0 > 0.0 ? std::pow(r0, n) : HUGE_VAL;
+        return power(r1, n);
+    return r0 > 0.0 ? 1.0 / power(r0, -n) : HUGE_VAL;
 }
 
 // The largest |N| r^n exp(-a r) on [r0, r1].
@@ -108,11 +117,12 @@ AngularMaxima angular_maxima(const PreparedDensityModel& prepared, const Prepare
     selection.multipoles = true;
     selection.order = DerivativeOrder::gradient;
     AngularMaxima sampled;
-    for (int face = 0; face < 6; ++face)
+    // Q(-u) = (-1)^l Q(u): the faces opposite these add nothing.
+    for (int face = 0; face < 3; ++face)
         for (int i = 0; i <= FACE_CELLS; ++i)
             for (int j = 0; j <= FACE_CELLS; ++j) {
                 Vector3 c{};
-                c[face % 3] = face < 3 ? 1.0 : -1.0;
+                c[face] = 1.0;
                 c[(face + 1) % 3] = -1.0 + 2.0 * i / FACE_CELLS;
                 c[(face + 2) % 3] = -1.0 + 2.0 * j / FACE_CELLS;
                 const double length = vector_length(c);
@@ -155,7 +165,8 @@ AtomTermBounds prepare_atom_term_bounds(int atom, int code, double radius)
     const double signs[3] = {1.0, a.valence_weight, -1.0};  // the free valence is subtracted
     std::vector<AngularMaxima> angular;
     for (int o = 0; selection.multipoles && o < a.order_count; ++o)
-        angular.push_back(angular_maxima(prepared, a, a.orders[o]));
+        angular.push_back(sum_of_magnitudes(prepared, a.orders[o], 0) > 0.0 ? angular_maxima(prepared, a, a.orders[o])
+                                                                            : AngularMaxima{});
     const std::size_t cells = static_cast<std::size_t>(std::min(radius, 1e3) / BOUND_STEP) + 1;
     bounds.density.assign(cells, 0.0);
     bounds.gradient.assign(cells, 0.0);
@@ -175,7 +186,7 @@ AtomTermBounds prepare_atom_term_bounds(int atom, int code, double radius)
                 const double scale = signs[set] * pair.coefficient * f.normalisation * g.normalisation;
                 const int n = f.power + g.power;
                 const double z = f.exponent + g.exponent;
-                const double at_middle = scale * std::pow(middle, n) * std::exp(-z * middle);
+                const double at_middle = scale * (n >= 0 ? power(middle, n) : 1.0 / power(middle, -n)) * std::exp(-z * middle);
                 value += at_middle;
                 slope += at_middle * (n / middle - z);
                 slope_bound += radial_part(scale, n - 1, z, r0, r1) * linear_part(n, z, r0, r1);

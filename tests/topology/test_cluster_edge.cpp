@@ -111,6 +111,8 @@ TEST_F(ClusterEdgeTest, CloseClusterRefusesPointsAtItsEdgeAndKeepsTheInnerOnes)
     EXPECT_EQ(central_bonds, 7);
     // More than the molecule's own: the inner hydrogen bonds too.
     EXPECT_GT(result.found, 7);
+    RecordProperty("listed", result.found);
+    RecordProperty("refused", result.near_edge);
 
     const CrystalSum crystal = crystal_sum();
     for (int k = 1; k <= critical_point_list().cp_count; ++k) {
