@@ -186,7 +186,8 @@ AtomTermBounds prepare_atom_term_bounds(int atom, int code, double radius)
                 const double scale = signs[set] * pair.coefficient * f.normalisation * g.normalisation;
                 const int n = f.power + g.power;
                 const double z = f.exponent + g.exponent;
-                const double at_middle = scale * (n >= 0 ? power(middle, n) : 1.0 / power(middle, -n)) * std::exp(-z * middle);
+                const double at_middle =
+                    scale * (n >= 0 ? power(middle, n) : 1.0 / power(middle, -n)) * std::exp(-z * middle);
                 value += at_middle;
                 slope += at_middle * (n / middle - z);
                 slope_bound += radial_part(scale, n - 1, z, r0, r1) * linear_part(n, z, r0, r1);

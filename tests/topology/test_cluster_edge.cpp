@@ -222,7 +222,8 @@ TEST_F(ClusterEdgeTest, TermBoundsHoldInEveryDirectionForEveryImage)
                     }
             }
             EXPECT_GT(tightest, 0.2) << "atom " << a;
-            RecordProperty("tightest_" + model_path.stem().string() + "_" + std::to_string(a), std::to_string(tightest));
+            RecordProperty("tightest_" + model_path.stem().string() + "_" + std::to_string(a),
+                           std::to_string(tightest));
         }
     }
 }
