@@ -13,6 +13,7 @@
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "keldana/topology/property_source.h"
@@ -154,8 +155,51 @@ void BM_AtomPairSearch(benchmark::State& state)
     run_settings().calculation.numerical_derivatives = 1;
 }
 
+// The test whether a located point is the crystal's: its preparation (the
+// bound tables of the independent atoms) and the test of one point, at the
+// midpoints of the atom pairs within 3 Angstrom.
+void BM_ClusterEdgePreparation(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    if (!bench_model(ui.get()).loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(prepare_cluster_reach(RHO));
+}
+
+void BM_ClusterEdgeTestOfAPoint(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    if (!bench_model(ui.get()).loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    const ClusterReach reach = prepare_cluster_reach(RHO);
+    const WorkingAtomSet& atoms = current_model().atoms;
+    std::vector<Vector3> points;
+    for (int i = 1; i <= atoms.atom_count; ++i)
+        for (int j = 1; j < i; ++j) {
+            const Vector3 a{atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]};
+            const Vector3 b{atoms.cart_x[j], atoms.cart_y[j], atoms.cart_z[j]};
+            if (point_distance(a, b) < 3.0)
+                points.push_back({(a[0] + b[0]) / 2, (a[1] + b[1]) / 2, (a[2] + b[2]) / 2});
+        }
+    std::size_t k = 0;
+    int held = 0;
+    for (auto _ : state) {
+        held += cluster_holds_point(reach, points[k], 0.1, {-1.0, -1.0, 1.0}) ? 1 : 0;
+        k = (k + 1) % points.size();
+    }
+    benchmark::DoNotOptimize(held);
+    state.counters["points"] = static_cast<double>(points.size());
+}
+
 }  // namespace
 
+BENCHMARK(BM_ClusterEdgePreparation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClusterEdgeTestOfAPoint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullSearch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AtomPairSearch)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 

@@ -293,6 +293,11 @@ double density_term_radius(int atom)
     return atom >= 1 && atom < static_cast<int>(prepared.atoms.size()) ? prepared.atoms[atom].radius : 0.0;
 }
 
+const PreparedDensityModel& global_frame_density_model()
+{
+    return prepared_evaluation(PopulationFrame::global).prepared;
+}
+
 double evaluate_pseudoatom_term_global_frame(int atom, double dx, double dy, double dz, int code, double& r_out)
 {
     return pseudoatom_term(PopulationFrame::global, atom, dx, dy, dz, code, r_out);

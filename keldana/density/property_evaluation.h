@@ -73,6 +73,11 @@ void release_prepared_density_model();
 // 0.0 for an atom outside 1..atom_count.
 double density_term_radius(int atom);
 
+// The evaluator's prepared model with every atom's populations in the
+// global axes (the same density as the local-frame one).  Main thread; the
+// reference holds until the model or the settings change.
+const PreparedDensityModel& global_frame_density_model();
+
 // Contribution of working atom `atom` (active or not) at the displacement
 // (dx, dy, dz) = point - atom position for codes 0..14 (0.0 beyond rCut) and
 // 16 (Z / r); 0.0 for any other code.  r_out receives the distance used

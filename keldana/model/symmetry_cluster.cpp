@@ -86,28 +86,6 @@ bool is_allowed_translation(double t)
     return nearest < TRANSLATION_FRACTION_TOLERANCE;
 }
 
-std::vector<Vector3> centring_vectors(int lattice_type)
-{
-    std::vector<Vector3> vectors = {{0.0, 0.0, 0.0}};
-    switch (lattice_type) {
-    case 2: vectors.push_back({0.0, 0.5, 0.5}); break;
-    case 3: vectors.push_back({0.5, 0.0, 0.5}); break;
-    case 4: vectors.push_back({0.5, 0.5, 0.0}); break;
-    case 5:
-        vectors.push_back({0.0, 0.5, 0.5});
-        vectors.push_back({0.5, 0.0, 0.5});
-        vectors.push_back({0.5, 0.5, 0.0});
-        break;
-    case 6: vectors.push_back({0.5, 0.5, 0.5}); break;
-    case 7:
-        vectors.push_back({0.6666667, 0.3333333, 0.3333333});
-        vectors.push_back({0.3333333, 0.6666667, 0.6666667});
-        break;
-    default: break;
-    }
-    return vectors;
-}
-
 // The images a list makes, worked out before anything of the model changes.
 struct PlannedImage {
     int parent = 0;
@@ -204,6 +182,28 @@ bool plan_images(const StructureModel& model, const SymmetryApplicationList& lis
 }
 
 }  // namespace
+
+std::vector<Vector3> centring_vectors(int lattice_type)
+{
+    std::vector<Vector3> vectors = {{0.0, 0.0, 0.0}};
+    switch (lattice_type) {
+    case 2: vectors.push_back({0.0, 0.5, 0.5}); break;
+    case 3: vectors.push_back({0.5, 0.0, 0.5}); break;
+    case 4: vectors.push_back({0.5, 0.5, 0.0}); break;
+    case 5:
+        vectors.push_back({0.0, 0.5, 0.5});
+        vectors.push_back({0.5, 0.0, 0.5});
+        vectors.push_back({0.5, 0.5, 0.0});
+        break;
+    case 6: vectors.push_back({0.5, 0.5, 0.5}); break;
+    case 7:
+        vectors.push_back({0.6666667, 0.3333333, 0.3333333});
+        vectors.push_back({0.3333333, 0.6666667, 0.6666667});
+        break;
+    default: break;
+    }
+    return vectors;
+}
 
 ClusterServices& cluster_services() { return services; }
 

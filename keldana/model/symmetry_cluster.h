@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 using Vector3 = std::array<double, 3>;
 
@@ -51,6 +52,9 @@ inline constexpr int CLUSTER_IN_BOX = 3;
 
 inline constexpr int MAX_GENERATED_IMAGES_PER_ATOM = 118;
 inline constexpr double DUPLICATE_DISTANCE = 0.1;  // Angstrom: closer atoms are one site
+
+// The centring vectors of a lattice type (1 P .. 7 R), (0, 0, 0) first.
+std::vector<Vector3> centring_vectors(int lattice_type);
 
 // 'R' when x cross y equals z within 1e-5 in each component, else 'L'.
 char get_axes_handedness(const Vector3& x, const Vector3& y, const Vector3& z);

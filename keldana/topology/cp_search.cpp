@@ -109,7 +109,8 @@ bool count_outcome(LocateOutcome outcome, SearchResult& result)
 }
 
 // Locates the bond point of every pair from its midpoint.
-void search_atom_pairs(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+void search_atom_pairs(const CriticalPointSearchRequest& request, int code, SearchResult& result,
+                       EdgePoints& edge_points)
 {
     const WorkingAtomSet& atoms = current_model().atoms;
     listing(critical_point_esds_available(code)
@@ -135,7 +136,7 @@ void search_atom_pairs(const CriticalPointSearchRequest& request, int code, Sear
         pane(format_line("(' Searching between atoms ',A5,' and ',A5,'...')",
                          {atom_label_text(i, 5), atom_label_text(j, 5)}));
         const LocateOutcome outcome = report_located_point(located[static_cast<std::size_t>(k)], SEARCH_ATOM_PAIR,
-                                                           i, j, code);
+                                                           i, j, code, &edge_points);
         if (outcome != LocateOutcome::stopped)
             last = k;
         located[static_cast<std::size_t>(k)] = LocatedPoint{};  // reported: its trace is not needed any more
@@ -157,7 +158,7 @@ void search_atom_pairs(const CriticalPointSearchRequest& request, int code, Sear
 
 // Locates and reports the one start of a ring or point search.
 void search_from_start(const CriticalPointSearchRequest& request, const Vector3& start, int kind, int code,
-                       SearchResult& result)
+                       SearchResult& result, EdgePoints& edge_points)
 {
     const LocateContext context = prepare_locate_context(code);
     LocatedPoint located;
@@ -165,7 +166,10 @@ void search_from_start(const CriticalPointSearchRequest& request, const Vector3&
     bool stopped = false;
     run_starts_in_order(
         1, request.execution, stop, [&](int) { locate_critical_point(context, start, &stop, located); },
-        [&](int) { return count_outcome(report_located_point(located, kind, 0, 0, code), result); }, stopped);
+        [&](int) {
+            return count_outcome(report_located_point(located, kind, 0, 0, code, &edge_points), result);
+        },
+        stopped);
     if (stopped || result.stopped) {
         result.stopped = true;
         const Vector3& p = located.position;
@@ -173,7 +177,7 @@ void search_from_start(const CriticalPointSearchRequest& request, const Vector3&
     }
 }
 
-void search_ring(const CriticalPointSearchRequest& request, int code, SearchResult& result)
+void search_ring(const CriticalPointSearchRequest& request, int code, SearchResult& result, EdgePoints& edge_points)
 {
     const WorkingAtomSet& atoms = current_model().atoms;
     RingAtomList& ring = ring_atom_list();
@@ -197,7 +201,7 @@ void search_ring(const CriticalPointSearchRequest& request, int code, SearchResu
     for (int k = 1; k <= ring.ring_atom_count; ++k)
         for (int c = 0; c < 3; ++c)
             start[c] += working_atom_position(atoms, ring.ring_atoms[k])[c] / ring.ring_atom_count;
-    search_from_start(request, start, SEARCH_RING_CAGE, code, result);
+    search_from_start(request, start, SEARCH_RING_CAGE, code, result, edge_points);
 }
 
 }  // namespace
@@ -267,13 +271,17 @@ void write_critical_point_summary(int first, int code)
     both("    CP     CP       Bond or");
     both(std::string("  number  type    nearest atom     CP in   ") +
          "     xa      ya      za        xf      yf      zf       R");
+    // Atom numbers in full: I2 holds them below 100.
+    const std::string row_format = atoms.atom_count >= 100
+                                       ? "(2X,I3,2X,A9,A5,I3,' - ',A5,I3,2X,A9,3F8.4,2X,3F8.4,F8.3)"
+                                       : "(2X,I3,2X,A9,A5,I2,' - ',A5,I2,2X,A9,3F8.4,2X,3F8.4,F8.3)";
     for (int n = first + 1; n <= list.cp_count && n <= MAX_CRITICAL_POINTS; ++n) {
         const CriticalPoint& cp = list.points[n];
         double xf = 0, yf = 0, zf = 0;
         convert_cartesian_to_fractional(model.orthogonalisation, cp.x, cp.y, cp.z, xf, yf, zf);
         const bool has_atom = cp.atom1 >= 1 && cp.atom1 <= atoms.atom_count;
         const double r = has_atom ? point_distance(working_atom_position(atoms, cp.atom1), {cp.x, cp.y, cp.z}) : 0.0;
-        both(format_line("(2X,I3,2X,A9,A5,I2,' - ',A5,I2,2X,A9,3F8.4,2X,3F8.4,F8.3)",
+        both(format_line(row_format,
                          {n, property_label(50 + cp.type), atom_label_text(cp.atom1, 5), cp.atom1,
                           atom_label_text(cp.atom2, 5), cp.atom2, property_label(code), cp.x, cp.y, cp.z, xf, yf,
                           zf, r}));
@@ -288,15 +296,16 @@ SearchResult run_critical_point_search(const CriticalPointSearchRequest& request
     ui().reset_stop_request(true);
     write_search_heading(request.mode, code);
 
+    EdgePoints edge_points;
     switch (request.mode) {
     case SearchMode::atoms:
-        search_atom_pairs(request, code, result);
+        search_atom_pairs(request, code, result, edge_points);
         break;
     case SearchMode::ring:
-        search_ring(request, code, result);
+        search_ring(request, code, result, edge_points);
         break;
     case SearchMode::point:
-        search_from_start(request, request.point, SEARCH_FROM_POINT, code, result);
+        search_from_start(request, request.point, SEARCH_FROM_POINT, code, result, edge_points);
         break;
     case SearchMode::shell: {
         // The shell search resets the stop request and repaints itself, and
@@ -306,6 +315,7 @@ SearchResult run_critical_point_search(const CriticalPointSearchRequest& request
         result.failed = shell.failed;
         result.stopped = shell.stopped;
         result.list_full = shell.list_full;
+        result.near_edge = shell.near_edge;
         return result;
     }
     }
@@ -314,6 +324,8 @@ SearchResult run_critical_point_search(const CriticalPointSearchRequest& request
     if (result.found > 0)
         write_critical_point_summary(result.first, code);
     write_failed_start_count(result.failed);
+    result.near_edge = static_cast<int>(edge_points.size());
+    write_edge_point_count(result.near_edge);
     ui().reset_stop_request(false);
     ui().text_pane_changed();
     return result;

@@ -45,6 +45,7 @@ struct SearchResult {
     int first = 0;          // cp_count before the search
     int found = 0;          // new entries
     int failed = 0;         // starts that found no point
+    int near_edge = 0;      // points not listed: atoms beyond the cluster reach them
     bool stopped = false;   // ended by STOP
     bool list_full = false; // ended because the list had no room
 };
@@ -53,13 +54,15 @@ struct SearchResult {
 // search's heading, generates the start points, locates them (on worker
 // threads) and reports each in order, lets the windows run and ends at STOP
 // (saying after which start), and lists the new points in a summary with the
-// count of the starts that found none.  The request must be valid (atoms in
-// range, ring count within MAX_RING_ATOMS, shell counts of at least 2).
+// counts of the starts that found none and of the points near the edge of
+// the cluster.  The request must be valid (atoms in range, ring count within
+// MAX_RING_ATOMS, shell counts of at least 2).
 SearchResult run_critical_point_search(const CriticalPointSearchRequest& request, int code);
 
 // Donor-H...acceptor angle (radians) of the pair (i, j), one of them a
 // hydrogen, at distance d; 0 when the pair is no hydrogen bond.
 double compute_hbond_angle_at_hydrogen(int i, int j, double d, int code);
 
-// The summary of entries first + 1..cp_count of the list.
+// The summary of entries first + 1..cp_count of the list; atom numbers take
+// three digits in a model of 100 atoms or more.
 void write_critical_point_summary(int first, int code);

@@ -8,6 +8,7 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/critical_point_list.h"
 #include "keldana/topology/newton_locator.h"
 #include "keldana/topology/property_source.h"
@@ -71,18 +72,20 @@ void write_bond_table(const CriticalPoint& cp, int atom1, int atom2, double f, d
     std::string row;
     if (esds) {
         pane("          Bond                  f           Del2f        Rij    d1");
-        row = format_line("(1X,A6,I3,' - ',A6,I3,2X,F10.3,'(',I3,')',2X,F11.2,'(',I2,')',2F8.3)",
-                          {label1, atom1, label2, atom2, f, esd_digits(sigma_f, 1000), del2f,
-                           esd_digits(sigma_l, 100), rij, d1});
+        row = format_line("(1X,A6,I3,' - ',A6,I3,2X,A10,'(',I3,')',2X,A11,'(',I2,')',2F8.3)",
+                          {label1, atom1, label2, atom2, fitted_real(f, 10, 3), esd_digits(sigma_f, 1000),
+                           fitted_real(del2f, 11, 2), esd_digits(sigma_l, 100), rij, d1});
     } else {
         pane("          Bond                f          Del2f     Rij     d1      d2");
-        row = format_line("(1X,A6,I3,' - ',A6,I3,2X,F10.3,2X,F11.2,3F8.3)",
-                          {label1, atom1, label2, atom2, f, del2f, rij, d1, d2});
+        row = format_line("(1X,A6,I3,' - ',A6,I3,2X,A10,2X,A11,3F8.3)",
+                          {label1, atom1, label2, atom2, fitted_real(f, 10, 3), fitted_real(del2f, 11, 2), rij, d1,
+                           d2});
     }
     pane(row);
     pane(std::string(40, ' ') + "           Hessian Eigenvalues        ellipt");
-    const std::string eigen =
-        format_line("(40X,3F12.3,2X,F6.3)", {cp.lambda[0], cp.lambda[1], cp.lambda[2], eps});
+    const std::string eigen = format_line("(40X,3A12,2X,F6.3)", {fitted_real(cp.lambda[0], 12, 3),
+                                                                 fitted_real(cp.lambda[1], 12, 3),
+                                                                 fitted_real(cp.lambda[2], 12, 3), eps});
     pane(eigen);
     listing(row);
     listing(eigen);
@@ -94,9 +97,10 @@ void write_ring_table(const CriticalPoint& cp, double f, double del2f, double ep
     if (esds) {
         both("RING/CAGE          Hessian Eigenvalues              f           Del2f      ellipt");
         const std::string row =
-            format_line("(12X,3F12.2,F8.2,'(',I2,')',1X,F11.2,'(',I2,')',1X,F5.2)",
-                        {cp.lambda[0], cp.lambda[1], cp.lambda[2], f, esd_digits(sigma_f, 1000), del2f,
-                         esd_digits(sigma_l, 100), eps});
+            format_line("(12X,3A12,A8,'(',I2,')',1X,A11,'(',I2,')',1X,F5.2)",
+                        {fitted_real(cp.lambda[0], 12, 2), fitted_real(cp.lambda[1], 12, 2),
+                         fitted_real(cp.lambda[2], 12, 2), fitted_real(f, 8, 2), esd_digits(sigma_f, 1000),
+                         fitted_real(del2f, 11, 2), esd_digits(sigma_l, 100), eps});
         pane(row);
         pane("");
         listing(row);
@@ -105,12 +109,46 @@ void write_ring_table(const CriticalPoint& cp, double f, double del2f, double ep
         const std::string heading = "             Hessian Eigenvalues          f           Del2f      ellipt";
         pane(heading);
         listing(" " + heading);  // a list-directed record starts with a blank
-        both(format_line("(3F12.4,2X,F8.3,2X,F11.2,6X,F6.3)",
-                         {cp.lambda[0], cp.lambda[1], cp.lambda[2], f, del2f, eps}));
+        both(format_line("(3A12,2X,A8,2X,A11,6X,F6.3)",
+                         {fitted_real(cp.lambda[0], 12, 4), fitted_real(cp.lambda[1], 12, 4),
+                          fitted_real(cp.lambda[2], 12, 4), fitted_real(f, 8, 3), fitted_real(del2f, 11, 2), eps}));
     }
 }
 
 }  // namespace
+
+std::string fitted_real(double value, int width, int decimals)
+{
+    const std::string fixed = format_line("(F" + std::to_string(width) + "." + std::to_string(decimals) + ")",
+                                          {value});
+    if (fixed.find('*') == std::string::npos || width < 8)
+        return fixed;
+    return format_line("(1PE" + std::to_string(width) + "." + std::to_string(width - 7) + ")", {value});
+}
+
+std::string same_point_line(int known)
+{
+    return format_line("(' CP located: the same as CP number',I4,' of the list')", {known});
+}
+
+bool report_edge_point(const Vector3& point, EdgePoints* reported)
+{
+    if (reported != nullptr) {
+        for (const Vector3& p : *reported)
+            if (point_distance(p, point) < SAME_CRITICAL_POINT_DISTANCE)
+                return false;
+        reported->push_back(point);
+    }
+    both(format_line("(' near the edge of the cluster: atoms beyond it are missing; point at',3F9.4)",
+                     {point[0], point[1], point[2]}));
+    return true;
+}
+
+void write_edge_point_count(int count)
+{
+    if (count > 0)
+        both(format_line("(' Points near the edge of the cluster, not listed:',I5)", {count}));
+}
 
 RingAtomList& ring_atom_list()
 {
@@ -150,6 +188,7 @@ LocateContext prepare_locate_context(int code)
     Matrix3 hessian;
     context.source(Vector3{}, value, gradient, hessian);
     evaluate_search_property(Vector3{}, code);
+    context.reach = prepare_cluster_reach(code);
     return context;
 }
 
@@ -196,14 +235,17 @@ void locate_critical_point(const LocateContext& context, const Vector3& start, c
         located.gradient_norm = vector_length(gradient);
     }
     located.found = true;
-    located.f = evaluate_search_property(located.position, context.code);
     located.del2f = hessian(1, 1) + hessian(2, 2) + hessian(3, 3);
+    analyse_hessian(hessian, located.lambda);
+    located.eigenvectors = hessian;
+    located.near_edge = !cluster_holds_point(context.reach, located.position, located.value, located.lambda);
+    if (located.near_edge)
+        return;
+    located.f = evaluate_search_property(located.position, context.code);
     if (context.esds) {
         located.sigma_f = evaluate_search_esd(located.position, SIGMA_RHO_CODE);
         located.sigma_l = evaluate_search_esd(located.position, SIGMA_LAPLACIAN_CODE);
     }
-    analyse_hessian(hessian, located.lambda);
-    located.eigenvectors = hessian;
     located.type = nucleus != 0 ? 1 : classify_critical_point(located.lambda);
 }
 
@@ -230,17 +272,21 @@ int store_critical_point(const CriticalPoint& fresh, int known)
     entry = fresh;
     entry.has_direction = earlier.has_direction;
     entry.direction = earlier.direction;
-    if (fresh.atom2 == 0 && earlier.atom2 != 0) {
-        const WorkingAtomSet& atoms = current_model().atoms;
-        const Vector3 p{fresh.x, fresh.y, fresh.z};
-        entry.atom1 = earlier.atom1;
-        entry.atom2 = earlier.atom2;
+    // The labels it was first found with; the distance to them as it is now.
+    entry.atom1 = earlier.atom1;
+    entry.atom2 = earlier.atom2;
+    const WorkingAtomSet& atoms = current_model().atoms;
+    const auto valid = [&atoms](int a) { return a >= 1 && a <= atoms.atom_count && a <= MAX_WORKING_ATOMS; };
+    const Vector3 p{fresh.x, fresh.y, fresh.z};
+    if (valid(entry.atom1) && valid(entry.atom2))
         entry.distance = std::min(distance_to_atom(atoms, entry.atom1, p), distance_to_atom(atoms, entry.atom2, p));
-    }
+    else if (valid(entry.atom1))
+        entry.distance = distance_to_atom(atoms, entry.atom1, p);
     return known;
 }
 
-LocateOutcome report_located_point(const LocatedPoint& located, int kind, int atom1, int atom2, int code)
+LocateOutcome report_located_point(const LocatedPoint& located, int kind, int atom1, int atom2, int code,
+                                   EdgePoints* edge_points)
 {
     write_newton_trace(located);
     if (located.outcome == NewtonOutcome::stopped)
@@ -250,6 +296,11 @@ LocateOutcome report_located_point(const LocatedPoint& located, int kind, int at
         ui().text_pane_changed();
         return LocateOutcome::not_converged;
     }
+    if (located.near_edge) {
+        if (report_edge_point(located.position, edge_points))
+            ui().text_pane_changed();
+        return LocateOutcome::near_edge;
+    }
     CriticalPointList& list = critical_point_list();
     const Vector3& point = located.position;
     const int known = find_critical_point(list, point[0], point[1], point[2], code);
@@ -258,9 +309,8 @@ LocateOutcome report_located_point(const LocatedPoint& located, int kind, int at
         return LocateOutcome::list_full;
     }
     // The same point found again (from another start point or another
-    // search) is listed once, with what the current settings give.
-    if (known != 0)
-        both(format_line("(' CP located: the same as CP number',I4,' of the list')", {known}));
+    // search) is listed once, with what the current settings give; a line
+    // after its row names it.
 
     const CalculationSettings& settings = run_settings().calculation;
     const WorkingAtomSet& atoms = current_model().atoms;
@@ -324,6 +374,8 @@ LocateOutcome report_located_point(const LocatedPoint& located, int kind, int at
     } else {
         write_ring_table(cp, located.value, located.del2f, eps, esds, located.sigma_f, located.sigma_l);
     }
+    if (known != 0)
+        both(same_point_line(known));
 
     if (kind == SEARCH_RING_CAGE) {
         const RingAtomList& ring = ring_atom_list();

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "keldana/density/numeric_helpers.h"
+#include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/critical_point_list.h"
 #include "keldana/topology/newton_locator.h"
 
@@ -41,6 +42,7 @@ enum class LocateOutcome {
     not_converged,  // no point: the failed start is reported, nothing stored
     stopped,        // the user pressed STOP: nothing stored
     list_full,      // a new point and no room in the list: nothing stored
+    near_edge,      // atoms missing beyond the cluster may move the point: not the crystal's, not stored
 };
 
 // What every start of one search shares, taken from the settings on the
@@ -52,6 +54,7 @@ struct LocateContext {
     bool esds = false;  // e.s.d.s of the density and its Laplacian at each point
     // Active nuclei, when the property has its maxima there (the densities).
     std::vector<std::pair<int, Vector3>> nuclei;
+    ClusterReach reach;  // which points the cluster's density gives as the crystal's
 };
 
 LocateContext prepare_locate_context(int code);
@@ -62,6 +65,7 @@ struct LocatedPoint {
     std::vector<NewtonStepRecord> trace;  // the locator's progress lines
     NewtonOutcome outcome = NewtonOutcome::step_limit;
     bool found = false;  // a confirmed critical point (or a nucleus)
+    bool near_edge = false;  // found, but atoms missing from the cluster may move it (cluster_holds_point)
     int steps = 0;
     int nucleus = 0;     // the atom whose nucleus the point is, 0 for none
     Vector3 position{};  // the point found, or the last one reached
@@ -78,8 +82,10 @@ struct LocatedPoint {
 // Locates from `start`: the Newton locator, then a start or an end within
 // SAME_CRITICAL_POINT_DISTANCE of an active nucleus becomes the nucleus
 // itself (a (3,-3) point with the values there; the densities only), and
-// any other converged point is refined before it counts as found.  `stop`
-// (may be null) is read after every Newton step.  Re-entrant.
+// any other converged point is refined before it counts as found.  A point
+// the cluster's missing atoms may move or change (cluster_holds_point) is
+// marked near_edge and not analysed further.  `stop` (may be null) is read
+// after every Newton step.  Re-entrant.
 void locate_critical_point(const LocateContext& context, const Vector3& start, const std::atomic<bool>* stop,
                            LocatedPoint& located);
 
@@ -91,17 +97,36 @@ void write_newton_trace(const LocatedPoint& located);
 void write_failed_start(const LocatedPoint& located);
 
 // Stores `fresh` as a new entry, or over entry `known` (1..cp_count): the
-// new position and analysis, the atoms of the earlier entry kept where the
-// new search names fewer (a pair stays a pair).  The entry's number, 0 when
-// a new entry finds the list full.
+// new position and analysis under the atoms the entry was first found with.
+// The entry's number, 0 when a new entry finds the list full.
 int store_critical_point(const CriticalPoint& fresh, int known);
 
+// The points near the edge of the cluster one search has reported.
+using EdgePoints = std::vector<Vector3>;
+
+// Reports a point near the edge of the cluster on its own line, once per
+// search: false, writing nothing, when `reported` (may be null) holds it
+// already; the point is added to it.
+bool report_edge_point(const Vector3& point, EdgePoints* reported);
+
+// The summary's count of the points near the edge of the cluster.
+void write_edge_point_count(int count);
+
 // Reports a located start of kind 1, 4 or 5 (atom1, atom2 for kind 1, which
-// must be working atoms): the locator's lines, then the failed start, or the
-// point in full with the values of the current settings (also when it is
-// already listed: its entry takes them, and a line names it).  Kind 4 also
-// reports the distances from the atoms of ring_atom_list().
-LocateOutcome report_located_point(const LocatedPoint& located, int kind, int atom1, int atom2, int code);
+// must be working atoms): the locator's lines, then the failed start, the
+// point near the edge of the cluster (report_edge_point), or the point in
+// full with the values of the current settings (also when it is already
+// listed: its entry takes them, and a line after its row names it).  Kind 4
+// also reports the distances from the atoms of ring_atom_list().
+LocateOutcome report_located_point(const LocatedPoint& located, int kind, int atom1, int atom2, int code,
+                                   EdgePoints* edge_points = nullptr);
+
+// The line of a point found again: " CP located: the same as CP number N of the list".
+std::string same_point_line(int known);
+
+// A real in w columns: Fw.d when it fits, else in E form (a nucleus's cusp
+// gives Hessian values no fixed field holds).
+std::string fitted_real(double value, int width, int decimals);
 
 // Locates and reports one start on the calling thread (report: with the
 // locator's progress lines).  `point` receives the last point reached.

@@ -65,26 +65,29 @@ int store_shell_point(const LocatedPoint& located, int atom, double d, int known
     if (n == 0)
         return 0;
     pane("");
-    if (known != 0) {
-        const std::string same = format_line("(' CP located: the same as CP number',I4,' of the list')", {known});
-        pane(same);
-        listing(same);
-    }
     if (n == 1 && known == 0) {
         listing("");
         listing(TABLE_HEADING);
         listing(std::string(40, ' ') + "       Hessian Eigenvalues");
         listing(" " + std::string(69, '-'));  // a list-directed record starts with a blank
     }
-    const std::string row = format_line("(1X,A6,2X,3F7.3,2X,F12.3,2X,F12.3,1X,F6.3)",
-                                        {atom_label_text(atom), p[0], p[1], p[2], located.f, located.del2f, d});
-    const std::string eigen = format_line("(38X,3F12.3)", {cp.lambda[0], cp.lambda[1], cp.lambda[2]});
+    const std::string row =
+        format_line("(1X,A6,2X,3F7.3,2X,A12,2X,A12,1X,F6.3)",
+                    {atom_label_text(atom), p[0], p[1], p[2], fitted_real(located.f, 12, 3),
+                     fitted_real(located.del2f, 12, 3), d});
+    const std::string eigen =
+        format_line("(38X,3A12)", {fitted_real(cp.lambda[0], 12, 3), fitted_real(cp.lambda[1], 12, 3),
+                                   fitted_real(cp.lambda[2], 12, 3)});
     pane(TABLE_HEADING);
     pane(row);
     pane(std::string(40, ' ') + "       Hessian Eigenvalues");
     pane(eigen);
     listing(row);
     listing(eigen);
+    if (known != 0) {
+        pane(same_point_line(known));
+        listing(same_point_line(known));
+    }
     listing("");
     return n;
 }
@@ -242,6 +245,7 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
 
     double minimum = NO_MINIMUM;
     std::vector<int> numbers;  // the points of this search, for the analysis
+    EdgePoints edge_points;
     const GridStart* last = nullptr;  // the last grid point reported (r, theta, phi kept)
     GridStart last_point;
     const auto report_point = [&](int k) {
@@ -282,6 +286,8 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
             const bool seen = known > first || std::find(numbers.begin(), numbers.end(), known) != numbers.end();
             if ((known != 0 && seen) || (parameters.show_inside && (d < r_min || d > r_max))) {
                 attempt_ended = false;
+            } else if (located.near_edge) {
+                attempt_ended = report_edge_point(p, &edge_points);
             } else {
                 const int n = store_shell_point(located, a, d, known, code);
                 if (n == 0) {
@@ -320,6 +326,8 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
     if (!numbers.empty())
         analyse_shell_points(numbers, a);
     write_failed_start_count(result.failed);
+    result.near_edge = static_cast<int>(edge_points.size());
+    write_edge_point_count(result.near_edge);
     ui().reset_stop_request(false);
     ui().text_pane_changed();
     ui().redraw_viewer();

@@ -17,13 +17,15 @@ struct ShellSearchParameters {
 struct ShellSearchResult {
     int found = 0;   // new entries
     int failed = 0;  // Newton starts that found no point
+    int near_edge = 0;  // points not listed: atoms beyond the cluster reach them
     bool stopped = false;
     bool list_full = false;
 };
 
 // Runs the search for property `code` and appends the new points to the
 // list; a point listed before the search is reported in full once and its
-// entry updated.  The grid points are located on worker threads and
+// entry updated; a point near the edge of the cluster is reported once on
+// its own line and not listed.  The grid points are located on worker threads and
 // reported in grid order.  report: the locator's progress lines go to the
 // pane; the windows run between grid points and STOP ends the scan.  A
 // centre atom outside the working set or counts below 2 give no grid.

@@ -266,12 +266,14 @@ TEST_F(CriticalPointTest, CageOfAtomsSatisfiesPoincareHopf)
 TEST_F(CriticalPointTest, UnitCellOfASimpleCubicCrystalSatisfiesPoincareHopf)
 {
     // One carbon atom in a 2-Angstrom cubic cell with its 26 nearest
-    // lattice images as the cluster.
+    // lattice images as the cluster, and terms reaching 1.9 Angstrom: the
+    // cluster then holds the reach of every point of the central cell.
     constexpr double a = 2.0;
     write_translation_cluster(1, 1);
     ASSERT_TRUE(load_model("cubic.kdn", spherical_atoms_model("Simple cubic carbon", {{"C1", 0, 0, 0}}, a, a, a)))
         << ui_->answers.message_log();
     ASSERT_EQ(current_model().atoms.atom_count, 27);
+    run_settings().calculation.rCut = 1.9;
     auto image = [](int i, int j, int k) {
         const WorkingAtomSet& atoms = current_model().atoms;
         for (int n = 1; n <= atoms.atom_count; ++n)

@@ -1,6 +1,9 @@
-// The example models, searched in every mode: each molecule's points,
-// merged, satisfy the Poincare-Hopf relation n - b + r - c = 1, and the
-// shell search around every atom finds the bond points of the pair search.
+// The example models, searched in every mode: each molecule alone in a
+// large cell has points that, merged, satisfy the Poincare-Hopf relation
+// n - b + r - c = 1, and the shell search around every atom finds the bond
+// points of the pair search.  In the crystals of their cluster files the
+// points listed are the crystal's, those the missing atoms may move are
+// reported near the cluster's edge.
 #include "keldana/model/model_store.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_evaluation.h"
@@ -8,10 +11,12 @@
 #include "keldana/model/covariance_matrix.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "topology_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -60,8 +65,10 @@ std::vector<Vector3> bond_points()
 
 class ExampleModelTest : public TopologyTest {
 protected:
-    // Loads the example with the first entries of its cluster file.
-    bool load_example(const Example& example)
+    // Loads the example with the first entries of its cluster file; free:
+    // its molecule alone, from the fixture that places it in a cell too
+    // large for neighbours within reach (the free atoms are alone already).
+    bool load_example(const Example& example, bool free = false)
     {
         const fs::path folder = EXAMPLES / example.folder;
         fs::remove(directory_ / "gspace.cls");
@@ -72,10 +79,22 @@ protected:
             for (int k = 0; k < 2 + example.cluster_entries && std::getline(in, line); ++k)
                 out << line << '\n';
         }
-        std::ifstream model(folder / example.file);
+        const fs::path alone = fs::path(KD_TEST_DATA_DIR) / "fixtures" / "kdn" /
+                               (fs::path(example.file).stem().string() + "_free.kdn");
+        std::ifstream model(free && fs::exists(alone) ? alone : folder / example.file);
         const std::string text((std::istreambuf_iterator<char>(model)), std::istreambuf_iterator<char>());
         critical_point_list().cp_count = 0;
         return load_model(example.file, text);
+    }
+
+    // Loads the example in its crystal with its whole cluster file.
+    bool load_crystal(const Example& example)
+    {
+        const fs::path folder = EXAMPLES / example.folder;
+        fs::copy_file(folder / "gspace.cls", directory_ / "gspace.cls", fs::copy_options::overwrite_existing);
+        std::ifstream in(folder / example.file);
+        critical_point_list().cp_count = 0;
+        return load_model(example.file, {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
     }
 
     void run(CriticalPointSearchRequest request) { run_critical_point_search(request, RHO); }
@@ -124,7 +143,7 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
         SCOPED_TRACE(example.file);
         if (!fs::exists(EXAMPLES / example.folder / example.file))
             GTEST_SKIP() << "example missing: " << example.file;
-        ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+        ASSERT_TRUE(load_example(example, true)) << ui_->answers.message_log();
 
         search_pairs();
         const std::vector<Vector3> pair_bonds = bond_points();
@@ -161,15 +180,41 @@ TEST_F(ExampleModelTest, EverySearchModeListsAPoincareHopfSetAndShellsMatchPairs
     }
 }
 
+// The example crystals with their whole cluster files (cyanogen: one
+// molecule; benzoquinone: five): the points that the atoms missing from the
+// cluster cannot move by EDGE_SHIFT_LIMIT are listed, and each is a
+// critical point of the crystal summed over all its images (the multipoles
+// included); the others are reported near the edge of the cluster.
+TEST_F(ExampleModelTest, CrystalClustersListOnlyTheCrystalsPoints)
+{
+    for (const Example& example : {EXAMPLE_MOLECULES[2], EXAMPLE_MOLECULES[3]}) {
+        SCOPED_TRACE(example.file);
+        if (!fs::exists(EXAMPLES / example.folder / example.file))
+            GTEST_SKIP() << "example missing: " << example.file;
+        ASSERT_TRUE(load_crystal(example)) << ui_->answers.message_log();
+        const SearchResult result = run_critical_point_search(CriticalPointSearchRequest{}, RHO);
+        EXPECT_GE(result.found, 2);
+        EXPECT_GE(result.near_edge, 1);
+        RecordProperty(std::string(example.file) + "_listed", result.found);
+        RecordProperty(std::string(example.file) + "_refused", result.near_edge);
+        const CrystalSum crystal = crystal_sum();
+        for (int k = 1; k <= critical_point_list().cp_count; ++k) {
+            const CriticalPoint& cp = critical_point_list().points[k];
+            EXPECT_LT(crystal.newton_shift({cp.x, cp.y, cp.z}), EDGE_SHIFT_LIMIT) << cp.atom1 << " - " << cp.atom2;
+        }
+    }
+}
+
 // The starts of a search located on four threads report exactly what one
 // thread reports: the same pane and listing lines in the same order and the
-// same list.
+// same list (the benzoquinone crystal: points listed and points near the
+// edge of its cluster).
 TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
 {
     const Example& example = EXAMPLE_MOLECULES[3];
     if (!fs::exists(EXAMPLES / example.folder / example.file))
         GTEST_SKIP() << "example missing: " << example.file;
-    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    ASSERT_TRUE(load_crystal(example)) << ui_->answers.message_log();
     struct Run {
         std::vector<std::string> pane, listing;
         std::vector<CriticalPoint> points;
@@ -196,6 +241,9 @@ TEST_F(ExampleModelTest, FourThreadsReportWhatOneThreadReports)
     const Run one = run_with(1);
     const Run four = run_with(4);
     ASSERT_GT(one.points.size(), 5u);
+    EXPECT_TRUE(std::any_of(one.listing.begin(), one.listing.end(), [](const std::string& line) {
+        return line.find("near the edge of the cluster") != std::string::npos;
+    }));
     EXPECT_EQ(one.pane, four.pane);
     EXPECT_EQ(one.listing, four.listing);
     ASSERT_EQ(one.points.size(), four.points.size());
@@ -220,7 +268,7 @@ TEST_F(ExampleModelTest, ShellPointsAreRefinedCriticalPointsAndNucleiAreFound)
     const Example& example = EXAMPLE_MOLECULES[3];
     if (!fs::exists(EXAMPLES / example.folder / example.file))
         GTEST_SKIP() << "example missing: " << example.file;
-    ASSERT_TRUE(load_example(example)) << ui_->answers.message_log();
+    ASSERT_TRUE(load_example(example, true)) << ui_->answers.message_log();
     const WorkingAtomSet& atoms = current_model().atoms;
     for (const int numeric : {0, 1}) {
         SCOPED_TRACE(numeric);

@@ -2,6 +2,9 @@
 
 #include "common/fortran_format.h"
 #include "common/job_control.h"
+#include "keldana/density/eigen_solver.h"
+#include "keldana/density/property_evaluation.h"
+#include "keldana/model/cell_geometry.h"
 #include "keldana/model/cluster_files.h"
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
@@ -9,6 +12,8 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/topology/critical_point_list.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -152,4 +157,131 @@ bool TopologyTest::contains_line(const std::vector<std::string>& lines, const st
         if (l == line)
             return true;
     return false;
+}
+
+void CrystalSum::derivatives(const Vector3& point, Vector3& g, Matrix3& h) const
+{
+    static constexpr int PAIRS[6][2] = {{1, 1}, {2, 2}, {3, 3}, {1, 2}, {1, 3}, {2, 3}};
+    Vector3 f{}, p{};
+    convert_cartesian_to_fractional(orthogonalisation, point[0], point[1], point[2], f[0], f[1], f[2]);
+    convert_fractional_to_cartesian(orthogonalisation, f[0] - std::floor(f[0]), f[1] - std::floor(f[1]),
+                                    f[2] - std::floor(f[2]), p[0], p[1], p[2]);
+    g = {};
+    h = Matrix3{};
+    for (const Site& site : sites) {
+        const Vector3 d = vector_difference(p, site.position);
+        if (vector_length(d) > r_cut)
+            continue;
+        Vector3 e{};  // d in the atom's own orientation
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j)
+                e[i - 1] += site.rotation(j, i) * d[j - 1];
+        double r = 0;
+        Vector3 g_atom{};
+        Matrix3 h_atom;
+        for (int k = 0; k < 3; ++k)
+            g_atom[k] = evaluate_pseudoatom_term_global_frame(site.atom, e[0], e[1], e[2], 5 + k, r);
+        for (int k = 0; k < 6; ++k) {
+            const double v = evaluate_pseudoatom_term_global_frame(site.atom, e[0], e[1], e[2], 9 + k, r);
+            h_atom(PAIRS[k][0], PAIRS[k][1]) = v;
+            h_atom(PAIRS[k][1], PAIRS[k][0]) = v;
+        }
+        // Turned back: R g and R H R^T.
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) {
+                g[i - 1] += site.rotation(i, j) * g_atom[j - 1];
+                for (int k = 1; k <= 3; ++k)
+                    for (int l = 1; l <= 3; ++l)
+                        h(i, l) += site.rotation(i, j) * h_atom(j, k) * site.rotation(l, k);
+            }
+        }
+    }
+}
+
+double CrystalSum::gradient_norm(const Vector3& point) const
+{
+    Vector3 g{};
+    Matrix3 h;
+    derivatives(point, g, h);
+    return vector_length(g);
+}
+
+double CrystalSum::newton_shift(const Vector3& point) const
+{
+    Vector3 g{};
+    Matrix3 h;
+    derivatives(point, g, h);
+    std::array<double, 3> lambda{};
+    solve_symmetric_eigenproblem(h, lambda);  // h now holds the eigenvectors by column
+    double sum = 0;
+    for (int e = 1; e <= 3; ++e) {
+        const double along = (h(1, e) * g[0] + h(2, e) * g[1] + h(3, e) * g[2]) / lambda[e - 1];
+        sum += along * along;
+    }
+    return std::sqrt(sum);
+}
+
+CrystalSum crystal_sum()
+{
+    const StructureModel& model = current_model();
+    CrystalSum crystal;
+    crystal.r_cut = run_settings().calculation.rCut;
+    crystal.orthogonalisation = model.orthogonalisation;
+    // The sites within rCut of some point of the cell.
+    Vector3 centre{};
+    convert_fractional_to_cartesian(model.orthogonalisation, 0.5, 0.5, 0.5, centre[0], centre[1], centre[2]);
+    double half_diagonal = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        Vector3 c{};
+        convert_fractional_to_cartesian(model.orthogonalisation, corner & 1, (corner >> 1) & 1, (corner >> 2) & 1,
+                                        c[0], c[1], c[2]);
+        half_diagonal = std::max(half_diagonal, point_distance(c, centre));
+    }
+    const double reach = crystal.r_cut + half_diagonal;
+    const UnitCell& cell = model.cell;
+    const int translations = 2 + static_cast<int>(reach / std::min({cell.cell_a, cell.cell_b, cell.cell_c}));
+    const int count = std::max(model.operators.symop_count, 1);
+    for (int a = 1; a <= model.atoms.independent_atom_count; ++a) {
+        const Vector3 x{model.atoms.frac_x[a], model.atoms.frac_y[a], model.atoms.frac_z[a]};
+        for (int o = 1; o <= count; ++o) {
+            const auto& s = model.operators.symop[o];
+            const auto turn = [&](const Vector3& f) {
+                Vector3 t{};
+                for (int row = 1; row <= 3; ++row)
+                    t[row - 1] = model.operators.symop_count > 0
+                                     ? s[row][1] * f[0] + s[row][2] * f[1] + s[row][3] * f[2]
+                                     : f[row - 1];
+                return t;
+            };
+            Vector3 base = turn(x);
+            for (int row = 1; row <= 3 && model.operators.symop_count > 0; ++row)
+                base[row - 1] += s[row][4];
+            // The operator in Cartesian axes, column j the image of unit vector j.
+            Matrix3 rotation;
+            for (int j = 1; j <= 3; ++j) {
+                Vector3 unit{}, f{}, c{};
+                unit[j - 1] = 1.0;
+                convert_cartesian_to_fractional(model.orthogonalisation, unit[0], unit[1], unit[2], f[0], f[1], f[2]);
+                const Vector3 t = turn(f);
+                convert_fractional_to_cartesian(model.orthogonalisation, t[0], t[1], t[2], c[0], c[1], c[2]);
+                for (int i = 1; i <= 3; ++i)
+                    rotation(i, j) = c[i - 1];
+            }
+            for (int t1 = -translations; t1 <= translations; ++t1)
+                for (int t2 = -translations; t2 <= translations; ++t2)
+                    for (int t3 = -translations; t3 <= translations; ++t3) {
+                        Vector3 image{};
+                        convert_fractional_to_cartesian(model.orthogonalisation, base[0] + t1, base[1] + t2,
+                                                        base[2] + t3, image[0], image[1], image[2]);
+                        if (point_distance(image, centre) > reach)
+                            continue;
+                        bool known = false;
+                        for (const CrystalSum::Site& site : crystal.sites)
+                            known = known || (site.atom == a && point_distance(site.position, image) < 0.01);
+                        if (!known)
+                            crystal.sites.push_back({a, image, rotation});
+                    }
+        }
+    }
+    return crystal;
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "common/scripted_ui.h"
+#include "keldana/density/numeric_helpers.h"
+#include "keldana/model/model_store.h"
 
 #include <gtest/gtest.h>
 
@@ -46,3 +48,27 @@ protected:
 };
 
 std::string right_trimmed(std::string text);
+
+// The current model's crystal density, summed over every symmetry and
+// lattice image of its independent atoms within rCut (each image its atom's
+// terms turned by the operator), each site once (atoms
+// on special positions are their own images), from each atom's own terms:
+// no cluster involved.  For a point of the cluster's density it tells how
+// far the crystal's critical point is.
+struct CrystalSum {
+    struct Site {
+        int atom = 0;       // the independent atom
+        Vector3 position{};
+        Matrix3 rotation;   // Cartesian: the image's density at d is the atom's at rotation^T d
+    };
+    std::vector<Site> sites;  // within reach of the cell at the origin
+    double r_cut = 0;
+    OrthogonalisationMatrix orthogonalisation;
+    // The gradient and the Hessian at the point's lattice image in the cell
+    // at the origin.
+    void derivatives(const Vector3& point, Vector3& g, Matrix3& h) const;
+    double gradient_norm(const Vector3& point) const;
+    // |H^-1 g|: how far a Newton step moves the point.
+    double newton_shift(const Vector3& point) const;
+};
+CrystalSum crystal_sum();
