@@ -1,5 +1,6 @@
 #include "keldana/density/electrostatic_potential.h"
 
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/local_frames.h"
 #include "keldana/density/numeric_helpers.h"
 #include "keldana/density/radial_functions.h"
@@ -275,8 +276,8 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
 
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz)
 {
-    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(),
-                                                 run_settings().calculation.rCut, atom, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(evaluated_model(), spherical_esp_tables(),
+                                                 evaluated_settings().rCut, atom, dx, dy, dz);
 }
 
 double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables,
@@ -344,7 +345,7 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
     const SphericalEspTables& tables = spherical_esp_tables();
     if (tables.esp_tables_ready == 0)
         return 0.0;
-    return lattice_sum(current_model(), tables, run_settings().calculation.rCut, x, y, z, current_multipole_frames());
+    return lattice_sum(evaluated_model(), tables, evaluated_settings().rCut, x, y, z, current_multipole_frames());
 }
 
 const std::vector<MultipoleFrame>& current_multipole_frames()
@@ -355,11 +356,11 @@ const std::vector<MultipoleFrame>& current_multipole_frames()
     };
     static RevisionCache<Frames> cache;
     return cache
-        .get([](const Frames& frames) { return frames.revision == model_revision(); },
+        .get([](const Frames& frames) { return frames.revision == evaluated_revision(); },
              [] {
                  auto fresh = std::make_unique<Frames>();
-                 fresh->revision = model_revision();
-                 fresh->frames = all_multipole_frames(current_model());
+                 fresh->revision = evaluated_revision();
+                 fresh->frames = all_multipole_frames(evaluated_model());
                  return fresh;
              })
         .frames;
