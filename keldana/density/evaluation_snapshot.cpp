@@ -21,8 +21,10 @@ const EvaluationSnapshot* job_snapshot()
         return active.load(std::memory_order_acquire);
     const JobControl& job = job_control();
     if (!job.job_active) {
-        active.store(nullptr, std::memory_order_release);
-        kept.reset();
+        if (kept) {
+            active.store(nullptr, std::memory_order_release);
+            kept.reset();
+        }
         return nullptr;
     }
     if (!kept || kept_for_job != job.job_number) {

@@ -286,9 +286,14 @@ void on_start_search(Dialog& host)
     const JobScope job;
     if (!job.started())
         return;
-    searching = true;
-    run_critical_point_search(request, code);
-    searching = false;
+    {
+        // Down again however the search ends, a failed one included.
+        struct Searching {
+            Searching() { searching = true; }
+            ~Searching() { searching = false; }
+        } during;
+        run_critical_point_search(request, code);
+    }
     if (cancel_pending) {
         cancel_pending = false;
         host.end(IDC_SEARCH_CANCEL);

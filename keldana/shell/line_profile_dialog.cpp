@@ -261,7 +261,15 @@ void run_profile(Dialog& dialog)
         const JobScope job;
         if (!job.started())
             return;
-        compute_profile(dialog);
+        try {
+            compute_profile(dialog);
+        } catch (...) {
+            // A failed profile leaves the window ready for the next one.
+            state.computing = false;
+            state.profile_idle = true;
+            dialog.set_text(IDC_PROFILE_START, "Start");
+            throw;
+        }
     }
     if (dialog.is_open())
         show_property_state(dialog);

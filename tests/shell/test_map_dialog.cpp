@@ -10,12 +10,14 @@
 #include "../properties/test_map_support.h"
 #include "common/job_control.h"
 #include "common/qt/dialog.h"
+#include "common/worker_pool.h"
 #include "keldana/density/property_names.h"
 #include "keldana/density/property_selection.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/properties/line_profile.h"
 #include "keldana/resources/command_ids.h"
 #include "keldana/resources/map_dialogs.h"
+#include "keldana/topology/basin_integration_workers.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -675,6 +677,20 @@ TEST_F(LineProfileDialogTest, ProfileIsAJobThatNothingChanges)
     EXPECT_TRUE(dialog->is_enabled(IDC_PROFILE_PROPERTY));
     for (int k = 1; k <= 600; ++k)
         ASSERT_EQ(line_profile().profile_value[k], undisturbed[static_cast<std::size_t>(k)]) << k;
+
+    // A worker out of memory ends the profile with a message; the window
+    // is ready for the next one.
+    set_worker_thread_count(4);
+    set_worker_failure_after(300);
+    dialog->user_click(IDC_PROFILE_START);
+    set_worker_failure_after(-1);
+    ASSERT_FALSE(messages().empty());
+    EXPECT_NE(messages().back().find("not enough memory"), std::string::npos) << messages().back();
+    EXPECT_EQ(dialog->get_text(IDC_PROFILE_START), "Start");
+    EXPECT_FALSE(job_in_progress());
+    ASSERT_TRUE(dialog->user_click(IDC_PROFILE_START));
+    set_worker_thread_count(0);
+    EXPECT_NE(line_profile().profile_value[600], 0.0);  // the edits now apply: a Laplacian
 }
 
 class MapFileOperationsDialogTest : public MapDialogTest {};
