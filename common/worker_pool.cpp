@@ -46,8 +46,9 @@ std::string cgroup_v1_cpu_max(const std::string& folder)
 // The smallest quota set on the process's cgroup or any cgroup above it.
 int cgroup_quota_count()
 {
-    std::ifstream groups("/proc/self/cgroup");
-    std::string line;
+    std::ifstream groups;
+    std::string refusal, line;
+    open_input_file("/proc/self/cgroup", groups, refusal, std::ios::in);
     int smallest = 0;
     auto take = [&smallest](int n) {
         if (n > 0)

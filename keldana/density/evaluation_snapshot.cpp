@@ -33,6 +33,7 @@ const EvaluationSnapshot* job_snapshot()
         fresh->model = current_model();
         fresh->settings = run_settings().calculation;
         fresh->selection = property_selection();
+        fresh->covariance = covariance_matrix();
         kept = std::move(fresh);
         kept_for_job = job.job_number;
         active.store(kept.get(), std::memory_order_release);
@@ -58,6 +59,12 @@ const PropertySelection& evaluated_selection()
 {
     const EvaluationSnapshot* snapshot = job_snapshot();
     return snapshot ? snapshot->selection : property_selection();
+}
+
+const CovarianceMatrix& evaluated_covariance()
+{
+    const EvaluationSnapshot* snapshot = job_snapshot();
+    return snapshot ? snapshot->covariance : covariance_matrix();
 }
 
 std::uint64_t evaluated_revision()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "keldana/density/property_selection.h"
+#include "keldana/model/covariance_matrix.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
 
@@ -16,10 +17,12 @@ struct EvaluationSnapshot {
     StructureModel model;
     CalculationSettings settings;
     PropertySelection selection;
+    CovarianceMatrix covariance;
 };
 
 const StructureModel& evaluated_model();
 const CalculationSettings& evaluated_settings();
 const PropertySelection& evaluated_selection();
+const CovarianceMatrix& evaluated_covariance();
 // model_revision() when the snapshot was taken.
 std::uint64_t evaluated_revision();

@@ -183,5 +183,5 @@ double evaluate_property_esd(const CovarianceMatrix& matrix, double x, double y,
 
 double evaluate_property_esd(double x, double y, double z, int code)
 {
-    return evaluate_property_esd(covariance_matrix(), x, y, z, code);
+    return evaluate_property_esd(evaluated_covariance(), x, y, z, code);
 }
