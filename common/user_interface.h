@@ -94,6 +94,9 @@ public:
     virtual void enable_command(int command_id, bool enable) = 0;
     virtual void reset_stop_request(bool enable) = 0;
     virtual void redraw_viewer() = 0;
+    // A job started (true) or ended: grey or give back what could change
+    // what it reads (JobScope).
+    virtual void job_state_changed(bool) {}
 };
 
 // The interface in use; a console fallback (messages to stderr, default

@@ -3,6 +3,7 @@
 #include "common/qt/dialog_internal.h"
 
 #include "common/fortran_format.h"
+#include "common/job_control.h"
 #include "common/user_interface.h"
 
 #include <QAbstractButton>
@@ -441,7 +442,7 @@ void Dialog::handle_user_event(int id, ControlEvent event)
     ControlCallback callback = c->callback;
     std::weak_ptr<int> alive = s.alive;
     ++s.dispatch_depth;
-    callback(*this, id, event);
+    run_guarded([&] { callback(*this, id, event); });
     if (!alive.expired())
         --s.dispatch_depth;
 }

@@ -1,5 +1,6 @@
 #include "keldana/density/electrostatic_potential.h"
 
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/local_frames.h"
 #include "keldana/density/numeric_helpers.h"
 #include "keldana/density/radial_functions.h"
@@ -365,7 +366,7 @@ double evaluate_atom_electrostatic_potential(const StructureModel& model, const 
 
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz)
 {
-    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(), atom, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(evaluated_model(), spherical_esp_tables(), atom, dx, dy, dz);
 }
 
 double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables, int atom, const MultipoleFrame& frame, double dx,
@@ -443,7 +444,7 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
     if (tables.esp_tables_ready == 0)
         return 0.0;
     const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
-    const StructureModel& model = current_model();
+    const StructureModel& model = evaluated_model();
     if (cell)
         return lattice_sum(*cell->model, model.translations, tables, x, y, z, cell->frames);
     return lattice_sum(model, model.translations, tables, x, y, z, current_multipole_frames());
@@ -483,11 +484,11 @@ const std::vector<MultipoleFrame>& current_multipole_frames()
     };
     static RevisionCache<Frames> cache;
     return cache
-        .get([](const Frames& frames) { return frames.revision == model_revision(); },
+        .get([](const Frames& frames) { return frames.revision == evaluated_revision(); },
              [] {
                  auto fresh = std::make_unique<Frames>();
-                 fresh->revision = model_revision();
-                 fresh->frames = all_multipole_frames(current_model());
+                 fresh->revision = evaluated_revision();
+                 fresh->frames = all_multipole_frames(evaluated_model());
                  return fresh;
              })
         .frames;

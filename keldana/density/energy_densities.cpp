@@ -1,6 +1,7 @@
 #include "keldana/density/energy_densities.h"
 
 #include "keldana/density/electrostatic_potential.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/model/model_store.h"
@@ -83,7 +84,7 @@ double evaluate_energy_density_property(double x, double y, double z, int code)
 {
     if (code < FIRST_ENERGY_CODE || code > LAST_ENERGY_CODE)
         return 0.0;
-    const PropertySelection& selection = property_selection();
+    const PropertySelection& selection = evaluated_selection();
     const double rho = evaluate_property_at_point(x, y, z, 3) * DENSITY_TO_AU;
     Vector3 vector{};
     const double g = compute_property_gradient_or_laplacian_numeric(1, x, y, z, vector, 3) * GRADIENT_TO_AU;
@@ -97,7 +98,7 @@ double evaluate_energy_density_property(double x, double y, double z, int code)
 
 double sum_position_dot_gradient(double x, double y, double z, int code)
 {
-    const StructureModel& model = current_model();
+    const StructureModel& model = evaluated_model();
     const SphericalEspTables& tables = spherical_esp_tables();
     const WorkingAtomSet& atoms = model.atoms;
     const std::vector<MultipoleFrame>& frames = current_multipole_frames();

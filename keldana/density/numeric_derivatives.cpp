@@ -1,6 +1,7 @@
 #include "keldana/density/numeric_derivatives.h"
 
 #include "keldana/density/energy_densities.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/model/run_settings.h"
 
@@ -99,7 +100,7 @@ auto in_one_pass(int code, Stencil&& stencil)
 
 double numeric_derivative_step()
 {
-    const double dr = run_settings().calculation.dr;
+    const double dr = evaluated_settings().dr;
     return dr > 0.0 && std::isfinite(dr) ? dr : DEFAULT_DR;
 }
 

@@ -1,5 +1,6 @@
 #include "keldana/density/property_esd.h"
 
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/local_frames.h"
 #include "keldana/density/pseudoatom_terms.h"
 #include "keldana/density/radial_functions.h"
@@ -57,7 +58,7 @@ void collect_images(const StructureModel& model, int parent, const Vector3& poin
 {
     set.parent = parent;
     set.count = 0;
-    const double cutoff = run_settings().calculation.rCut;
+    const double cutoff = evaluated_settings().rCut;
     const int images = model.images.image_count[parent];
     // The parent's axes are the same for every image: build them once.
     Vector3 axes[3];
@@ -87,7 +88,7 @@ double multipole_derivative(const StructureModel& model, const ImageTerm& term, 
 {
     const PseudoatomParameters& q = model.pseudoatoms;
     const int w = term.atom;
-    if (l > std::min({run_settings().calculation.lPole, q.l_max[w], MAX_L}))
+    if (l > std::min({evaluated_settings().lPole, q.l_max[w], MAX_L}))
         return 0.0;
     if (l > 0 && !term.has_frame)
         return 0.0;
@@ -150,14 +151,14 @@ double evaluate_property_parameter_derivative(const CovarianceMatrix& matrix, in
     if ((code != 17 && code != 18) || parameter < 1 || parameter > std::min(matrix.cov_order, MAX_COVARIANCE_PARAMETERS))
         return 0.0;
     ImageSet images;
-    return parameter_derivative(current_model(), matrix, parameter, {x, y, z}, code, images);
+    return parameter_derivative(evaluated_model(), matrix, parameter, {x, y, z}, code, images);
 }
 
 double evaluate_property_esd(const CovarianceMatrix& matrix, double x, double y, double z, int code)
 {
     if ((code != 17 && code != 18) || matrix.esd_available != 1)
         return 0.0;
-    const StructureModel& model = current_model();
+    const StructureModel& model = evaluated_model();
     const int n = std::clamp(matrix.cov_order, 0, MAX_COVARIANCE_PARAMETERS);
     ImageSet images;
     int used[MAX_COVARIANCE_PARAMETERS];
@@ -182,5 +183,5 @@ double evaluate_property_esd(const CovarianceMatrix& matrix, double x, double y,
 
 double evaluate_property_esd(double x, double y, double z, int code)
 {
-    return evaluate_property_esd(covariance_matrix(), x, y, z, code);
+    return evaluate_property_esd(evaluated_covariance(), x, y, z, code);
 }

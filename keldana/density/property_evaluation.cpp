@@ -2,6 +2,7 @@
 
 #include "keldana/density/electrostatic_potential.h"
 #include "keldana/density/energy_densities.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/neighbour_grid.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_esd.h"
@@ -43,20 +44,20 @@ RevisionCache<PreparedEvaluation>& cache_of(PopulationFrame frame)
 
 const PreparedEvaluation& prepared_evaluation(PopulationFrame frame)
 {
-    const CalculationSettings& settings = run_settings().calculation;
+    const CalculationSettings& settings = evaluated_settings();
     // rCut and lPole are plain fields the dialogs write; comparing them as
     // well costs nothing and keeps a forgotten revision bump harmless.
     const auto is_current = [&settings](const PreparedEvaluation& evaluation) {
-        return evaluation.revision == model_revision()
+        return evaluation.revision == evaluated_revision()
                && std::bit_cast<std::uint64_t>(evaluation.r_cut) == std::bit_cast<std::uint64_t>(settings.rCut)
                && evaluation.l_pole == settings.lPole;
     };
     return cache_of(frame).get(is_current, [&settings, frame] {
         auto fresh = std::make_unique<PreparedEvaluation>();
-        fresh->revision = model_revision();
+        fresh->revision = evaluated_revision();
         fresh->r_cut = settings.rCut;
         fresh->l_pole = settings.lPole;
-        prepare_density_model(current_model(), wavefunction_bank(), radial_lookup_tables(), settings, frame,
+        prepare_density_model(evaluated_model(), wavefunction_bank(), radial_lookup_tables(), settings, frame,
                               fresh->prepared);
         std::vector<int> active;
         std::vector<Vector3> positions(fresh->prepared.atoms.size());
@@ -77,7 +78,7 @@ const PreparedEvaluation& prepared_evaluation(PopulationFrame frame)
 
 PopulationFrame frame_of_settings()
 {
-    return run_settings().calculation.global_frame == 1 ? PopulationFrame::global : PopulationFrame::local;
+    return evaluated_settings().global_frame == 1 ? PopulationFrame::global : PopulationFrame::local;
 }
 
 // The selected terms of the active atoms within rCut of the point.
@@ -173,7 +174,7 @@ bool is_pseudoatom_code(int code)
 
 double nuclear_potential(const Vector3& point)
 {
-    const StructureModel& model = current_model();
+    const StructureModel& model = evaluated_model();
     const WorkingAtomSet& atoms = model.atoms;
     double sum = 0.0;
     for (int i = 1; i <= std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS); ++i)
@@ -212,7 +213,7 @@ double evaluate_property_at_point(double x, double y, double z, int code)
         result = evaluate_property_esd(x, y, z, code);
     else if (is_pseudoatom_code(code))
         result = component_of(sum_active_atoms(point, select_terms_for_code(code), frame_of_settings()), code);
-    if (code == 8 && property_selection().laplacian_sign == -1)
+    if (code == 8 && evaluated_selection().laplacian_sign == -1)
         result = -result;
     return result;
 }

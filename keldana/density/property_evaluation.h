@@ -12,15 +12,16 @@
 // are evaluate_energy_density_property's).  Units: Angstrom, e/Angstrom^3,
 // e/Angstrom^4, e/Angstrom^5, e/Angstrom for code 16.
 //
-// Every sum runs over the active atoms (subset_mask not 0) of current_model()
+// Every sum runs over the active atoms (subset_mask not 0) of the evaluated
+// model (evaluated_model(): a running job's snapshot, else current_model())
 // within rCut of the point (no cut-off for code 16), found through a
 // neighbour grid; each atom's terms stop earlier where every one of them
 // stays below TERM_DENSITY_FLOOR (density_term_radius).  The evaluator keeps
 // a prepared copy of what it needs of the model, the bank tables and the
-// settings, rebuilt at the first call after model_revision() (or rCut or
-// lPole) changed.  Evaluation is re-entrant: threads may evaluate any code
-// of is_reentrant_property at the same time while nothing changes the model,
-// the settings or the tables.  Distances
+// settings, rebuilt at the first call after evaluated_revision() (or rCut or
+// lPole) changed.  Evaluation is re-entrant: a job's workers may evaluate any
+// code of is_reentrant_property at the same time; they read the job's
+// snapshot, which nothing changes while they run.  Distances
 // below 1e-9 Angstrom are raised to 1e-9, so every value is finite at a
 // nucleus.
 #pragma once
@@ -59,10 +60,10 @@ void evaluate_property_value_gradient_hessian(const Vector3& point, double& valu
 bool evaluate_density_value_gradient(const Vector3& point, double& value, Vector3& gradient, int code);
 
 // Parallel evaluation.  hold_prepared_density_model, on the main thread,
-// prepares the evaluator (and the atoms' multipole frames of EPOT) for the
-// current model and settings, so worker threads started afterwards find it
-// built; the model and the settings must not change until the matching
-// release.
+// takes the running job's snapshot and prepares the evaluator (and the
+// atoms' multipole frames of EPOT) for it, so worker threads started
+// afterwards find it built.  Outside a job the model and the settings must
+// not change until the matching release.
 void hold_prepared_density_model();
 void release_prepared_density_model();
 

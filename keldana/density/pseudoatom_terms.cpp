@@ -1,16 +1,16 @@
 #include "keldana/density/pseudoatom_terms.h"
 
+#include "common/worker_pool.h"
+
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/local_frames.h"
 #include "keldana/density/spherical_harmonics.h"
 
 #include <algorithm>
 #include <cmath>
-#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -532,9 +532,8 @@ void request_spherical_tables(const PreparedDensityModel& prepared, PreparedPseu
     }
 }
 
-// Reads the requested tables from the store and makes the missing ones,
-// each on a thread of its own (as many at once as the machine has), then
-// points the atoms at them.
+// Reads the requested tables from the store and makes the missing ones on
+// the worker pool, then points the atoms at them.
 void resolve_spherical_tables(const std::vector<TableRequest>& requests, PreparedDensityModel& prepared)
 {
     std::vector<std::shared_ptr<const SphericalDensityTable>> tables(requests.size());
@@ -549,25 +548,12 @@ void resolve_spherical_tables(const std::vector<TableRequest>& requests, Prepare
                 missing.push_back(r);
         }
     }
-    std::atomic<std::size_t> next{0};
-    auto make = [&] {
-        for (std::size_t k = next.fetch_add(1); k < missing.size(); k = next.fetch_add(1)) {
-            auto built = std::make_shared<SphericalDensityTable>();
-            if (build_spherical_density_table(requests[missing[k]].sum, requests[missing[k]].range, *built))
-                tables[missing[k]] = std::move(built);
-        }
-    };
-    const std::size_t threads = std::min<std::size_t>(missing.size(), std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<std::thread> helpers;
-    try {
-        for (std::size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(make);
-    } catch (const std::system_error&) {
-        // No more threads to be had: those started and this one share the rest.
-    }
-    make();
-    for (std::thread& helper : helpers)
-        helper.join();
+    run_parallel(static_cast<int>(missing.size()), available_cpu_count(), [&](int k) {
+        auto built = std::make_shared<SphericalDensityTable>();
+        const std::size_t r = missing[static_cast<std::size_t>(k)];
+        if (build_spherical_density_table(requests[r].sum, requests[r].range, *built))
+            tables[r] = std::move(built);
+    });
     if (!missing.empty()) {
         const std::lock_guard<std::mutex> lock(table_store_mutex);
         if (table_store.size() + missing.size() > TABLE_STORE_LIMIT)
@@ -761,7 +747,7 @@ double evaluate_orbital_density_term(const StructureModel& model, const Wavefunc
 
 double evaluate_orbital_density_term(int code, int set, int atom, double scale, double x, double y, double z)
 {
-    return evaluate_orbital_density_term(current_model(), wavefunction_bank(), radial_lookup_tables(), code, set,
+    return evaluate_orbital_density_term(evaluated_model(), wavefunction_bank(), radial_lookup_tables(), code, set,
                                          atom, scale, x, y, z);
 }
 

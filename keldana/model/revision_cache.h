@@ -1,9 +1,8 @@
-// A value made from the current model (and what its evaluation reads besides
-// it), kept until that changes.  Readers on any thread take the current
-// value without a lock; a rebuild (only after a change, which never happens
-// while workers evaluate) is made under the lock and published, and the
-// value it replaces stays alive until the next rebuild, so a reference taken
-// before a rebuild stays valid until the one after.
+// A value made from the model a job evaluates (and what its evaluation reads
+// besides it), kept until that changes.  Readers on any thread take the
+// current value without a lock; a rebuild is made under the lock and
+// published.  A job's workers read its snapshot, which nothing changes while
+// they run, so a rebuild never frees a value a worker still reads.
 #pragma once
 
 #include <atomic>
@@ -26,14 +25,13 @@ public:
         if (value != nullptr && is_current(*value))
             return *value;
         std::unique_ptr<T> fresh = build();
-        replaced_ = std::move(live_);
-        live_ = std::move(fresh);
-        current_.store(live_.get(), std::memory_order_release);
+        current_.store(fresh.get(), std::memory_order_release);
+        live_.swap(fresh);  // the value replaced goes with `fresh`
         return *live_;
     }
 
 private:
     std::mutex rebuild_;
     std::atomic<const T*> current_{nullptr};
-    std::unique_ptr<T> live_, replaced_;
+    std::unique_ptr<T> live_;
 };

@@ -5,6 +5,7 @@
 #include "common/safe_write.h"
 #include "common/user_interface.h"
 #include "keldana/density/energy_densities.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/density/property_names.h"
@@ -86,10 +87,10 @@ double evaluate_map_property(double x, double y, double z, int code)
         return compute_property_gradient_or_laplacian_numeric(1, x, y, z, gradient, EPOT) * ONE_OVER_8_PI;
     if (code == GRAD_RHO)
         return compute_property_gradient_or_laplacian_numeric(1, x, y, z, gradient, RHO);
-    if (code == LAPLACIAN && run_settings().calculation.numerical_derivatives >= 1)
+    if (code == LAPLACIAN && evaluated_settings().numerical_derivatives >= 1)
         // The analytic path negates it with the sign setting: so does this one.
         return compute_property_gradient_or_laplacian_numeric(2, x, y, z, gradient, RHO)
-               * (property_selection().laplacian_sign == -1 ? -1.0 : 1.0);
+               * (evaluated_selection().laplacian_sign == -1 ? -1.0 : 1.0);
     return evaluate_property_at_point(x, y, z, code);
 }
 

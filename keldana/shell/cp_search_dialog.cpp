@@ -45,6 +45,7 @@ struct SearchDialogMemory {
 };
 
 SearchDialogMemory memory;
+Dialog* open_host = nullptr;
 bool searching = false;
 bool cancel_pending = false;
 
@@ -264,7 +265,7 @@ int kind_of(SearchMode mode)
 
 void on_start_search(Dialog& host)
 {
-    if (searching)
+    if (searching || job_in_progress())
         return;  // a search is running: its own button press is ignored
     const int code = property_selection().property_code;
     CriticalPointSearchRequest request;
@@ -282,9 +283,17 @@ void on_start_search(Dialog& host)
         return;
     memory.kind = kind_of(memory.mode);
 
-    searching = true;
-    run_critical_point_search(request, code);
-    searching = false;
+    const JobScope job;
+    if (!job.started())
+        return;
+    {
+        // Down again however the search ends, a failed one included.
+        struct Searching {
+            Searching() { searching = true; }
+            ~Searching() { searching = false; }
+        } during;
+        run_critical_point_search(request, code);
+    }
     if (cancel_pending) {
         cancel_pending = false;
         host.end(IDC_SEARCH_CANCEL);
@@ -323,6 +332,14 @@ void drain_events() { ui().pump_events(); }
 }  // namespace
 
 bool critical_point_search_running() { return searching; }
+
+void set_critical_point_search_job_state(bool running)
+{
+    if (!open_host)
+        return;
+    open_host->set_enabled(IDC_CP_TABS, !running);
+    open_host->set_enabled(IDC_START_SEARCH, !running);
+}
 
 void run_critical_point_search_dialog(QWidget* owner)
 {
@@ -377,11 +394,14 @@ void run_critical_point_search_dialog(QWidget* owner)
     // Shown without blocking the main window, so that its STOP button stays
     // within reach while a search runs; the command menus are greyed.
     host.show_modeless();
+    open_host = &host;
+    set_critical_point_search_job_state(job_in_progress());
     if (host.is_open()) {
         QEventLoop loop;
         QObject::connect(host.window(), &QDialog::finished, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    open_host = nullptr;
     host.release();
 
     if (critical_point_list().cp_count != 0)

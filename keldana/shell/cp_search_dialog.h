@@ -13,3 +13,6 @@ void run_critical_point_search_dialog(QWidget* owner = nullptr);
 
 // True while a search started from the dialog runs.
 bool critical_point_search_running();
+
+// Greys the open dialog's settings and Start while a job runs; Cancel stays.
+void set_critical_point_search_job_state(bool running);

@@ -1,6 +1,7 @@
 #include "keldana/shell/line_profile_dialog.h"
 
 #include "common/fortran_format.h"
+#include "common/job_control.h"
 #include "common/qt/dialog.h"
 #include "common/user_interface.h"
 #include "keldana/density/property_names.h"
@@ -122,8 +123,13 @@ void show_property_state(Dialog& dialog)
 {
     dialog.set_text(IDC_PROFILE_PROPERTY_NAME, property_label(property_code()));
     const bool lattice = property_code() == ESFED || property_code() == EPOT;
+    // While a job runs nothing here may change what it reads, nor start
+    // another job; the Start of a running profile reads "STOP" and stays.
+    const bool job = job_in_progress();
     for (int id : {IDC_PROFILE_CLUSTER_K, IDC_PROFILE_CLUSTER_L, IDC_PROFILE_CLUSTER_M})
-        dialog.set_enabled(id, lattice);
+        dialog.set_enabled(id, lattice && !job);
+    dialog.set_enabled(IDC_PROFILE_PROPERTY, !job);
+    dialog.set_enabled(IDC_PROFILE_START, !job || state.computing);
 }
 
 bool DialogWatcher::eventFilter(QObject* watched, QEvent* event)
@@ -204,7 +210,7 @@ bool read_cluster_translations(Dialog& dialog)
     return true;
 }
 
-void run_profile(Dialog& dialog)
+void compute_profile(Dialog& dialog)
 {
     dialog.set_text(IDC_PROFILE_START, "STOP");
     state.profile_idle = false;
@@ -226,8 +232,9 @@ void run_profile(Dialog& dialog)
         dialog.set_position(IDC_PROFILE_FIRST_UPDOWN, 1);
         dialog.set_position(IDC_PROFILE_LAST_UPDOWN, count);
     }
-    ui().pump_events();
     state.computing = true;
+    show_property_state(dialog);
+    ui().pump_events();
     while (!state.profile_idle && compute_next_line_profile_point(run, code)) {
         const LineProfile& profile = line_profile();
         if (state.dialog == &dialog) {
@@ -245,6 +252,27 @@ void run_profile(Dialog& dialog)
     } else {
         QTimer::singleShot(0, [] { release_closed_dialog(); });  // closed while it ran
     }
+}
+
+// The profile is a job: nothing may change what it reads while it runs.
+void run_profile(Dialog& dialog)
+{
+    {
+        const JobScope job;
+        if (!job.started())
+            return;
+        try {
+            compute_profile(dialog);
+        } catch (...) {
+            // A failed profile leaves the window ready for the next one.
+            state.computing = false;
+            state.profile_idle = true;
+            dialog.set_text(IDC_PROFILE_START, "Start");
+            throw;
+        }
+    }
+    if (dialog.is_open())
+        show_property_state(dialog);
 }
 
 void on_start(Dialog& dialog)
@@ -284,6 +312,8 @@ void on_refresh(Dialog& dialog)
 
 void on_property(Dialog& dialog)
 {
+    if (job_in_progress())
+        return;
     if (property_dialog)
         property_dialog(dialog.window());
     redraw(dialog);
@@ -335,6 +365,12 @@ void fill_dialog(Dialog& dialog)
 }  // namespace
 
 void set_line_profile_property_dialog(std::function<void(QWidget* owner)> run) { property_dialog = std::move(run); }
+
+void set_line_profile_job_state(bool)
+{
+    if (Dialog* open = line_profile_dialog())
+        show_property_state(*open);
+}
 
 Dialog* line_profile_dialog() { return state.dialog && state.dialog->is_open() ? state.dialog : nullptr; }
 

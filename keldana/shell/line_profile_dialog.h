@@ -19,6 +19,10 @@ void open_line_profile_dialog(QWidget* owner = nullptr);
 // The open dialog, or nullptr.
 Dialog* line_profile_dialog();
 
+// Greys Property, K, L, M and (unless its own profile runs) Start while a
+// job runs.
+void set_line_profile_job_state(bool running);
+
 // The "Properties" dialog that the "Property" button runs; until the shell
 // installs one the button only refreshes the property's name and K, L, M.
 void set_line_profile_property_dialog(std::function<void(QWidget* owner)> run);

@@ -52,6 +52,7 @@
 #include <QToolBar>
 
 #include <fstream>
+#include <optional>
 
 bool command_available(int id)
 {
@@ -369,7 +370,74 @@ void MainWindow::edit_cluster()
         build_symmetry_cluster(CLUSTER_FROM_CURRENT_LIST, current_model());
 }
 
+// Commands that change nothing a running job reads: they stay live.
+bool live_during_job(int id)
+{
+    switch (id) {
+    case CMD_STOP:
+    case CMD_HELP_CONTENTS:
+    case CMD_ABOUT:
+    case CMD_STRUCTURE_VIEWER:
+    case CMD_SAVE_COVARIANCE:
+    case CMD_PROPERTY_ALONG_LINE:  // raises its window, whose controls are greyed
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Commands that evaluate the model themselves (a search or a profile is a
+// job from its own window's Start).
+bool command_starts_job(int id)
+{
+    switch (id) {
+    case CMD_BOND_PATH:
+    case CMD_MAP_OF_PROPERTY:
+    case CMD_DIPOLE_MOMENT:
+    case CMD_QUADRUPOLE_MOMENT:
+    case CMD_POTENTIAL_CHARGES:
+    case CMD_CHECK_POPULATIONS:
+    case CMD_PROPERTY_INTEGRATION:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void MainWindow::handle_command(int id)
+{
+    if (job_in_progress() && !live_during_job(id))
+        return;
+    run_guarded([this, id] {
+        std::optional<JobScope> job;
+        if (command_starts_job(id))
+            job.emplace();
+        run_command(id);
+    });
+}
+
+void MainWindow::set_job_state(bool running)
+{
+    // Each command greyed here gets its state back at the end.
+    if (running) {
+        for (const auto* actions : {&menu_actions_, &toolbar_actions_})
+            for (const auto& [id, action] : *actions)
+                if (!live_during_job(id) && action->isEnabled()) {
+                    action->setEnabled(false);
+                    job_greyed_.push_back(action);
+                }
+    } else {
+        for (QAction* action : job_greyed_)
+            action->setEnabled(true);
+        job_greyed_.clear();
+    }
+    editor_->save_button()->setEnabled(!running);
+    set_line_profile_job_state(running);
+    set_critical_point_search_job_state(running);
+    update_open_viewer_commands();
+}
+
+void MainWindow::run_command(int id)
 {
     // Each command is a job: what it wrote reaches the listing when it ends.
     struct FlushAtEnd {

@@ -26,6 +26,9 @@ public:
     void enable_command(int id, bool enable);  // menu item and toolbar button
     void set_toolbar_button(int id, bool enable);
     void reset_stop_request(bool enable);
+    // While a job runs only the commands that change nothing it reads stay
+    // live, here and in the modeless windows.
+    void set_job_state(bool running);
 
     bool menu_enabled(int id) const;
     bool toolbar_enabled(int id) const;
@@ -45,6 +48,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void run_command(int id);
+    std::vector<QAction*> job_greyed_;
     void create_menus();
     void create_toolbar();
     void create_accelerators();

@@ -29,3 +29,4 @@ void ShellUserInterface::reset_stop_request(bool enable)
         flush_listing();
 }
 void ShellUserInterface::redraw_viewer() { redraw_open_viewer(); }
+void ShellUserInterface::job_state_changed(bool running) { window_->set_job_state(running); }

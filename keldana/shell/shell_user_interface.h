@@ -17,6 +17,7 @@ public:
     void enable_command(int command_id, bool enable) override;
     void reset_stop_request(bool enable) override;
     void redraw_viewer() override;
+    void job_state_changed(bool running) override;
 
 private:
     MainWindow* window_;

@@ -4,6 +4,7 @@
 #include "common/job_control.h"
 #include "common/user_interface.h"
 #include "keldana/density/energy_densities.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/density/property_names.h"
@@ -150,7 +151,7 @@ double integrand_at(const Vector3& p, int code)
         // The analytic Laplacian, whatever its sign setting: central
         // differences near a nucleus are far too coarse for an integral
         // that must vanish.
-        return evaluate_property_at_point(p[0], p[1], p[2], LAPLACIAN) * property_selection().laplacian_sign;
+        return evaluate_property_at_point(p[0], p[1], p[2], LAPLACIAN) * evaluated_selection().laplacian_sign;
     return evaluate_property_at_point(p[0], p[1], p[2], code);
 }
 

@@ -1,12 +1,9 @@
 #include "keldana/topology/basin_integration_workers.h"
 
+#include "common/worker_pool.h"
+
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -28,7 +25,7 @@ int worker_thread_count()
     const int chosen = chosen_threads.load();
     if (chosen > 0)
         return chosen;
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return available_cpu_count();
 }
 
 void set_worker_thread_count(int n) { chosen_threads.store(std::max(n, 0)); }
@@ -36,7 +33,7 @@ void set_worker_thread_count(int n) { chosen_threads.store(std::max(n, 0)); }
 bool RowControl::keep_going()
 {
     if (stop_ != nullptr)
-        return !stop_->load(std::memory_order_relaxed);
+        return !stop_->load(std::memory_order_relaxed) && worker_should_continue();
     if (stopped_)
         return false;
     const long long now = now_ms();
@@ -69,51 +66,25 @@ bool run_rows(int count, int threads, const std::function<void(int, RowControl&)
     }
 
     std::atomic<bool> stop{false};
-    std::atomic<int> next{0};
-    std::mutex mutex;
-    std::condition_variable finished;
-    const int wanted = std::min(threads, count);
-    int running = wanted;
-    auto work = [&] {
+    if (inside_worker_pool()) {
+        // A nested request: the rows run here, and only the main thread polls.
         RowControl control;
         control.stop_ = &stop;
-        for (;;) {
-            const int k = next.fetch_add(1);
-            if (k >= count || stop.load(std::memory_order_relaxed))
-                break;
+        for (int k = 0; k < count && control.keep_going(); ++k)
             row(k, control);
-            done.fetch_add(1);
-        }
-        std::lock_guard<std::mutex> lock(mutex);
-        if (--running == 0)
-            finished.notify_all();
-    };
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(std::max(wanted, 0)));
-    for (int t = 0; t < wanted; ++t) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            // The system gives no more threads: those started share the rows.
-            const std::lock_guard<std::mutex> lock(mutex);
-            running -= wanted - t;
-            break;
-        }
+        return control.keep_going();
     }
-    if (workers.empty())
+    WorkerPool pool(count, threads, [&](int k) {
+        RowControl control;
+        control.stop_ = &stop;
+        row(k, control);
+    });
+    if (pool.threads() == 0)
         return run_rows(count, 0, row, poll);
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (running > 0) {
-            if (finished.wait_for(lock, POLL_INTERVAL, [&] { return running == 0; }))
-                break;
-            lock.unlock();
-            if (!stop.load() && !poll(done.load()))
-                stop.store(true);
-            lock.lock();
+    while (!pool.wait_all(POLL_INTERVAL))
+        if (!poll(pool.done())) {
+            stop.store(true);
+            pool.stop();
         }
-    }
-    for (std::thread& worker : workers)
-        worker.join();
-    return !stop.load() && done.load() == count;
+    return !stop.load() && pool.done() == count;
 }

@@ -21,7 +21,7 @@ struct PreparedModelHold {
 };
 
 // Threads a parallel job uses: the setting of set_worker_thread_count, by
-// default the machine's hardware threads.
+// default the CPUs the process may run on.
 int worker_thread_count();
 
 // n < 1 restores the default.
@@ -44,7 +44,8 @@ private:
 };
 
 // Runs row(k, control) for k = 0..count-1 on `threads` workers (0: on the
-// calling thread, for evaluations that are not re-entrant).  The calling
+// calling thread, for evaluations that are not re-entrant) of the worker
+// pool.  A row's exception ends the others and reaches the caller.  The calling
 // thread calls poll(rows done) once before the first row and then at most
 // every 20 ms; when it returns false the
 // workers stop at their next check and run_rows returns false.  A row that

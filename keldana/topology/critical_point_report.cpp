@@ -3,6 +3,8 @@
 #include "common/fortran_format.h"
 #include "common/job_control.h"
 #include "common/user_interface.h"
+#include "common/worker_pool.h"
+#include "keldana/density/property_evaluation.h"
 #include "keldana/density/property_names.h"
 #include "keldana/model/covariance_matrix.h"
 #include "keldana/model/model_store.h"
@@ -16,10 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -431,61 +429,24 @@ int run_starts_in_order(int count, const SearchExecution& execution, std::atomic
         stopped = true;
         return 0;
     }
-    int workers = execution.threads > 0 ? execution.threads : static_cast<int>(std::thread::hardware_concurrency());
+    int workers = execution.threads > 0 ? execution.threads : available_cpu_count();
     workers = std::clamp(workers, 1, std::max(count, 1));
     int reported = 0;
-    const auto one_by_one = [&] {
-        for (; reported < count; ++reported) {
-            locate(reported);
-            if (!report(reported))
-                return reported + 1;
-            if (poll(interval.count() == 0)) {
-                stopped = true;
-                return reported + 1;
-            }
-        }
-        return reported;
-    };
-    if (workers == 1)
-        return one_by_one();
-
-    std::atomic<int> next{0};
-    std::vector<std::atomic<bool>> done(static_cast<std::size_t>(count));
-    for (std::atomic<bool>& d : done)
-        d.store(false);
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::vector<std::thread> pool;
-    try {
-        for (int w = 0; w < workers; ++w)
-            pool.emplace_back([&] {
-                for (int k = next.fetch_add(1); k < count && !stop.load(); k = next.fetch_add(1)) {
-                    locate(k);
-                    {
-                        const std::lock_guard<std::mutex> lock(mutex);
-                        done[static_cast<std::size_t>(k)].store(true);
-                    }
-                    finished.notify_all();
-                }
-            });
-    } catch (const std::system_error&) {
-        // The system gives no more threads: those started share the starts.
-    }
-    if (pool.empty())
-        return one_by_one();
+    // Starts are located on the workers and reported here in their order;
+    // the evaluator is prepared here first, from the job's snapshot.
+    hold_prepared_density_model();
+    WorkerPool pool(count, workers, [&](int k) {
+        if (!stop.load())
+            locate(k);
+    });
+    const auto wait_slice = interval.count() > 0 ? interval : std::chrono::milliseconds(20);
     const auto end_workers = [&] {
         stop.store(true);
-        for (std::thread& t : pool)
-            t.join();
+        pool.finish();
     };
-    const auto wait_slice = interval.count() > 0 ? interval : std::chrono::milliseconds(20);
     for (; reported < count; ++reported) {
-        const auto k = static_cast<std::size_t>(reported);
-        while (!done[k].load()) {
-            std::unique_lock<std::mutex> lock(mutex);
-            finished.wait_for(lock, wait_slice, [&] { return done[k].load(); });
-            lock.unlock();
-            if (!done[k].load() && poll(false)) {
+        while (!pool.wait_for(reported, wait_slice)) {
+            if (pool.threads() > 0 && poll(false)) {
                 stopped = true;
                 end_workers();
                 return reported;
@@ -501,7 +462,7 @@ int run_starts_in_order(int count, const SearchExecution& execution, std::atomic
             return reported + 1;
         }
     }
-    end_workers();
+    pool.finish();
     return reported;
 }
 

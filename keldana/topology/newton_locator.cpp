@@ -3,6 +3,7 @@
 #include "common/fortran_format.h"
 #include "common/job_control.h"
 #include "common/user_interface.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
 
@@ -63,7 +64,7 @@ void write_newton_step_line(const NewtonStepRecord& r)
 
 NewtonParameters newton_parameters_of_settings()
 {
-    const CalculationSettings& settings = run_settings().calculation;
+    const CalculationSettings& settings = evaluated_settings();
     return {settings.eps, settings.Scale, settings.nStep};
 }
 

@@ -2,6 +2,7 @@
 
 #include "keldana/density/eigen_solver.h"
 #include "keldana/density/energy_densities.h"
+#include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_esd.h"
 #include "keldana/density/property_evaluation.h"
@@ -52,7 +53,7 @@ double evaluate_search_esd(const Vector3& p, int code)
 Vector3 evaluate_total_density_gradient(const Vector3& p)
 {
     Vector3 g{};
-    if (run_settings().calculation.numerical_derivatives != 0) {
+    if (evaluated_settings().numerical_derivatives != 0) {
         evaluations += 6;
         for (int k = 1; k <= 3; ++k)
             g[k - 1] = compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3);
@@ -72,7 +73,7 @@ DerivativeSource property_derivative_source(int code)
             evaluations += NUMERIC_GRADIENT_HESSIAN_COST;
             compute_energy_density_gradient_hessian_numeric(p, value, gradient, hessian, code);
         };
-    if (spherical_esp_tables().esp_tables_ready != 0 || run_settings().calculation.numerical_derivatives != 0)
+    if (spherical_esp_tables().esp_tables_ready != 0 || evaluated_settings().numerical_derivatives != 0)
         return [code](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
             evaluations += NUMERIC_GRADIENT_HESSIAN_COST;
             compute_property_gradient_hessian_numeric(p, value, gradient, hessian, code);

@@ -1,4 +1,5 @@
 // The commands of the viewer's menu and toolbar.
+#include "common/job_control.h"
 #include "common/user_interface.h"
 #include "keldana/model/file_dialog.h"
 #include "keldana/model/run_settings.h"
@@ -10,6 +11,8 @@
 #include "keldana/viewer/viewer_settings.h"
 #include "keldana/viewer/viewer_state.h"
 #include "keldana/viewer/viewer_window.h"
+
+#include "common/job_control.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -99,6 +102,11 @@ void StructureViewer::choose_font()
 
 void StructureViewer::handle_command(int id)
 {
+    run_guarded([this, id] { run_command(id); });
+}
+
+void StructureViewer::run_command(int id)
+{
     ViewerSceneState& state = viewer_scene_state();
     if (step_viewer_view(state, id)) {
         redraw();
@@ -106,7 +114,8 @@ void StructureViewer::handle_command(int id)
     }
     switch (id) {
     case CMD_VIEWER_READ_IAS:
-        read_surfaces();
+        if (!job_in_progress())
+            read_surfaces();
         break;
     case CMD_VIEWER_SAVE_BITMAP:
         save_bitmap();

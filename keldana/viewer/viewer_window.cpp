@@ -152,6 +152,12 @@ void redraw_open_viewer()
         viewer->redraw();
 }
 
+void update_open_viewer_commands()
+{
+    if (StructureViewer* viewer = viewer_window_state().viewer)
+        viewer->update_read_ias_state();
+}
+
 ViewerScene::ViewerScene(StructureViewer* viewer) : QOpenGLWidget(viewer), viewer_(viewer)
 {
     setFormat(viewer_surface_format());
@@ -401,7 +407,7 @@ QImage StructureViewer::grab_scene() { return scene_->grabFramebuffer(); }
 void StructureViewer::update_read_ias_state()
 {
     if (QAction* action = menu_action(CMD_VIEWER_READ_IAS))
-        action->setEnabled(!job_control().progress_open);
+        action->setEnabled(!job_control().progress_open && !job_in_progress());
 }
 
 void StructureViewer::closeEvent(QCloseEvent* event)

@@ -31,6 +31,10 @@ void run_structure_viewer(QWidget* owner);
 // integration changed what it shows).
 void redraw_open_viewer();
 
+// Greys the open viewer's "Read IAS..." while a job runs (it replaces the
+// surfaces a basin job reads).
+void update_open_viewer_commands();
+
 class ViewerScene : public QOpenGLWidget {
 public:
     explicit ViewerScene(StructureViewer* viewer);
@@ -75,6 +79,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void run_command(int id);
     void create_menu();
     void create_toolbar();
     void set_checked(int id, bool checked);

@@ -10,7 +10,9 @@
 #include "keldana/model/text_fields.h"
 #include "keldana/properties/map_grid.h"
 #include "keldana/topology/basin_integration_workers.h"
+#include "common/job_control.h"
 #include "common/safe_write.h"
+#include "common/worker_pool.h"
 #include "test_map_support.h"
 
 #include <cmath>
@@ -270,6 +272,92 @@ TEST_F(HydrogenMapTest, CancelledMapKeepsTheOldFilesAndWritesNoNewOne)
     }
     write_map_stopped_listing({13, 27});
     EXPECT_EQ(listing_lines().back(), " Map stopped by user after 13 of 27 points: the map file was not written.");
+}
+
+TEST_F(HydrogenMapTest, EditsWhileAJobRunsLeaveItsResults)
+{
+    // The settings, the property's options and the model change twice while
+    // the map job runs (the calls the dialogs make): the job evaluates
+    // the snapshot taken when it started, and writes the bytes of an
+    // undisturbed run; the next job sees the edits.
+    MapDefinition& map = map_definition();
+    map.map_is_3d = true;
+    map.x_points = 21;
+    map.y_points = 21;
+    map.z_points = 11;
+    map.z_min = -1.0;
+    map.z_max = 1.0;
+    set_worker_thread_count(4);
+    const auto map_files = [this] { return file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos"); };
+    for (int code : {LAPLACIAN, KINETIC_ENERGY_DENSITY}) {
+        SCOPED_TRACE(code);
+        ASSERT_TRUE(load_example("free_atoms/hydrogen.kdn")) << ui_->answers.message_log();
+        ASSERT_EQ(compute_property_map_outcome(code), MapOutcome::completed);
+        const std::string undisturbed = map_files();
+        // At the job's first look at the windows, once it has taken its
+        // snapshot and before its rows are done: two changes, each a new
+        // revision of what evaluation reads.
+        int pumps = 0;
+        ui_->on_pump = [&pumps] {
+            if (++pumps != 1)
+                return;
+            CalculationSettings& settings = run_settings().calculation;
+            settings.rCut = 1.0;
+            settings.lPole = 0;
+            settings.dr = 0.01;
+            settings.global_frame = 1 - settings.global_frame;
+            property_selection().laplacian_sign = -1;
+            property_selection().kinetic_model = 1;
+            note_model_change();
+            PseudoatomParameters& q = current_model().pseudoatoms;
+            q.valence_population[1] = 0.5;
+            q.kappa[1] = 1.3;
+            current_model().atoms.subset_mask[1] = 0;
+            note_model_change();
+        };
+        {
+            const JobScope job;
+            ASSERT_TRUE(job.started());
+            ASSERT_EQ(compute_property_map_outcome(code), MapOutcome::completed);
+        }
+        ui_->on_pump = nullptr;
+        EXPECT_GE(pumps, 1);
+        EXPECT_EQ(map_files(), undisturbed);
+        ASSERT_EQ(compute_property_map_outcome(code), MapOutcome::completed);
+        EXPECT_NE(map_files(), undisturbed);
+        property_selection() = PropertySelection{};
+        run_settings().calculation = CalculationSettings{};
+        apply_default_calculation_settings(run_settings().calculation);
+    }
+    set_worker_thread_count(0);
+}
+
+TEST_F(HydrogenMapTest, WorkerThatFailsEndsTheJobAndKeepsTheOldFiles)
+{
+    // A row worker runs out of memory part-way through a 3-D map: the job
+    // ends with a message, the old files stay whole, no temporary is left,
+    // and the next map runs as before.
+    MapDefinition& map = map_definition();
+    map.map_is_3d = true;
+    map.z_points = 9;
+    map.z_min = -1.0;
+    map.z_max = 1.0;
+    ASSERT_TRUE(compute_property_map(RHO));
+    const std::string old_files = file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos");
+    ui_->answers.messages.clear();
+    set_worker_thread_count(4);
+    set_worker_failure_after(7);
+    run_guarded([] { compute_property_map_outcome(RHO); });
+    set_worker_failure_after(-1);
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find("not enough memory"), std::string::npos);
+    EXPECT_EQ(file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos"), old_files);
+    EXPECT_TRUE(safe_write_temporaries(directory_).empty());
+    EXPECT_FALSE(job_control().job_running);
+    EXPECT_FALSE(ui_->progress_open);
+    EXPECT_EQ(compute_property_map_outcome(RHO), MapOutcome::completed);
+    set_worker_thread_count(0);
+    EXPECT_EQ(file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos"), old_files);
 }
 
 TEST_F(HydrogenMapTest, FailedWritesLeaveTheOldFiles)

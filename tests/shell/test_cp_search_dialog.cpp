@@ -201,6 +201,33 @@ TEST_F(SearchDialogTest, StartSearchOnTheUntouchedDialogSearchesTheAtomPairs)
     EXPECT_EQ(ui_->command_menu_state, 1);
 }
 
+TEST_F(SearchDialogTest, AnotherJobGreysStartAndTheSettingsButNotCancel)
+{
+    when_open([this](Dialog& d) {
+        {
+            const JobScope other;  // a profile running beside the dialog
+            set_critical_point_search_job_state(true);
+            EXPECT_FALSE(d.is_enabled(IDC_START_SEARCH));
+            EXPECT_FALSE(d.is_enabled(IDC_CP_TABS));
+            EXPECT_TRUE(d.is_enabled(IDC_SEARCH_CANCEL));
+            d.user_click(IDC_START_SEARCH);
+            EXPECT_EQ(critical_point_list().cp_count, 0);
+            set_critical_point_search_job_state(false);
+        }
+        EXPECT_TRUE(d.is_enabled(IDC_START_SEARCH));
+        // Its own search is a job: no other starts while it runs.
+        bool refused = false;
+        ui_->on_pump = [&refused] { refused = refused || (job_in_progress() && !JobScope().started()); };
+        EXPECT_TRUE(d.user_click(IDC_START_SEARCH));
+        ui_->on_pump = nullptr;
+        EXPECT_TRUE(refused);
+        EXPECT_FALSE(job_in_progress());
+        EXPECT_EQ(critical_point_list().cp_count, 1);
+        EXPECT_TRUE(d.user_click(IDC_SEARCH_CANCEL));
+    });
+    run_critical_point_search_dialog();
+}
+
 TEST_F(SearchDialogTest, CertainLineSwitchesTheControlsAndChecksTheAtoms)
 {
     when_open([this](Dialog& d) {

@@ -85,6 +85,41 @@ TEST_F(MainWindowTest, GreyingAroundAJobRestoresExactlyWhatItGreyed)
         EXPECT_EQ(window.menu_enabled(id), enabled) << id;
 }
 
+TEST_F(MainWindowTest, AJobGreysWhatCouldChangeWhatItReadsAndGivesItBack)
+{
+    MainWindow window;
+    window.set_command_menu_state(true);
+    const std::vector<int> edits = {CMD_OPEN,          CMD_READ_MOLLY,         CMD_READ_XD,     CMD_KDN_DATA,
+                                    CMD_ACTIVATE_PROPERTY, CMD_OPTIONS,        CMD_DEFAULT_PARAMETERS,
+                                    CMD_SUBSET_ATOMS,  CMD_WAVEFUNCTION_BANK,  CMD_CLUSTER,     CMD_PROMOLECULE_MODEL,
+                                    CMD_READ_COVARIANCE, CMD_MAP_OF_PROPERTY,  CMD_CP_SEARCH,   CMD_BOND_PATH,
+                                    CMD_PROPERTY_INTEGRATION, CMD_POTENTIAL_CHARGES};
+    std::map<int, std::pair<bool, bool>> before;
+    for (int id : edits)
+        before[id] = {window.menu_enabled(id), window.toolbar_enabled(id)};
+    window.toolbar_action(CMD_STOP)->setEnabled(true);
+    {
+        const JobScope job;
+        window.set_job_state(true);
+        for (int id : edits) {
+            EXPECT_FALSE(window.menu_enabled(id)) << id;
+            EXPECT_FALSE(window.toolbar_enabled(id)) << id;
+        }
+        for (int id : {CMD_HELP_CONTENTS, CMD_ABOUT})
+            EXPECT_TRUE(window.menu_enabled(id)) << id;
+        EXPECT_TRUE(window.toolbar_enabled(CMD_STOP));
+        // A greyed command reached anyway (an accelerator) changes nothing.
+        const std::uint64_t revision = model_revision();
+        window.handle_command(CMD_PROMOLECULE_MODEL);
+        EXPECT_EQ(model_revision(), revision);
+        window.handle_command(CMD_STOP);
+        EXPECT_TRUE(job_control().stop_requested);
+        window.set_job_state(false);
+    }
+    for (int id : edits)
+        EXPECT_EQ(std::make_pair(window.menu_enabled(id), window.toolbar_enabled(id)), before[id]) << id;
+}
+
 TEST_F(MainWindowTest, ExitWhileBusyIsRefusedAndTheWindowStays)
 {
     MainWindow window;

@@ -8,13 +8,16 @@
 #include "keldana/shell/map_file_operations_dialog.h"
 
 #include "../properties/test_map_support.h"
+#include "common/job_control.h"
 #include "common/qt/dialog.h"
+#include "common/worker_pool.h"
 #include "keldana/density/property_names.h"
 #include "keldana/density/property_selection.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/properties/line_profile.h"
 #include "keldana/resources/command_ids.h"
 #include "keldana/resources/map_dialogs.h"
+#include "keldana/topology/basin_integration_workers.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -630,6 +633,64 @@ TEST_F(LineProfileDialogTest, LatticeTranslationsFollowTheProperty)
     EXPECT_TRUE(dialog->is_enabled(IDC_PROFILE_CLUSTER_K));
     // One atom: both lists hold it, the second point is left as typed.
     EXPECT_EQ(dialog->get_item_count(IDC_PROFILE_POINT_2), 1);
+}
+
+TEST_F(LineProfileDialogTest, ProfileIsAJobThatNothingChanges)
+{
+    // While its profile runs the window's Property and K, L, M are greyed
+    // (Start, reading "STOP", stays), a second job is refused, and changes
+    // made to the settings and the model by the calls the dialogs make leave
+    // the values those of an undisturbed run.
+    ASSERT_TRUE(load_model("c2.kdn", spherical_model({{"C1", 9, 10, 10}, {"C2", 11, 10, 10}}, 20, 20, 20)));
+    open_line_profile_dialog();
+    Dialog* dialog = line_profile_dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->user_set_text(IDC_PROFILE_COUNT, "600"));
+    ASSERT_TRUE(dialog->user_click(IDC_PROFILE_START));
+    const std::vector<double> undisturbed(line_profile().profile_value.begin(), line_profile().profile_value.end());
+    ASSERT_NE(undisturbed[600], 0.0);
+
+    bool property_ran = false;
+    set_line_profile_property_dialog([&](QWidget*) { property_ran = true; });
+    int pumps = 0;
+    ui_->on_pump = [&] {
+        if (++pumps != 3)
+            return;
+        EXPECT_TRUE(job_in_progress());
+        EXPECT_FALSE(JobScope().started());
+        EXPECT_FALSE(dialog->is_enabled(IDC_PROFILE_PROPERTY));
+        EXPECT_FALSE(dialog->is_enabled(IDC_PROFILE_CLUSTER_K));
+        EXPECT_TRUE(dialog->is_enabled(IDC_PROFILE_START));
+        dialog->user_click(IDC_PROFILE_PROPERTY);
+        run_settings().calculation.rCut = 1.0;
+        property_selection().property_code = 8;
+        note_model_change();
+        current_model().pseudoatoms.valence_population[1] = 1.0;
+        note_model_change();
+    };
+    ASSERT_TRUE(dialog->user_click(IDC_PROFILE_START));
+    ui_->on_pump = nullptr;
+    set_line_profile_property_dialog(nullptr);
+    EXPECT_GT(pumps, 3);
+    EXPECT_FALSE(property_ran);
+    EXPECT_FALSE(job_in_progress());
+    EXPECT_TRUE(dialog->is_enabled(IDC_PROFILE_PROPERTY));
+    for (int k = 1; k <= 600; ++k)
+        ASSERT_EQ(line_profile().profile_value[k], undisturbed[static_cast<std::size_t>(k)]) << k;
+
+    // A worker out of memory ends the profile with a message; the window
+    // is ready for the next one.
+    set_worker_thread_count(4);
+    set_worker_failure_after(300);
+    dialog->user_click(IDC_PROFILE_START);
+    set_worker_failure_after(-1);
+    ASSERT_FALSE(messages().empty());
+    EXPECT_NE(messages().back().find("not enough memory"), std::string::npos) << messages().back();
+    EXPECT_EQ(dialog->get_text(IDC_PROFILE_START), "Start");
+    EXPECT_FALSE(job_in_progress());
+    ASSERT_TRUE(dialog->user_click(IDC_PROFILE_START));
+    set_worker_thread_count(0);
+    EXPECT_NE(line_profile().profile_value[600], 0.0);  // the edits now apply: a Laplacian
 }
 
 class MapFileOperationsDialogTest : public MapDialogTest {};
