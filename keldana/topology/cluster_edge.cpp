@@ -103,6 +103,7 @@ AngularMaxima angular_maxima(const PreparedDensityModel& prepared, const Prepare
 {
     PreparedDensityModel alone;
     alone.monomials = prepared.monomials;
+    alone.order_coefficients = prepared.order_coefficients;
     alone.atoms.resize(2);
     PreparedPseudoatom& bare = alone.atoms[1];
     bare.occupancy = 1.0;
