@@ -249,9 +249,8 @@ bool import_covariance_matrix_via_converter()
         return false;
     }
     std::ifstream input;
-    if (run.exit_code == 0)
-        input.open(output_path, std::ios::binary);
-    if (!input.is_open()) {
+    std::string refusal;
+    if (run.exit_code != 0 || !open_input_file(output_path.string(), input, refusal)) {
         show_import_error("The CONVERTOR program could not convert " + dialog.file_title +
                           ": no covariance matrix was imported.");
         fs::remove(output_path, ec);

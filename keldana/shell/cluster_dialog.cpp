@@ -1,5 +1,6 @@
 #include "keldana/shell/cluster_dialog.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
 #include "common/qt/qt_user_interface.h"
@@ -108,9 +109,12 @@ void on_read_cluster_file(Dialog& dialog)
     if (file_dialog_cancelled())
         return;
     const std::string path = run_settings().file_dialog.dialog_path;
-    std::ifstream input(path);
-    if (!input)
+    std::ifstream input;
+    std::string message;
+    if (!open_input_file_or_explain(path, input, message, std::ios::in)) {
+        show_error(message);
         return;
+    }
     std::vector<std::string> lines;
     if (!read_cluster_file_lines(input, path, lines))
         return;

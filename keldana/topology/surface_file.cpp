@@ -171,9 +171,10 @@ bool read_interatomic_surface_stream(std::istream& input, const std::string& fil
 
 bool read_interatomic_surface_path(const std::string& path, InteratomicSurfaceTable& table)
 {
-    std::ifstream input(path, std::ios::binary);
-    if (!input)
-        return refuse("Can not open file " + path);
+    std::ifstream input;
+    std::string message;
+    if (!open_input_file_or_explain(path, input, message))
+        return refuse(message);
     return read_interatomic_surface_stream(input, path, table);
 }
 

@@ -4,6 +4,7 @@
 // existing target kept whole when a source or the disk fails.
 #include "keldana/properties/map_file_operations.h"
 #include "common/safe_write.h"
+#include "support/unreadable_inputs.h"
 #include "test_map_support.h"
 
 #include <string>
@@ -227,6 +228,18 @@ TEST_F(MapFileOperationsTest, BadPathsAreRefusedBeforeAnyFileIsWritten)
     EXPECT_FALSE(std::filesystem::exists(directory_ / "t.dat"));
     EXPECT_EQ(file_text(directory_ / "a.dat"), MAP_A);
     EXPECT_EQ(file_text(directory_ / "b.dat"), MAP_B);
+}
+
+TEST_F(MapFileOperationsTest, SourcesThatAreNoMapFilesAreRefusedAtOnce)
+{
+    for (const std::string& source : unreadable_inputs(directory_, ".dat")) {
+        SCOPED_TRACE(source);
+        EXPECT_FALSE(run(MapFileOperation::cut_off, source, "", "t.dat", false, "1"));
+        EXPECT_NE(message().find(source), std::string::npos) << message();
+        EXPECT_FALSE(run(MapFileOperation::addition, "a.dat", source, "t.dat"));
+        EXPECT_NE(message().find(source), std::string::npos) << message();
+    }
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "t.dat"));
 }
 
 }  // namespace
