@@ -84,7 +84,7 @@ protected:
     // directory (none: the question to create one is answered No), the bank
     // at `bank` (empty: the default bank of the start-up directory).
     bool load(const fs::path& file, const fs::path& cluster = {}, const fs::path& bank = {},
-              const fs::path& start_directory = KD_RUNTIME_DIR)
+              const fs::path& start_directory = KD_RUNTIME_DIR, const std::string& type = "kdn")
     {
         fs::remove(directory_ / "gspace.cls");
         ui_->answers.message_answers.clear();
@@ -98,7 +98,7 @@ protected:
         settings.file_dialog.working_directory = directory_.string();
         settings.file_dialog.dialog_path = file.string();
         settings.file_dialog.file_title = file.filename().string();
-        settings.output_files.input_type = "kdn";
+        settings.output_files.input_type = type;
         settings.output_files.input_file_path = file.string();
         settings.paths.wavefun_bank_path = bank.string();
         return load_structure_file();
@@ -170,6 +170,23 @@ TEST_F(LoadFailureTest, EveryExampleCutShortAtAnyRecordIsRefused)
             expect_refused_and_model_kept(load(cut, example.cluster),
                                           "Input file reading error: Please, check input file -    cut.kdn");
         }
+    }
+}
+
+// A number in a record without its line end may be cut (a kappa of 1.2 read
+// as 1.): such a file is refused and the model loaded before stays.
+TEST_F(LoadFailureTest, AnXdFileCutInsideItsLastRecordIsRefused)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    const fs::path xd = fs::path(KD_TEST_DATA_DIR) / "fixtures" / "xd";
+    fs::copy_file(xd / "ch2o.mas", directory_ / "cut.mas");
+    const std::string whole = file_text(xd / "ch2o.inp");
+    const std::size_t last = whole.rfind('\n', whole.size() - 2) + 1;
+    for (std::size_t end : {last + 4, whole.size() - 3, whole.size() - 1}) {
+        SCOPED_TRACE(end);
+        std::ofstream(directory_ / "cut.inp", std::ios::binary) << whole.substr(0, end);
+        expect_refused_and_model_kept(load(directory_ / "cut.inp", QUINONE_CLUSTER, {}, KD_RUNTIME_DIR, "xdi"),
+                                      "the file is cut short");
     }
 }
 
