@@ -173,6 +173,20 @@ TEST_F(LoadFailureTest, EveryExampleCutShortAtAnyRecordIsRefused)
     }
 }
 
+TEST_F(LoadFailureTest, AModelFileCutInsideItsLastRecordIsRefused)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    for (const fs::path& example : {HYDROGEN, QUINONE}) {
+        const std::string whole = file_text(example);
+        const std::size_t last = whole.rfind('\n', whole.size() - 2) + 1;
+        for (std::size_t end = last + 1; end < whole.size(); ++end) {
+            SCOPED_TRACE(example.filename().string() + " cut at " + std::to_string(end));
+            std::ofstream(directory_ / "cut.kdn", std::ios::binary) << whole.substr(0, end);
+            expect_refused_and_model_kept(load(directory_ / "cut.kdn", QUINONE_CLUSTER), "cut.kdn");
+        }
+    }
+}
+
 // A number in a record without its line end may be cut (a kappa of 1.2 read
 // as 1.): such a file is refused and the model loaded before stays.
 TEST_F(LoadFailureTest, AnXdFileCutInsideItsLastRecordIsRefused)
