@@ -187,6 +187,28 @@ TEST_F(LoadFailureTest, AModelFileCutInsideItsLastRecordIsRefused)
     }
 }
 
+// The cluster file has no count or end mark: one cut between two lines
+// cannot be told from a smaller cluster, so the listing states its size.
+TEST_F(LoadFailureTest, TheListingTellsHowManyAtomsTheClusterFileGave)
+{
+    const std::vector<std::string> cluster = file_lines(QUINONE_CLUSTER);
+    ASSERT_GT(cluster.size(), 3u);
+    write_lines(directory_ / "short.cls", cluster, 3);  // the headers and one entry
+    std::vector<int> generated;
+    for (const fs::path& file : {QUINONE_CLUSTER, directory_ / "short.cls"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(load(QUINONE, file)) << ui_->answers.message_log();
+        const StructureModel& model = current_model();
+        const std::string told = "gave " + std::to_string(model.applications.entry_count) + " entries: " +
+                                 std::to_string(model.atoms.atom_count - model.atoms.independent_atom_count) +
+                                 " symmetry-generated atoms.";
+        generated.push_back(model.atoms.atom_count - model.atoms.independent_atom_count);
+        close_report_output();
+        EXPECT_NE(file_text(directory_ / "keldana0.out").find(told), std::string::npos) << told;
+    }
+    EXPECT_LT(generated[1], generated[0]);
+}
+
 // A number in a record without its line end may be cut (a kappa of 1.2 read
 // as 1.): such a file is refused and the model loaded before stays.
 TEST_F(LoadFailureTest, AnXdFileCutInsideItsLastRecordIsRefused)
