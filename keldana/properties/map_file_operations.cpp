@@ -42,13 +42,16 @@ struct MapRecord {
 enum class ReadResult { record, end_of_file, error };
 
 // Reads a source line by line: a record holding more than three values (a
-// 3-D map's x, y, z, P) is an error, not a 2-D record with z as the value.
+// 3-D map's x, y, z, P) is an error, not a 2-D record with z as the value;
+// so is a last record without its line end (its value may be cut short).
 class MapSource {
 public:
     explicit MapSource(std::istream& input)
         : reader_([&input](std::string& line) {
               if (!std::getline(input, line))
                   return input.eof() ? -1 : 1;
+              if (input.eof() && value_count(line) > 0)
+                  return 1;
               return value_count(line) > 3 ? 1 : 0;
           })
     {
