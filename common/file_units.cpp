@@ -666,6 +666,11 @@ bool open_input_file(const std::string& path, std::ifstream& input, std::string&
     return input.is_open();
 }
 
+bool ends_inside_record(const std::istream& input, std::string_view line)
+{
+    return input.eof() && line.find_first_not_of(" \t\r") != std::string_view::npos;
+}
+
 bool open_input_file_or_explain(const std::string& path, std::ifstream& input, std::string& message,
                                 std::ios::openmode mode)
 {

@@ -141,6 +141,11 @@ std::string input_file_refusal(const std::string& path, std::uintmax_t max_bytes
 // the reason, or is empty when the file is missing or cannot be opened.
 bool open_input_file(const std::string& path, std::ifstream& input, std::string& refusal,
                      std::ios::openmode mode = std::ios::in | std::ios::binary);
+// After std::getline gave `line`: true when that line was the last of the
+// file, had no line end and holds text, i.e. the file ends inside a record
+// and a value in it may be cut short.
+bool ends_inside_record(const std::istream& input, std::string_view line);
+
 // As open_input_file, but on false `message` always says why: the refusal,
 // or "Can not open file <path>" for a missing or unreadable file.
 bool open_input_file_or_explain(const std::string& path, std::ifstream& input, std::string& message,

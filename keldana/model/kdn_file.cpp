@@ -425,7 +425,7 @@ bool read_kdn_input_file(std::istream& input, const std::string& file_title, Str
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         // A last line without its line end may hold a number cut short.
-        if (input.eof() && line.find_first_not_of(" \t") != std::string::npos) {
+        if (ends_inside_record(input, line)) {
             state.cut = true;
             break;
         }

@@ -217,7 +217,7 @@ bool load_refinement_text(std::istream& input, RefinementTextFile& file)
     for (std::string line; std::getline(input, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (input.eof() && line.find_first_not_of(" \t") != std::string::npos) {
+        if (ends_inside_record(input, line)) {
             file.cut = true;
             break;
         }

@@ -50,7 +50,7 @@ public:
         : reader_([&input](std::string& line) {
               if (!std::getline(input, line))
                   return input.eof() ? -1 : 1;
-              if (input.eof() && value_count(line) > 0)
+              if (ends_inside_record(input, line))
                   return 1;
               return value_count(line) > 3 ? 1 : 0;
           })

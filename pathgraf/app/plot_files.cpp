@@ -132,6 +132,8 @@ bool check_trajectory_data_file(const std::string& path, PlotExtents& extents, s
     RecordReader next_record = [&in](std::string& line) {
         if (!std::getline(in, line))
             return in.bad() ? IO_ERROR : IO_END_OF_FILE;
+        if (ends_inside_record(in, line))
+            return IO_ERROR;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         return IO_OK;

@@ -163,6 +163,7 @@ TEST_F(HostileDataFile, IsRefusedWithAMessage)
         {"a window beyond the writer's fields", "  -1.0 1.0e6 -1.0 1.0\n"},
         {"an unreadable point", "  -1.0 1.0 -1.0 1.0\n     2  TP\n     0.10000     0.20000     1\n  abc def\n"},
         {"binary garbage", std::string("\x01\x02\xff\xfe\n\x00\x00", 7)},
+        {"a point cut short", "  -1.0 1.0 -1.0 1.0\n     2  TP\n     0.10000     0.20000\n     0.30000     0.4"},
     };
     for (const auto& [what, text] : cases) {
         PlotExtents extents;
