@@ -670,13 +670,3 @@ bool ends_inside_record(const std::istream& input, std::string_view line)
 {
     return input.eof() && line.find_first_not_of(" \t\r") != std::string_view::npos;
 }
-
-bool open_input_file_or_explain(const std::string& path, std::ifstream& input, std::string& message,
-                                std::ios::openmode mode)
-{
-    if (open_input_file(path, input, message, mode))
-        return true;
-    if (message.empty())
-        message = "Can not open file " + path;
-    return false;
-}

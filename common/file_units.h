@@ -146,7 +146,3 @@ bool open_input_file(const std::string& path, std::ifstream& input, std::string&
 // and a value in it may be cut short.
 bool ends_inside_record(const std::istream& input, std::string_view line);
 
-// As open_input_file, but on false `message` always says why: the refusal,
-// or "Can not open file <path>" for a missing or unreadable file.
-bool open_input_file_or_explain(const std::string& path, std::ifstream& input, std::string& message,
-                                std::ios::openmode mode = std::ios::in | std::ios::binary);

@@ -109,10 +109,13 @@ void on_read_cluster_file(Dialog& dialog)
     if (file_dialog_cancelled())
         return;
     const std::string path = run_settings().file_dialog.dialog_path;
+    // A file that cannot be opened ends the read quietly; one that is no
+    // cluster file at all (a FIFO, a device, a huge file) is named.
     std::ifstream input;
-    std::string message;
-    if (!open_input_file_or_explain(path, input, message, std::ios::in)) {
-        show_error(message);
+    std::string refusal;
+    if (!open_input_file(path, input, refusal, std::ios::in)) {
+        if (!refusal.empty())
+            show_error(refusal);
         return;
     }
     std::vector<std::string> lines;
