@@ -129,21 +129,43 @@ void remove_dead_temporaries(const fs::path& destination)
 
 // Creates a fresh temporary beside `destination`, as the umask allows
 // (no process-wide umask change) and closed on exec; -1 with errno set.
-int create_temporary(const fs::path& destination, std::string& name)
+std::string temporary_name(const fs::path& destination)
 {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 pick{std::random_device{}()};
-    const std::string base =
+    std::string name =
         (folder_of(destination) / (temporary_prefix(destination) + std::to_string(::getpid()) + ".")).string();
+    for (int i = 0; i < 6; ++i)
+        name += letters[pick() % (sizeof letters - 1)];
+    return name;
+}
+
+int create_temporary(const fs::path& destination, std::string& name)
+{
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = base;
-        for (int i = 0; i < 6; ++i)
-            name += letters[pick() % (sizeof letters - 1)];
+        name = temporary_name(destination);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
     return -1;
+}
+
+// A second name (hard link) for the old file at `destination`, under a
+// temporary's name; empty when there is no old file or no link can be made.
+std::string link_old_file(const fs::path& destination)
+{
+    struct stat state {};
+    if (::lstat(destination.c_str(), &state) != 0 || !S_ISREG(state.st_mode))
+        return {};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporary_name(destination);
+        if (::link(destination.c_str(), name.c_str()) == 0)
+            return name;
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
 }
 
 // Gives the new file the old one's owner, group and permissions.  Owner and
@@ -412,12 +434,27 @@ bool commit_in_order(SafeWrite& first, SafeWrite& second, std::string& error)
             return false;
         }
     }
-    for (SafeWrite* file : {&first, &second}) {
-        if (!file->commit()) {
-            error = file->error();
-            return false;
-        }
+    // Should the second rename still fail, the first file's old contents
+    // come back (or the new first file goes, when there was none before).
+    const bool first_existed = ::access(first.destination_.c_str(), F_OK) == 0;
+    const std::string old_first = link_old_file(first.destination_);
+    if (!first.commit()) {
+        second.discard();
+        if (!old_first.empty())
+            ::unlink(old_first.c_str());
+        error = first.error();
+        return false;
     }
+    if (!second.commit()) {
+        if (!old_first.empty())
+            ::rename(old_first.c_str(), first.destination_.c_str());
+        else if (!first_existed)
+            ::unlink(first.destination_.c_str());
+        error = second.error();
+        return false;
+    }
+    if (!old_first.empty())
+        ::unlink(old_first.c_str());
     return true;
 }
 

@@ -50,6 +50,7 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    friend bool commit_in_order(SafeWrite& first, SafeWrite& second, std::string& error);
     void open_temporary();
     void fail(const std::string& reason);
 
@@ -69,8 +70,9 @@ bool safe_write_file(const std::string& path, std::string_view contents, std::st
 
 // Commits a pair of files that belong together (a map and its post file):
 // both temporaries are written out, synced and closed before either is
-// renamed, `first` then `second`.  A failure before the renames gives both up
-// and keeps both old files.  False with `error` naming the file that failed.
+// renamed, `first` then `second`.  A failure gives both up and keeps both old
+// files (after the first rename, the old first file is put back).  False
+// with `error` naming the file that failed.
 bool commit_in_order(SafeWrite& first, SafeWrite& second, std::string& error);
 
 // Test hook: after this many more bytes reach disk through any SafeWrite,

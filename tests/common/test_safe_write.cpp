@@ -188,6 +188,32 @@ TEST_F(SafeWriteTest, APairIsReplacedOnlyWhenBothFilesAreWhole)
     EXPECT_EQ(file_count(), 2u);
 }
 
+TEST_F(SafeWriteTest, ASecondRenameThatFailsPutsTheFirstOldFileBack)
+{
+    // The post file's name turns into a folder after its temporary was made:
+    // its rename fails after the map file's.
+    const fs::path map = folder / "map.dat", post = folder / "map.pos";
+    for (bool old_map : {true, false}) {
+        SCOPED_TRACE(old_map);
+        if (old_map)
+            put(map, "old map");
+        SafeWrite first(map.string()), second(post.string());
+        first.stream() << "new map";
+        second.stream() << "new post";
+        fs::create_directory(post);
+        put(post / "inside", "");
+        std::string error;
+        EXPECT_FALSE(commit_in_order(first, second, error));
+        EXPECT_NE(error.find("map.pos"), std::string::npos) << error;
+        EXPECT_EQ(fs::exists(map), old_map);
+        if (old_map)
+            EXPECT_EQ(read(map), "old map");
+        EXPECT_EQ(file_count(), old_map ? 2u : 1u);
+        fs::remove_all(post);
+        fs::remove(map);
+    }
+}
+
 TEST_F(SafeWriteTest, TargetsNobodyMayWriteAreRefusedNotReplaced)
 {
     // Decided by the mode bits, so root too keeps a read-only file.
