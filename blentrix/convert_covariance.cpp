@@ -25,8 +25,9 @@ bool next_record(int record_number, std::vector<unsigned char>& record, std::str
     const IoStatus status = read_unformatted(INPUT_UNIT, record);
     if (status.ok())
         return true;
+    // The unit's own message names the file, which the caller names already.
     error = "record " + std::to_string(record_number) + ": " +
-            (status.end_of_file() ? std::string("the file ends before it") : status.message);
+            (status.end_of_file() ? "the file ends before it" : "the record is damaged or shorter than its markers say");
     return false;
 }
 
@@ -171,7 +172,7 @@ bool read_converter_input(const std::string& path, ConverterInputFile& input, st
     options.action = "read";
     const IoStatus opened = open_unit(INPUT_UNIT, path, options);
     if (!opened.ok()) {
-        error = "can not open " + path + ": " + opened.message;
+        error = opened.message;  // names the file
         return false;
     }
     const bool ok = read_records(input, error);
@@ -276,8 +277,10 @@ bool convert_covariance_matrix(const std::string& input_path, std::string& error
     ConverterInputFile input;
     if (!read_converter_input(input_path, input, error))
         return false;
-    if (!check_covariance_values(input, error))
+    if (!check_covariance_values(input, error)) {
+        error = input_path + ", " + error;
         return false;
+    }
     const ParameterCodes codes = build_parameter_codes(input);
     return write_records_safely(COVARIANCE_OUTPUT_NAME, format_covariance_records(input, codes), error);
 }

@@ -7,10 +7,22 @@
 #include <cstdio>
 #include <string>
 
+namespace {
+
+constexpr const char* USAGE =
+    "usage: blentrix FILE\n"
+    "Converts the MOLLY covariance matrix FILE (*.mat) into covar.dat in the current directory.\n";
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: blentrix FILE\n");
+        std::fputs(USAGE, stderr);
         return 1;
     }
     std::string error;

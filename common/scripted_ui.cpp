@@ -2,7 +2,9 @@
 
 #include "common/job_control.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
 #include <spawn.h>
@@ -30,9 +32,16 @@ MessageAnswer ScriptedAnswers::answer_message(const std::string& text, const std
 std::optional<std::string> ScriptedAnswers::answer_file(const FileDialogRequest& request)
 {
     file_requests.push_back(request);
+    int filter = 0;
+    if (request.save && !filter_answers.empty()) {
+        filter = filter_answers.front();
+        filter_answers.pop_front();
+    }
     while (!file_answers.empty()) {
         auto answer = file_answers.front();
         file_answers.pop_front();
+        if (answer)
+            answer = saved_file_name(*answer, request, filter);
         std::error_code ec;
         if (!answer || !request.save || !fs::exists(*answer, ec) || fs::is_directory(*answer, ec))
             return answer;
@@ -126,6 +135,28 @@ void ScriptedUserInterface::enable_command(int command_id, bool enable) { enable
 void ScriptedUserInterface::reset_stop_request(bool) { job_control().stop_requested = false; }
 void ScriptedUserInterface::redraw_viewer() { ++viewer_redraws; }
 
+namespace {
+
+constexpr std::size_t KEPT_ERROR_OUTPUT = 4096;
+
+// Reads fd to its end (so the child never blocks on a full pipe), keeping
+// the first KEPT_ERROR_OUTPUT bytes.
+std::string read_until_end(int fd)
+{
+    std::string kept;
+    char buffer[1024];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return kept;
+        kept.append(buffer, std::min(static_cast<std::size_t>(got), KEPT_ERROR_OUTPUT - kept.size()));
+    }
+}
+
+}  // namespace
+
 ProcessResult run_child_process(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& working_dir, bool wait)
 {
@@ -138,13 +169,25 @@ ProcessResult run_child_process(const std::string& program, const std::vector<st
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    // A waited-for child's standard error comes back through a pipe.
+    int error_pipe[2] = {-1, -1};
+    if (wait && pipe2(error_pipe, O_CLOEXEC) != 0)
+        error_pipe[0] = error_pipe[1] = -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!working_dir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
+    if (error_pipe[1] >= 0)
+        posix_spawn_file_actions_adddup2(&actions, error_pipe[1], STDERR_FILENO);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (error_pipe[1] >= 0)
+        close(error_pipe[1]);
+    if (rc == 0 && error_pipe[0] >= 0)
+        result.error_output = read_until_end(error_pipe[0]);
+    if (error_pipe[0] >= 0)
+        close(error_pipe[0]);
     if (rc != 0)
         return result;
     result.started = true;

@@ -24,6 +24,10 @@ public:
     // message box and Cancel for the file dialog and the pickers.
     std::deque<MessageAnswer> message_answers;
     std::deque<std::optional<std::string>> file_answers;  // nullopt = Cancel
+    // The file type chosen in the next save dialog (index of its filters,
+    // from 0); an empty queue keeps the first.  A name without an extension
+    // takes that type's, as in the real dialog.
+    std::deque<int> filter_answers;
     // A save dialog asks before it returns a file that exists, as the real
     // one does: true replaces it, false goes back to the dialog, which then
     // takes the next file answer.  An empty queue replaces.

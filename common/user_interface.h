@@ -28,7 +28,18 @@ struct FileDialogRequest {
     std::string default_extension;  // "kdn" in save mode
     std::vector<FileFilter> more_filters;  // offered after the first
     bool all_files = true;                 // "All files (*.*)" offered last
+    bool executables_only = false;         // the first filter lists executable files only
 };
+
+// path with ".extension" added when its file name has no extension.
+std::string add_default_extension(const std::string& path, const std::string& extension);
+// The extension of the file type chosen in a save dialog: the first pattern
+// of filter `filter_index` (0 the request's own, then more_filters), or
+// default_extension for a filter of all files or one past the list.
+std::string chosen_type_extension(const FileDialogRequest& request, int filter_index);
+// The name a save dialog returns: the chosen type's extension is added when
+// the typed name has none, as desktop programs do.
+std::string saved_file_name(const std::string& path, const FileDialogRequest& request, int filter_index);
 
 // A font as the settings store it (the fields the programs keep).
 struct FontChoice {
@@ -45,6 +56,9 @@ struct FontChoice {
 struct ProcessResult {
     bool started = false;
     int exit_code = -1;  // valid when started and waited for
+    // What the program wrote to its standard error (its first 4 KB), kept
+    // when it was waited for: a failing helper's own reason for the user.
+    std::string error_output;
 };
 
 class UserInterface {

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <type_traits>
 
 namespace {
@@ -251,14 +252,29 @@ bool Dialog::get_int(int id, int& value) const
     return parse_int_text(get_text(id), value);
 }
 
+// The first `width` characters of a box; nothing when more is typed after
+// them, so that a number that does not fit its field is refused, never cut.
+static std::optional<std::string> box_field(const std::string& text, size_t width)
+{
+    if (width < text.size() && text.find_first_not_of(" \t", width) != std::string::npos)
+        return std::nullopt;
+    return text.substr(0, width);
+}
+
 bool Dialog::get_number(int id, double& value, size_t width) const
 {
-    return has_control(id) && read_number_text(get_text(id).substr(0, width), value);
+    if (!has_control(id))
+        return false;
+    const auto field = box_field(get_text(id), width);
+    return field && read_number_text(*field, value);
 }
 
 bool Dialog::get_number(int id, int& value, size_t width) const
 {
-    return has_control(id) && read_number_text(get_text(id).substr(0, width), value);
+    if (!has_control(id))
+        return false;
+    const auto field = box_field(get_text(id), width);
+    return field && read_number_text(*field, value);
 }
 
 bool Dialog::set_checked(int id, bool checked)
@@ -572,4 +588,29 @@ void report_unreadable_box(Dialog& dialog, int id, const std::string& text)
     ui().message_box(text, "Error!", MessageButtons::ok, MessageIcon::warning);
     if (id != 0)
         dialog.set_focus(id);
+}
+
+bool hold_box_to_limits(Dialog& dialog, int id, int low, int high, int& value)
+{
+    int read = 0;
+    if (!dialog.get_int(id, read))
+        return false;
+    value = std::clamp(read, low, high);
+    if (value != read)
+        dialog.set_int(id, value);
+    return true;
+}
+
+bool hold_box_to_limits(Dialog& dialog, int id, double low, double high, double& value)
+{
+    double read = 0;
+    if (!dialog.get_number(id, read))
+        return false;
+    value = std::clamp(read, low, high);
+    if (value != read) {
+        char text[32];
+        auto [end, error] = std::to_chars(text, text + sizeof text, value);
+        dialog.set_text(id, error == std::errc() ? std::string(text, end) : std::to_string(value));
+    }
+    return true;
 }

@@ -60,7 +60,7 @@ public:
     bool get_int(int id, int& value) const;  // false on unreadable text; value kept
     // The first `width` characters of a box as one number in free form (a
     // list-directed read).  False, value kept, when they are blank, do not
-    // read or (reals) are not finite.
+    // read, (reals) are not finite, or more is typed after them.
     bool get_number(int id, double& value, size_t width = std::string::npos) const;
     bool get_number(int id, int& value, size_t width = std::string::npos) const;
     bool set_checked(int id, bool checked);
@@ -127,6 +127,12 @@ std::string trimmed(const std::string& text);
 // goes back to the box `id` (0: the focus stays where it is).
 void report_unreadable_box(Dialog& dialog, int id,
                            const std::string& text = "Can not read data. Please, check data in boxes");
+
+// A number box held to low..high: a value outside them is replaced, in the
+// box too, by the limit it is held to, so that what is used is what shows.
+// False, value kept, when the box does not read.
+bool hold_box_to_limits(Dialog& dialog, int id, int low, int high, int& value);
+bool hold_box_to_limits(Dialog& dialog, int id, double low, double high, double& value);
 
 // Every initialised Dialog, oldest first (embedded pages included).
 std::vector<Dialog*> live_dialogs();

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QEvent>
 #include <QCursor>
 #include <QCoreApplication>
 #include <QDir>
@@ -17,10 +18,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cmath>
+#include <functional>
 
 ScopedWaitCursor::ScopedWaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
 ScopedWaitCursor::~ScopedWaitCursor() { QApplication::restoreOverrideCursor(); }
@@ -52,6 +56,41 @@ double screen_dpi()
 }
 
 }  // namespace
+
+ProgressKeeper::ProgressKeeper(QWidget* progress) : progress_(progress)
+{
+    // A modal window open when the job starts is the one that started it.
+    starting_modal_ = QApplication::activeModalWidget();
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] { keep_above(QApplication::activeWindow()); });
+}
+
+ProgressKeeper::~ProgressKeeper() { qApp->removeEventFilter(this); }
+
+bool ProgressKeeper::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType())
+        keep_above(static_cast<QWidget*>(watched));
+    return false;
+}
+
+void ProgressKeeper::keep_above(QWidget* activated)
+{
+    if (!progress_ || !activated || !activated->isWindow() || !progress_->isVisible())
+        return;
+    // The progress dialog's own questions stay above it, and so does a modal
+    // window opened during the job (a message, the About box).
+    for (QWidget* w = activated; w; w = w->parentWidget())
+        if (w == progress_)
+            return;
+    if (activated->isModal() && activated != starting_modal_)
+        return;
+    // After the window manager has raised the window that was clicked.
+    QTimer::singleShot(0, progress_, [progress = progress_] {
+        if (progress && progress->isVisible())
+            progress->raise();
+    });
+}
 
 const DialogResource& progress_dialog_resource()
 {
@@ -100,16 +139,6 @@ std::string make_file_dialog_filter(const FileDialogRequest& request)
     if (request.all_files)
         filter += ";;All files (*.*) (*)";
     return filter;
-}
-
-std::string add_default_extension(const std::string& path, const std::string& extension)
-{
-    if (extension.empty() || path.empty())
-        return path;
-    const std::size_t name_start = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
-    if (path.find('.', name_start) != std::string::npos || name_start == path.size())
-        return path;
-    return path + "." + extension;
 }
 
 InitialFile split_initial_file(const std::string& initial_dir, const std::string& initial_name)
@@ -223,6 +252,25 @@ MessageAnswer QtUserInterface::message_box(const std::string& text, const std::s
     }
 }
 
+namespace {
+
+// A file dialog that brings its state up to the chosen type just before it
+// takes the typed name, however the type was chosen.
+class FileDialogFollowingItsType : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    std::function<void()> before_accept;
+
+    void accept() override
+    {
+        if (before_accept)
+            before_accept();
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
+
 std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest& request)
 {
     if (script_)
@@ -230,23 +278,40 @@ std::optional<std::string> QtUserInterface::file_dialog(const FileDialogRequest&
 
     const QString filter = QString::fromStdString(make_file_dialog_filter(request));
     const InitialFile initial = split_initial_file(request.initial_dir, request.initial_name);
-    QFileDialog dialog(dialog_parent(), QString::fromStdString(request.title),
-                       QString::fromStdString(initial.directory), filter);
+    FileDialogFollowingItsType dialog(dialog_parent(), QString::fromStdString(request.title),
+                                      QString::fromStdString(initial.directory), filter);
     // Show the descriptions as given; they already name their patterns.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Names of files that do not exist yet are returned as typed.
     dialog.setFileMode(QFileDialog::AnyFile);
-    if (request.save && !request.default_extension.empty())
-        dialog.setDefaultSuffix(QString::fromStdString(request.default_extension));
+    // A name typed without an extension takes the chosen type's, before the
+    // dialog asks about replacing a file of that name.
+    const QStringList filters = dialog.nameFilters();
+    // The dialog names the chosen filter without its hidden pattern list.
+    auto chosen_filter = [&] {
+        const QString chosen = dialog.selectedNameFilter();
+        for (qsizetype i = 0; i < filters.size(); ++i)
+            if (filters[i] == chosen || filters[i].startsWith(chosen + " ("))
+                return static_cast<int>(i);
+        return -1;
+    };
+    const QDir::Filters listed = dialog.filter();
+    auto follow_chosen_type = [&] {
+        if (request.save)
+            dialog.setDefaultSuffix(QString::fromStdString(chosen_type_extension(request, chosen_filter())));
+        // Programs have no extension here: their filter lists what may run.
+        if (request.executables_only)
+            dialog.setFilter(chosen_filter() == 0 ? listed | QDir::Executable | QDir::AllDirs : listed);
+    };
+    follow_chosen_type();
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString&) { follow_chosen_type(); });
+    dialog.before_accept = follow_chosen_type;
     if (!initial.name.empty())
         dialog.selectFile(QString::fromStdString(initial.name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    std::string path = dialog.selectedFiles().front().toStdString();
-    if (request.save)
-        path = add_default_extension(path, request.default_extension);
-    return path;
+    return saved_file_name(dialog.selectedFiles().front().toStdString(), request, chosen_filter());
 }
 
 bool QtUserInterface::choose_font(FontChoice& font)
@@ -288,7 +353,16 @@ ProcessResult QtUserInterface::run_process(const std::string& program, const std
 void QtUserInterface::open_progress(const std::string& title)
 {
     close_progress();
-    progress_ = std::make_unique<Dialog>(progress_dialog_resource());
+    // The window that started the job owns the dialog: a window manager keeps
+    // it above that window, and the keeper above every other of ours.
+    QWidget* owner = dialog_parent();
+    if (!owner)
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && !window->parentWidget()) {
+                owner = window;
+                break;
+            }
+    progress_ = std::make_unique<Dialog>(progress_dialog_resource(), owner);
     Dialog& dialog = *progress_;
     dialog.set_range(PROGRESS_BAR_ID, 0, 100);
     dialog.set_position(PROGRESS_BAR_ID, 0);
@@ -297,6 +371,7 @@ void QtUserInterface::open_progress(const std::string& title)
     progress_fields_ = {};
     progress_fields_[0].text = "0";
     dialog.show_modeless();
+    progress_keeper_ = std::make_unique<ProgressKeeper>(dialog.window());
     job_control().progress_open = true;
 }
 
@@ -378,6 +453,7 @@ void QtUserInterface::close_progress()
 {
     if (!progress_)
         return;
+    progress_keeper_.reset();
     progress_.reset();
     job_control().progress_open = false;
 }

@@ -10,6 +10,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 #include <array>
 #include <chrono>
@@ -41,8 +44,6 @@ std::string convert_file_pattern(const std::string& windows_pattern);
 // The filters of the file dialog: the caller's, its further ones and, unless
 // switched off, "All files (*.*)".
 std::string make_file_dialog_filter(const FileDialogRequest& request);
-// path with ".extension" added when its file name has no extension.
-std::string add_default_extension(const std::string& path, const std::string& extension);
 
 // Where the file dialog opens: a proposed name with a folder opens in that
 // folder (when it exists) showing just the name.
@@ -59,6 +60,21 @@ unsigned colorref_from_colour(const QColor& colour);
 // height in pixels).
 QFont font_from_choice(const FontChoice& choice);
 FontChoice choice_from_font(const QFont& font, unsigned colour);
+
+// Raises the progress dialog whenever another window of the program is
+// activated while the job runs, so that a click on the dialog that started the
+// job, the main window or the viewer never hides it.
+class ProgressKeeper : public QObject {
+public:
+    explicit ProgressKeeper(QWidget* progress);
+    ~ProgressKeeper() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void keep_above(QWidget* activated);
+    QPointer<QWidget> progress_;
+    QPointer<QWidget> starting_modal_;
+};
 
 class QtUserInterface : public UserInterface {
 public:
@@ -112,6 +128,7 @@ private:
 
     ScriptedAnswers* script_ = nullptr;
     std::unique_ptr<Dialog> progress_;
+    std::unique_ptr<ProgressKeeper> progress_keeper_;
     std::array<ProgressField, 4> progress_fields_;  // percent, lines 1..3
     Clock::time_point next_pump_{};
     QWidget* question_owner_ = nullptr;  // the window a question belongs to, when not the active one

@@ -5,10 +5,11 @@
 #include "keldana/density/radial_functions.h"
 #include "keldana/density/spherical_harmonics.h"
 #include "keldana/model/cell_geometry.h"
+#include "keldana/model/load_defaults.h"
 #include "keldana/model/revision_cache.h"
-#include "keldana/model/run_settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -19,15 +20,6 @@ namespace {
 constexpr double MIN_RADIUS = 1e-9;          // Angstrom
 constexpr double NUCLEUS_RADIUS = 1e-6;      // spherical part: closer counts as at the nucleus
 constexpr double MULTIPOLE_MIN_SHIFT = 0.001;  // multipole part: per local component
-constexpr double NEGLIGIBLE_EXPONENT = 700.0;  // exp(-x) is below every term it meets
-
-double factorial(int k)
-{
-    double f = 1.0;
-    for (int i = 2; i <= k; ++i)
-        f *= i;
-    return f;
-}
 
 // x^k for small k >= 0 by multiplication.
 double integer_power(double x, int k)
@@ -38,62 +30,48 @@ double integer_power(double x, int k)
     return p;
 }
 
-// e^-x sum_{j=0..k} x^j / j!, given e^-x: the probability that a Poisson
-// variable of mean x is at most k; all terms positive, no cancellation.
-double truncated_exponential_series(int k, double x, double exp_minus_x)
-{
-    double term = 1.0, sum = 1.0;
-    for (int j = 1; j <= k; ++j) {
-        term *= x / j;
-        sum += term;
-    }
-    return exp_minus_x * sum;
-}
-
-// int_0^r s^k e^(-a s) ds for k >= 0, given e^(-a r).
-double inner_integral(int k, double a, double r, double exp_minus_x)
-{
-    const double x = a * r;
-    if (x < k + 1) {
-        // r^(k+1) e^-x sum_j x^j / ((k+1)(k+2)..(k+1+j)): the complement
-        // below would cancel to nothing near the nucleus.
-        double term = 1.0 / (k + 1), sum = term;
-        for (int j = 1; j < 200 && term > 1e-17 * sum; ++j) {
-            term *= x / (k + 1 + j);
-            sum += term;
-        }
-        return integer_power(r, k + 1) * exp_minus_x * sum;
-    }
-    const double complete = factorial(k) / integer_power(a, k + 1);
-    if (x > NEGLIGIBLE_EXPONENT)
-        return complete;
-    return complete * (1.0 - truncated_exponential_series(k, x, exp_minus_x));
-}
-
-// int_r^inf s^k e^(-a s) ds = a^-(k+1) Gamma(k+1, a r) for k >= -3, given
-// e^(-a r).
-double outer_integral(int k, double a, double r, double exp_minus_x)
-{
-    const double x = a * r;
-    if (x > NEGLIGIBLE_EXPONENT)
-        return 0.0;
-    if (k >= 0)
-        return factorial(k) / integer_power(a, k + 1) * truncated_exponential_series(k, x, exp_minus_x);
-    // Gamma(0, x) = E1(x), then Gamma(s, x) = (Gamma(s+1, x) - x^s e^-x) / s.
-    double gamma = -std::expint(-x);
-    for (int s = -1; s >= k + 1; --s)
-        gamma = (gamma - exp_minus_x / integer_power(x, -s)) / s;
-    return integer_power(a, -(k + 1)) * gamma;
-}
-
 // K(l, n, r) of compute_radial_potential_integral for valid arguments and
 // r >= MIN_RADIUS, given e^(-a r); with `slope`, r dK/dr instead (the terms
 // from differentiating the integrals' limits cancel).
 double radial_potential_integral(int l, int n, double a, double r, double exp_minus_x, bool slope = false)
 {
-    const double inner = inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
-    const double outer = integer_power(r, l) * outer_integral(n + 1 - l, a, r, exp_minus_x);
+    const double inner = slater_inner_integral(n + l + 2, a, r, exp_minus_x) / integer_power(r, l + 1);
+    const double outer = integer_power(r, l) * slater_outer_integral(n + 1 - l, a, r, exp_minus_x);
     return (slope ? -(l + 1) * inner + l * outer : inner + outer) / (2 * (2 * l + 1));
+}
+
+// sum_i c[i] r^i, i = 0..last, by Horner's rule.
+double tail_polynomial(const double* c, int last, double r)
+{
+    double sum = c[last];
+    for (int i = last - 1; i >= 0; --i)
+        sum = sum * r + c[i];
+    return sum;
+}
+
+// radial_potential_integral of a folded order from its tail polynomials,
+// given e^(-a r); near the nucleus (where the inner part would cancel) and
+// for a negative outer power as there.
+// r_power[l] = r^l and inverse_power[l + 1] = r^-(l+1) are given.
+double folded_radial_integral(const FoldedMultipoleOrder& order, int l, double r, const double* r_power,
+                              const double* inverse_power, double exp_minus_x, bool slope)
+{
+    constexpr double ORDER_WEIGHT[MAX_L + 1] = {1.0 / 2, 1.0 / 6, 1.0 / 10, 1.0 / 14, 1.0 / 18};  // 1 / (2 (2l + 1))
+    const int k_inner = order.n + l + 2, k_outer = order.n + 1 - l;
+    if (order.a * r < k_inner + 1 || k_outer < 0)
+        return radial_potential_integral(l, order.n, order.a, r, exp_minus_x, slope);
+    const double inner =
+        (order.inner_complete - exp_minus_x * tail_polynomial(order.inner_tail, k_inner, r)) * inverse_power[l + 1];
+    const double outer = r_power[l] * exp_minus_x * tail_polynomial(order.outer_tail, k_outer, r);
+    return (slope ? -(l + 1) * inner + l * outer : inner + outer) * ORDER_WEIGHT[l];
+}
+
+// The coefficients k! / (i! a^(k+1-i)), i = 0..k, of a tail polynomial.
+void fill_tail(int k, double a, double* c)
+{
+    c[k] = 1.0 / a;
+    for (int i = k - 1; i >= 0; --i)
+        c[i] = c[i + 1] * (i + 1) / a;
 }
 
 bool usable_radial(int n, double a)
@@ -101,10 +79,86 @@ bool usable_radial(int n, double a)
     return n >= 0 && n <= MAX_SLATER_POWER && a > 0.0 && std::isfinite(a);
 }
 
+// The x = a r beyond which e^-x x^j / j! (j <= k + 1), what the radial
+// integral keeps besides its complete inner part, is below 1e-12 of it:
+// far below the eight digits of a map.
+double far_exponent(int k)
+{
+    const double log_limit = std::log(1e-12);
+    double x = k + 2.0;
+    while (-x + (k + 1) * std::log(x) - std::lgamma(k + 2.0) + std::log(k + 3.0) > log_limit)
+        x += 1.0;
+    return x;
+}
+
 // Index of the monomial x^px y^py z^pz of degree l in a folded order.
 int monomial_index(int l, int px, int pz)
 {
     return (l - px) * (l - px + 1) / 2 + pz;
+}
+
+using DegreeMonomials = double[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2];
+
+// The monomials of v of each degree 0..degree in the order of
+// monomial_index, each from one of degree l - 1: those with a power of x
+// (the first l (l + 1) / 2) times x, then those without times y, the last
+// times z.
+void fill_degree_monomials(const Vector3& v, int degree, DegreeMonomials& monomials)
+{
+    monomials[0][0] = 1.0;
+    for (int l = 1; l <= degree; ++l) {
+        const double* below = monomials[l - 1];
+        double* m = monomials[l];
+        const int with_x = l * (l + 1) / 2;
+        for (int j = 0; j < with_x; ++j)
+            m[j] = below[j] * v[0];
+        const int first_without_x = (l - 1) * l / 2;
+        for (int k = 0; k < l; ++k)
+            m[with_x + k] = below[first_without_x + k] * v[1];
+        m[with_x + l] = below[first_without_x + l - 1] * v[2];
+    }
+}
+
+// The far form of the folded orders in global components: each local
+// monomial x'^i y'^j z'^k, x' = row 1 of to_local times d and so on,
+// multiplied out.
+void fold_far_form(MultipoleFrame& frame)
+{
+    frame.far_radius = 0.0;
+    for (int l = 0; l < frame.order_count; ++l) {
+        const FoldedMultipoleOrder& order = frame.orders[l];
+        std::fill(std::begin(frame.far_global[l]), std::end(frame.far_global[l]), 0.0);
+        if (!order.used)
+            continue;
+        frame.far_radius = std::max(frame.far_radius, order.far_radius);
+        int index = 0;
+        for (int i = l; i >= 0; --i)
+            for (int k = 0; k <= l - i; ++k, ++index) {
+                const double c = -8 * std::numbers::pi * order.far_coefficient * order.coefficient[index];
+                if (c == 0.0)
+                    continue;
+                // The product, degree by degree, of i, l - i - k and k
+                // linear forms (rows 1, 2, 3 of to_local).
+                double product[(MAX_L + 1) * (MAX_L + 2) / 2] = {1.0}, next[(MAX_L + 1) * (MAX_L + 2) / 2];
+                int degree = 0;
+                for (int row : {1, 2, 3}) {
+                    const int times = row == 1 ? i : row == 2 ? l - i - k : k;
+                    for (int t = 0; t < times; ++t, ++degree) {
+                        std::fill(std::begin(next), std::end(next), 0.0);
+                        for (int px = degree; px >= 0; --px)
+                            for (int pz = 0; pz <= degree - px; ++pz) {
+                                const double p = product[monomial_index(degree, px, pz)];
+                                next[monomial_index(degree + 1, px + 1, pz)] += p * frame.to_local(row, 1);
+                                next[monomial_index(degree + 1, px, pz)] += p * frame.to_local(row, 2);
+                                next[monomial_index(degree + 1, px, pz + 1)] += p * frame.to_local(row, 3);
+                            }
+                        std::copy(std::begin(next), std::end(next), std::begin(product));
+                    }
+                }
+                for (int j = 0; j < (l + 1) * (l + 2) / 2; ++j)
+                    frame.far_global[l][j] += c * product[j];
+            }
+    }
 }
 
 // Folds the orders 0..l_last of the atom into `frame`.
@@ -133,48 +187,81 @@ void fold_multipole_orders(const StructureModel& model, int atom, int l_last, Mu
         order.n = p.radial_n[atom][l];
         order.a = p.kappa_prime[atom] * p.radial_zeta[atom][l];
         order.used = populated && usable_radial(order.n, order.a);
-        if (order.used)
-            order.normalisation = integer_power(order.a, order.n + 3) / factorial(order.n + 2);
+        if (order.used) {
+            order.normalisation = 1.0 / slater_complete_integral(order.n + 2, order.a);
+            order.inner_complete = slater_complete_integral(order.n + l + 2, order.a);
+            fill_tail(order.n + l + 2, order.a, order.inner_tail);
+            if (order.n + 1 - l >= 0)
+                fill_tail(order.n + 1 - l, order.a, order.outer_tail);
+            order.far_coefficient = order.normalisation * order.inner_complete / (2 * (2 * l + 1));
+            order.far_radius = far_exponent(order.n + l + 2) / order.a;
+        }
     }
 }
 
 // The multipole part at d, or with `radial` its r dV/dr at a fixed direction.
+// The multipole part of orders 0..l_last where all are point multipoles.
+double far_multipole_part(const MultipoleFrame& frame, int l_last, double dx, double dy, double dz, double r,
+                          bool radial)
+{
+    DegreeMonomials monomials;
+    fill_degree_monomials({dx, dy, dz}, l_last, monomials);
+    const double inverse_r = 1.0 / r, inverse_r2 = inverse_r * inverse_r;
+    double scale = inverse_r, sum = 0.0;
+    for (int l = 0; l <= l_last; ++l, scale *= inverse_r2) {
+        double polynomial = 0.0;
+        const int count = (l + 1) * (l + 2) / 2;
+        for (int j = 0; j < count; ++j)
+            polynomial += frame.far_global[l][j] * monomials[l][j];
+        sum += (radial ? -(l + 1) : 1) * polynomial * scale;
+    }
+    return sum;
+}
+
+// `distance` is |d| when the caller has it, else negative.
 double multipole_part(const StructureModel& model, int atom, const MultipoleFrame& frame, double dx, double dy,
-                      double dz, bool radial)
+                      double dz, bool radial, double distance = -1.0)
 {
     if (atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     int l_last = std::clamp(model.pseudoatoms.l_max[atom], 0, MAX_L);
-    Vector3 local{dx, dy, dz};
-    if (l_last > 0 && frame.valid) {
-        for (int k = 0; k < 3; ++k)
-            local[k] = frame.to_local(k + 1, 1) * dx + frame.to_local(k + 1, 2) * dy + frame.to_local(k + 1, 3) * dz;
-    } else {
+    if (l_last > 0 && !frame.valid)
         l_last = 0;  // y_00 needs no direction
-    }
     // The folded terms of this atom: the frame's, or folded here.
     const MultipoleFrame* folded = &frame;
-    MultipoleFrame own;
+    std::unique_ptr<MultipoleFrame> own;
     if (frame.atom != atom || frame.order_count < l_last + 1) {
-        fold_multipole_orders(model, atom, l_last, own);
-        folded = &own;
+        own = std::make_unique<MultipoleFrame>();
+        fold_multipole_orders(model, atom, l_last, *own);
+        folded = own.get();
     }
+    if (distance < 0.0)
+        distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    if (folded == &frame && distance > frame.far_radius && distance > MULTIPOLE_MIN_SHIFT)
+        return far_multipole_part(frame, l_last, dx, dy, dz, distance, radial);
+    Vector3 local{dx, dy, dz};
+    if (l_last > 0)
+        for (int k = 0; k < 3; ++k)
+            local[k] = frame.to_local(k + 1, 1) * dx + frame.to_local(k + 1, 2) * dy + frame.to_local(k + 1, 3) * dz;
 
-    double r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
+    double r = l_last > 0 ? std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]) : distance;
     if (!(r > MULTIPOLE_MIN_SHIFT)) {
         if (radial)
             return 0.0;  // held constant there
         local = {MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT, MULTIPOLE_MIN_SHIFT};
-        r = std::sqrt(3.0) * MULTIPOLE_MIN_SHIFT;
+        r = std::sqrt(local[0] * local[0] + local[1] * local[1] + local[2] * local[2]);
     }
-    // Powers 0..4 of the local coordinates, and of r.
-    double px[MAX_L + 1], py[MAX_L + 1], pz[MAX_L + 1], pr[MAX_L + 2];
-    px[0] = py[0] = pz[0] = pr[0] = 1.0;
-    for (int e = 1; e <= l_last; ++e) {
-        px[e] = px[e - 1] * local[0];
-        py[e] = py[e - 1] * local[1];
-        pz[e] = pz[e - 1] * local[2];
-    }
+    DegreeMonomials monomials;
+    fill_degree_monomials(local, l_last, monomials);
+    double pr[MAX_L + 2];
+    pr[0] = 1.0;
+    // Powers of r and of 1 / r (up to r^-(2l+1) of the far terms), by
+    // multiplication.
+    const double inverse_r = 1.0 / r;
+    double inverse_power[2 * MAX_L + 2];
+    inverse_power[0] = 1.0;
+    for (int e = 1; e <= 2 * l_last + 1; ++e)
+        inverse_power[e] = inverse_power[e - 1] * inverse_r;
     for (int e = 1; e <= l_last + 1; ++e)
         pr[e] = pr[e - 1] * r;
 
@@ -185,17 +272,23 @@ double multipole_part(const StructureModel& model, int atom, const MultipoleFram
         if (!order.used)
             continue;
         double polynomial = 0.0;
-        for (int i = l; i >= 0; --i)          // power of x
-            for (int k = 0; k <= l - i; ++k)  // power of z
-                polynomial += order.coefficient[monomial_index(l, i, k)] * px[i] * py[l - i - k] * pz[k];
+        const int count = (l + 1) * (l + 2) / 2;
+        for (int j = 0; j < count; ++j)
+            polynomial += order.coefficient[j] * monomials[l][j];
         if (polynomial == 0.0)
             continue;
-        const double angular = polynomial / pr[l];
+        if (r > order.far_radius) {
+            // r dK/dr = -(l + 1) K there.
+            const double far = order.far_coefficient * polynomial * inverse_power[2 * l + 1];
+            sum += radial ? -(l + 1) * far : far;
+            continue;
+        }
+        const double angular = polynomial * inverse_power[l];
         if (order.a != last_a) {
             last_a = order.a;
             exp_minus_x = std::exp(-order.a * r);
         }
-        const double integral = radial_potential_integral(l, order.n, order.a, r, exp_minus_x, radial);
+        const double integral = folded_radial_integral(order, l, r, pr, inverse_power, exp_minus_x, radial);
         sum += order.normalisation * integral * angular;
     }
     return -8 * std::numbers::pi * sum;
@@ -228,6 +321,7 @@ MultipoleFrame build_multipole_frame(const StructureModel& model, int atom)
         frame.valid = true;
     }
     fold_multipole_orders(model, atom, frame.valid ? l_max : 0, frame);
+    fold_far_form(frame);
     return frame;
 }
 
@@ -247,59 +341,51 @@ double evaluate_atom_multipole_potential(const StructureModel& model, int atom, 
     return multipole_part(model, atom, frame, dx, dy, dz, false);
 }
 
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, double dx, double dy, double dz)
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom, double dx, double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     MultipoleFrame frame;
     if (model.pseudoatoms.l_max[atom] > 0)
         frame = build_multipole_frame(model, atom);
-    return evaluate_atom_electrostatic_potential(model, tables, r_cut, atom, frame, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(model, tables, atom, frame, dx, dy, dz);
 }
 
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, const MultipoleFrame& frame, double dx,
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom, const MultipoleFrame& frame, double dx,
                                              double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
-    double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    if (!(d >= NUCLEUS_RADIUS))
-        d = NUCLEUS_RADIUS;
-    double potential = interpolate_spherical_potential(model, tables, atom, d);
-    if (d <= r_cut)
-        potential += evaluate_atom_multipole_potential(model, atom, frame, dx, dy, dz);
+    const double distance = std::sqrt(dx * dx + dy * dy + dz * dz);
+    const double d = distance >= NUCLEUS_RADIUS ? distance : NUCLEUS_RADIUS;
+    const double potential = interpolate_spherical_potential(model, tables, atom, d)
+                             + multipole_part(model, atom, frame, dx, dy, dz, false, distance);
     return potential * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz)
 {
-    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(),
-                                                 run_settings().calculation.rCut, atom, dx, dy, dz);
+    return evaluate_atom_electrostatic_potential(current_model(), spherical_esp_tables(), atom, dx, dy, dz);
 }
 
-double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables,
-                                           double r_cut, int atom, const MultipoleFrame& frame, double dx,
+double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables, int atom, const MultipoleFrame& frame, double dx,
                                            double dy, double dz)
 {
     if (tables.esp_tables_ready == 0 || atom < 1 || atom > std::min(model.atoms.atom_count, MAX_WORKING_ATOMS))
         return 0.0;
     const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
-    double slope = spherical_potential_radial_derivative(model, tables, atom, d);
-    if (d <= r_cut)
-        slope += multipole_part(model, atom, frame, dx, dy, dz, true);
+    const double slope = spherical_potential_radial_derivative(model, tables, atom, d)
+                         + multipole_part(model, atom, frame, dx, dy, dz, true);
     return slope * model.atoms.site_weight[atom] * model.pseudoatoms.occupancy[atom];
 }
 
 namespace {
 
 // The lattice sum with every atom's frame built.
-double lattice_sum(const StructureModel& model, const SphericalEspTables& tables, double r_cut, double x, double y,
-                   double z, const std::vector<MultipoleFrame>& frames)
+double lattice_sum(const StructureModel& model, const ClusterTranslations& cells, const SphericalEspTables& tables,
+                   double x, double y, double z, const std::vector<MultipoleFrame>& frames)
 {
     const WorkingAtomSet& atoms = model.atoms;
-    const ClusterTranslations& cells = model.translations;
     const int atom_count = std::min({atoms.atom_count, MAX_WORKING_ATOMS, static_cast<int>(frames.size()) - 1});
     double sum = 0.0;
     for (int a = -cells.cluster_k; a <= cells.cluster_k; ++a)
@@ -312,7 +398,7 @@ double lattice_sum(const StructureModel& model, const SphericalEspTables& tables
                     if (a != 0 || b != 0 || c != 0)
                         convert_fractional_to_cartesian(model.orthogonalisation, atoms.frac_x[i] + a,
                                                         atoms.frac_y[i] + b, atoms.frac_z[i] + c, px, py, pz);
-                    sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, frames[i], x - px, y - py,
+                    sum += evaluate_atom_electrostatic_potential(model, tables, i, frames[i], x - px, y - py,
                                                                  z - pz);
                 }
     return sum;
@@ -327,16 +413,28 @@ std::vector<MultipoleFrame> all_multipole_frames(const StructureModel& model)
     return frames;
 }
 
+// The unit-cell model of EPOT with its atoms' frames, immutable once made.
+struct PotentialCell {
+    std::unique_ptr<const StructureModel> model;
+    std::vector<MultipoleFrame> frames;
+};
+
+std::atomic<std::shared_ptr<const PotentialCell>>& potential_cell()
+{
+    static std::atomic<std::shared_ptr<const PotentialCell>> cell;
+    return cell;
+}
+
 }  // namespace
 
 double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
-                                                 double r_cut, double x, double y, double z)
+                                                 double x, double y, double z)
 {
     if (tables.esp_tables_ready == 0)
         return 0.0;
     // A lattice translation leaves the frames and the folded terms as they
     // are: build each once.
-    return lattice_sum(model, tables, r_cut, x, y, z, all_multipole_frames(model));
+    return lattice_sum(model, model.translations, tables, x, y, z, all_multipole_frames(model));
 }
 
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
@@ -344,7 +442,37 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
     const SphericalEspTables& tables = spherical_esp_tables();
     if (tables.esp_tables_ready == 0)
         return 0.0;
-    return lattice_sum(current_model(), tables, run_settings().calculation.rCut, x, y, z, current_multipole_frames());
+    const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
+    const StructureModel& model = current_model();
+    if (cell)
+        return lattice_sum(*cell->model, model.translations, tables, x, y, z, cell->frames);
+    return lattice_sum(model, model.translations, tables, x, y, z, current_multipole_frames());
+}
+
+void set_potential_cell(std::unique_ptr<const StructureModel> model)
+{
+    static const bool registered = (register_load_time_reset(clear_potential_cell), true);
+    (void)registered;
+    std::shared_ptr<const PotentialCell> cell;
+    if (model) {
+        auto made = std::make_shared<PotentialCell>();
+        made->frames = all_multipole_frames(*model);
+        made->model = std::move(model);
+        cell = std::move(made);
+    }
+    potential_cell().store(std::move(cell), std::memory_order_release);
+    note_model_change();
+}
+
+void clear_potential_cell()
+{
+    if (has_potential_cell())
+        set_potential_cell(nullptr);
+}
+
+bool has_potential_cell()
+{
+    return potential_cell().load(std::memory_order_acquire) != nullptr;
 }
 
 const std::vector<MultipoleFrame>& current_multipole_frames()

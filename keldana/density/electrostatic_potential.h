@@ -5,9 +5,11 @@
 // e/Angstrom (positive near a nucleus; the electrons count negative).
 #pragma once
 
+#include "keldana/density/radial_functions.h"
 #include "keldana/density/spherical_potential_tables.h"
 #include "keldana/model/model_store.h"
 
+#include <memory>
 #include <vector>
 
 // The radial potential integral of a multipole term of order l (0..4) with
@@ -29,6 +31,17 @@ struct FoldedMultipoleOrder {
     int n = 0;
     double a = 0;
     double normalisation = 0;
+    // Beyond far_radius the term is that of a point multipole to rounding:
+    // far_coefficient polynomial / r^(2l+1), no exponential.
+    double far_radius = 0, far_coefficient = 0;
+    // The complete integral int_0^inf s^k e^(-a s) ds of the inner part
+    // (k = n + l + 2), and the polynomials of the incomplete ones,
+    // int_r^inf s^k e^(-a s) ds = e^(-a r) sum_i k! / (i! a^(k+1-i)) r^i:
+    // inner_tail for the inner k, outer_tail for k = n + 1 - l (none when
+    // negative).
+    double inner_complete = 0;
+    double inner_tail[MAX_SLATER_POWER + MAX_L + 3] = {};
+    double outer_tail[MAX_SLATER_POWER + 2] = {};
     double coefficient[(MAX_L + 1) * (MAX_L + 2) / 2] = {};
 };
 
@@ -43,6 +56,11 @@ struct MultipoleFrame {
     int atom = 0;
     int order_count = 0;  // orders 0..order_count-1 folded
     FoldedMultipoleOrder orders[MAX_L + 1];
+    // Beyond far_radius every order is a point multipole: -8 pi
+    // far_coefficient times its polynomial, here in the global components of
+    // d (far_global[l][monomial]), over r^(2l+1).
+    double far_radius = 0;
+    double far_global[MAX_L + 1][(MAX_L + 1) * (MAX_L + 2) / 2] = {};
 };
 
 // The frame of working atom `atom` from get_atom_local_axes (invalid when the
@@ -67,29 +85,27 @@ double evaluate_atom_multipole_potential(const StructureModel& model, int atom, 
 
 // Potential of working atom `atom` at the displacement d = point - atom: the
 // spherical part (interpolate_spherical_potential, the distance floored at
-// 1e-6) plus, within r_cut, the multipole part; times the atom's site weight
-// and occupancy.  0.0 while the tables are not ready.
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, double dx, double dy, double dz);
+// 1e-6) plus the multipole part at every distance (a cut-off would put a
+// step into the potential), times the atom's site weight and occupancy.
+// 0.0 while the tables are not ready.
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
+                                             double dx, double dy, double dz);
 
 // The same with the atom's frame already built (build_multipole_frame).
-double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables,
-                                             double r_cut, int atom, const MultipoleFrame& frame, double dx,
-                                             double dy, double dz);
+double evaluate_atom_electrostatic_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
+                                             const MultipoleFrame& frame, double dx, double dy, double dz);
 
-// The same with current_model(), the program's tables and rCut of the run
-// settings.
+// The same with current_model() and the program's tables.
 double evaluate_atom_electrostatic_potential(int atom, double dx, double dy, double dz);
 
 // d . grad V of the atom potential above at the displacement d (e/Angstrom):
 // r dV/dr of each part at a fixed direction, the spherical part from its
-// spline and the multipole part from the derivative of its radial integral,
+// table and the multipole part from the derivative of its radial integral,
 // r dK/dr = [-(l+1) r^-(l+1) int_0^r + l r^l int_r^inf] / (2 (2l + 1)), both
 // exact (the angular factors do not change along d).  Within 0.001 of the
 // nucleus the multipole part is held constant, so it adds nothing there.
-double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables,
-                                           double r_cut, int atom, const MultipoleFrame& frame, double dx,
-                                           double dy, double dz);
+double evaluate_atom_position_dot_gradient(const StructureModel& model, const SphericalEspTables& tables, int atom,
+                                           const MultipoleFrame& frame, double dx, double dy, double dz);
 
 // EPOT at the Cartesian point (x, y, z): the sum over the lattice
 // translations a = -K..K, b = -L..L, c = -M..M and over the atoms with a
@@ -97,11 +113,23 @@ double evaluate_atom_position_dot_gradient(const StructureModel& model, const Sp
 // Cartesian positions, the others the fractional ones shifted by (a, b, c).
 // A negative K, L or M gives no cells; 0.0 while the tables are not ready.
 double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, const SphericalEspTables& tables,
-                                                 double r_cut, double x, double y, double z);
+                                                 double x, double y, double z);
 
-// The same with current_model(), the program's tables and rCut of the run
-// settings: what property code 23 evaluates.
+// What property code 23 evaluates: the sum above over the atoms of the
+// potential cell when one is set, else over those of current_model(), with
+// the program's tables and always the lattice translations of
+// current_model().
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z);
+
+// The potential cell: the unit-cell cluster (atoms shared with neighbouring
+// cells weighted by their share) that EPOT sums while it is the active
+// property, kept apart from the working atoms, so that their cluster and
+// weights, and everything else read from them (the other properties, the
+// charge fit, the viewer), never depend on whether EPOT was chosen.  Set and
+// cleared on the main thread while no job runs; a model load clears it.
+void set_potential_cell(std::unique_ptr<const StructureModel> cell);
+void clear_potential_cell();
+bool has_potential_cell();
 
 // build_multipole_frame of every working atom of current_model() ([0]
 // unused), built at the first call after model_revision() changed and read

@@ -99,14 +99,13 @@ double sum_position_dot_gradient(double x, double y, double z, int code)
 {
     const StructureModel& model = current_model();
     const SphericalEspTables& tables = spherical_esp_tables();
-    const double r_cut = run_settings().calculation.rCut;
     const WorkingAtomSet& atoms = model.atoms;
     const std::vector<MultipoleFrame>& frames = current_multipole_frames();
     double sum = 0.0;
     for (int i = 1; i <= std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS); ++i) {
         if (atoms.subset_mask[i] == 0)
             continue;
-        sum += evaluate_atom_position_dot_gradient(model, tables, r_cut, i, frames[static_cast<std::size_t>(i)],
+        sum += evaluate_atom_position_dot_gradient(model, tables, i, frames[static_cast<std::size_t>(i)],
                                                    x - atoms.cart_x[i], y - atoms.cart_y[i], z - atoms.cart_z[i]);
     }
     return sum;

@@ -4,18 +4,27 @@
 #include "keldana/density/property_evaluation.h"
 #include "keldana/model/run_settings.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 namespace {
 
-using PropertyFunction = double (*)(double x, double y, double z, int code);
 
-double shifted(PropertyFunction f, double x, double y, double z, int axis, double step, int code)
+// The differences below take f as any callable, so that a stencil can be run
+// twice: once to note its points, once more reading their values from one
+// pass of the evaluator over the atoms near them.
+template <typename F>
+double shifted(F&& f, double x, double y, double z, int axis, double step, int code)
 {
     return f(x + (axis == 1 ? step : 0.0), y + (axis == 2 ? step : 0.0), z + (axis == 3 ? step : 0.0), code);
 }
 
-double partial_derivative(PropertyFunction f, double x, double y, double z, int axis, int code)
+template <typename F>
+double partial_derivative(F&& f, double x, double y, double z, int axis, int code)
 {
     if (axis < 1 || axis > 3)
         return 0.0;
@@ -23,8 +32,8 @@ double partial_derivative(PropertyFunction f, double x, double y, double z, int 
     return (shifted(f, x, y, z, axis, h, code) - shifted(f, x, y, z, axis, -h, code)) / (2.0 * h);
 }
 
-void gradient_hessian(PropertyFunction f, const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian,
-                      int code)
+template <typename F>
+void gradient_hessian(F&& f, const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian, int code)
 {
     const double h = numeric_derivative_step();
     value = f(p[0], p[1], p[2], code);
@@ -40,8 +49,8 @@ void gradient_hessian(PropertyFunction f, const Vector3& p, double& value, Vecto
         }
 }
 
-double gradient_or_laplacian(PropertyFunction f, int mode, double x, double y, double z, Vector3& vector,
-                             int code)
+template <typename F>
+double gradient_or_laplacian(F&& f, int mode, double x, double y, double z, Vector3& vector, int code)
 {
     const double h = numeric_derivative_step();
     if (mode == 1 || mode == -1) {
@@ -59,6 +68,33 @@ double gradient_or_laplacian(PropertyFunction f, int mode, double x, double y, d
     return vector[0] + vector[1] + vector[2];
 }
 
+// Runs `stencil(f)` with the property of evaluate_property_at_point: first
+// noting the points it asks for, then with their values from one
+// evaluate_property_at_points call (the same values, the same arithmetic).
+// A point asked for again with the same coordinates to the bit (the centre
+// of a Hessian's diagonal, (x + h) - h == x) is evaluated once.
+template <typename Stencil>
+auto in_one_pass(int code, Stencil&& stencil)
+{
+    std::vector<Vector3> points;
+    std::vector<std::size_t> slot;  // per request, its point
+    stencil([&points, &slot](double x, double y, double z, int) {
+        const Vector3 p = {x, y, z};
+        const auto same = [&p](const Vector3& q) {
+            return std::bit_cast<std::array<std::uint64_t, 3>>(q) == std::bit_cast<std::array<std::uint64_t, 3>>(p);
+        };
+        const std::size_t found = static_cast<std::size_t>(std::find_if(points.begin(), points.end(), same) - points.begin());
+        if (found == points.size())
+            points.push_back(p);
+        slot.push_back(found);
+        return 0.0;
+    });
+    std::vector<double> values(points.size());
+    evaluate_property_at_points(points.data(), points.size(), code, values.data());
+    std::size_t next = 0;
+    return stencil([&values, &slot, &next](double, double, double, int) { return values[slot[next++]]; });
+}
+
 }  // namespace
 
 double numeric_derivative_step()
@@ -69,7 +105,7 @@ double numeric_derivative_step()
 
 double compute_property_partial_derivative_numeric(double x, double y, double z, int axis, int code)
 {
-    return partial_derivative(evaluate_property_at_point, x, y, z, axis, code);
+    return in_one_pass(code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); });
 }
 
 double compute_energy_density_partial_derivative_numeric(double x, double y, double z, int axis, int code)
@@ -80,7 +116,10 @@ double compute_energy_density_partial_derivative_numeric(double x, double y, dou
 void compute_property_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
                                                Matrix3& hessian, int code)
 {
-    gradient_hessian(evaluate_property_at_point, point, value, gradient, hessian, code);
+    in_one_pass(code, [&](auto&& f) {
+        gradient_hessian(f, point, value, gradient, hessian, code);
+        return 0;
+    });
 }
 
 void compute_energy_density_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
@@ -92,7 +131,7 @@ void compute_energy_density_gradient_hessian_numeric(const Vector3& point, doubl
 double compute_property_gradient_or_laplacian_numeric(int mode, double x, double y, double z, Vector3& vector,
                                                       int code)
 {
-    return gradient_or_laplacian(evaluate_property_at_point, mode, x, y, z, vector, code);
+    return in_one_pass(code, [&](auto&& f) { return gradient_or_laplacian(f, mode, x, y, z, vector, code); });
 }
 
 double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, double y, double z,

@@ -87,16 +87,69 @@ PointDerivatives sum_active_atoms(const Vector3& point, const TermSelection& sel
     PointDerivatives sum;
     AtomMask mask{};
     mark_neighbour_candidates(cache.grid, point, mask);
+    // The atoms within reach and their distances first, in one loop, so the
+    // square roots overlap instead of each waiting for the last atom's terms.
+    std::array<int, MAX_WORKING_ATOMS + 1> near;
+    std::array<Vector3, MAX_WORKING_ATOMS + 1> d;
+    std::array<double, MAX_WORKING_ATOMS + 1> r;
+    int count = 0;
     for (std::size_t word = 0; word < mask.size(); ++word)
         for (std::uint64_t bits = mask[word]; bits != 0; bits &= bits - 1) {
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
             const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
-            const Vector3 d = {point[0] - reach[0], point[1] - reach[1], point[2] - reach[2]};
-            if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > reach[3])
+            const Vector3 dg = {point[0] - reach[0], point[1] - reach[1], point[2] - reach[2]};
+            if (dg[0] * dg[0] + dg[1] * dg[1] + dg[2] * dg[2] > reach[3])
                 continue;
-            accumulate_pseudoatom(cache.prepared, atom, d, selection, sum);
+            near[count] = atom;
+            d[count++] = displacement_in_atom_frame(cache.prepared.atoms[atom], dg);
         }
+    for (int k = 0; k < count; ++k)
+        r[k] = floored_length(d[k]);
+    for (int k = 0; k < count; ++k)
+        accumulate_pseudoatom_at(cache.prepared, near[k], d[k], r[k], selection, sum);
     return sum;
+}
+
+// sum_active_atoms at each of `count` (at most 64) points: each atom is
+// read once for the points within its reach, and every point still sums
+// the atoms its own neighbour cells give, in the same order.
+void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const TermSelection& selection,
+                                PopulationFrame frame, PointDerivatives* sums)
+{
+    constexpr std::size_t MAX_POINTS = 64;
+    const PreparedEvaluation& cache = prepared_evaluation(frame);
+    std::array<AtomMask, MAX_POINTS> masks;
+    AtomMask any{};
+    for (std::size_t p = 0; p < count; ++p) {
+        sums[p] = PointDerivatives{};
+        masks[p] = AtomMask{};
+        mark_neighbour_candidates(cache.grid, points[p], masks[p]);
+        for (std::size_t word = 0; word < any.size(); ++word)
+            any[word] |= masks[p][word];
+    }
+    std::array<std::size_t, MAX_POINTS> near;
+    std::array<Vector3, MAX_POINTS> d;
+    std::array<double, MAX_POINTS> r;
+    for (std::size_t word = 0; word < any.size(); ++word)
+        for (std::uint64_t bits = any[word]; bits != 0; bits &= bits - 1) {
+            const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
+            const std::uint64_t bit = std::uint64_t{1} << (atom & 63);
+            const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
+            std::size_t n = 0;
+            for (std::size_t p = 0; p < count; ++p) {
+                if ((masks[p][word] & bit) == 0)
+                    continue;
+                const Vector3 dg = {points[p][0] - reach[0], points[p][1] - reach[1], points[p][2] - reach[2]};
+                if (dg[0] * dg[0] + dg[1] * dg[1] + dg[2] * dg[2] > reach[3])
+                    continue;
+                near[n] = p;
+                d[n++] = displacement_in_atom_frame(cache.prepared.atoms[atom], dg);
+            }
+            for (std::size_t k = 0; k < n; ++k)
+                r[k] = floored_length(d[k]);
+            for (std::size_t k = 0; k < n; ++k)
+                accumulate_pseudoatom_at(cache.prepared, atom, d[k], r[k], selection, sums[near[k]]);
+        }
 }
 
 // The component of code 0..14 or 24.
@@ -162,6 +215,27 @@ double evaluate_property_at_point(double x, double y, double z, int code)
     if (code == 8 && property_selection().laplacian_sign == -1)
         result = -result;
     return result;
+}
+
+void evaluate_property_at_points(const Vector3* points, std::size_t count, int code, double* values)
+{
+    if (!is_pseudoatom_code(code)) {
+        for (std::size_t p = 0; p < count; ++p)
+            values[p] = evaluate_property_at_point(points[p][0], points[p][1], points[p][2], code);
+        return;
+    }
+    const TermSelection selection = select_terms_for_code(code);
+    const PopulationFrame frame = frame_of_settings();
+    const double sign = code == 8 && property_selection().laplacian_sign == -1 ? -1.0 : 1.0;
+    std::array<PointDerivatives, 64> sums;
+    for (std::size_t first = 0; first < count; first += sums.size()) {
+        const std::size_t n = std::min(sums.size(), count - first);
+        sum_active_atoms_at_points(points + first, n, selection, frame, sums.data());
+        for (std::size_t p = 0; p < n; ++p) {
+            const double value = component_of(sums[p], code);
+            values[first + p] = sign < 0 ? -value : value;
+        }
+    }
 }
 
 bool is_reentrant_property(int code)

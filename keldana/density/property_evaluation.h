@@ -31,6 +31,12 @@
 
 double evaluate_property_at_point(double x, double y, double z, int code);
 
+// evaluate_property_at_point at each of `count` points into values, the
+// same values to the last bit; the densities and their derivatives
+// (0..14, 24) in one pass over the atoms near the points (a stencil of
+// central differences), every other code point by point.
+void evaluate_property_at_points(const Vector3* points, std::size_t count, int code, double* values);
+
 // Whether evaluating `code` (here, as an energy density, or by central
 // differences of either) only reads the model, its prepared form, the
 // settings, the potential's spherical tables and the covariance matrix, so

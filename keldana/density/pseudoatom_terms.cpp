@@ -196,57 +196,74 @@ constexpr MonomialTable make_monomial_table()
 constexpr MonomialTable MONOMIALS = make_monomial_table();
 static_assert(MONOMIALS.below_degree[MAX_L + 1] == MONOMIAL_COUNT);
 
-void point_monomials(const Vector3& d, int degree, double* m)
+template <int DEGREE>
+void point_monomials(const Vector3& d, double* m)
 {
     m[0] = 1.0;
-    const int count = MONOMIALS.below_degree[degree + 1];
-    for (int k = 1; k < count; ++k)
+#pragma GCC unroll 40
+    for (int k = 1; k < MONOMIALS.below_degree[DEGREE + 1]; ++k)
         m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
 }
 
-double polynomial_at(const PreparedDensityModel& prepared, const PreparedOrder& term_order, int k, const double* m)
+constexpr int monomials_of_degree(int degree) { return degree < 0 ? 0 : (degree + 1) * (degree + 2) / 2; }
+
+// Sums c[N i + k] m[i] over the monomials i of one degree for each k, each in
+// monomial order (as the polynomials were always summed); the N sums run
+// side by side and the loops are unrolled for the degree.
+template <int N, int DEGREE>
+void monomial_sums(const double* c, const double* m, double* out)
 {
-    double s = 0;
-    for (int i = term_order.polynomial_begin[k]; i < term_order.polynomial_begin[k + 1]; ++i)
-        s += prepared.monomials[i].coefficient * m[prepared.monomials[i].index];
-    return s;
+    constexpr int COUNT = monomials_of_degree(DEGREE);
+    double s[N] = {};
+#pragma GCC unroll 16
+    for (int i = 0; i < COUNT; ++i)
+#pragma GCC unroll 6
+        for (int k = 0; k < N; ++k)
+            s[k] += c[N * i + k] * m[i];
+    for (int k = 0; k < N; ++k)
+        out[k] = s[k];
 }
 
 // One order's polynomial Q with its gradient and Hessian, times R_l / r^l.
+template <int L>
 void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrder& term_order, const double* m,
                          const Vector3& d, double inverse_r, const RadialPowers& powers, double exponential,
                          DerivativeOrder order, PointDerivatives& term)
 {
-    const double q = polynomial_at(prepared, term_order, 0, m);
+    constexpr int Q_COUNT = monomials_of_degree(L), G_COUNT = monomials_of_degree(L - 1);
+    const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
+    double q = 0;
+    monomial_sums<1, L>(c, m + MONOMIALS.below_degree[L], &q);
     const double s = term_order.normalisation * power_of(powers, inverse_r, term_order.power) * exponential;
     term.value += s * q;
     if (order == DerivativeOrder::value)
         return;
+    double hq[6] = {};
+    if constexpr (L >= 2)
+        if (order == DerivativeOrder::hessian || !term_order.harmonic)
+            monomial_sums<6, L - 2>(c + Q_COUNT + 3 * G_COUNT, m + MONOMIALS.below_degree[L - 2], hq);
     if (order == DerivativeOrder::laplacian) {
         const double p = term_order.power * inverse_r - term_order.exponent;
         const double s1 = s * p;
         const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);
         double laplacian = q * (s2 + 2.0 * (term_order.l + 1) * s1 * inverse_r);
         if (!term_order.harmonic)
-            laplacian += s * (polynomial_at(prepared, term_order, 4, m) + polynomial_at(prepared, term_order, 5, m)
-                              + polynomial_at(prepared, term_order, 6, m));
+            laplacian += s * (hq[0] + hq[1] + hq[2]);
         term.laplacian += laplacian;
         return;
     }
-    const Vector3 gq = {polynomial_at(prepared, term_order, 1, m), polynomial_at(prepared, term_order, 2, m),
-                        polynomial_at(prepared, term_order, 3, m)};
+    Vector3 gq = {0, 0, 0};
+    if constexpr (L >= 1)
+        monomial_sums<3, L - 1>(c + Q_COUNT, m + MONOMIALS.below_degree[L - 1], gq.data());
     const double p = term_order.power * inverse_r - term_order.exponent;
-    const double s1 = s * p;                                                 // dS/dr
-    const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
+    const double s1 = s * p;  // dS/dr
     const double radial = s1 * inverse_r;
     const Vector3 gs = {radial * d[0], radial * d[1], radial * d[2]};
     for (int k = 0; k < 3; ++k)
         term.gradient[k] += q * gs[k] + s * gq[k];
     if (order != DerivativeOrder::hessian)
         return;
-    double hq[6];
-    for (int k = 0; k < 6; ++k)
-        hq[k] = polynomial_at(prepared, term_order, 4 + k, m);
+    const double s2 = s * (p * p - term_order.power * inverse_r * inverse_r);  // d2S/dr2
     const double t = (s2 - radial) * inverse_r * inverse_r;
     std::array<double, 6>& h = term.hessian;
     h[0] += q * (t * d[0] * d[0] + radial) + 2.0 * gs[0] * gq[0] + s * hq[0];
@@ -255,6 +272,37 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
     h[3] += q * t * d[0] * d[1] + gs[0] * gq[1] + gq[0] * gs[1] + s * hq[3];
     h[4] += q * t * d[0] * d[2] + gs[0] * gq[2] + gq[0] * gs[2] + s * hq[4];
     h[5] += q * t * d[1] * d[2] + gs[1] * gq[2] + gq[1] * gs[2] + s * hq[5];
+}
+
+// Every order of an atom whose orders reach degree D: the point monomials up
+// to D, then each order's terms with one exponential per distinct exponent.
+template <int D>
+void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, const Vector3& d,
+                          double r, double inverse_r, const RadialPowers& powers, DerivativeOrder order,
+                          PointDerivatives& term)
+{
+    double m[MONOMIALS.below_degree[D + 1]];
+    point_monomials<D>(d, m);
+    double last_exponent = 0, exponential = 1.0;
+    for (int k = 0; k < atom.order_count; ++k) {
+        const PreparedOrder& term_order = atom.orders[k];
+        if (k == 0 || term_order.exponent != last_exponent) {
+            last_exponent = term_order.exponent;
+            exponential = std::exp(-last_exponent * r);
+        }
+        const auto add = [&]<int L>() {
+            if constexpr (L <= D)
+                add_multipole_order<L>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term);
+        };
+        static_assert(MAX_L == 4);
+        switch (term_order.l) {
+        case 0: add.template operator()<0>(); break;
+        case 1: add.template operator()<1>(); break;
+        case 2: add.template operator()<2>(); break;
+        case 3: add.template operator()<3>(); break;
+        default: add.template operator()<4>(); break;
+        }
+    }
 }
 
 // g = F^T g', H = F^T H' F for a term evaluated at d' = F d.
@@ -409,6 +457,13 @@ void prepare_multipoles(const StructureModel& model, const MultipolePopulations&
         }
         order.polynomial_begin[ORDER_POLYNOMIALS] = static_cast<int>(prepared.monomials.size());
         if (order.polynomial_begin[1] > order.polynomial_begin[0] && normalisation != 0.0) {
+            order.coefficient_begin = static_cast<int>(prepared.order_coefficients.size());
+            const int blocks[3][3] = {{0, 1, l}, {1, 3, l - 1}, {4, 6, l - 2}};  // first polynomial, count, degree
+            for (const auto& [first, count, degree] : blocks)
+                for (int index = degree < 0 ? 0 : MONOMIALS.below_degree[degree];
+                     degree >= 0 && index < MONOMIALS.below_degree[degree + 1]; ++index)
+                    for (int k = first; k < first + count; ++k)
+                        prepared.order_coefficients.push_back(polynomial[k][index]);
             atom.orders[atom.order_count++] = order;
             atom.monomial_degree = std::max(atom.monomial_degree, l);
             atom.highest_power = std::max(atom.highest_power, order.power);
@@ -623,12 +678,6 @@ bool is_orthonormal(const Matrix3& f)
 
 }  // namespace
 
-double floored_length(const Vector3& d)
-{
-    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
-}
-
 void evaluate_orbital_radial_term(int mode, int n, double zeta, double x, double y, double z,
                                   SlaterRadialValues& orbital)
 {
@@ -793,16 +842,27 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
     resolve_spherical_tables(table_requests, prepared);
 }
 
-bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index, const Vector3& d_global,
-                           const TermSelection& selection, PointDerivatives& sum)
+Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global)
 {
-    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
     Vector3 d = d_global;
     if (atom.use_frame)
         for (int row = 0; row < 3; ++row)
             d[row] = atom.frame(row + 1, 1) * d_global[0] + atom.frame(row + 1, 2) * d_global[1]
                      + atom.frame(row + 1, 3) * d_global[2];
-    const double r = floored_length(d);
+    return d;
+}
+
+bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index, const Vector3& d_global,
+                           const TermSelection& selection, PointDerivatives& sum)
+{
+    const Vector3 d = displacement_in_atom_frame(prepared.atoms[atom_index], d_global);
+    return accumulate_pseudoatom_at(prepared, atom_index, d, floored_length(d), selection, sum);
+}
+
+bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_index, const Vector3& d, double r,
+                              const TermSelection& selection, PointDerivatives& sum)
+{
+    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
     if (!(r <= atom.radius))
         return false;
     // A skew frame does not keep the Laplacian, and within the floor radius
@@ -860,16 +920,12 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index,
         add_spherical(d, r, g, g1, g2, order, term);
     }
     if (selection.multipoles && atom.order_count > 0) {
-        double monomials[MONOMIAL_COUNT];
-        point_monomials(d, atom.monomial_degree, monomials);
-        double last_exponent = 0, exponential = 1.0;
-        for (int k = 0; k < atom.order_count; ++k) {
-            const PreparedOrder& term_order = atom.orders[k];
-            if (k == 0 || term_order.exponent != last_exponent) {
-                last_exponent = term_order.exponent;
-                exponential = std::exp(-last_exponent * r);
-            }
-            add_multipole_order(prepared, term_order, monomials, d, inverse_r, powers, exponential, order, term);
+        switch (atom.monomial_degree) {
+        case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 1: add_multipole_orders<1>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 2: add_multipole_orders<2>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 3: add_multipole_orders<3>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        default: add_multipole_orders<4>(prepared, atom, d, r, inverse_r, powers, order, term); break;
         }
     }
     if (atom.use_frame && order != DerivativeOrder::value && order != DerivativeOrder::laplacian)

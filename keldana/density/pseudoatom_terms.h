@@ -22,13 +22,18 @@
 #include "keldana/model/wavefunction_bank.h"
 
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 inline constexpr double MIN_TERM_RADIUS = 1e-9;  // Angstrom: every term is taken at r >= this
 
 // |d| raised to MIN_TERM_RADIUS, so every term stays finite at a nucleus.
-double floored_length(const Vector3& d);
+inline double floored_length(const Vector3& d)
+{
+    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    return r < MIN_TERM_RADIUS ? MIN_TERM_RADIUS : r;
+}
 
 inline constexpr double INVERSE_FOUR_PI = 0.07957747154594876;
 inline constexpr int CORE_SET = 1;
@@ -120,6 +125,11 @@ struct PreparedOrder {
     double exponent = 0;
     double normalisation = 0;
     std::array<int, ORDER_POLYNOMIALS + 1> polynomial_begin{};
+    // Into PreparedDensityModel::order_coefficients: the same polynomials
+    // dense over the monomials of their degree, in monomial order: Q
+    // (degree l), the gradient's three interleaved (l - 1), the Hessian's
+    // six interleaved (l - 2).
+    int coefficient_begin = 0;
 };
 
 // Below this (e/Angstrom^3) an atom's density terms are not summed.
@@ -166,6 +176,7 @@ struct PreparedDensityModel {
     std::vector<PreparedSlaterFunction> functions;
     std::vector<PreparedOrbitalPair> pairs;
     std::vector<PreparedMonomial> monomials;
+    std::vector<double> order_coefficients;
     // Shared by the atoms of equal pair sets, and with later preparations.
     std::vector<std::shared_ptr<const SphericalDensityTable>> spherical_tables;
     double largest_radius = 0;                // of the active atoms
@@ -193,3 +204,10 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
 // nothing, when the floored distance is beyond the atom's radius.
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const Vector3& d,
                            const TermSelection& selection, PointDerivatives& sum);
+
+// The same in two steps, for callers that take the distances of many atoms
+// in one loop (their square roots then overlap): d in the atom's own frame,
+// then the terms at that d and r = floored_length(d).
+Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global);
+bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom, const Vector3& d, double r,
+                              const TermSelection& selection, PointDerivatives& sum);

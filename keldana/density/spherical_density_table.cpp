@@ -7,6 +7,12 @@ namespace {
 
 constexpr int FIRST_INTERVALS = 4;   // of the outermost octave before any halving
 constexpr double TOLERANCE = 1e-13;  // of each quintic against its bound
+// The innermost octave's floor, of the largest bound of the table: in the
+// octave from the nucleus each interval i of a set that starts at r^6 or a
+// higher power keeps the same relative error at every step (the error and
+// the set both scale as the step's power), but its size falls with the
+// step's sixth power, below any absolute floor.
+constexpr double NUCLEUS_FLOOR = 1e-16;
 constexpr int DERIVATIVES = 5;       // g and its first four derivatives
 constexpr int BINOMIAL[DERIVATIVES][DERIVATIVES] = {
     {1, 0, 0, 0, 0}, {1, 1, 0, 0, 0}, {1, 2, 1, 0, 0}, {1, 3, 3, 1, 0}, {1, 4, 6, 4, 1}};
@@ -49,15 +55,16 @@ std::array<double, 5> scaled_node(const SphericalPairSum& sum, double r, double 
     return node;
 }
 
-// The interval's three quintics against the pair sums at its middle.
+// The interval's three quintics against the pair sums at its middle, each
+// within TOLERANCE of its bound there or within `floor`.
 bool within_tolerance(const SphericalPairSum& sum, const std::array<double, 5>& a, const std::array<double, 5>& b,
-                      double r0, double h)
+                      double r0, double h, const double floor[3])
 {
     double exact[DERIVATIVES], bound[DERIVATIVES], found[3];
     sum_spherical_pairs(sum, r0 + 0.5 * h, exact, bound);
     interpolate_spherical_nodes(a, b, 0.5, 1.0 / h, 2, found[0], found[1], found[2]);
     for (int m = 0; m < 3; ++m)
-        if (!(std::abs(found[m] - exact[m]) <= TOLERANCE * bound[m]))
+        if (!(std::abs(found[m] - exact[m]) <= std::max(TOLERANCE * bound[m], floor[m])))
             return false;
     return true;
 }
@@ -99,7 +106,10 @@ bool build_spherical_density_table(const SphericalPairSum& sum, double range, Sp
     fresh.range = range;
     fresh.inverse_range = 1.0 / range;
     int total = 0;  // intervals so far
+    double peak[3] = {0, 0, 0};  // largest bounds at the nodes of the octaves done
+    const double no_floor[3] = {0, 0, 0};
     for (int k = 0; k <= SPHERICAL_TABLE_OCTAVES; ++k) {
+        const double nucleus_floor[3] = {NUCLEUS_FLOOR * peak[0], NUCLEUS_FLOOR * peak[1], NUCLEUS_FLOOR * peak[2]};
         SphericalDensityTable::Octave& octave = fresh.octaves[k];
         const double end = std::ldexp(range, -k);
         octave.start = k == SPHERICAL_TABLE_OCTAVES ? 0.0 : 0.5 * end;
@@ -111,13 +121,23 @@ bool build_spherical_density_table(const SphericalPairSum& sum, double range, Sp
                 return false;
             const double h = (end - octave.start) / count;
             double bound[DERIVATIVES];
-            nodes.assign(1, scaled_node(sum, octave.start, h, bound));
+            double octave_peak[3] = {0, 0, 0};
+            auto add_node = [&](double r) {
+                nodes.push_back(scaled_node(sum, r, h, bound));
+                for (int m = 0; m < 3; ++m)
+                    octave_peak[m] = std::max(octave_peak[m], bound[m]);
+            };
+            nodes.clear();
+            add_node(octave.start);
             bool good = true;
             for (int i = 0; i < count && good; ++i) {
-                nodes.push_back(scaled_node(sum, octave.start + (i + 1) * h, h, bound));
-                good = within_tolerance(sum, nodes[nodes.size() - 2], nodes.back(), octave.start + i * h, h);
+                add_node(octave.start + (i + 1) * h);
+                good = within_tolerance(sum, nodes[nodes.size() - 2], nodes.back(), octave.start + i * h, h,
+                                        k == SPHERICAL_TABLE_OCTAVES ? nucleus_floor : no_floor);
             }
             if (good) {
+                for (int m = 0; m < 3; ++m)
+                    peak[m] = std::max(peak[m], octave_peak[m]);
                 octave.step = h;
                 octave.inverse_step = 1.0 / h;
                 octave.count = count;

@@ -11,7 +11,9 @@
 // [R 2^-(k+1), R 2^-k) (the innermost reaches 0), each with its own even
 // step, halved until the three quintics stay within 1e-13 of the sum of the
 // pairs' absolute values in the middle of every interval, where their errors
-// peak.  Near the nucleus the core's steep functions need short steps;
+// peak (or, in the innermost octave, within 1e-16 of the largest such sum
+// of the table: there a set starting at r^6 or higher keeps its relative
+// error at every step while its size vanishes).  Near the nucleus the core's steep functions need short steps;
 // farther out only the slow valence functions matter and the steps grow.
 #pragma once
 
@@ -63,7 +65,7 @@ bool build_spherical_density_table(const SphericalPairSum& sum, double range, Sp
 // g and, as `derivatives` asks (0, 1 or 2), g' and g'' at t (0..1) of the
 // interval between the nodes a and b, whose step is 1 / inverse_step; the
 // derivatives not asked for are 0.
-inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
+[[gnu::always_inline]] inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
                                         double inverse_step, int derivatives, double& g, double& g1, double& g2)
 {
     // Quintic Hermite basis at t: value, first and second derivative at the
@@ -87,7 +89,7 @@ inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const st
 
 // g(r) and, as `derivatives` asks (0, 1 or 2), g'(r) and g''(r) for
 // 0 <= r <= range.
-inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
+[[gnu::always_inline]] inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
                                              double& g1, double& g2)
 {
     // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary

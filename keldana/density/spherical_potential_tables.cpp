@@ -16,7 +16,43 @@ namespace {
 
 constexpr double NUCLEUS_RADIUS = 1e-6;  // Angstrom: closer counts as at the nucleus
 constexpr const char* PROGRESS_TITLE = "Spherical atomic electrostatic potentials. Please, wait...";
-constexpr int BUILD_STEPS = 4;  // densities, inner charges, outer integral, potential
+constexpr int BUILD_STEPS = 4;  // density terms, inner nodes, outer nodes, potential
+constexpr double NEGLIGIBLE_EXPONENT = 700.0;  // exp(-x) is below every term it meets
+constexpr int MAX_BANK_POWER = 10;
+// Past the grid the nodes go on until the electrons' potential is that of
+// their total charge to this (e/Angstrom), or to the last index.
+constexpr double FAR_FIELD_TOLERANCE = 1e-13;
+constexpr int LAST_NODE_INDEX = 8000;  // r = 0.1 e^16: far beyond any bank function
+constexpr double GRID_RATE = 0.002;    // r = 0.1 e^(GRID_RATE u) - 0.0999999
+
+double factorial(int k)
+{
+    double f = 1.0;
+    for (int i = 2; i <= k; ++i)
+        f *= i;
+    return f;
+}
+
+// x^k for small k >= 0 by multiplication.
+double integer_power(double x, int k)
+{
+    double p = 1.0;
+    for (; k > 0; --k)
+        p *= x;
+    return p;
+}
+
+// e^-x sum_{j=0..k} x^j / j!, given e^-x: the probability that a Poisson
+// variable of mean x is at most k; all terms positive, no cancellation.
+double truncated_exponential_series(int k, double x, double exp_minus_x)
+{
+    double term = 1.0, sum = 1.0;
+    for (int j = 1; j <= k; ++j) {
+        term *= x / j;
+        sum += term;
+    }
+    return exp_minus_x * sum;
+}
 
 // Shows the build's progress: `step` of the BUILD_STEPS of atom `atom`
 // (1-based) out of `atom_count`; false once the user has cancelled.
@@ -27,41 +63,93 @@ bool report_progress(int atom, int atom_count, int step)
     return pump_and_check_job();
 }
 
-// Natural cubic spline through e_i = t[i + 1] - z / r_i on the unit-spaced
-// grid index: M_(i-1) + 4 M_i + M_(i+1) = 6 (e_(i+1) - 2 e_i + e_(i-1)),
-// M_0 = M_2000 = 0, solved by elimination down the tridiagonal system.
-void fit_electronic_spline(const std::array<double, ESP_TABLE_LAST + 1>& t,
-                           const std::array<double, ESP_GRID_LAST + 1>& r, int z,
-                           std::array<double, ESP_GRID_LAST + 1>& curvature)
+// One term c r^p exp(-a r) of a spherical density (e/Angstrom^3).
+struct DensityTerm {
+    int p = 0;
+    double a = 0, c = 0;
+};
+
+// The core (Z > 1) and the weighted, kappa-scaled valence (nv > 0) of table
+// atom `atom` as terms, those of one power and exponent merged: the pairs
+// that evaluate_orbital_density_term sums.
+std::vector<DensityTerm> spherical_density_terms(const StructureModel& model, const WavefunctionBank& bank,
+                                                 const RadialLookupTables& radial, int atom)
 {
-    std::vector<double> e(ESP_GRID_LAST + 1), diagonal(ESP_GRID_LAST + 1), rhs(ESP_GRID_LAST + 1);
-    for (int i = 0; i <= ESP_GRID_LAST; ++i)
-        e[i] = t[i + 1] - z / r[i];
-    curvature.fill(0.0);
-    diagonal[1] = 4.0;
-    rhs[1] = 6 * (e[2] - 2 * e[1] + e[0]);
-    for (int i = 2; i < ESP_GRID_LAST; ++i) {
-        const double factor = 1.0 / diagonal[i - 1];
-        diagonal[i] = 4.0 - factor;
-        rhs[i] = 6 * (e[i + 1] - 2 * e[i] + e[i - 1]) - factor * rhs[i - 1];
+    std::vector<DensityTerm> terms;
+    const int t = model.atoms.atom_type_index[atom];
+    if (t < 1 || t > MAX_ATOM_TYPES)
+        return terms;
+    const int z = model.atoms.atomic_number[atom];
+    const int nv = z - model.pseudoatoms.core_electron_count[atom];
+    const int count = std::clamp(bank.function_count[t], 0, MAX_BANK_FUNCTIONS);
+    const int shells = std::clamp(bank.shell_count[t], 0, BANK_SHELL_COUNT);
+    struct Set {
+        int set;
+        double scale, weight;
+    };
+    const Set sets[] = {{CORE_SET, 1.0, z > 1 ? 1.0 : 0.0},
+                        {VALENCE_SET, model.pseudoatoms.kappa[atom],
+                         nv > 0 ? model.pseudoatoms.valence_population[atom] / nv : 0.0}};
+    for (const Set& s : sets) {
+        if (s.weight == 0.0)
+            continue;
+        for (int k = 1; k <= shells; ++k)
+            for (int j = 1; j <= count; ++j)
+                for (int j2 = j; j2 <= count; ++j2) {
+                    const double product = radial.product_sum(t, j, j2, k, s.set);
+                    const int n1 = bank.function_n[t][j], n2 = bank.function_n[t][j2];
+                    const double a1 = s.scale * bank.orbital_exponent[t][j][k];
+                    const double a2 = s.scale * bank.orbital_exponent[t][j2][k];
+                    if (product == 0.0 || !(a1 > 0.0) || !(a2 > 0.0) || n1 < 1 || n1 > MAX_BANK_POWER || n2 < 1
+                        || n2 > MAX_BANK_POWER)
+                        continue;
+                    auto normalisation = [](int n, double a) {
+                        return std::pow(2.0 * a, n + 0.5) / std::sqrt(factorial(2 * n));
+                    };
+                    const DensityTerm term = {n1 + n2 - 2, a1 + a2,
+                                              s.weight * (j == j2 ? 1.0 : 2.0) * product * INVERSE_FOUR_PI
+                                                  * normalisation(n1, a1) * normalisation(n2, a2)};
+                    auto same = std::find_if(terms.begin(), terms.end(), [&](const DensityTerm& other) {
+                        return other.p == term.p && other.a == term.a;
+                    });
+                    if (same != terms.end())
+                        same->c += term.c;
+                    else
+                        terms.push_back(term);
+                }
     }
-    curvature[ESP_GRID_LAST - 1] = rhs[ESP_GRID_LAST - 1] / diagonal[ESP_GRID_LAST - 1];
-    for (int i = ESP_GRID_LAST - 2; i >= 1; --i)
-        curvature[i] = (rhs[i] - curvature[i + 1]) / diagonal[i];
+    return terms;
 }
 
-// Integrals of f over the unit steps of the grid index, entry i for the step
-// from i - 1 to i: the cubic through four neighbouring values inside, the
-// parabola through three at both ends.
-std::vector<double> grid_interval_integrals(const std::vector<double>& f)
+// The electronic part e = Q / r + int_r^inf 4 pi s rho ds at grid index u
+// (radius r) and its first four derivatives in u, from the exact r
+// derivatives e' = -Q / r^2, e'' = 2 Q / r^3 - 4 pi rho, and so on.
+std::array<double, 5> electronic_node(const std::vector<DensityTerm>& terms, double r)
 {
-    const int last = static_cast<int>(f.size()) - 1;
-    std::vector<double> steps(f.size(), 0.0);
-    steps[1] = (5 * f[0] + 8 * f[1] - f[2]) / 12;
-    for (int i = 2; i < last; ++i)
-        steps[i] = (13 * (f[i - 1] + f[i]) - f[i - 2] - f[i + 1]) / 24;
-    steps[last] = (5 * f[last] + 8 * f[last - 1] - f[last - 2]) / 12;
-    return steps;
+    constexpr double four_pi = 4 * std::numbers::pi;
+    double q = 0, outer = 0, rho = 0, rho1 = 0, rho2 = 0;
+    for (const DensityTerm& term : terms) {
+        const double e = std::exp(-term.a * r);
+        q += four_pi * term.c * slater_inner_integral(term.p + 2, term.a, r, e);
+        outer += four_pi * term.c * slater_outer_integral(term.p + 1, term.a, r, e);
+        const double power = integer_power(r, term.p);  // r^p
+        const double lower = term.p >= 1 ? integer_power(r, term.p - 1) : 0.0;
+        const double lowest = term.p >= 2 ? integer_power(r, term.p - 2) : 0.0;
+        rho += term.c * e * power;
+        rho1 += term.c * e * (term.p * lower - term.a * power);
+        rho2 += term.c * e * (term.p * (term.p - 1) * lowest - 2 * term.a * term.p * lower + term.a * term.a * power);
+    }
+    const double r2 = r * r;
+    const double e0 = q / r + outer;
+    const double e1 = -q / r2;
+    const double e2 = 2 * q / (r2 * r) - four_pi * rho;
+    const double e3 = -6 * q / (r2 * r2) + 2 * four_pi * rho / r - four_pi * rho1;
+    const double e4 = 24 * q / (r2 * r2 * r) - 8 * four_pi * rho / r2 + 2 * four_pi * rho1 / r - four_pi * rho2;
+    // r(u) = 0.1 e^(GRID_RATE u) - 0.0999999: every derivative is GRID_RATE
+    // times the one before.
+    const double u1 = GRID_RATE * (r + 0.0999999), u2 = GRID_RATE * u1, u3 = GRID_RATE * u2, u4 = GRID_RATE * u3;
+    return {e0, e1 * u1, e2 * u1 * u1 + e1 * u2, e3 * u1 * u1 * u1 + 3 * e2 * u1 * u2 + e1 * u3,
+            e4 * u1 * u1 * u1 * u1 + 6 * e3 * u1 * u1 * u2 + e2 * (4 * u1 * u3 + 3 * u2 * u2) + e1 * u4};
 }
 
 // Table of one independent atom a; false when the user cancelled or the atom
@@ -75,70 +163,41 @@ bool tabulate_atom(const StructureModel& model, const WavefunctionBank& bank, co
 
     const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
     std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
+    std::vector<std::array<double, 5>>& nodes = tables.esp_nodes[a];
     const int z = model.atoms.atomic_number[a];
-    const double nv = static_cast<double>(z - model.pseudoatoms.core_electron_count[a]);
-    const double pv = model.pseudoatoms.valence_population[a];
-    const double kappa = model.pseudoatoms.kappa[a];
-
-    std::vector<double> core(ESP_GRID_LAST + 1, 0.0), valence(ESP_GRID_LAST + 1, 0.0);
-    for (int i = 0; i <= ESP_GRID_LAST; ++i) {
-        if (z > 1)
-            core[i] = evaluate_orbital_density_term(model, bank, radial, 3, CORE_SET, a, 1.0, r[i], 0, 0);
-        if (nv > 0)
-            valence[i] =
-                pv * evaluate_orbital_density_term(model, bank, radial, 3, VALENCE_SET, a, kappa, r[i], 0, 0) / nv;
+    const std::vector<DensityTerm> terms = spherical_density_terms(model, bank, radial, a);
+    double electrons = 0.0, at_nucleus = 0.0;
+    for (const DensityTerm& term : terms) {
+        electrons += 4 * std::numbers::pi * term.c * slater_complete_integral(term.p + 2, term.a);
+        at_nucleus += 4 * std::numbers::pi * term.c * slater_complete_integral(term.p + 1, term.a);
     }
-    if (!report_progress(a, atom_count, 1))
-        return false;
-
-    // Electrons inside r_i; the table holds Q(r_i) / r_i for now.  The
-    // integrals run over the grid index u, where r = 0.1 e^(0.002 u) -
-    // 0.0999999 makes the integrands smooth on a unit step.
-    constexpr double pi = std::numbers::pi;
-    std::vector<double> charge_density(ESP_GRID_LAST + 1), potential_density(ESP_GRID_LAST + 1);
-    for (int i = 0; i <= ESP_GRID_LAST; ++i) {
-        const double jacobian = 0.002 * (r[i] + 0.0999999);  // dr/du
-        const double shell = 4 * pi * (core[i] + valence[i]) * r[i] * jacobian;
-        charge_density[i] = shell * r[i];
-        potential_density[i] = shell;
-    }
-    const std::vector<double> charge_steps = grid_interval_integrals(charge_density);
-    const std::vector<double> potential_steps = grid_interval_integrals(potential_density);
-    double charge = 0.0;
-    t[1] = 0.0;
-    for (int i = 1; i <= ESP_GRID_LAST; ++i) {
-        charge += charge_steps[i];
-        t[i + 1] = charge / r[i];
-    }
-    if (!report_progress(a, atom_count, 2))
-        return false;
-
-    // Scale the tabulated electrons to the nominal count.  An atom without
-    // electrons (a bare proton) has nothing to scale.
-    const double electrons = spherical_electron_count(model, a);
-    const double tabulated = charge;
-    double nu = 0.0;
-    if (tabulated != 0.0 && std::isfinite(tabulated)) {
-        nu = electrons / tabulated;
-    } else if (electrons != 0.0) {
+    if (!std::isfinite(electrons) || (electrons == 0.0 && spherical_electron_count(model, a) != 0.0)) {
         ui().message_box("No electron density in the wavefunction bank for atom " + label + ".",
                          "Wavefunctions!", MessageButtons::ok, MessageIcon::warning);
         return false;
     }
+    tables.esp_electrons[a] = electrons;
+    if (!report_progress(a, atom_count, 1))
+        return false;
 
-    // Outer part, integral from r to r_2000 of 4 pi s rho(s) ds.
-    double outer = 0.0;
-    for (int i = ESP_GRID_LAST; i >= 1; --i) {
-        outer += potential_steps[i];
-        t[i] += outer;
+    nodes.clear();
+    for (int i = 0; i <= ESP_GRID_LAST / 2; ++i)
+        nodes.push_back(electronic_node(terms, r[i]));
+    if (!report_progress(a, atom_count, 2))
+        return false;
+    for (int i = ESP_GRID_LAST / 2 + 1; i <= LAST_NODE_INDEX; ++i) {
+        const double ri = esp_grid_radius(i);
+        nodes.push_back(electronic_node(terms, ri));
+        if (i >= ESP_GRID_LAST && std::abs(nodes.back()[0] - electrons / ri) <= FAR_FIELD_TOLERANCE)
+            break;
     }
-    t[0] = -nu * outer;
+    tables.esp_last_radius[a] = esp_grid_radius(static_cast<int>(nodes.size()) - 1);
     if (!report_progress(a, atom_count, 3))
         return false;
 
+    t[0] = -at_nucleus;
     for (int i = 0; i <= ESP_GRID_LAST; ++i)
-        t[i + 1] = z / r[i] - nu * t[i + 1];
-    fit_electronic_spline(t, r, z, tables.esp_spline_curvature[a]);
+        t[i + 1] = z / r[i] - nodes[i][0];
     return report_progress(a, atom_count, 4);
 }
 
@@ -152,11 +211,68 @@ int table_atom(const StructureModel& model, const SphericalEspTables& tables, in
     return a >= 1 && a <= std::min(model.atoms.independent_atom_count, MAX_INDEPENDENT_ATOMS) ? a : 0;
 }
 
+// The electronic part at d (inside the table atom's nodes) and, with
+// `slope`, its derivative in d; false beyond the last node.
+bool electronic_part(const SphericalEspTables& tables, int a, double d, bool slope, double& value, double& derivative)
+{
+    const std::vector<std::array<double, 5>>& nodes = tables.esp_nodes[a];
+    if (!(d < tables.esp_last_radius[a]))
+        return false;
+    const double u = 500.0 * std::log(10.0 * d + 0.999999);
+    const int last = static_cast<int>(nodes.size()) - 1;
+    if (!(u < last))
+        return false;
+    const int j = std::max(static_cast<int>(u), 0);
+    double second = 0;
+    interpolate_spherical_nodes(nodes[j], nodes[j + 1], u - j, 1.0, slope ? 1 : 0, value, derivative, second);
+    if (slope)
+        derivative *= 5000.0 / (10.0 * d + 0.999999);  // du/dd
+    return true;
+}
+
 }  // namespace
+
+double slater_complete_integral(int k, double a)
+{
+    return factorial(k) / integer_power(a, k + 1);
+}
+
+double slater_inner_integral(int k, double a, double r, double exp_minus_x)
+{
+    const double x = a * r;
+    if (x < k + 1) {
+        // r^(k+1) e^-x sum_j x^j / ((k+1)(k+2)..(k+1+j)): the complement
+        // below would cancel to nothing near the nucleus.
+        double term = 1.0 / (k + 1), sum = term;
+        for (int j = 1; j < 200 && term > 1e-17 * sum; ++j) {
+            term *= x / (k + 1 + j);
+            sum += term;
+        }
+        return integer_power(r, k + 1) * exp_minus_x * sum;
+    }
+    const double complete = slater_complete_integral(k, a);
+    if (x > NEGLIGIBLE_EXPONENT)
+        return complete;
+    return complete * (1.0 - truncated_exponential_series(k, x, exp_minus_x));
+}
+
+double slater_outer_integral(int k, double a, double r, double exp_minus_x)
+{
+    const double x = a * r;
+    if (x > NEGLIGIBLE_EXPONENT)
+        return 0.0;
+    if (k >= 0)
+        return slater_complete_integral(k, a) * truncated_exponential_series(k, x, exp_minus_x);
+    // Gamma(0, x) = E1(x), then Gamma(s, x) = (Gamma(s+1, x) - x^s e^-x) / s.
+    double gamma = -std::expint(-x);
+    for (int s = -1; s >= k + 1; --s)
+        gamma = (gamma - exp_minus_x / integer_power(x, -s)) / s;
+    return integer_power(a, -(k + 1)) * gamma;
+}
 
 double esp_grid_radius(int i)
 {
-    return 0.1 * std::exp(0.002 * i) - 0.0999999;
+    return 0.1 * std::exp(GRID_RATE * i) - 0.0999999;
 }
 
 int esp_grid_index(double d)
@@ -225,50 +341,17 @@ bool build_spherical_potential_tables()
     return build_spherical_potential_tables(model, bank, radial_lookup_tables(), spherical_esp_tables());
 }
 
-namespace {
-
-// The spline interval of the table atom `a` holding d (inside the grid): the
-// electronic potential (the table less z / r) at its ends, its curvatures
-// there, and the place w (0..1) of d in it on the grid index u(d).
-struct SplinePlace {
-    int j = 0;
-    double w = 0, v = 0, lower = 0, upper = 0, c0 = 0, c1 = 0;
-};
-
-SplinePlace spline_place(const SphericalEspTables& tables, int a, double z, double d)
-{
-    const std::array<double, ESP_TABLE_LAST + 1>& t = tables.esp_spherical_potential[a];
-    const std::array<double, ESP_GRID_LAST + 1>& r = tables.esp_radial_grid;
-    SplinePlace place;
-    const double u = 500.0 * std::log(10.0 * d + 0.999999);
-    place.j = std::clamp(static_cast<int>(u), 0, ESP_GRID_LAST - 1);
-    place.w = u - place.j;
-    place.v = 1.0 - place.w;
-    place.lower = t[place.j + 1] - z / r[place.j];
-    place.upper = t[place.j + 2] - z / r[place.j + 1];
-    place.c0 = tables.esp_spline_curvature[a][place.j];
-    place.c1 = tables.esp_spline_curvature[a][place.j + 1];
-    return place;
-}
-
-}  // namespace
-
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                              double d)
 {
     const int a = table_atom(model, tables, atom);
-    if (a == 0)
-        return 0.0;
-    if (!(d > NUCLEUS_RADIUS))
+    if (a == 0 || !(d > NUCLEUS_RADIUS))
         return 0.0;
     const double z = model.atoms.atomic_number[a];
-    if (d >= tables.esp_radial_grid[ESP_GRID_LAST - 1])
-        return -(model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
-    const SplinePlace p = spline_place(tables, a, z, d);
-    const double slope =
-        p.upper - p.lower + ((1.0 - 3.0 * p.v * p.v) * p.c0 + (3.0 * p.w * p.w - 1.0) * p.c1) / 6.0;
-    const double du_dd = 5000.0 / (10.0 * d + 0.999999);
-    return -z / d + d * slope * du_dd;
+    double electronic = 0, slope = 0;
+    if (!electronic_part(tables, a, d, true, electronic, slope))
+        return -(z - tables.esp_electrons[a]) / d;
+    return -z / d - d * slope;
 }
 
 double interpolate_spherical_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
@@ -280,12 +363,8 @@ double interpolate_spherical_potential(const StructureModel& model, const Spheri
     if (!(d > NUCLEUS_RADIUS))  // NaN included
         return tables.esp_spherical_potential[a][0];
     const double z = model.atoms.atomic_number[a];
-    if (d >= tables.esp_radial_grid[ESP_GRID_LAST - 1])
-        return (model.atoms.atomic_number[atom] - spherical_electron_count(model, atom)) / d;
-    const SplinePlace p = spline_place(tables, a, z, d);
-    if (tables.esp_radial_grid[p.j] == d)
-        return tables.esp_spherical_potential[a][p.j + 1];
-    const double electronic = p.v * p.lower + p.w * p.upper
-                              + ((p.v * p.v - 1.0) * p.v * p.c0 + (p.w * p.w - 1.0) * p.w * p.c1) / 6.0;
-    return z / d + electronic;
+    double electronic = 0, slope = 0;
+    if (!electronic_part(tables, a, d, false, electronic, slope))
+        return (z - tables.esp_electrons[a]) / d;
+    return z / d - electronic;
 }

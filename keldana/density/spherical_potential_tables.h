@@ -30,12 +30,20 @@ struct SphericalEspTables {
     // on the heap.
     std::vector<std::array<double, ESP_TABLE_LAST + 1>> esp_spherical_potential =
         std::vector<std::array<double, ESP_TABLE_LAST + 1>>(MAX_INDEPENDENT_ATOMS + 1);
-    // [independent atom][i]: second derivative, with respect to the grid
-    // index, of the natural cubic spline through the electronic part
-    // t[i + 1] - Z / r_i (i = 0..2000), so that the interpolated potential
-    // has continuous first and second derivatives.
-    std::vector<std::array<double, ESP_GRID_LAST + 1>> esp_spline_curvature =
-        std::vector<std::array<double, ESP_GRID_LAST + 1>>(MAX_INDEPENDENT_ATOMS + 1);
+    // [independent atom][i]: the electronic part e(u) = Q(r) / r + integral
+    // from r to infinity of 4 pi s rho(s) ds at the grid index u = i and its
+    // first four derivatives with respect to u, all in closed form from the
+    // Slater functions; past i = 2000 as far as the atom's density reaches
+    // (the potential beyond the last node is that of a point charge to
+    // 1e-12 e/Angstrom).  Between two nodes the value, the first and the
+    // second derivative are each read from their own quintic Hermite piece.
+    std::vector<std::vector<std::array<double, 5>>> esp_nodes =
+        std::vector<std::vector<std::array<double, 5>>>(MAX_INDEPENDENT_ATOMS + 1);
+    // [independent atom]: the electrons of its spherical density, integrated
+    // in closed form.
+    std::vector<double> esp_electrons = std::vector<double>(MAX_INDEPENDENT_ATOMS + 1, 0.0);
+    // [independent atom]: the radius of its last node.
+    std::vector<double> esp_last_radius = std::vector<double>(MAX_INDEPENDENT_ATOMS + 1, 0.0);
     // 1 once a build has finished; 0 after every model load and while a build
     // has not finished (never run, refused or cancelled).
     int esp_tables_ready = 0;
@@ -53,17 +61,26 @@ void reset_spherical_potential_tables();
 // is left out, as in the density).
 double spherical_electron_count(const StructureModel& model, int atom);
 
+// int_0^inf s^k e^(-a s) ds = k! / a^(k+1), k >= 0.
+double slater_complete_integral(int k, double a);
+
+// int_0^r s^k e^(-a s) ds (k >= 0) and int_r^inf s^k e^(-a s) ds (k >= -3),
+// a > 0, r > 0, given exp_minus_x = e^(-a r): the incomplete gamma functions
+// of the Slater densities and of their potentials, free of cancellation.
+double slater_inner_integral(int k, double a, double r, double exp_minus_x);
+double slater_outer_integral(int k, double a, double r, double exp_minus_x);
+
 // Fills the grid and, for atoms 1..independent_atom_count, the spherical
 // potential
-//   V(r) = Z / r - nu (Q(r) / r + integral from r to r_2000 of 4 pi s rho(s) ds)
-// of the core and valence densities (both integrals over the grid index with
-// the four-point cubic rule, the three-point one at the ends), with nu scaling the tabulated electrons to
-// spherical_electron_count.  Shows a progress dialog (a line with the atom's
-// label) and polls the job flag between steps.  Sets esp_tables_ready and
-// returns true when every atom is done.  Returns false with the tables not
-// ready when the user cancels, or, with a message, when the model has more
-// atoms than the tables hold or an atom that should have electrons gets no
-// density from the bank.
+//   V(r) = Z / r - (Q(r) / r + integral from r to infinity of 4 pi s rho(s) ds)
+// of the core and valence densities in closed form (each a sum of
+// c r^p exp(-a r) over the bank's orbital pairs), the density the point
+// evaluator sums, so that Poisson's equation holds between the two.  Shows a
+// progress dialog (a line with the atom's label) and polls the job flag
+// between steps.  Sets esp_tables_ready and returns true when every atom is
+// done.  Returns false with the tables not ready when the user cancels, or,
+// with a message, when the model has more atoms than the tables hold or an
+// atom that should have electrons gets no density from the bank.
 bool build_spherical_potential_tables(const StructureModel& model, const WavefunctionBank& bank,
                                       const RadialLookupTables& radial, SphericalEspTables& tables);
 
@@ -76,18 +93,15 @@ bool build_spherical_potential_tables();
 // its nucleus, from the table of the atom (of its parent for a symmetry
 // image):
 // - d <= 1e-6: the electronic potential at the nucleus (no nuclear term);
-// - d >= r_1999: the point charge of the net atomic charge, Z - electrons;
-// - otherwise the tabulated value on a grid radius, and between two radii
-//   Z / d plus the electronic part from its cubic spline in the grid index
-//   u = 500 ln(10 d + 0.999999) (a curve through Z / r would be far off near
-//   the nucleus).  A straight line would put kinks at the grid radii, 0.002 A
-//   apart, which central differences at the default step cannot bridge.
+// - beyond the atom's last node: the point charge Z - electrons;
+// - otherwise Z / d less the electronic part, read on the grid index
+//   u = 500 ln(10 d + 0.999999) from its quintic Hermite piece (continuous
+//   with two derivatives, within about 1e-13 of the closed form).
 // 0.0 while the tables are not ready or for an atom without a table.
 double interpolate_spherical_potential(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                        double d);
 
-// d dV/dd of the same spherical potential at distance d, from the same
-// spline (exact for it, no difference step): 0 within 1e-6 of the nucleus,
-// -(net charge) / d from r_1999 on.
+// d dV/dd of the same spherical potential at distance d: 0 within 1e-6 of
+// the nucleus, -(net charge) / d beyond the last node.
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,
                                              double d);

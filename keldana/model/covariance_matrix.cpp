@@ -7,7 +7,9 @@
 #include "keldana/model/file_dialog.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/text_fields.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <filesystem>
@@ -140,10 +142,10 @@ bool write_group(std::ostream& output, std::string_view format, const std::vecto
 
 std::string trimmed(const std::string& text)
 {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)
         return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // The converter to run: the configured path (made absolute, since the child
@@ -161,6 +163,25 @@ std::string converter_program()
     return ec ? configured : absolute.string();
 }
 
+// Reads into a fresh matrix, checks it against the model when one is given,
+// and only then replaces `matrix`.
+bool read_matrix_for(std::istream& input, CovarianceMatrix& matrix, const StructureModel* model)
+{
+    auto fresh = std::make_unique<CovarianceMatrix>();
+    if (!read_groups(input, *fresh))
+        return false;
+    if (const std::string mismatch = model ? covariance_model_mismatch(*fresh, *model) : std::string();
+        !mismatch.empty()) {
+        show_read_error("This covariance matrix does not belong to the loaded model: " + mismatch +
+                        "\nIt is not used; no e.s.d.s are computed from it.");
+        return false;
+    }
+    fresh->esd_available = 1;
+    matrix = std::move(*fresh);
+    report_matrix_read(matrix.cov_order);
+    return true;
+}
+
 }  // namespace
 
 CovarianceMatrix& covariance_matrix()
@@ -171,13 +192,46 @@ CovarianceMatrix& covariance_matrix()
 
 bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix)
 {
-    auto fresh = std::make_unique<CovarianceMatrix>();
-    if (!read_groups(input, *fresh))
-        return false;
-    fresh->esd_available = 1;
-    matrix = std::move(*fresh);
-    report_matrix_read(matrix.cov_order);
-    return true;
+    return read_matrix_for(input, matrix, nullptr);
+}
+
+int population_kind_order(int kind)
+{
+    // First kind code of each order l = 0..4.
+    constexpr int FIRST_KIND[] = {12, 14, 17, 22, 29, 38};
+    for (int l = 0; l <= 4; ++l)
+        if (kind >= FIRST_KIND[l] && kind < FIRST_KIND[l + 1])
+            return l;
+    return -1;
+}
+
+std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const StructureModel& model)
+{
+    const int n = std::clamp(matrix.cov_order, 0, MAX_COVARIANCE_PARAMETERS);
+    const int atoms = model.atoms.independent_atom_count;
+    int highest = 0;
+    for (int i = 1; i <= n; ++i)
+        highest = std::max(highest, matrix.cov_atom[i]);
+    if (highest != atoms)
+        return "The matrix holds parameters of " + std::to_string(highest) + " atoms, the model has " +
+               std::to_string(atoms) + " independent atoms.";
+    for (int i = 1; i <= n; ++i) {
+        const int atom = matrix.cov_atom[i];
+        const int order = population_kind_order(matrix.cov_kind[i]);
+        if (atom < 1 || order < 0)
+            continue;
+        const int l_max = model.pseudoatoms.l_max[atom];
+        const std::string label = text_field_string(model.atoms.atom_label[atom]);
+        if (order > l_max)
+            return "Parameter " + std::to_string(i) + " is a population of order " + std::to_string(order) +
+                   " of atom " + label + ", whose multipoles go up to order " + std::to_string(l_max) + ".";
+    }
+    return {};
+}
+
+bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix, const StructureModel& model)
+{
+    return read_matrix_for(input, matrix, &model);
 }
 
 bool read_covariance_matrix_file(const std::string& path)
@@ -188,7 +242,7 @@ bool read_covariance_matrix_file(const std::string& path)
         show_read_error(refusal.empty() ? "Can not open the covariance matrix file " + path + "." : refusal);
         return false;
     }
-    return read_covariance_matrix(input, covariance_matrix());
+    return read_covariance_matrix(input, covariance_matrix(), current_model());
 }
 
 bool write_covariance_matrix(std::ostream& output, const CovarianceMatrix& matrix)
@@ -250,13 +304,22 @@ bool import_covariance_matrix_via_converter()
     }
     std::ifstream input;
     std::string refusal;
-    if (run.exit_code != 0 || !open_input_file(output_path.string(), input, refusal)) {
-        show_import_error("The CONVERTOR program could not convert " + dialog.file_title +
-                          ": no covariance matrix was imported.");
+    if (run.exit_code == 0)
+        open_input_file(output_path.string(), input, refusal);
+    if (!input.is_open()) {
+        // The converter's own words (which name the file) say what was wrong.
+        std::string reason = trimmed(run.error_output);
+        if (reason.empty())
+            reason = !refusal.empty() ? refusal
+                     : dialog.file_title + ": " +
+                           (run.exit_code == 0 ? "it wrote no " + std::string(CONVERTER_OUTPUT_NAME) + "."
+                                               : "it ended with status " + std::to_string(run.exit_code) + ".");
+        show_import_error("The CONVERTOR program could not convert the covariance matrix:\n" + reason +
+                          "\nNo covariance matrix was imported.");
         fs::remove(output_path, ec);
         return false;
     }
-    const bool ok = read_covariance_matrix(input, covariance_matrix());
+    const bool ok = read_covariance_matrix(input, covariance_matrix(), current_model());
     input.close();
     fs::remove(output_path, ec);
     return ok;

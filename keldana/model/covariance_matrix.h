@@ -14,6 +14,8 @@
 // run over several; surplus values on a group's last line are ignored.
 #pragma once
 
+#include "keldana/model/model_store.h"
+
 #include <array>
 #include <istream>
 #include <ostream>
@@ -45,7 +47,29 @@ CovarianceMatrix& covariance_matrix();
 // returned and `matrix` is left exactly as it was.
 bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix);
 
-// "Read COVARIANCE matrix...": reads the file at `path` into covariance_matrix().
+// The same for the model the matrix is read for: a matrix that cannot belong
+// to `model` (covariance_model_mismatch) is refused with a message before it
+// replaces anything.
+bool read_covariance_matrix(std::istream& input, CovarianceMatrix& matrix, const StructureModel& model);
+
+// Why the matrix cannot belong to the model, as far as its atom numbers and
+// kind codes show; empty when it may.  The file names no parameter of the
+// model and does not say which ones were refined, so only this is checked:
+//   - the highest atom number named is the model's number of independent
+//     atoms (a matrix of fewer or more atoms is of another model);
+//   - a population kind is of an order l no higher than its atom's l_max.
+// Counts of parameters per atom are not compared: the converter gives the
+// atom's first group the kinds 1..M1, which run into the population kinds
+// when M1 is above 11, and all higher multipoles kind 17.
+std::string covariance_model_mismatch(const CovarianceMatrix& matrix, const StructureModel& model);
+
+// The order l of a population kind code: 12 (Pv) and 13 (P00) are 0, 14-16
+// are dipoles, 17-21 quadrupoles, 22-28 octupoles, 29-37 hexadecapoles; -1
+// for every other kind.
+int population_kind_order(int kind);
+
+// "Read COVARIANCE matrix...": reads the file at `path` into covariance_matrix()
+// for current_model().
 bool read_covariance_matrix_file(const std::string& path);
 
 // Writes the matrix's N, scale, upper triangle, atoms and kinds in the file's
@@ -58,12 +82,13 @@ bool save_covariance_matrix_as(const std::string& path);
 
 // "Import COVARIANCE matrix...": asks for a "*.mat" file, runs the converter
 // on it in the chosen file's folder and reads the "covar.dat" it writes there
-// into covariance_matrix().  The converter is run_settings().paths.converter_path,
+// into covariance_matrix() for current_model().  The converter is run_settings().paths.converter_path,
 // or "blentrix" in the start-up directory when that is blank.  An old
 // "covar.dat" is deleted before the run, so only a fresh one is read, and the
 // new one is deleted after reading.  False after Cancel (without a message) or
-// when the converter can not be started, fails or writes no readable matrix
-// (with a message); the previous matrix and its e.s.d. flag are then kept.
+// when the converter can not be started, fails (its own reason is shown) or
+// writes no readable matrix, or the matrix is of another model (with a
+// message); the previous matrix and its e.s.d. flag are then kept.
 bool import_covariance_matrix_via_converter();
 
 // Per-load reset: a newly loaded structure has no e.s.d.s until a matrix is

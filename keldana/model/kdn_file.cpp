@@ -91,6 +91,9 @@ struct KdnReadState {
     bool cut = false;  // the file ends inside a line with text, left out of `lines`
 };
 
+// The line the last refused read named; 0 when it named none.
+int fault_line = 0;
+
 bool report_reading_error(const KdnReadState& state, const std::string& detail)
 {
     const std::string text = "Please, check input file - " + std::string(3, ' ')
@@ -102,15 +105,19 @@ bool report_reading_error(const KdnReadState& state, const std::string& detail)
 bool report_line_error(const KdnReadState& state, std::size_t line, const std::string& what,
                        const std::string& reason)
 {
+    fault_line = static_cast<int>(line);
     return report_reading_error(state, "Line " + std::to_string(line) + ", " + what + ": " + reason + ".");
 }
 
 bool report_end_of_file(const KdnReadState& state, const std::string& what)
 {
-    if (state.cut)
+    if (state.cut) {
+        fault_line = static_cast<int>(state.lines.size() + 1);
         return report_reading_error(state, "The file ends inside line " + std::to_string(state.lines.size() + 1)
                                                + " (it has no line end) where " + what
                                                + " should follow: the file is cut short.");
+    }
+    fault_line = static_cast<int>(state.lines.size());
     return report_reading_error(state, "The file ends (after line " + std::to_string(state.lines.size())
                                            + ") where " + what + " should follow.");
 }
@@ -417,8 +424,12 @@ bool write_kdn_input_file(std::ostream& output, const StructureModel& model)
     return !output.fail();
 }
 
+int last_kdn_fault_line() { return fault_line; }
+void forget_kdn_fault_line() { fault_line = 0; }
+
 bool read_kdn_input_file(std::istream& input, const std::string& file_title, StructureModel& model)
 {
+    fault_line = 0;
     KdnReadState state;
     state.file_title = file_title;
     for (std::string line; std::getline(input, line);) {
@@ -441,6 +452,7 @@ bool read_kdn_input_file(const std::string& path, const std::string& file_title,
     std::ifstream input;
     std::string refusal;
     if (!open_input_file(path, input, refusal)) {
+        fault_line = 0;
         KdnReadState state;
         state.file_title = file_title;
         return report_reading_error(state, refusal.empty() ? "The file " + path + " could not be opened." : refusal);

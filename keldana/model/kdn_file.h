@@ -67,3 +67,10 @@ bool read_kdn_input_file(std::istream& input, const std::string& file_title, Str
 // Opens path and reads it as above; a file that cannot be opened gives the
 // same message and false.
 bool read_kdn_input_file(const std::string& path, const std::string& file_title, StructureModel& model);
+
+// The line (from 1) that the message of the last refused read named, so the
+// editor can show it; 0 when the last read was refused for no one line or
+// was not refused.
+int last_kdn_fault_line();
+// Called as a load starts: a load refused before the file is read names no line.
+void forget_kdn_fault_line();

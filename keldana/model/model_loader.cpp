@@ -289,6 +289,7 @@ void install_model_services()
 bool load_structure_file()
 {
     install_model_services();
+    forget_kdn_fault_line();
     RunSettings& settings = run_settings();
     auto model = std::make_unique<StructureModel>();
     reset_model_for_load(*model);

@@ -240,6 +240,7 @@ bool read_wavefunction_bank_stream(std::istream& input, const std::string& file_
     }
     bank = *read;
     bank.bank_loaded = 1;
+    bank.file_path = file_name;
     return true;
 }
 

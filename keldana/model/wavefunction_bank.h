@@ -40,6 +40,7 @@ struct WavefunctionBank {
     PerAtomType<int> shell_count{};     // highest principal quantum number of the type's orbitals, at most 6
     PerAtomType<bool> type_in_bank{};   // an "ATOM" block for the type was found
     int bank_loaded = 0;                // 1 after a successful read
+    std::string file_path;              // the file it was read from
 };
 
 // The bank of the program (about 1 MB, allocated once).  Its flag is the one

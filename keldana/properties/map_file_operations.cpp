@@ -108,8 +108,10 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
         return show_error("Please, check path for TARGET FILE");
     double cut_off = 0;
     if (!two_maps) {
+        // A value longer than the box's field is refused, never cut.
         const std::string box = request.cut_off_text.substr(0, CUT_OFF_BOX_WIDTH);
-        if (!read_list(box, {&cut_off}) || !std::isfinite(cut_off))
+        const bool fits = request.cut_off_text.find_first_not_of(" \t", CUT_OFF_BOX_WIDTH) == std::string::npos;
+        if (!fits || !read_list(box, {&cut_off}) || !std::isfinite(cut_off))
             return show_error("Can not read cutoff value! Please, check it!");
     }
     SafeWrite out(target);

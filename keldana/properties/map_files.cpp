@@ -3,7 +3,9 @@
 #include "common/fortran_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -22,6 +24,57 @@ bool inside_box(const MapDefinition& map, double u, double v, double w)
            && w <= map.z_max;
 }
 
+// The grid records' two edit descriptors written straight into `out` for
+// the values whose fields need no special case; false (nothing written)
+// otherwise, and the general formatter writes the record.  Digits come from
+// the same correctly rounded conversion, so the bytes are the formatter's.
+
+// F12.5: a sign for every negative value (also -0.0 and what rounds to 0).
+bool append_f12_5(std::string& out, double value)
+{
+    constexpr int WIDTH = 12;
+    if (!std::isfinite(value) || std::fabs(value) >= 1.0e6)
+        return false;
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, std::fabs(value), std::chars_format::fixed, 5);
+    const int length = static_cast<int>(result.ptr - digits) + (std::signbit(value) ? 1 : 0);
+    if (length > WIDTH)
+        return false;
+    out.append(static_cast<size_t>(WIDTH - length), ' ');
+    if (std::signbit(value))
+        out += '-';
+    out.append(digits, result.ptr);
+    return true;
+}
+
+// E14.7: 0.ddddddd and E+ee (a two-digit exponent).
+bool append_e14_7(std::string& out, double value)
+{
+    if (!std::isfinite(value))
+        return false;
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 6);
+    // text: d.dddddde[+-]xx[x]
+    const char* e = std::find(text, result.ptr, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), result.ptr, exponent);
+    exponent = value == 0.0 ? 0 : exponent + 1;
+    if (std::abs(exponent) > 99)
+        return false;
+    char field[14];
+    field[0] = std::signbit(value) ? '-' : ' ';
+    field[1] = '0';
+    field[2] = '.';
+    field[3] = text[0];
+    std::memcpy(field + 4, text + 2, 6);
+    field[10] = 'E';
+    field[11] = exponent < 0 ? '-' : '+';
+    field[12] = static_cast<char>('0' + std::abs(exponent) / 10);
+    field[13] = static_cast<char>('0' + std::abs(exponent) % 10);
+    out.append(field, sizeof field);
+    return true;
+}
+
 }  // namespace
 
 std::string post_file_name_for(const std::string& map_name)
@@ -38,14 +91,39 @@ std::string post_file_name_for(const std::string& map_name)
     return end == std::string::npos ? std::string() : post.substr(0, end + 1);
 }
 
+void append_grid_map_record(std::string& out, const double* coordinates, int coordinate_count, double value)
+{
+    const size_t start = out.size();
+    bool fast = true;
+    for (int i = 0; i < coordinate_count && fast; ++i)
+        fast = append_f12_5(out, coordinates[i]);
+    if (fast) {
+        out.append(6, ' ');
+        fast = append_e14_7(out, value);
+    }
+    if (fast)
+        return;
+    out.resize(start);
+    const std::string format = "(" + std::to_string(coordinate_count) + "F12.5,6X,E14.7)";
+    std::vector<FortranValue> values(coordinates, coordinates + coordinate_count);
+    values.emplace_back(value);
+    out += format_line(format, values);
+}
+
 std::string grid_map_record_2d(double x, double y, double value)
 {
-    return format_line("(2F12.5,6X,E14.7)", {x, y, value});
+    std::string record;
+    const double xy[] = {x, y};
+    append_grid_map_record(record, xy, 2, value);
+    return record;
 }
 
 std::string grid_map_record_3d(double x, double y, double z, double value)
 {
-    return format_line("(3F12.5,6X,E14.7)", {x, y, z, value});
+    std::string record;
+    const double xyz[] = {x, y, z};
+    append_grid_map_record(record, xyz, 3, value);
+    return record;
 }
 
 std::vector<std::string> map_post_records_2d(const MapDefinition& map, const WorkingAtomSet& atoms,

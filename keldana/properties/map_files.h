@@ -30,6 +30,9 @@
 // "map.dat" gives "map.pos"; a file name without "." is taken unchanged.
 std::string post_file_name_for(const std::string& map_name);
 
+// A grid map record: (nF12.5,6X,E14.7) of n = coordinate_count (2 or 3)
+// coordinates and the value, appended to `out` without its line end.
+void append_grid_map_record(std::string& out, const double* coordinates, int coordinate_count, double value);
 std::string grid_map_record_2d(double x, double y, double value);
 std::string grid_map_record_3d(double x, double y, double z, double value);
 

@@ -35,7 +35,7 @@ constexpr double IMAGE_MIN_DISTANCE_SQ = 0.01;   // (0.1 Angstrom)^2
 constexpr double FAR_FROM_EVERY_PLANE = 1.0e30;  // plane_w of the dummy points' slots
 constexpr float NO_MINIMUM = 1.0e20f;
 constexpr int GRID_BOX_WIDTH = 8;
-constexpr long long BLOCK_POINTS = 1 << 18;  // values a map holds at a time (2 MB)
+constexpr long long BLOCK_POINTS = 1 << 16;  // values a map holds at a time (0.5 MB, 3.7 MB of records)
 
 std::string trimmed_name(const std::string& name)
 {
@@ -57,7 +57,14 @@ std::string progress_title(int code)
 
 double axis_step(double min, double max, int points) { return points > 1 ? (max - min) / (points - 1) : 0.0; }
 
-std::string_view box_field(std::string_view text) { return text.substr(0, std::min(text.size(), size_t(GRID_BOX_WIDTH))); }
+// A box's field; empty (unreadable) when more is typed after it, so that the
+// arithmetic never works from a cut number.
+std::string_view box_field(std::string_view text)
+{
+    if (text.size() > GRID_BOX_WIDTH && text.find_first_not_of(" \t", GRID_BOX_WIDTH) != std::string_view::npos)
+        return {};
+    return text.substr(0, std::min(text.size(), size_t(GRID_BOX_WIDTH)));
+}
 
 bool read_limits(std::string_view min_text, std::string_view max_text, float& range)
 {
@@ -123,26 +130,38 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
         return MapOutcome::file_error;
     }
 
-    // The map's rows (one y and z, every x) are evaluated on worker threads
-    // where the property allows; the records are written afterwards in
-    // their fixed order, so every thread count writes the same files.
-    // Rows are evaluated in blocks of at most BLOCK_POINTS values, so a map
-    // of any size needs little memory; each block is written before the next.
+    // The map's rows (one y and z, every x) are evaluated and formatted on
+    // worker threads where the property allows; the records are written
+    // afterwards in their fixed order, so every thread count writes the same
+    // files.  Rows are evaluated in blocks of at most BLOCK_POINTS values, so
+    // a map of any size needs little memory; each block is written before
+    // the next.
     const int rows = ny * nz;
     const int block_rows = std::max(1, static_cast<int>(BLOCK_POINTS / nx));
     std::vector<double> values(static_cast<size_t>(std::min(block_rows, rows)) * nx);
+    std::vector<std::string> records(static_cast<size_t>(std::min(block_rows, rows)));
     int first_row = 0;  // of the block being evaluated
     std::atomic<long long> evaluated{0};
     auto row = [&](int k, RowControl& control) {
         const int iy = (first_row + k) % ny, iz = (first_row + k) / ny;
         const double y = map.y_min + iy * y_step, z = z_first + iz * z_step;
         double* out = values.data() + static_cast<size_t>(k) * nx;
+        // Counted once a row: one shared counter per point stalls the workers.
         for (int ix = 0; ix < nx; ++ix) {
-            if (!control.keep_going())
+            if (!control.keep_going()) {
+                evaluated.fetch_add(ix, std::memory_order_relaxed);
                 return;
+            }
             const Vector3 p = plane_point(frame, map.x_min + ix * x_step, y, z);
             out[ix] = evaluate_map_property(p[0], p[1], p[2], code);
-            evaluated.fetch_add(1, std::memory_order_relaxed);
+        }
+        evaluated.fetch_add(nx, std::memory_order_relaxed);
+        std::string& text = records[static_cast<size_t>(k)];
+        text.clear();
+        for (int ix = 0; ix < nx; ++ix) {
+            const double point[] = {map.x_min + ix * x_step, y, z};
+            append_grid_map_record(text, point, is_3d ? 3 : 2, out[ix]);
+            text += '\n';
         }
     };
     int shown_percent = 0;
@@ -178,16 +197,12 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             if (!completed)
                 break;
             for (int k = 0; k < count_in_block; ++k) {
-                const double y = map.y_min + ((first_row + k) % ny) * y_step;
-                const double z = z_first + ((first_row + k) / ny) * z_step;
                 for (int ix = 0; ix < nx; ++ix) {
-                    const double x = map.x_min + ix * x_step;
                     const double value = values[static_cast<size_t>(k) * nx + ix];
                     map.map_min_value = std::min(map.map_min_value, value);
                     map.map_max_value = std::max(map.map_max_value, value);
-                    grid.stream() << (is_3d ? grid_map_record_3d(x, y, z, value) : grid_map_record_2d(x, y, value))
-                                  << '\n';
                 }
+                grid.stream() << records[static_cast<size_t>(k)];
             }
         }
     }

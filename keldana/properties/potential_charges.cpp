@@ -111,17 +111,17 @@ bool solve_class_charges(const StructureModel& model, ChargeClasses& classes, co
 // The potential of the working atoms themselves, the atoms the charges
 // stand for: the lattice translations that maps may sum over (K, L, M) would
 // put neighbouring molecules' nuclei beside the fitting points.
-PotentialFunction molecular_potential(const StructureModel& model, const SphericalEspTables& tables, double r_cut)
+PotentialFunction molecular_potential(const StructureModel& model, const SphericalEspTables& tables)
 {
     const int n_atoms = atom_limit(model);
     auto frames = std::make_shared<std::vector<MultipoleFrame>>(static_cast<std::size_t>(n_atoms) + 1);
     for (int i = 1; i <= n_atoms; ++i)
         if (model.pseudoatoms.l_max[i] > 0)
             (*frames)[i] = build_multipole_frame(model, i);
-    return [&model, &tables, r_cut, n_atoms, frames](double x, double y, double z) {
+    return [&model, &tables, n_atoms, frames](double x, double y, double z) {
         double sum = 0;
         for (int i = 1; i <= n_atoms; ++i)
-            sum += evaluate_atom_electrostatic_potential(model, tables, r_cut, i, (*frames)[i],
+            sum += evaluate_atom_electrostatic_potential(model, tables, i, (*frames)[i],
                                                          x - model.atoms.cart_x[i], y - model.atoms.cart_y[i],
                                                          z - model.atoms.cart_z[i]);
         return sum;
@@ -141,8 +141,12 @@ void pane_and_listing(const std::string& line)
     append_pane_line(line);
 }
 
+// The first `length` characters of a field; more typed after them is
+// refused, never cut.
 bool read_prefix(const std::string& text, std::size_t length, FortranTarget target)
 {
+    if (text.find_first_not_of(' ', length) != std::string::npos)
+        return false;
     return read_list(text.substr(0, length), {target});
 }
 
@@ -369,8 +373,7 @@ bool fit_potential_derived_charges(const ChargeClassArray& array, const Potentia
         return false;
     const StructureModel& model = current_model();
     return fit_potential_derived_charges(model, array, settings,
-                                         molecular_potential(model, spherical_esp_tables(),
-                                                             run_settings().calculation.rCut),
+                                         molecular_potential(model, spherical_esp_tables()),
                                          charge_classes(), potential_grid_points());
 }
 

@@ -1,5 +1,6 @@
 #include "keldana/shell/bank_dialog.h"
 
+#include "common/file_units.h"
 #include "common/job_control.h"
 #include "common/qt/dialog.h"
 #include "keldana/density/spherical_potential_tables.h"
@@ -10,8 +11,40 @@
 #include "keldana/model/wavefunction_bank.h"
 #include "keldana/resources/settings_dialogs.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
+
+std::string current_bank_path()
+{
+    if (bank_loaded() != 0 && !wavefunction_bank().file_path.empty())
+        return wavefunction_bank().file_path;
+    const RunSettings& settings = run_settings();
+    const std::string configured = trimmed(settings.paths.wavefun_bank_path);
+    if (!configured.empty())
+        return configured;
+    return (std::filesystem::path(settings.file_dialog.start_directory) / DEFAULT_BANK_FILE_NAME).string();
+}
+
+std::string bank_path_refusal(const std::string& text, const std::string& shown)
+{
+    const std::string path = trimmed(text);
+    if (path.empty() || path == trimmed(shown))
+        return {};
+    if (const std::string refusal = input_file_refusal(path); !refusal.empty())
+        return refusal;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return "The wavefunctions bank file " + path + " does not exist. Please, check the path.";
+    return {};
+}
+
+std::string bank_path_from_box(const std::string& text, const std::string& shown)
+{
+    if (trimmed(text) == trimmed(shown))
+        return run_settings().paths.wavefun_bank_path;
+    return trimmed(text);
+}
 
 void on_browse_wavefunction_bank(Dialog& dialog)
 {
@@ -28,11 +61,19 @@ void on_browse_wavefunction_bank(Dialog& dialog)
 bool run_wavefunction_bank_dialog(QWidget* owner)
 {
     Dialog dialog(wavefunction_bank_dialog_resource(), owner);
-    dialog.set_text(IDC_BANK_FILE, run_settings().paths.wavefun_bank_path);
+    const std::string shown = current_bank_path();
+    dialog.set_text(IDC_BANK_FILE, shown);
     dialog.set_callback(IDC_BANK_BROWSE, [](Dialog& d, int, ControlEvent) { on_browse_wavefunction_bank(d); });
+    dialog.set_callback(IDC_SETTINGS_OK, [&shown](Dialog& d, int, ControlEvent) {
+        if (const std::string refusal = bank_path_refusal(d.get_text(IDC_BANK_FILE), shown); !refusal.empty()) {
+            report_unreadable_box(d, IDC_BANK_FILE, refusal);
+            return;
+        }
+        d.end(IDC_SETTINGS_OK);
+    });
     const bool ok = dialog.run_modal() == IDC_SETTINGS_OK;
     if (ok)
-        run_settings().paths.wavefun_bank_path = trimmed(dialog.get_text(IDC_BANK_FILE));
+        run_settings().paths.wavefun_bank_path = bank_path_from_box(dialog.get_text(IDC_BANK_FILE), shown);
     dialog.release();
     return ok;
 }

@@ -10,14 +10,11 @@
 
 namespace {
 
-constexpr size_t NUMBER_BOX = 3;
-
 void on_calculate(Dialog& dialog)
 {
-    std::string text = dialog.get_text(IDC_BOND_PATH_CP);
-    text.resize(NUMBER_BOX, ' ');  // the box's first three characters, blank-padded
+    // The whole box: a number of four digits (up to 1000 points) is read whole.
     int c = 0;
-    if (!read_record(text, "(I3)", {&c}))
+    if (!dialog.get_number(IDC_BOND_PATH_CP, c))
         c = 0;  // not a number: no such point
     switch (check_bond_path_point(c)) {
     case BondPathCheck::no_such_point:

@@ -54,7 +54,7 @@ bool is_blank(const std::string& text) { return text.find_first_not_of(" \t") ==
 template <typename T>
 bool read_optional_box(const Dialog& page, int id, size_t width, T& target)
 {
-    return is_blank(page.get_text(id).substr(0, width)) || page.get_number(id, target, width);
+    return is_blank(page.get_text(id)) || page.get_number(id, target, width);
 }
 
 int atom_count() { return current_model().atoms.atom_count; }

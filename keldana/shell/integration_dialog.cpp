@@ -232,8 +232,7 @@ bool read_integration_request(Dialog& dialog, BasinJobRequest& request)
               && dialog.get_number(IDC_INTEGRATION_PHI, request.n_phi);
     if (ok && request.mode == BasinJobMode::surfaces) {
         ok = dialog.get_number(IDC_IAS_TOLERANCE, request.surface_tolerance) && request.surface_tolerance > 0
-             && dialog.get_number(IDC_STEP_FACTOR, request.step_factor);
-        request.step_factor = std::clamp(request.step_factor, MIN_STEP_FACTOR, MAX_STEP_FACTOR);
+             && hold_box_to_limits(dialog, IDC_STEP_FACTOR, MIN_STEP_FACTOR, MAX_STEP_FACTOR, request.step_factor);
         request.surface_file = dialog.get_text(IDC_IAS_FILE);
         const size_t end = request.surface_file.find_last_not_of(' ');
         request.surface_file.resize(end == std::string::npos ? 0 : end + 1);

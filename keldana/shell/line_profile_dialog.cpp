@@ -189,17 +189,19 @@ bool read_point(Dialog& dialog, int first_edit, Vector3& p)
     return true;
 }
 
-void read_cluster_translations(Dialog& dialog)
+// False, after the message, when a box does not read.
+bool read_cluster_translations(Dialog& dialog)
 {
     ClusterTranslations t = current_model().translations;
     int* targets[3] = {&t.cluster_k, &t.cluster_l, &t.cluster_m};
     const int ids[3] = {IDC_PROFILE_CLUSTER_K, IDC_PROFILE_CLUSTER_L, IDC_PROFILE_CLUSTER_M};
-    for (int k = 0; k < 3; ++k) {
-        int value = 0;
-        if (dialog.get_int(ids[k], value))
-            *targets[k] = value;
-    }
+    for (int k = 0; k < 3; ++k)
+        if (!dialog.get_int(ids[k], *targets[k]) || *targets[k] < 0) {
+            report_unreadable_box(dialog, ids[k]);
+            return false;
+        }
     set_lattice_translations(t);
+    return true;
 }
 
 void run_profile(Dialog& dialog)
@@ -208,16 +210,14 @@ void run_profile(Dialog& dialog)
     state.profile_idle = false;
     Vector3 p1{}, p2{};
     int count = 1;
-    if (!dialog.get_int(IDC_PROFILE_COUNT, count))
-        count = 1;
-    count = std::clamp(count, 1, MAX_PROFILE_POINTS);
-    if (!read_point(dialog, IDC_PROFILE_X1, p1) || (count > 1 && !read_point(dialog, IDC_PROFILE_X1 + 3, p2))) {
+    if (!hold_box_to_limits(dialog, IDC_PROFILE_COUNT, 1, MAX_PROFILE_POINTS, count)
+        || !read_point(dialog, IDC_PROFILE_X1, p1) || (count > 1 && !read_point(dialog, IDC_PROFILE_X1 + 3, p2))) {
         report_unreadable_box(dialog, 0);
         return;  // "STOP" resets the button
     }
     const int code = property_code();
-    if (count > 1 && (code == ESFED || code == EPOT))
-        read_cluster_translations(dialog);
+    if (count > 1 && (code == ESFED || code == EPOT) && !read_cluster_translations(dialog))
+        return;  // "STOP" resets the button
 
     LineProfileRun run = start_line_profile(p1, p2, count, code);
     state.plot_first = 1;
@@ -261,15 +261,21 @@ void on_start(Dialog& dialog)
 void on_refresh(Dialog& dialog)
 {
     int first = 0, last = 0;
-    if (!dialog.get_int(IDC_PROFILE_FIRST, first) || !dialog.get_int(IDC_PROFILE_LAST, last) || first < 0
-        || last < 0 || first > MAX_PROFILE_POINTS || last > MAX_PROFILE_POINTS)
-        return;
+    for (auto [id, value] : {std::pair{IDC_PROFILE_FIRST, &first}, std::pair{IDC_PROFILE_LAST, &last}})
+        if (!dialog.get_int(id, *value) || *value < 0 || *value > MAX_PROFILE_POINTS) {
+            report_unreadable_box(dialog, id);
+            return;
+        }
     state.plot_first = first;
     state.plot_last = last;
     double y_min = 0, y_max = 0;
-    if (dialog.get_number(IDC_PROFILE_Y_MIN, y_min, COORDINATE_BOX)
-        && dialog.get_number(IDC_PROFILE_Y_MAX, y_max, COORDINATE_BOX)
-        && apply_line_profile_ranges(first, last, y_min, y_max)) {
+    for (auto [id, value] : {std::pair{IDC_PROFILE_Y_MIN, &y_min}, std::pair{IDC_PROFILE_Y_MAX, &y_max}})
+        if (!dialog.get_number(id, *value, COORDINATE_BOX)) {
+            report_unreadable_box(dialog, id);
+            redraw(dialog);
+            return;
+        }
+    if (apply_line_profile_ranges(first, last, y_min, y_max)) {
         dialog.set_text(IDC_PROFILE_Y_MIN, value_text(line_profile().profile_min));
         dialog.set_text(IDC_PROFILE_Y_MAX, value_text(line_profile().profile_max));
     }

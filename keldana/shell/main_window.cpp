@@ -46,7 +46,9 @@
 #include <QStackedWidget>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QToolBar>
 
 #include <fstream>
@@ -217,7 +219,16 @@ bool MainWindow::request_exit()
                          MessageButtons::ok, MessageIcon::error);
         return false;
     }
-    return true;
+    return editor_edits_may_go();
+}
+
+// Typed text that is in no file goes only when the user says so.
+bool MainWindow::editor_edits_may_go()
+{
+    if (!editor_open_ || !editor_->edit()->document()->isModified())
+        return true;
+    return ui().message_box("The text in the editor has changes that are not saved. Discard them?", "Editor",
+                            MessageButtons::yes_no, MessageIcon::question) == MessageAnswer::yes;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -320,8 +331,14 @@ void MainWindow::save_and_reload_editor()
         return;
     if (!write_text_editor_lines(editor_->text(), dialog.dialog_path))
         return;
+    editor_->edit()->document()->setModified(false);  // the text is in the file now
+    // The editor closes only when its text has loaded: a refused text stays
+    // for the user to mend, shown at the line the message names.
+    if (!load_model_file("kdn")) {
+        editor_->show_line(last_kdn_fault_line());
+        return;
+    }
     close_text_editor();
-    load_model_file("kdn");
 }
 
 void MainWindow::read_covariance()
@@ -363,7 +380,8 @@ void MainWindow::handle_command(int id)
         save_and_reload_editor();
         break;
     case CMD_EDITOR_CLOSE:
-        close_text_editor();
+        if (editor_edits_may_go())
+            close_text_editor();
         break;
     case CMD_OPEN:
         open_model_file("Keldana input file (*.kdn)", "*.kdn", "kdn");

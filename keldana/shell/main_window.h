@@ -49,6 +49,7 @@ private:
     void create_toolbar();
     void create_accelerators();
     bool request_exit();
+    bool editor_edits_may_go();
     void show_help();
     bool open_model_file(const char* description, const char* pattern, const char* input_type);
     bool load_model_file(const char* input_type);

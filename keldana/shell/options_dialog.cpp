@@ -31,17 +31,19 @@ struct OptionsState {
     double shown_lambda = 0;
     double shown_k = 0;
     FontChoice font;  // the pane font, stored by "Set as defaults"
+    std::string shown_bank;  // what "Current bank" showed at opening
 };
 
 // Browses with the working directory left as it was.
-bool browse_for_file(const char* description, const char* pattern, const std::string& folder)
+bool browse_for_file(const char* description, const char* pattern, const std::string& folder,
+                     bool executables_only = false)
 {
     FileDialogState& state = run_settings().file_dialog;
     const std::string kept = state.working_directory;
     if (!folder.empty())
         state.working_directory = folder;
     state.dialog_mode = "open";
-    run_file_dialog(description, pattern);
+    run_file_dialog(description, pattern, executables_only);
     state.working_directory = kept;
     return !file_dialog_cancelled();
 }
@@ -59,7 +61,8 @@ void fill_options(OptionsState& state)
     other.set_text(IDC_WORK_DIR, settings.paths.work_dir_setting);
     other.set_checked(IDC_USE_LAST_DIRECTORY, settings.paths.lwdir != 0);
     other.set_enabled(IDC_WORK_DIR, settings.paths.lwdir == 0);
-    other.set_text(IDC_CURRENT_BANK, settings.paths.wavefun_bank_path);
+    state.shown_bank = current_bank_path();
+    other.set_text(IDC_CURRENT_BANK, state.shown_bank);
     other.clear_items(IDC_FONT_FAMILY);
     other.add_item(IDC_FONT_FAMILY, state.font.face_name);
     other.set_text(IDC_CONVERTER_PATH, settings.paths.converter_path);
@@ -113,7 +116,12 @@ void set_as_defaults(OptionsState& state)
             return;
         }
 
-    const Dialog& other = state.accessories;
+    Dialog& other = state.accessories;
+    if (const std::string refusal = bank_path_refusal(other.get_text(IDC_CURRENT_BANK), state.shown_bank); !refusal.empty()) {
+        state.host.select_tab(IDC_OPTIONS_TABS, 1);
+        report_unreadable_box(other, IDC_CURRENT_BANK, refusal);
+        return;
+    }
     StoredOptions options;
     options.eps = stored_number_text(page.get_text(IDC_SETTING_EPS), read.eps);
     options.Scale = stored_number_text(page.get_text(IDC_SETTING_SCALE), read.Scale);
@@ -126,7 +134,7 @@ void set_as_defaults(OptionsState& state)
     options.lPole = read.lPole;
     options.lwdir = other.get_checked(IDC_USE_LAST_DIRECTORY) ? 1 : 0;
     options.converter_path = other.get_text(IDC_CONVERTER_PATH);
-    options.wavefun_bank_path = other.get_text(IDC_CURRENT_BANK);
+    options.wavefun_bank_path = bank_path_from_box(other.get_text(IDC_CURRENT_BANK), state.shown_bank);
     options.work_dir = other.get_text(IDC_WORK_DIR);
     save_options_to_registry(options);
     save_text_pane_font_to_registry(state.font);
@@ -148,9 +156,9 @@ void bind_options_callbacks(OptionsState& state)
         if (browse_for_file("Wavefunctions Bank(*.bnk)", "*.bnk", run_settings().file_dialog.start_directory))
             page.set_text(IDC_CURRENT_BANK, run_settings().file_dialog.dialog_path);
     });
-    // The converter has no ".exe" here; the dialog's "All files" entry finds it.
+    // Programs have no ".exe" here: the first filter lists the files that may run.
     state.accessories.set_callback(IDC_BROWSE_CONVERTER, [](Dialog& page, int, ControlEvent) {
-        if (browse_for_file("*.exe", "*.exe", std::string()))
+        if (browse_for_file("Programs (executable files)", "*", std::string(), true))
             page.set_text(IDC_CONVERTER_PATH, run_settings().file_dialog.dialog_path);
     });
     state.accessories.set_callback(IDC_CHOOSE_FONT,
@@ -185,7 +193,8 @@ void run_options_dialog(QWidget* owner)
                        run_settings().calculation,
                        property_selection().elambda,
                        property_selection().coeff,
-                       text_pane_font()};
+                       text_pane_font(),
+                       {}};
     fill_options(state);
     bind_options_callbacks(state);
     host.run_modal();

@@ -68,11 +68,13 @@ void on_value_typed(Dialog& dialog)
     const std::string text = dialog.get_text(IDC_CHARGES_ARRAY_VALUE);
     if ((text + "   ").substr(0, 3).find_first_not_of(' ') == std::string::npos)
         return;
+    // Both boxes are read whole: a number that does not fit the list's three
+    // places changes nothing, rather than being cut to its first digits.
     int atom = 0;
     int value = 0;
-    if (!read_record(dialog.get_text(IDC_CHARGES_ATOM_NUMBER), "(I3)", {&atom}) || atom < 1 || atom > atom_count())
+    if (!dialog.get_number(IDC_CHARGES_ATOM_NUMBER, atom) || atom < 1 || atom > atom_count())
         return;
-    if (!read_record(text, "(I3)", {&value}))
+    if (!dialog.get_number(IDC_CHARGES_ARRAY_VALUE, value) || value < -99 || value > 999)
         return;
     dialog.set_item_text(IDC_CHARGES_ARRAY_LIST, atom - 1, format_charge_class_item(atom, value));
     if (atom < atom_count())

@@ -3,6 +3,7 @@
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
 #include "common/user_interface.h"
+#include "keldana/density/electrostatic_potential.h"
 #include "keldana/density/property_names.h"
 #include "keldana/density/property_selection.h"
 #include "keldana/density/spherical_potential_tables.h"
@@ -95,20 +96,17 @@ int checked_property_code(const Dialog& dialog, int current)
     return current;
 }
 
-// Rebuilds the cluster for the unit-cell mode; false, with the mode as it
-// was, when the builder refused.
-bool switch_cluster_mode(int mode)
+// Makes the unit-cell cluster that EPOT sums, on a copy of the model: the
+// working atoms keep their own cluster and weights.  False, with nothing
+// changed, when the builder refused.
+bool build_potential_cell()
 {
-    StructureModel& model = current_model();
-    const int previous = model.translations.unit_cell_mode;
-    if (previous == mode)
-        return true;
-    model.translations.unit_cell_mode = mode;
-    if (build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, model))
-        return true;
-    model.translations.unit_cell_mode = previous;
-    note_model_change();
-    return false;
+    auto cell = std::make_unique<StructureModel>(current_model());
+    cell->translations.unit_cell_mode = 1;
+    if (!build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *cell))
+        return false;
+    set_potential_cell(std::move(cell));
+    return true;
 }
 
 void set_sign_label(int code, int sign) { PROPERTY_NAMES()[code][0] = sign < 0 ? '-' : ' '; }
@@ -130,10 +128,10 @@ bool activate_checked_property(const Dialog& dialog, const PropertySelection& ki
             compute_centre_of_mass();
     }
     if (code == ESFED || code == EPOT) {
-        if (!switch_cluster_mode(1))
+        if (!has_potential_cell() && !build_potential_cell())
             return false;
-    } else if (code != UNIT_CELL_PROPERTY && !switch_cluster_mode(0)) {
-        return false;
+    } else if (code != UNIT_CELL_PROPERTY) {
+        clear_potential_cell();
     }
 
     selection.property_code = code;

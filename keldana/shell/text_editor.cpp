@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <fstream>
@@ -39,8 +42,23 @@ TextEditorPanel::TextEditorPanel(QWidget* parent) : QWidget(parent)
     layout->addWidget(edit_, 1);
 }
 
-void TextEditorPanel::set_text(const QString& text) { edit_->setPlainText(text); }
+void TextEditorPanel::set_text(const QString& text)
+{
+    edit_->setPlainText(text);
+    edit_->document()->setModified(false);
+}
 QString TextEditorPanel::text() const { return edit_->toPlainText(); }
+
+void TextEditorPanel::show_line(int line)
+{
+    const QTextBlock block = edit_->document()->findBlockByNumber(line - 1);
+    if (line > 0 && block.isValid()) {
+        QTextCursor cursor(block);
+        edit_->setTextCursor(cursor);
+        edit_->centerCursor();
+    }
+    edit_->setFocus();
+}
 
 std::string text_editor_contents_of_current_model()
 {

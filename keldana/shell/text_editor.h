@@ -16,6 +16,9 @@ public:
 
     void set_text(const QString& text);
     QString text() const;
+    // Puts the cursor at the start of line (from 1) and scrolls it into view;
+    // 0 leaves the cursor where it is.  Focus goes to the text.
+    void show_line(int line);
     QPlainTextEdit* edit() const { return edit_; }
     QPushButton* save_button() const { return save_; }
     QPushButton* close_button() const { return close_; }

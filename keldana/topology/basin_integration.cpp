@@ -225,6 +225,7 @@ double interpolate_surface_radius(const InteratomicSurfaceTable& table, int atom
 struct TracedRadii {
     std::vector<double> key;  // grid, surface radii, quadrature, search settings, nucleus
     std::vector<double> radii;
+    std::vector<std::vector<double>> segments;
 };
 
 std::array<TracedRadii, MAX_SURFACE_ATOMS + 1>& traced_radii_store()
@@ -250,55 +251,89 @@ std::vector<double> traced_radii_key(const InteratomicSurfaceTable& table, const
     for (int j = 0; j <= np; ++j)
         for (int i = 0; i <= nt; ++i)
             key.push_back(table.radius(i, j, rays.atom));
+    if (const SurfaceGrid* reach = surface_reach(table, rays.atom))
+        key.insert(key.end(), reach->radii.begin(), reach->radii.end());
     const CriticalPointList& points = *rays.points;
     for (int k = 1; k <= points.cp_count; ++k)
         key.insert(key.end(), {points.points[k].x, points.points[k].y, points.points[k].z});
     return key;
 }
 
+// The last crossings at the corners of the grid cell around (theta, phi),
+// the first ones where they are unknown.
+void surface_cell_reach(const InteratomicSurfaceTable& table, int atom, double theta, double phi, double r[4])
+{
+    double w[4];
+    surface_cell(table, atom, theta, phi, r, w);
+    const SurfaceGrid* reach = surface_reach(table, atom);
+    if (reach == nullptr)
+        return;
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    const int i = std::min(static_cast<int>(std::clamp(theta / (PI / nt), 0.0, static_cast<double>(nt))), nt - 1);
+    const int j = std::min(static_cast<int>(std::clamp(phi / (2.0 * PI / np), 0.0, static_cast<double>(np))), np - 1);
+    r[0] = reach->at(i, j);
+    r[1] = reach->at(i + 1, j);
+    r[2] = reach->at(i, j + 1);
+    r[3] = reach->at(i + 1, j + 1);
+}
+
 // Checks the interpolated radii against the surface itself: along every
 // direction whose grid cell's radii differ by more than TRACE_RATIO (where
-// the surface is steep, folded or bends between grid directions) the ray is
-// traced as the surface search traces its grid rays, from the interpolated
-// radius, and its radius replaces the interpolated one.  The directions run
-// on the worker threads; false when cancelled.
+// the surface is steep, folded or bends between grid directions), or where
+// a corner's ray re-enters the basin, the ray is traced as the surface
+// search traces its grid rays, from the interpolated radius, with every
+// crossing out to the corners' reach; its first crossing replaces the
+// interpolated radius and the parts of the basin beyond it go to
+// `segments` (pairs of radii, by direction).  The directions run on the
+// worker threads; false when cancelled.
 bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const SurfaceRaySearch& rays,
                                const std::vector<double>& theta, const std::vector<double>& phi,
-                               std::vector<double>& radii)
+                               std::vector<double>& radii, std::vector<std::vector<double>>& segments)
 {
     const int columns = static_cast<int>(phi.size());
     // The doubtful directions are found first and handed to the workers one
     // by one: they gather where the surface is steep, a few rows of many.
     struct Doubtful {
         int at;
-        double low, high;
+        double low, high, reach;
     };
     std::vector<Doubtful> doubtful;
     for (size_t k = 0; k < theta.size(); ++k)
         for (int l = 0; l < columns; ++l) {
-            double r[4], w[4];
+            double r[4], w[4], outer[4];
             surface_cell(table, rays.atom, theta[k], phi[l], r, w);
+            surface_cell_reach(table, rays.atom, theta[k], phi[l], outer);
             const double low = std::min({r[0], r[1], r[2], r[3]});
             const double high = std::max({r[0], r[1], r[2], r[3]});
-            if (high > TRACE_RATIO * low)
-                doubtful.push_back({static_cast<int>(k) * columns + l, low, high});
+            const double reach = std::max({outer[0], outer[1], outer[2], outer[3], high});
+            if (high > TRACE_RATIO * low || reach > high)
+                doubtful.push_back({static_cast<int>(k) * columns + l, low, high, reach});
         }
+    segments.assign(radii.size(), {});
     auto row = [&](int d, RowControl& control) {
         if (!control.keep_going())
             return;
-        const int k = doubtful[d].at / columns;
-        const int l = doubtful[d].at % columns;
+        const Doubtful& direction = doubtful[d];
+        const int k = direction.at / columns;
+        const int l = direction.at % columns;
         const Vector3 u{std::sin(theta[k]) * std::cos(phi[l]), std::sin(theta[k]) * std::sin(phi[l]),
                         std::cos(theta[k])};
-        double& radius = radii[static_cast<size_t>(doubtful[d].at)];
-        const double traced = trace_surface_ray(rays, u, radius, 0.25 * (doubtful[d].high - doubtful[d].low));
-        if (traced < NO_SURFACE_RADIUS)
-            radius = traced;
+        double& radius = radii[static_cast<size_t>(direction.at)];
+        // Probed from the cell's lowest radius: the search may have
+        // bracketed a later crossing.
+        const std::vector<double> crossings = trace_surface_crossings(
+            rays, u, radius, 0.25 * (direction.high - direction.low), direction.low, direction.reach);
+        if (crossings.empty())
+            return;
+        radius = crossings.front();
+        segments[static_cast<size_t>(direction.at)].assign(crossings.begin() + 1, crossings.end());
     };
     TracedRadii& kept = traced_radii_store()[rays.atom];
     std::vector<double> key = traced_radii_key(table, rays, theta, phi);
     if (kept.key == key && kept.radii.size() == radii.size()) {
         radii = kept.radii;
+        segments = kept.segments;
         return true;
     }
     const PreparedModelHold hold;
@@ -306,6 +341,7 @@ bool trace_doubtful_directions(const InteratomicSurfaceTable& table, const Surfa
         return false;
     kept.key = std::move(key);
     kept.radii = radii;
+    kept.segments = segments;
     return true;
 }
 
@@ -351,12 +387,20 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
 
 bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
                                const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
-                               std::vector<double>& radii)
+                               std::vector<double>& radii, std::vector<std::vector<double>>* segments)
 {
     radii = interpolate_surface_radii(table, atom, theta_nodes, phi_nodes);
-    if (rays == nullptr || rays->atom != atom)
+    std::vector<std::vector<double>> beyond;
+    if (rays == nullptr || rays->atom != atom) {
+        if (segments != nullptr)
+            segments->assign(radii.size(), {});
         return true;
-    return trace_doubtful_directions(table, *rays, theta_nodes, phi_nodes, radii);
+    }
+    if (!trace_doubtful_directions(table, *rays, theta_nodes, phi_nodes, radii, beyond))
+        return false;
+    if (segments != nullptr)
+        *segments = std::move(beyond);
+    return true;
 }
 
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
@@ -398,6 +442,9 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         std::vector<double> theta, theta_weight, phi, phi_weight;
         std::vector<double> r0, r1;  // by k * phi count + l
         std::vector<int> points;     // radial points, 0: no ray
+        // Parts of the basin further out along the ray (pairs of radii), by
+        // direction; empty where the ray does not re-enter it.
+        std::vector<std::vector<double>> beyond;
     };
     // Theta nodes x map to (pi/2) x + pi/2, phi nodes to pi x + pi.
     auto set_directions = [](Part& part, int theta_points, int phi_points) {
@@ -431,11 +478,19 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
             for (int at = u * RAYS_PER_UNIT; at < end; ++at) {
                 const int k = at / columns;
                 const int l = at % columns;
-                if (part.points[at] > 0) {
-                    ray_values[at] = ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at],
-                                                  part.theta_weight[k], part.points[at], code,
-                                                  [&control] { return control.keep_going(); })
-                                     * part.phi_weight[l] * PI;
+                const bool beyond = !part.beyond.empty() && !part.beyond[at].empty();
+                if (part.points[at] > 0 || beyond) {
+                    auto keep_going = [&control] { return control.keep_going(); };
+                    double value = 0.0;
+                    if (part.points[at] > 0)
+                        value = ray_integral(c, part.theta[k], part.phi[l], part.r0[at], part.r1[at],
+                                             part.theta_weight[k], part.points[at], code, keep_going);
+                    for (size_t s = 0; beyond && s + 1 < part.beyond[at].size(); s += 2) {
+                        const double from = part.beyond[at][s], to = part.beyond[at][s + 1];
+                        value += ray_integral(c, part.theta[k], part.phi[l], from, to, part.theta_weight[k],
+                                              radial_points_for_extent(to - from), code, keep_going);
+                    }
+                    ray_values[at] = value * part.phi_weight[l] * PI;
                     sum += ray_values[at];
                 }
                 if (!control.keep_going())
@@ -466,8 +521,7 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         for (int k = 0; k < rows; ++k) {
             double row_sum = 0.0;
             for (int l = 0; l < columns; ++l)
-                if (part.points[static_cast<size_t>(k) * columns + l] > 0)
-                    row_sum += ray_values[static_cast<size_t>(k) * columns + l];
+                row_sum += ray_values[static_cast<size_t>(k) * columns + l];
             sum_done += row_sum;
         }
         show_result(sum_done);
@@ -498,7 +552,7 @@ BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int c
         show_result(0.0);
         Part outer;
         set_directions(outer, n_theta, n_phi);
-        cancelled = !integration_surface_radii(table, atom, outer.theta, outer.phi, rays, outer.r1);
+        cancelled = !integration_surface_radii(table, atom, outer.theta, outer.phi, rays, outer.r1, &outer.beyond);
         outer.r0.assign(outer.r1.size(), beta);
         outer.points.assign(outer.r1.size(), 0);
         for (size_t at = 0; at < outer.r1.size(); ++at)

@@ -3,7 +3,9 @@
 // between the beta sphere and the interatomic surface with a product rule of
 // the user's sizes, the surface radius at each quadrature direction
 // interpolated in its cell of the surface grid (bilinearly in 1/R, which is
-// smooth where the radius climbs steeply).  Also the job of
+// smooth where the radius climbs steeply); where a ray leaves the basin and
+// enters it again, also over the parts of the ray beyond its first crossing
+// that belong to the atom.  Also the job of
 // the integration dialog's "Start": the cluster around each selected atom,
 // then its surface or its integral, with the report and the restored model.
 #pragma once
@@ -75,12 +77,14 @@ std::vector<double> interpolate_surface_radii(const InteratomicSurfaceTable& tab
 // The radii the integration uses at the node pairs: interpolated, and with
 // `rays` prepared for the atom, traced on the surface itself where the grid
 // cell's radii differ by more than 5 per cent (where the surface is steep,
-// folded or bends between grid directions).  The traced radii are kept for
-// the next call with the same surface, nodes and search.  False when
-// cancelled.
+// folded or bends between grid directions) or where a corner's ray
+// re-enters the basin.  `segments`, when given, receives by node pair the
+// parts of the basin beyond the first crossing (pairs of radii; empty where
+// the ray does not re-enter).  The traced radii are kept for the next call
+// with the same surface, nodes and search.  False when cancelled.
 bool integration_surface_radii(const InteratomicSurfaceTable& table, int atom, const std::vector<double>& theta_nodes,
                                const std::vector<double>& phi_nodes, const SurfaceRaySearch* rays,
-                               std::vector<double>& radii);
+                               std::vector<double>& radii, std::vector<std::vector<double>>* segments = nullptr);
 
 enum class BasinOutcome { completed, cancelled, refused };
 
@@ -89,7 +93,8 @@ enum class BasinOutcome { completed, cancelled, refused };
 // beta sphere.  Shows the progress dialog; Cancel ends it.  Refused (with a
 // message) for an atom without a surface or sizes the rules do not know.
 // With `rays` prepared for the atom (and the cluster it was prepared in),
-// the surface radii are those of integration_surface_radii.
+// the surface radii are those of integration_surface_radii, and the parts
+// of re-entrant rays beyond the first crossing are integrated too.
 BasinOutcome integrate_property_in_basin(int atom, int n_theta, int n_phi, int code,
                                          const InteratomicSurfaceTable& table, double& result,
                                          const SurfaceRaySearch* rays = nullptr);
@@ -122,7 +127,9 @@ struct BasinJobResult {
 // and written to the file) or, when its surface is known, its integral
 // (stored in the results); the report in the listing and the pane.  The
 // model (cluster, atom count, subset) is restored however the job ends;
-// the user's critical-point list is never touched.
+// the user's critical-point list is never touched.  An integral over a
+// surface read from a file, which holds only each direction's first
+// crossing, says in the report that it assumes one crossing a direction.
 BasinJobResult run_basin_job(const BasinJobRequest& request);
 
 // Checks a request's counts against the surface grid and the quadrature

@@ -126,7 +126,7 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
                 stopped = true;
                 break;
             }
-            store_surface_grid(table, a, run.grid);
+            store_surface_grid(table, a, run.grid, &run.reach);
             // The file's start radius is the beta radius the listing shows.
             SurfaceGrid block = run.grid;
             block.start_radius = run.beta_radius;
@@ -154,6 +154,10 @@ BasinJobResult run_basin_job(const BasinJobRequest& request)
             break;
         }
         const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+        // A surface file holds the first crossing of each grid direction only.
+        if (surface_reach(table, a) == nullptr)
+            both(1, format_line("(2X,'Surface of ',A6,' from a file: one crossing per grid direction assumed')",
+                                {atoms.atom_label[a]}));
         slot = value;
         result.total += value;
         result.seconds += seconds;

@@ -35,6 +35,11 @@ constexpr int STEPS_MOVING_AWAY = 15;
 constexpr int MAX_BRACKETING_STEPS = 100;
 constexpr int MAX_BISECTION_STEPS = 100;
 constexpr int MAX_PATH_STEPS = 100000;
+// Beyond its first crossing a ray is probed at this step (Angstrom) for
+// parts of the basin it enters again; a part thinner than this may be missed.
+constexpr double PROBE_STEP = 0.1;
+// Rounds of probing rays against their neighbours' reach.
+constexpr int MAX_PROBE_ROUNDS = 32;
 const std::string TABLE_HEADER =
     "num           Bond            CP type            xa          ya          za        dCP";
 const std::string TABLE_RULE(91, '-');
@@ -90,6 +95,12 @@ struct RowState {
 };
 
 enum class PathEnd { inside, outside, flat, endless };
+
+// A trial point of a ray: its radius and whether its path ends in the atom.
+struct RaySample {
+    double radius;
+    bool inside;
+};
 
 // Value and analytic gradient of the total density; returns |gradient|.
 double density_gradient(const Vector3& q, Vector3& g, RowState& state)
@@ -155,7 +166,7 @@ PathEnd trace_trial_point(const SurfaceSearch& search, RowState& state, const Ve
 // every move, so a good prediction leaves only a few bisections.  False when
 // the surface could not be bracketed.
 bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3& u, double tolerance,
-                     double guess, double width, double& radius)
+                     double guess, double width, double& radius, std::vector<RaySample>& samples)
 {
     const CriticalPointList& list = *search.points;
     const Vector3& c = search.centre;
@@ -164,19 +175,26 @@ bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3
         if (p.distance > 0
             && std::abs(1.0 - dot_product({p.x - c[0], p.y - c[1], p.z - c[2]}, u) / p.distance) < ON_RAY) {
             radius = p.distance;
+            samples.push_back({radius - 0.5 * tolerance, true});
+            samples.push_back({radius + 0.5 * tolerance, false});
             return true;
         }
     }
 
-    double r = std::max(guess, search.beta_radius);
+    // From the cluster radius on every point is outside (its path leaves
+    // the cluster), so a ray whose basin is open ends there.  A prediction
+    // beyond it starts there.
+    double r = std::clamp(guess, search.beta_radius, search.r_cut);
     double step = std::max(width, tolerance);
-    double lower = 0, upper = 0, last_outside = 0;
+    double lower = 0, upper = 0;
     bool inside_found = false, outside_found = false;
     for (int attempt = 0;; ++attempt) {
         if (attempt == MAX_BRACKETING_STEPS)
             return false;
         PathEnd end = PathEnd::inside;  // within the beta sphere: inside without a path
-        if (r > search.beta_radius)
+        if (r >= search.r_cut)
+            end = PathEnd::outside;
+        else if (r > search.beta_radius)
             end = trace_trial_point(search, state, u, r, false);
         if (end == PathEnd::endless)
             return false;
@@ -197,20 +215,15 @@ bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3
             state.factor = 1.0;
         } else {
             upper = r;
-            last_outside = r;
             outside_found = true;
             state.factor = -1.0;
         }
+        if (r > search.beta_radius)
+            samples.push_back({r, end == PathEnd::inside});
         if (inside_found && outside_found)
             break;
-        r = std::max(r + state.factor * step, search.beta_radius);
+        r = std::clamp(r + state.factor * step, search.beta_radius, search.r_cut);
         step *= 2.0;
-        if (r >= search.r_cut) {
-            upper = r;
-            if (!inside_found)
-                lower = last_outside;
-            break;
-        }
     }
 
     for (int step_count = 0; step_count < MAX_BISECTION_STEPS; ++step_count) {
@@ -219,11 +232,85 @@ bool find_ray_radius(const SurfaceSearch& search, RowState& state, const Vector3
         if (end == PathEnd::endless)
             return false;
         (end == PathEnd::inside ? lower : upper) = s;
+        samples.push_back({s, end == PathEnd::inside});
         if (!(upper - lower > tolerance))
             break;
     }
     radius = 0.5 * (lower + upper);
     return true;
+}
+
+bool sample_inside(const SurfaceSearch& search, RowState& state, const Vector3& u, double radius)
+{
+    return radius <= search.beta_radius || trace_trial_point(search, state, u, radius, true) == PathEnd::inside;
+}
+
+// Sorts the samples and bisects every change of owner between neighbouring
+// samples to the tolerance; returns the crossings, the midpoints of the
+// changes.  The beta sphere is inside; beyond the last sample is outside.
+std::vector<double> resolve_crossings(const SurfaceSearch& search, RowState& state, const Vector3& u,
+                                      double tolerance, std::vector<RaySample>& samples)
+{
+    std::sort(samples.begin(), samples.end(), [](const RaySample& a, const RaySample& b) { return a.radius < b.radius; });
+    if (samples.empty() || samples.front().radius > search.beta_radius)
+        samples.insert(samples.begin(), RaySample{search.beta_radius, true});
+    if (samples.back().inside)
+        samples.push_back({search.r_cut, false});
+    std::vector<double> crossings;
+    for (size_t k = 0; k + 1 < samples.size(); ++k) {
+        if (samples[k].inside == samples[k + 1].inside)
+            continue;
+        for (int step = 0; step < MAX_BISECTION_STEPS && samples[k + 1].radius - samples[k].radius > tolerance;
+             ++step) {
+            const double s = 0.5 * (samples[k].radius + samples[k + 1].radius);
+            const bool inside = sample_inside(search, state, u, s);
+            samples.insert(samples.begin() + static_cast<long>(k) + 1, RaySample{s, inside});
+            if (inside == samples[k].inside)
+                ++k;
+        }
+        const double crossing = 0.5 * (samples[k].radius + samples[k + 1].radius);
+        // Two changes within the tolerance are the paths' rounding, not a
+        // part of a basin.
+        if (!crossings.empty() && crossing - crossings.back() <= 2.0 * tolerance)
+            crossings.pop_back();
+        else
+            crossings.push_back(crossing);
+    }
+    return crossings;
+}
+
+// Probes the ray every PROBE_STEP from `low` (or its last crossing, if
+// lower) to `high`, and on outwards while the probes stay inside, where no
+// sample lies near; then resolves the crossings again.
+std::vector<double> probe_ray(const SurfaceSearch& search, RowState& state, const Vector3& u, double tolerance,
+                              double low, double high, std::vector<RaySample>& samples,
+                              const std::vector<double>& crossings)
+{
+    const double from = std::max(std::min(low, crossings.back()), search.beta_radius);
+    const double to = std::min(high, search.r_cut);
+    // The last sample within half a step of r, if any.
+    auto sample_near = [&](double r) -> const RaySample* {
+        const RaySample* found = nullptr;
+        for (const RaySample& sample : samples)
+            if (std::abs(sample.radius - r) < 0.5 * PROBE_STEP)
+                found = &sample;
+        return found;
+    };
+    bool added = false;
+    bool last_inside = false;
+    for (double r = std::ceil(from / PROBE_STEP) * PROBE_STEP; r < search.r_cut && (r <= to || last_inside);
+         r += PROBE_STEP) {
+        if (const RaySample* near = sample_near(r)) {
+            last_inside = near->inside;
+            continue;
+        }
+        last_inside = sample_inside(search, state, u, r);
+        samples.push_back({r, last_inside});
+        added = true;
+    }
+    if (!added)
+        return crossings;
+    return resolve_crossings(search, state, u, tolerance, samples);
 }
 
 // The radius the rays before this one in its row predict (extrapolated
@@ -242,12 +329,16 @@ void predict_radius(const std::vector<double>& found, double tolerance, double& 
     width = std::max(width, 2.0 * tolerance);
 }
 
-void report_surface_end(double minimal_radius, double cpu_seconds)
+void report_surface_end(double minimal_radius, int reentrant_directions, double cpu_seconds)
 {
     const std::string minimal = format_line("('Minimal IAS radius = ',F7.4)", {minimal_radius});
     pane_at(1, minimal);
     write_listing_line("");
     write_listing_line(minimal);
+    const std::string reentrant =
+        format_line("('Directions in which the ray re-enters the basin = ',I6)", {reentrant_directions});
+    pane_at(1, reentrant);
+    write_listing_line(reentrant);
     const std::string time = format_line("('CPU Time = ',F12.2,' sec.')", {cpu_seconds});
     pane_at(1, time);
     write_listing_line(time);
@@ -276,11 +367,47 @@ bool is_valid_surface_grid(int n_theta, int n_phi)
            && n_phi <= MAX_SURFACE_PHI;
 }
 
-void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceGrid& grid)
+namespace {
+
+// The last crossings of each atom's computed surface, with the first
+// crossings they belong to; every model load empties it.
+struct SurfaceReach {
+    SurfaceGrid first, last;
+};
+
+std::array<SurfaceReach, MAX_SURFACE_ATOMS + 1>& surface_reach_store()
+{
+    static std::array<SurfaceReach, MAX_SURFACE_ATOMS + 1> store;
+    static const bool registered =
+        (register_load_time_reset([] { surface_reach_store().fill(SurfaceReach{}); }), true);
+    (void)registered;
+    return store;
+}
+
+}  // namespace
+
+const SurfaceGrid* surface_reach(const InteratomicSurfaceTable& table, int atom)
+{
+    if (atom < 1 || atom > MAX_SURFACE_ATOMS || table.ias_present[atom] == 0)
+        return nullptr;
+    const SurfaceReach& kept = surface_reach_store()[atom];
+    const int nt = table.ias_theta_count;
+    const int np = table.ias_phi_count;
+    if (kept.first.n_theta != nt || kept.first.n_phi != np || kept.last.radii.size() != kept.first.radii.size())
+        return nullptr;
+    for (int j = 0; j <= np; ++j)
+        for (int i = 0; i <= nt; ++i)
+            if (kept.first.at(i, j) != table.radius(i, j, atom))
+                return nullptr;
+    return &kept.last;
+}
+
+void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceGrid& grid, const SurfaceGrid* reach)
 {
     if (atom < 1 || atom > MAX_SURFACE_ATOMS || grid.n_theta != table.ias_theta_count
         || grid.n_phi != table.ias_phi_count || !is_valid_surface_grid(grid.n_theta, grid.n_phi))
         return;
+    surface_reach_store()[atom] = SurfaceReach{};
     const int nt = grid.n_theta;
     const int np = grid.n_phi;
     for (int j = 0; j < np; ++j)
@@ -294,6 +421,16 @@ void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceG
     }
     table.ias_start_radius[atom] = grid.start_radius;
     table.ias_present[atom] = 1;
+    if (reach != nullptr && reach->n_theta == nt && reach->n_phi == np && reach->radii.size() == grid.radii.size()) {
+        SurfaceReach& kept = surface_reach_store()[atom];
+        kept.first.n_theta = nt;
+        kept.first.n_phi = np;
+        kept.first.radii.resize(grid.radii.size());
+        for (int j = 0; j <= np; ++j)
+            for (int i = 0; i <= nt; ++i)
+                kept.first.at(i, j) = table.radius(i, j, atom);
+        kept.last = *reach;
+    }
 }
 
 namespace {
@@ -454,9 +591,19 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     // from the pole's radius, each ray from the rays before it in its row,
     // so the rows are independent of each other and of the thread count.
     // Row 0 runs on to the other pole; the other rows share both poles.
+    // Every ray keeps its trial points and its crossings, by (i, j); both
+    // poles belong to row 0.
+    const size_t ray_count = static_cast<size_t>(n_theta + 1) * n_phi;
+    auto ray_id = [&](int i, int j) {
+        return i == 0 || i == n_theta ? static_cast<size_t>(i) : static_cast<size_t>(j) * (n_theta + 1) + i;
+    };
+    std::vector<std::vector<RaySample>> samples(ray_count);
+    std::vector<std::vector<double>> crossings(ray_count);
     RowState pole_state;
     double pole = r0;
-    bool bracketed = find_ray_radius(search, pole_state, direction(0, 0), tolerance, r0, 0.05 * r0, pole);
+    bool bracketed = find_ray_radius(search, pole_state, direction(0, 0), tolerance, r0, 0.05 * r0, pole, samples[0]);
+    if (bracketed)
+        crossings[0] = resolve_crossings(search, pole_state, direction(0, 0), tolerance, samples[0]);
     std::vector<RowState> states(n_phi);
     std::vector<int> failed_ray(n_phi, -1);
     int shown_percent = 0;
@@ -469,12 +616,63 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
                 return;
             double guess = 0, width = 0, r = 0;
             predict_radius(found, tolerance, guess, width);
-            if (!find_ray_radius(search, state, direction(i, j), tolerance, guess, width, r)) {
+            const size_t id = ray_id(i, j);
+            if (!find_ray_radius(search, state, direction(i, j), tolerance, guess, width, r, samples[id])) {
                 failed_ray[j] = i;
                 return;
             }
-            grid.at(i, j) = r;
+            crossings[id] = resolve_crossings(search, state, direction(i, j), tolerance, samples[id]);
             found.push_back(r);
+        }
+    };
+    // A ray may leave the basin and enter it again.  Each ray is probed
+    // beyond its last crossing as far as a neighbouring ray reaches, and,
+    // where it or a neighbour re-enters, from its neighbours' first crossing
+    // on; rays next to one whose crossings changed are probed again, until
+    // none change.  A ray whose neighbours end where it does costs nothing.
+    auto neighbours = [&](int i, int j) {
+        std::vector<size_t> ids;
+        if (i == 0 || i == n_theta) {
+            for (int k = 0; k < n_phi; ++k)
+                ids.push_back(ray_id(i == 0 ? 1 : n_theta - 1, k));
+        } else {
+            for (int di = -1; di <= 1; ++di)
+                for (int dj = -1; dj <= 1; ++dj)
+                    ids.push_back(ray_id(i + di, (j + dj + n_phi) % n_phi));
+        }
+        return ids;
+    };
+    std::vector<char> active(ray_count, 1), changed(ray_count, 0);
+    std::vector<double> first(ray_count), reach(ray_count);
+    std::vector<char> reenters(ray_count);
+    auto probe_row = [&](int j, RowControl& control) {
+        RowState& state = states[j];
+        for (int i = j == 0 ? 0 : 1; i <= (j == 0 ? n_theta : n_theta - 1); ++i) {
+            const size_t id = ray_id(i, j);
+            if (!active[id] || crossings[id].empty())
+                continue;
+            if (!control.keep_going())
+                return;
+            double low = first[id], high = reach[id];
+            bool near_reentry = reenters[id] != 0;
+            for (size_t n : neighbours(i, j)) {
+                low = std::min(low, first[n]);
+                high = std::max(high, reach[n]);
+                near_reentry = near_reentry || reenters[n] != 0;
+            }
+            // Below its first crossing the ray is probed where a neighbour
+            // crosses first well within it or re-enters: the search may have
+            // bracketed a later crossing.
+            if (!near_reentry && !(low < first[id] - 0.5 * PROBE_STEP))
+                low = NO_SURFACE_RADIUS;
+            if (!(high > reach[id] + 0.5 * PROBE_STEP) && !(low < reach[id] - 0.5 * PROBE_STEP))
+                continue;
+            const std::vector<double> probed =
+                probe_ray(search, state, direction(i, j), tolerance, low, high, samples[id], crossings[id]);
+            changed[id] = probed.size() != crossings[id].size()
+                          || std::abs(probed.back() - crossings[id].back()) > tolerance
+                          || std::abs(probed.front() - crossings[id].front()) > tolerance;
+            crossings[id] = probed;
         }
     };
     auto poll = [&](int rows_done) {
@@ -492,13 +690,48 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
     run.outcome = SurfaceOutcome::completed;
     int failed_row = -1, failed_theta = 0;
     if (bracketed) {
-        grid.at(0, 0) = pole;
         if (!run_rows(n_phi, worker_thread_count(), row, poll))
             run.outcome = SurfaceOutcome::cancelled;
         for (int j = 0; j < n_phi && failed_row < 0; ++j)
             if (failed_ray[j] >= 0) {
                 failed_row = j;
                 failed_theta = failed_ray[j];
+            }
+        for (int round = 0; round < MAX_PROBE_ROUNDS && failed_row < 0 && run.outcome == SurfaceOutcome::completed;
+             ++round) {
+            for (size_t id = 0; id < ray_count; ++id)
+                if (!crossings[id].empty()) {
+                    first[id] = crossings[id].front();
+                    reach[id] = crossings[id].back();
+                    reenters[id] = crossings[id].size() > 1;
+                }
+            std::fill(changed.begin(), changed.end(), 0);
+            if (!run_rows(n_phi, worker_thread_count(), probe_row, poll))
+                run.outcome = SurfaceOutcome::cancelled;
+            std::fill(active.begin(), active.end(), 0);
+            bool any = false;
+            for (int j = 0; j < n_phi; ++j)
+                for (int i = j == 0 ? 0 : 1; i <= (j == 0 ? n_theta : n_theta - 1); ++i)
+                    if (changed[ray_id(i, j)]) {
+                        any = true;
+                        for (size_t n : neighbours(i, j))
+                            active[n] = 1;
+                    }
+            if (!any)
+                break;
+        }
+        SurfaceGrid& outer = run.reach;
+        outer.n_theta = n_theta;
+        outer.n_phi = n_phi;
+        outer.radii.assign(grid.radii.size(), r0);
+        for (int j = 0; j < n_phi && failed_row < 0; ++j)
+            for (int i = j == 0 ? 0 : 1; i <= (j == 0 ? n_theta : n_theta - 1); ++i) {
+                const std::vector<double>& c = crossings[ray_id(i, j)];
+                if (c.empty())
+                    continue;
+                grid.at(i, j) = c.front();
+                outer.at(i, j) = c.back();
+                run.reentrant_directions += c.size() > 1;
             }
     } else {
         failed_row = 0;
@@ -529,9 +762,16 @@ SurfaceRun compute_interatomic_surface(int atom, int n_theta, int n_phi, double 
         grid.at(0, j) = grid.at(0, 0);
         grid.at(n_theta, j) = grid.at(n_theta, 0);
     }
+    for (int i = 0; i <= n_theta; ++i)
+        run.reach.at(i, n_phi) = run.reach.at(i, 0);
+    for (int j = 1; j <= n_phi; ++j) {
+        run.reach.at(0, j) = run.reach.at(0, 0);
+        run.reach.at(n_theta, j) = run.reach.at(n_theta, 0);
+    }
     grid.start_radius = minimal;
+    run.reach.start_radius = minimal;
     run.minimal_radius = minimal;
-    report_surface_end(minimal, run.cpu_seconds);
+    report_surface_end(minimal, run.reentrant_directions, run.cpu_seconds);
     return run;
 }
 
@@ -552,19 +792,45 @@ bool prepare_surface_ray_search(int atom, double h, double tolerance, SurfaceRay
     return true;
 }
 
-double trace_surface_ray(const SurfaceRaySearch& ray_search, const Vector3& u, double guess, double width)
+namespace {
+
+SurfaceSearch search_of(const SurfaceRaySearch& ray_search)
 {
-    if (ray_search.atom == 0 || !ray_search.points)
-        return NO_SURFACE_RADIUS;
     SurfaceSearch search;
     search.centre = working_atom_position(current_model().atoms, ray_search.atom);
     search.r_cut = run_settings().calculation.rCut;
     search.h = ray_search.h;
     search.beta_radius = ray_search.beta_radius;
     search.points = ray_search.points.get();
+    return search;
+}
+
+}  // namespace
+
+double trace_surface_ray(const SurfaceRaySearch& ray_search, const Vector3& u, double guess, double width)
+{
+    if (ray_search.atom == 0 || !ray_search.points)
+        return NO_SURFACE_RADIUS;
+    const SurfaceSearch search = search_of(ray_search);
     RowState state;
     double radius = NO_SURFACE_RADIUS;
-    if (!find_ray_radius(search, state, u, ray_search.tolerance, guess, width, radius))
+    std::vector<RaySample> samples;
+    if (!find_ray_radius(search, state, u, ray_search.tolerance, guess, width, radius, samples))
         return NO_SURFACE_RADIUS;
     return radius;
+}
+
+std::vector<double> trace_surface_crossings(const SurfaceRaySearch& ray_search, const Vector3& u, double guess,
+                                            double width, double low, double high)
+{
+    if (ray_search.atom == 0 || !ray_search.points)
+        return {};
+    const SurfaceSearch search = search_of(ray_search);
+    RowState state;
+    double radius = NO_SURFACE_RADIUS;
+    std::vector<RaySample> samples;
+    if (!find_ray_radius(search, state, u, ray_search.tolerance, guess, width, radius, samples))
+        return {};
+    const std::vector<double> crossings = resolve_crossings(search, state, u, ray_search.tolerance, samples);
+    return probe_ray(search, state, u, ray_search.tolerance, low, high, samples, crossings);
 }

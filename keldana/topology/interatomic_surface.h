@@ -2,7 +2,9 @@
 // direction of a theta-phi grid around the nucleus, where gradient paths of
 // the total density stop ending in the atom.  Paths are traced uphill from
 // trial points (midpoint steps on the analytic gradient) and the change is
-// bracketed and bisected along every ray.  The rows of constant phi are
+// bracketed and bisected along every ray.  A basin need not be star-shaped
+// from its nucleus: a ray may leave it and come back, so every crossing is
+// searched, and the grid keeps the first.  The rows of constant phi are
 // searched on worker threads, each from the pole's radius, so the grid does
 // not depend on the thread count.
 //
@@ -66,7 +68,16 @@ struct SurfaceGrid {
 
 // Puts an atom's grid into the table (which must have the same grid counts),
 // completes row n_phi and the poles from row 0 and marks the atom present.
-void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceGrid& grid);
+// `reach`, from the surface search, is the last crossing of the surface
+// along each grid direction (the grid holds the first); without it (a
+// surface read from a file) one crossing per direction is assumed.
+void store_surface_grid(InteratomicSurfaceTable& table, int atom, const SurfaceGrid& grid,
+                        const SurfaceGrid* reach = nullptr);
+
+// The last crossing along each grid direction of the atom's surface in the
+// table, while that surface is the one the search stored it with; null when
+// unknown.
+const SurfaceGrid* surface_reach(const InteratomicSurfaceTable& table, int atom);
 
 // A grid the surface search and the integration can use.
 bool is_valid_surface_grid(int n_theta, int n_phi);
@@ -91,7 +102,9 @@ enum class SurfaceOutcome {
 
 struct SurfaceRun {
     SurfaceOutcome outcome = SurfaceOutcome::bad_request;
-    SurfaceGrid grid;            // complete only when the outcome is `completed`
+    SurfaceGrid grid;            // first crossings; complete only when the outcome is `completed`
+    SurfaceGrid reach;           // last crossings: beyond the first where the ray re-enters the basin
+    int reentrant_directions = 0;
     double beta_radius = NO_SURFACE_RADIUS;
     double minimal_radius = NO_SURFACE_RADIUS;
     long long evaluations = 0;   // density evaluations
@@ -99,7 +112,10 @@ struct SurfaceRun {
 };
 
 // The surface of `atom` on the n_theta x n_phi grid: h is the base length of
-// a path step, tolerance the bracket width where a ray's bisection stops;
+// a path step, tolerance the bracket width where a ray's bisection stops.
+// Along each direction every crossing is found out to where no neighbouring
+// ray reaches: a ray may leave the basin and enter it again.  The listing
+// tells in how many directions it does;
 // rCut of CalculationSettings bounds the search.  The critical points go to
 // surface_critical_points(); the progress dialog is shown and Cancel ends
 // the run.  The grid's start radius is the smallest radius found.  Failures
@@ -125,3 +141,11 @@ bool prepare_surface_ray_search(int atom, double h, double tolerance, SurfaceRay
 // NO_SURFACE_RADIUS when it could not be bracketed.  Re-entrant while the
 // evaluator's prepared model is held (hold_prepared_density_model).
 double trace_surface_ray(const SurfaceRaySearch& search, const Vector3& u, double guess, double width);
+
+// Every crossing of the surface along u, in increasing radius: the basin
+// holds the ray up to the first, and again from the second to the third,
+// and so on.  Searched as trace_surface_ray does, then probed from `low`
+// (or from the last crossing, if lower) to `high` and on while the probes
+// stay inside.  Empty when the surface could not be bracketed.
+std::vector<double> trace_surface_crossings(const SurfaceRaySearch& search, const Vector3& u, double guess,
+                                            double width, double low, double high);

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr double TEXT_SCALE = 0.35;        // scene units of a text's em
 constexpr double AXIS_LETTER_OFFSET = 0.15;
 
 using Point3 = std::array<double, 3>;
@@ -35,17 +34,19 @@ Quadric make_quadric()
 }
 
 // Atom-type colours are packed with red in the high byte.
-void set_type_colour(const StructureModel& model, int atom)
+void set_type_colour(const StructureModel& model, int atom, unsigned background_colour)
 {
     const int type = model.atoms.atom_type_index[atom];
     const unsigned colour =
         type >= 1 && type <= MAX_ATOM_TYPES ? static_cast<unsigned>(model.atom_types.type_colour[type]) : 0u;
     float red = 0, green = 0, blue = 0;
-    convert_colour_to_rgb(colour, red, green, blue);
+    convert_colour_to_rgb(contrasting_atom_colour(colour, background_colour), red, green, blue);
     glColor3f(red, green, blue);
 }
 
-double atom_radius(const StructureModel& model, int atom, int style)
+}  // namespace
+
+double viewer_atom_radius(const StructureModel& model, int atom, int style)
 {
     const int type = model.atoms.atom_type_index[atom];
     if (type < 1 || type > MAX_ATOM_TYPES)
@@ -61,6 +62,8 @@ double atom_radius(const StructureModel& model, int atom, int style)
         return 0.0;
     }
 }
+
+namespace {
 
 int atom_sphere_slices(int style)
 {
@@ -140,7 +143,7 @@ void draw_axes(GLUquadric* quadric, const StructureModel& model)
     }
 }
 
-void draw_atoms(GLUquadric* quadric, const StructureModel& model, int style)
+void draw_atoms(GLUquadric* quadric, const StructureModel& model, int style, unsigned background_colour)
 {
     const WorkingAtomSet& atoms = model.atoms;
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
@@ -148,16 +151,16 @@ void draw_atoms(GLUquadric* quadric, const StructureModel& model, int style)
     for (int i = 1; i <= n; ++i) {
         if (atoms.subset_mask[i] == 0)
             continue;
-        set_type_colour(model, i);
+        set_type_colour(model, i, background_colour);
         glPushMatrix();
         glTranslated(atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]);
-        gluSphere(quadric, atom_radius(model, i, style), slices, slices);
+        gluSphere(quadric, viewer_atom_radius(model, i, style), slices, slices);
         glPopMatrix();
     }
 }
 
 // Each bond in two halves, each in the colour of its atom.
-void draw_bonds(GLUquadric* quadric, const StructureModel& model, const BondList& bonds)
+void draw_bonds(GLUquadric* quadric, const StructureModel& model, const BondList& bonds, unsigned background_colour)
 {
     const WorkingAtomSet& atoms = model.atoms;
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
@@ -176,10 +179,10 @@ void draw_bonds(GLUquadric* quadric, const StructureModel& model, const BondList
         glPushMatrix();
         glTranslated(start[0], start[1], start[2]);
         rotate_z_onto(d);
-        set_type_colour(model, i);
+        set_type_colour(model, i, background_colour);
         gluCylinder(quadric, 0.035, 0.035, half, 20, 50);
         glTranslated(0.0, 0.0, half);
-        set_type_colour(model, j);
+        set_type_colour(model, j, background_colour);
         gluCylinder(quadric, 0.035, 0.035, half, 20, 50);
         glPopMatrix();
     }
@@ -294,7 +297,7 @@ struct Projector {
         SceneLabel label;
         double top_x = 0, top_y = 0;
         if (!window(anchor, label.x, label.y, label.depth)
-            || !window({anchor[0], anchor[1] + TEXT_SCALE, anchor[2]}, top_x, top_y))
+            || !window({anchor[0], anchor[1] + VIEWER_TEXT_SCALE, anchor[2]}, top_x, top_y))
             return;
         label.pixel_height = top_y - label.y;
         label.text = std::move(text);
@@ -318,7 +321,7 @@ void add_atom_labels(std::vector<SceneLabel>& labels, const Projector& projector
             text = std::string(atoms.atom_label[i].data(), 6);
         if (state.atom_numbers_shown)
             text += std::to_string(i);  // exactly count_decimal_digits(i) wide
-        const double offset = state.atoms_shown ? atom_radius(model, i, state.atom_style) + 0.05 : 0.2;
+        const double offset = state.atoms_shown ? viewer_atom_radius(model, i, state.atom_style) + 0.05 : 0.2;
         projector.add_label(labels, atom_position(atoms, i), offset, text, red, green, blue);
     }
 }
@@ -407,6 +410,34 @@ double contrast_ratio(unsigned a, unsigned b)
 
 }  // namespace
 
+unsigned contrasting_atom_colour(unsigned type_colour, unsigned background_colour)
+{
+    // More than the labels need: the lighting darkens a sphere's sides.
+    constexpr double LEAST_CONTRAST = 4.5;
+    const unsigned r = (type_colour >> 16) & 0xFF, g = (type_colour >> 8) & 0xFF, b = type_colour & 0xFF;
+    auto colorref = [](double red, double green, double blue) {
+        return static_cast<unsigned>(std::lround(red)) | static_cast<unsigned>(std::lround(green)) << 8 |
+               static_cast<unsigned>(std::lround(blue)) << 16;
+    };
+    background_colour &= 0xFFFFFF;
+    if (contrast_ratio(colorref(r, g, b), background_colour) >= LEAST_CONTRAST)
+        return type_colour & 0xFFFFFF;
+    // Towards white on a dark background, towards black on a light one, in
+    // steps, until the colour stands out: its hue is kept.
+    const double target = contrast_ratio(0xFFFFFF, background_colour) >= contrast_ratio(0, background_colour) ? 255 : 0;
+    double red = r, green = g, blue = b;
+    for (int step = 1; step <= 10; ++step) {
+        const double t = step / 10.0;
+        red = r + t * (target - r);
+        green = g + t * (target - g);
+        blue = b + t * (target - b);
+        if (contrast_ratio(colorref(red, green, blue), background_colour) >= LEAST_CONTRAST)
+            break;
+    }
+    return static_cast<unsigned>(std::lround(red)) << 16 | static_cast<unsigned>(std::lround(green)) << 8 |
+           static_cast<unsigned>(std::lround(blue));
+}
+
 unsigned contrasting_label_colour(unsigned label_colour, unsigned background_colour)
 {
     constexpr unsigned BLACK = 0x000000, WHITE = 0xFFFFFF;
@@ -443,6 +474,7 @@ std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state)
     glRotated(state.rot_x, 1.0, 0.0, 0.0);
     glRotated(state.rot_y, 0.0, 1.0, 0.0);
     glRotated(state.rot_z, 0.0, 0.0, 1.0);
+    glTranslated(-state.centre_x, -state.centre_y, -state.centre_z);
 
     if (state.ias_shown) {
         const SurfaceDisplayLists& lists = surface_display_lists();
@@ -452,9 +484,9 @@ std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state)
     if (state.axis_shown)
         draw_axes(quadric.get(), model);
     if (state.atoms_shown)
-        draw_atoms(quadric.get(), model, state.atom_style);
+        draw_atoms(quadric.get(), model, state.atom_style, state.background_colour);
     if (state.bonds_shown && state.atom_style == ATOM_STYLE_BALL)
-        draw_bonds(quadric.get(), model, bond_list());
+        draw_bonds(quadric.get(), model, bond_list(), state.background_colour);
     if (state.plane_shown)
         draw_map_plane(map_frame());
     const CriticalPointList& cps = critical_point_list();

@@ -39,5 +39,19 @@ std::vector<SceneLabel> draw_structure_scene(const ViewerSceneState& state);
 // more.  The default black labels on the default black background show white.
 unsigned contrasting_label_colour(unsigned label_colour, unsigned background_colour);
 
+// An atom-type colour (packed, red in the high byte) as the scene draws it
+// on the background (a COLORREF): unchanged when it stands out (contrast
+// ratio at least 4.5; the shading darkens it), else moved towards white (dark
+// background) or black until it does.  The dark blue of nitrogen shows on
+// black.
+unsigned contrasting_atom_colour(unsigned type_colour, unsigned background_colour);
+
+// Scene units of a text's em: labels are drawn this high.
+inline constexpr double VIEWER_TEXT_SCALE = 0.35;
+
+// The drawn radius of an atom's sphere in the style (1 ball, 2 covalent,
+// 3 van der Waals).
+double viewer_atom_radius(const StructureModel& model, int atom, int style);
+
 // The six-character names of critical-point types 1..4, blank for others.
 std::string critical_point_type_name(int type);

@@ -68,6 +68,9 @@ void StructureViewer::save_bitmap()
         const QImage image = grab_scene();
         if (!save_viewer_bitmap(image, 0, 0, image.width(), image.height(), path))
             ui().message_box("Can not write file " + path, "Error!", MessageButtons::ok, MessageIcon::error);
+    } else {
+        ui().message_box("Nothing was written: " + path + " is not a Bitmap (*.bmp) file name.", "Error!",
+                         MessageButtons::ok, MessageIcon::warning);
     }
     redraw();
 }

@@ -3,7 +3,9 @@
 #include "keldana/resources/viewer_resources.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 
 ViewerSceneState& viewer_scene_state()
 {
@@ -137,33 +139,109 @@ bool step_viewer_view(ViewerSceneState& state, int command)
     return true;
 }
 
-bool centre_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms)
+namespace {
+
+using Matrix = std::array<std::array<double, 3>, 3>;
+
+// The scene's turn: about x, then y, then z, as the drawing applies them.
+Matrix scene_rotation(const ViewerSceneState& state)
 {
-    if (state.shift_x != 0 || state.shift_y != 0 || state.zoom != 0 || state.rot_x != 0 || state.rot_y != 0
-        || state.rot_z != 0)
-        return false;
-    double cx = 0, cy = 0, cz = 0;
-    int count = 0;
+    constexpr double DEGREE = 3.14159265358979323846 / 180.0;
+    auto about = [](int axis, double degrees) {
+        const double c = std::cos(degrees * DEGREE), s = std::sin(degrees * DEGREE);
+        Matrix m{};
+        const int a = (axis + 1) % 3, b = (axis + 2) % 3;
+        m[axis][axis] = 1;
+        m[a][a] = c;
+        m[a][b] = -s;
+        m[b][a] = s;
+        m[b][b] = c;
+        return m;
+    };
+    auto times = [](const Matrix& x, const Matrix& y) {
+        Matrix m{};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                for (int k = 0; k < 3; ++k)
+                    m[r][c] += x[r][k] * y[k][c];
+        return m;
+    };
+    return times(times(about(0, state.rot_x), about(1, state.rot_y)), about(2, state.rot_z));
+}
+
+}  // namespace
+
+bool fit_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms, const std::vector<AtomReach>& reach,
+                      int width, int height)
+{
+    constexpr double PI = 3.14159265358979323846;
+    constexpr double HALF_FIELD = 25.0 * PI / 180.0;  // of the 50 degree perspective
+    constexpr double EYE_DISTANCE = 10.0;             // of the projection
+    constexpr double MARGIN = 1.1;
+    constexpr double LEAST_DEPTH = 0.5;  // the nearest point keeps this far from the eye
     const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
-    for (int i = 1; i <= n; ++i) {
-        if (atoms.subset_mask[i] == 0)
-            continue;
-        cx += atoms.cart_x[i];
-        cy += atoms.cart_y[i];
-        cz += atoms.cart_z[i];
-        ++count;
-    }
-    // No atom in the subset: there is no centre to move to.
-    if (count == 0)
+    std::vector<int> shown;
+    for (int i = 1; i <= n; ++i)
+        if (atoms.subset_mask[i] != 0)
+            shown.push_back(i);
+    if (shown.empty())
         return false;
-    cx /= count;
-    cy /= count;
-    cz /= count;
-    state.mouse_x = -static_cast<int>(std::lround(100 * cx));
-    state.mouse_y = static_cast<int>(std::lround(100 * cy));
-    state.mouse_z = -static_cast<int>(std::lround(100 * cz));
-    apply_viewer_mouse_drag(state, DRAG_TRANSLATE, 0, state.mouse_x, 0, state.mouse_y, 0, state.mouse_z);
-    apply_viewer_mouse_drag(state, DRAG_ZOOM, 0, state.mouse_x, 0, state.mouse_y, 0, 0);
+    double low[3], high[3];
+    for (int k = 0; k < 3; ++k) {
+        low[k] = std::numeric_limits<double>::max();
+        high[k] = std::numeric_limits<double>::lowest();
+    }
+    for (int i : shown) {
+        const double p[3] = {atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]};
+        for (int k = 0; k < 3; ++k) {
+            low[k] = std::min(low[k], p[k]);
+            high[k] = std::max(high[k], p[k]);
+        }
+    }
+    const double c[3] = {0.5 * (low[0] + high[0]), 0.5 * (low[1] + high[1]), 0.5 * (low[2] + high[2])};
+
+    // Each atom in the view, as the rectangle it covers and its nearest depth.
+    struct Covered {
+        double left, right, bottom, top, near;
+    };
+    const Matrix turn = scene_rotation(state);
+    std::vector<Covered> covered;
+    double left = std::numeric_limits<double>::max(), right = std::numeric_limits<double>::lowest();
+    double bottom = left, top = right, nearest = right;
+    for (int i : shown) {
+        const double d[3] = {atoms.cart_x[i] - c[0], atoms.cart_y[i] - c[1], atoms.cart_z[i] - c[2]};
+        double q[3] = {0, 0, 0};
+        for (int r = 0; r < 3; ++r)
+            q[r] = turn[r][0] * d[0] + turn[r][1] * d[1] + turn[r][2] * d[2];
+        const AtomReach a = i < static_cast<int>(reach.size()) ? reach[static_cast<size_t>(i)] : AtomReach{};
+        const double r = std::max(a.radius, 0.0);
+        Covered box{q[0] - r, q[0] + std::max(r, a.label_right), q[1] - r, q[1] + std::max(r, a.label_top), q[2] + r};
+        left = std::min(left, box.left);
+        right = std::max(right, box.right);
+        bottom = std::min(bottom, box.bottom);
+        top = std::max(top, box.top);
+        nearest = std::max(nearest, box.near);
+        covered.push_back(box);
+    }
+    // Centred across the view, then moved back until every rectangle lies
+    // inside the field of each side (the square viewport spans the larger
+    // side, so the smaller one sees less).
+    const double shift_x = -0.5 * (left + right), shift_y = -0.5 * (bottom + top);
+    const int larger = std::max({width, height, 1});
+    const double across = std::tan(HALF_FIELD) * std::clamp(width, 1, larger) / larger / MARGIN;
+    const double up = std::tan(HALF_FIELD) * std::clamp(height, 1, larger) / larger / MARGIN;
+    double distance = nearest + LEAST_DEPTH;
+    for (const Covered& box : covered) {
+        const double x = std::max(std::abs(box.left + shift_x), std::abs(box.right + shift_x));
+        const double y = std::max(std::abs(box.bottom + shift_y), std::abs(box.top + shift_y));
+        distance = std::max({distance, box.near + x / across, box.near + y / up});
+    }
+    state.centre_x = static_cast<float>(c[0]);
+    state.centre_y = static_cast<float>(c[1]);
+    state.centre_z = static_cast<float>(c[2]);
+    state.shift_x = static_cast<float>(shift_x);
+    state.shift_y = static_cast<float>(shift_y);
+    state.zoom = static_cast<float>(EYE_DISTANCE - distance);
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class StructureViewer;
 
@@ -46,6 +47,9 @@ struct ViewerSceneState {
     // Scene units, and degrees within -360..360.
     float shift_x = 0, shift_y = 0, zoom = 0;
     float rot_x = 0, rot_y = 0, rot_z = 0;
+    // The point of the structure the scene turns about and the view centres
+    // on: the middle of its bounding sphere (Cartesian, Angstrom).
+    float centre_x = 0, centre_y = 0, centre_z = 0;
     unsigned background_colour = 0;  // 0x00BBGGRR
     unsigned label_colour = 0;       // 0x00BBGGRR
     ViewerLabelFont label_font;
@@ -84,10 +88,21 @@ bool move_viewer_mouse(ViewerSceneState& state, const ViewerMouseKeys& keys, int
 // command id.
 bool step_viewer_view(ViewerSceneState& state, int command);
 
-// First opening: when the whole transform is still zero and some atom is in
-// the subset, moves the scene so that the subset's mean position comes to
-// the middle.  True when it did.
-bool centre_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms);
+// How far an atom reaches from its centre in the view: its sphere, and its
+// upright label beside it (to the right and up, scene units).
+struct AtomReach {
+    double radius = 0;
+    double label_right = 0;
+    double label_top = 0;
+};
+
+// The first view of a structure: the scene turns about the middle of the
+// box around the subset atoms; seen in the current rotation, the atoms with
+// their reach (reach[i] for atom i) are centred in the view and moved back
+// until they fit a width x height window with a margin.  The rotation is
+// kept.  False, nothing changed, when no atom is in the subset.
+bool fit_viewer_scene(ViewerSceneState& state, const WorkingAtomSet& atoms, const std::vector<AtomReach>& reach,
+                      int width, int height);
 
 // The viewport is the square of the larger side, centred on the window.
 struct ViewerViewport {

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -23,6 +24,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -185,6 +189,7 @@ void ViewerScene::paintGL()
     glLoadIdentity();
     set_up_viewer_lighting();
     set_viewer_projection(width_pixels, height_pixels);
+    viewer_->fit_view_if_needed(width_pixels, height_pixels);
     const ViewerSceneState& state = viewer_scene_state();
     const std::vector<SceneLabel> labels = draw_structure_scene(state);
     if (!labels.empty()) {
@@ -332,7 +337,61 @@ void StructureViewer::set_initial_state()
             set_checked(CMD_VIEWER_ATOMS, true);
         }
     }
-    centre_viewer_scene(state, atoms);
+    fit_pending_ = true;
+}
+
+namespace {
+
+// What tells one structure from another: its atoms, labels and positions.
+std::size_t structure_fingerprint(const WorkingAtomSet& atoms)
+{
+    const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    std::string bytes = std::to_string(n);
+    for (int i = 1; i <= n; ++i) {
+        bytes.append(atoms.atom_label[i].data(), atoms.atom_label[i].size());
+        for (double v : {atoms.cart_x[i], atoms.cart_y[i], atoms.cart_z[i]})
+            bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    return std::hash<std::string>{}(bytes);
+}
+
+// How far each atom reaches in the view: its sphere, and its label (atom
+// label and number, beside the atom, upright).
+std::vector<AtomReach> atom_reaches(const StructureModel& model, const ViewerSceneState& state)
+{
+    const WorkingAtomSet& atoms = model.atoms;
+    const int n = std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS);
+    constexpr double MEASURE_PIXELS = 100.0;
+    const QFontMetricsF metrics(label_font_of(state.label_font, MEASURE_PIXELS));
+    std::vector<AtomReach> reach(static_cast<size_t>(n) + 1);
+    const int style = state.atom_style == 0 ? ATOM_STYLE_BALL : state.atom_style;
+    for (int i = 1; i <= n; ++i) {
+        AtomReach& a = reach[static_cast<size_t>(i)];
+        a.radius = viewer_atom_radius(model, i, style);
+        std::string text(atoms.atom_label[i].data(), 6);
+        text.erase(text.find_last_not_of(' ') + 1);
+        text += std::to_string(i);
+        const double width =
+            VIEWER_TEXT_SCALE * metrics.horizontalAdvance(QString::fromStdString(text)) / MEASURE_PIXELS;
+        // Beside the sphere, or 0.2 off the centre when the atoms are hidden.
+        a.label_right = std::max(a.radius + 0.05, 0.2) + width;
+        a.label_top = VIEWER_TEXT_SCALE;
+    }
+    return reach;
+}
+
+}  // namespace
+
+void StructureViewer::fit_view_if_needed(int width, int height)
+{
+    const StructureModel& model = current_model();
+    const std::size_t fingerprint = structure_fingerprint(model.atoms);
+    if (!fit_pending_ && fingerprint == fitted_structure_)
+        return;
+    ViewerSceneState& state = viewer_scene_state();
+    fit_viewer_scene(state, model.atoms, atom_reaches(model, state), width, height);
+    fit_pending_ = false;
+    fitted_structure_ = fingerprint;
 }
 
 void StructureViewer::redraw() { scene_->update(); }

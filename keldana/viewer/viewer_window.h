@@ -7,6 +7,7 @@
 #include <QSurfaceFormat>
 #include <QWidget>
 
+#include <cstddef>
 #include <map>
 
 class QAction;
@@ -65,6 +66,10 @@ public:
     QImage grab_scene();
     // Run at every paint: "Read IAS..." is greyed while a progress dialog is open.
     void update_read_ias_state();
+    // Run at every paint: at the first one after opening, and whenever the
+    // structure changed (another model, a new cluster), the view is fitted
+    // to the structure with its labels.
+    void fit_view_if_needed(int width, int height);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,4 +92,6 @@ private:
     ViewerScene* scene_ = nullptr;
     std::map<int, QAction*> menu_actions_;
     std::map<int, QAction*> toolbar_actions_;
+    bool fit_pending_ = true;
+    std::size_t fitted_structure_ = 0;  // fingerprint of the structure last fitted
 };

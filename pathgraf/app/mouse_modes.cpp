@@ -72,6 +72,21 @@ bool in_scope(int slot)
     return slot != 0 && std::find(scope.begin(), scope.end(), slot) != scope.end();
 }
 
+// Where an item's text starts in the view from its anchor: atom and
+// critical-point labels are drawn beside their symbols (free texts at
+// their anchors).
+PixelPoint item_offset_in_view(int slot, const PlanePointF& anchor)
+{
+    const PostData& post = post_data();
+    const float scale = plot_transform().scale;
+    if (slot > post.atom_count + post.cp_count || !(scale > 0.0f))
+        return {};
+    const LabelOffset offset = atom_label_offset(scale);
+    const PixelPoint at = plane_to_view(anchor);
+    const PixelPoint beside = plane_to_view({anchor.x + offset.dx / scale, anchor.y - offset.dy / scale});
+    return {beside.x - at.x, beside.y - at.y};
+}
+
 struct ItemBox {
     int left, top, right, bottom;
 };
@@ -139,8 +154,11 @@ void enter_item_mode(int command)
         redraw_plot();
     }
     PostData& post = post_data();
-    for (int slot : items_in_scope())
-        post.item_pixel[slot] = plane_to_view(post.item_position[slot]);
+    for (int slot : items_in_scope()) {
+        const PixelPoint p = plane_to_view(post.item_position[slot]);
+        const PixelPoint offset = item_offset_in_view(slot, post.item_position[slot]);
+        post.item_pixel[slot] = {p.x + offset.x, p.y + offset.y};
+    }
     set_commands_enabled(command, false);
     if (window)
         window->set_toolbar_enabled(CMD_FONT, true);
@@ -168,8 +186,11 @@ void leave_item_mode(int command)
     PlotMainWindow* window = main_window();
     const bool labels = command == CMD_LABELS;
     PostData& post = post_data();
-    for (int slot : items_in_scope())
-        post.item_position[slot] = view_to_plane(post.item_pixel[slot]);
+    for (int slot : items_in_scope()) {
+        // The offset is as good as constant over a label's move.
+        const PixelPoint offset = item_offset_in_view(slot, view_to_plane(post.item_pixel[slot]));
+        post.item_position[slot] = view_to_plane({post.item_pixel[slot].x - offset.x, post.item_pixel[slot].y - offset.y});
+    }
     (labels ? options.labels_mode : options.draw_text_mode) = false;
     view.tracking = 0;
     view.selected_item = 0;
@@ -301,6 +322,39 @@ void zoom_at_point(int x, int y)
                     static_cast<int>(std::trunc(static_cast<double>(view.view_width) * (x - view.origin_x) / old_width));
     view.origin_y = client_height() / 2 - static_cast<int>(std::trunc(static_cast<double>(view.view_height) *
                                                                       (y - view.origin_y) / old_height));
+    invalidate_view();
+}
+
+void fit_view_to_window()
+{
+    ViewState& view = view_state();
+    PlotWindowHandles& handles = plot_window_handles();
+    if (!display_options().data_open || view.full_width <= 0 || view.full_height <= 0)
+        return;
+    // The edits in view pixels, held in plane coordinates while the view changes.
+    PostData& post = post_data();
+    UserLines& lines = user_lines();
+    std::vector<std::pair<int, PlanePointF>> items;
+    for (int slot : items_in_scope())
+        items.emplace_back(slot, view_to_plane(post.item_pixel[slot]));
+    std::vector<std::pair<PlanePointF, PlanePointF>> segments;
+    for (int i = 1; i <= lines.segment_count; ++i)
+        segments.emplace_back(view_to_plane(lines.segment_start[i]), view_to_plane(lines.segment_end[i]));
+
+    const int width = std::max(client_width(), 1), height = std::max(client_height(), 1);
+    view.zoom_divisor = std::max({view.full_width / width, view.full_height / height, 1}) + 1;
+    view.view_width = view.full_width / view.zoom_divisor;
+    view.view_height = view.full_height / view.zoom_divisor;
+    rebuild_view_bitmap(handles.view_bitmap, view.view_width, view.view_height);
+    view.origin_x = (width - view.view_width) / 2;
+    view.origin_y = (height - view.view_height) / 2;
+
+    for (const auto& [slot, point] : items)
+        post.item_pixel[slot] = plane_to_view(point);
+    for (int i = 1; i <= static_cast<int>(segments.size()); ++i) {
+        lines.segment_start[i] = plane_to_view(segments[static_cast<size_t>(i - 1)].first);
+        lines.segment_end[i] = plane_to_view(segments[static_cast<size_t>(i - 1)].second);
+    }
     invalidate_view();
 }
 

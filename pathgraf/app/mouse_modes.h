@@ -24,6 +24,11 @@ void zoom_at_point(int x, int y);
 PixelPoint plane_to_view(const PlanePointF& point);
 PlanePointF view_to_plane(const PixelPoint& pixel);
 
+// Fits the view to the view window as opening a file does (the whole plot
+// shown, centred), keeping what the edit modes hold in view pixels at its
+// place in the plot.  Run at every resize of the view window.
+void fit_view_to_window();
+
 // The font of the items in scope (labels in Lables mode, free texts in Draw
 // Text mode) scaled to the view.
 QFont scaled_item_font();

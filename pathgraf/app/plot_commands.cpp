@@ -11,6 +11,7 @@
 #include "pathgraf/app/style_dialogs.h"
 #include "pathgraf/app/view_bitmap.h"
 #include "pathgraf/resources/command_ids.h"
+#include "pathgraf/resources/plot_menu.h"
 
 #include <algorithm>
 
@@ -71,18 +72,8 @@ bool show_trajectory_data_file(const std::string& path)
     full_bitmap_size(extents, view.full_width, view.full_height);
 
     PlotWindowHandles& handles = plot_window_handles();
-    PlotView* view_window = handles.view_window;
-    const int client_width = view_window ? std::max(view_window->width(), 1) : 1;
-    const int client_height = view_window ? std::max(view_window->height(), 1) : 1;
-    view.zoom_divisor = std::max({view.full_width / client_width, view.full_height / client_height, 1}) + 1;
     render_plot_bitmap(view.full_width, view.full_height);
-    view.view_width = view.full_width / view.zoom_divisor;
-    view.view_height = view.full_height / view.zoom_divisor;
-    rebuild_view_bitmap(handles.view_bitmap, view.view_width, view.view_height);
-    view.origin_x = (client_width - view.view_width) / 2;
-    view.origin_y = (client_height - view.view_height) / 2;
-
-    invalidate_view();
+    fit_view_to_window();
     StyleSettings& style = style_settings();
     style.ticks_shown = true;
     options.axis_labels_shown = true;
@@ -117,6 +108,9 @@ void post_command()
                 window->set_toolbar_enabled(CMD_LABELS, true);
                 window->set_menu_checked(CMD_ATOM_POSITIONS, true);
                 window->set_menu_checked(CMD_CP_POSITIONS, true);
+                for (int id : switched_menu_items())
+                    if (is_post_view_item(id))
+                        window->set_menu_enabled(id, true);
             }
         }
     }

@@ -233,6 +233,19 @@ void draw_user_lines(QPainter& painter, const PixelMap& map)
     }
 }
 
+}  // namespace
+
+LabelOffset atom_label_offset(float scale)
+{
+    const StyleSettings& style = style_settings();
+    const QFontMetrics metrics(plot_qfont(plot_fonts().label_font));
+    const int cap = metrics.capHeight();
+    const int r = pixel_trunc(style.symbol_size * scale);
+    return {r + (style.symbol_thickness + 1) / 2 + std::max(2, cap / 3), cap / 2};
+}
+
+namespace {
+
 void draw_post_items(QPainter& painter, const PixelMap& map)
 {
     const PostData& post = post_data();
@@ -240,6 +253,7 @@ void draw_post_items(QPainter& painter, const PixelMap& map)
     const StyleSettings& style = style_settings();
     painter.setFont(plot_qfont(plot_fonts().label_font));
     const int r = pixel_trunc(style.symbol_size * map.scale);
+    const LabelOffset offset = atom_label_offset(map.scale);
     auto draw_kind = [&](int count, int first_slot, const PlanePointF* markers, bool positions, bool labels,
                          int symbol) {
         if (!positions && !labels)
@@ -251,7 +265,8 @@ void draw_post_items(QPainter& painter, const PixelMap& map)
             if (labels) {
                 const int slot = first_slot + i - 1;
                 painter.setPen(colour_from_colorref(style.label_font_colour));
-                painter.drawText(QPoint(map.px(post.item_position[slot].x), map.py(post.item_position[slot].y)),
+                painter.drawText(QPoint(map.px(post.item_position[slot].x) + offset.dx,
+                                        map.py(post.item_position[slot].y) + offset.dy),
                                  QString::fromStdString(trimmed_item_text(slot)));
             }
         }

@@ -39,6 +39,16 @@ int pixel_trunc(float value);
 // character height in pixels; Courier faces fall back to a fixed-pitch one.
 QFont plot_qfont(const FontChoice& font);
 
+// Where an atom or critical-point label starts (its baseline's left end)
+// from its anchor, in pixels of the full-size bitmap (y down): beside the
+// symbol of half-size r = symbol_size scale and pen `symbol_thickness`,
+// with a gap, and lowered by half the capital height so that it reads
+// level with the symbol.
+struct LabelOffset {
+    int dx = 0, dy = 0;
+};
+LabelOffset atom_label_offset(float scale);
+
 // Draws the plot into a new full-size bitmap of width by height pixels
 // (PlotWindowHandles), setting PlotTransform.  0 when no data file is open
 // or its window cannot be read; the previous bitmap is then dropped.

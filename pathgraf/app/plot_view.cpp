@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 
 PlotView::PlotView(QWidget* parent) : QWidget(parent)
 {
@@ -84,4 +85,12 @@ void PlotView::keyPressEvent(QKeyEvent* event)
 {
     if (!handle_plot_key(event->key()))
         QWidget::keyPressEvent(event);
+}
+
+// The whole plot fits the view at every size: a window restored from
+// maximised shows all of it, not its top left corner.
+void PlotView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fit_view_to_window();
 }

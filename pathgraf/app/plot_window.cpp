@@ -199,6 +199,11 @@ void PlotMainWindow::keyPressEvent(QKeyEvent* event)
         QMainWindow::keyPressEvent(event);
 }
 
+bool is_post_view_item(int id)
+{
+    return id == CMD_ATOM_POSITIONS || id == CMD_ATOM_LABELS || id == CMD_CP_POSITIONS || id == CMD_CP_LABELS;
+}
+
 int set_commands_enabled(int except_id, bool enable)
 {
     PlotMainWindow* window = plot_window_handles().main_window;
@@ -216,7 +221,7 @@ int set_commands_enabled(int except_id, bool enable)
         window->set_toolbar_enabled(CMD_LABELS, labels);
     }
     for (int id : switched_menu_items())
-        window->set_menu_enabled(id, enable);
+        window->set_menu_enabled(id, enable && (display_options().post_loaded || !is_post_view_item(id)));
     return 1;
 }
 
@@ -296,6 +301,10 @@ void PlotMainWindow::save_plot_as()
             rebuild_view_bitmap(handles.view_bitmap, size.width, size.height);
             write_bmp_file(handles.view_bitmap, state.chosen_name);
         }
+    } else {
+        ui().message_box("Nothing was written: " + state.chosen_name +
+                             " is neither a PostScript (*.ps) nor a Bitmap (*.bmp) file name.",
+                         "Error!", MessageButtons::ok, MessageIcon::warning);
     }
     const ViewState& view = view_state();
     rebuild_view_bitmap(handles.view_bitmap, view.view_width, view.view_height);

@@ -55,6 +55,9 @@ private:
 // state, all but except_id; "Lables" is enabled only while a post file is
 // loaded.  Exit, About and Contens are never greyed.
 int set_commands_enabled(int except_id, bool enable);
+// View > Atom positions, Atom lables, CP positions, CP lables: they act on a
+// post file's data, so they stay grey until one is loaded.
+bool is_post_view_item(int id);
 
 // The Open or Save dialog by mode of PlotFileDialogState ("DATA", "POST",
 // "SAVE"); true with chosen_name and file_title set when a file was chosen.

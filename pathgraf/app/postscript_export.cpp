@@ -151,6 +151,7 @@ protected:
     }
 };
 
+constexpr int MIN_SIZE_PERCENT = 1;
 constexpr int MAX_LEFT_MILLIMETRES = 200;
 constexpr int MAX_TOP_MILLIMETRES = 280;
 
@@ -230,7 +231,7 @@ int run_postscript_dialog(QWidget* owner)
             dialog.add_item(id, std::string(name));
         dialog.set_selected_index(id, 11);  // "Courier"
     }
-    dialog.set_range(IDC_PS_SIZE_SPIN, 0, 100);
+    dialog.set_range(IDC_PS_SIZE_SPIN, MIN_SIZE_PERCENT, 100);
     dialog.set_position(IDC_PS_SIZE_SPIN, static_cast<int>(100.0f * page.size_factor));
     dialog.set_range(IDC_PS_FROM_LEFT_SPIN, 0, MAX_LEFT_MILLIMETRES);
     dialog.set_position(IDC_PS_FROM_LEFT_SPIN, static_cast<int>(25.4f * page.left_offset));
@@ -248,6 +249,26 @@ int run_postscript_dialog(QWidget* owner)
         rebuild_preview(layout);
         layout.preview->update();
     });
+    // A typed number counts as the arrows' would: the preview follows it, and
+    // one outside the arrows' range is held to it in the box.
+    dialog.set_callback(IDC_PS_SIZE, [&](Dialog& d, int, ControlEvent) {
+        int percent = 0;
+        if (!hold_box_to_limits(d, IDC_PS_SIZE, MIN_SIZE_PERCENT, 100, percent))
+            return;
+        page.size_factor = size_factor_of(percent);
+        rebuild_preview(layout);
+        layout.preview->update();
+    });
+    for (auto [edit, high] : {std::pair{IDC_PS_FROM_LEFT, MAX_LEFT_MILLIMETRES}, std::pair{IDC_PS_FROM_TOP, MAX_TOP_MILLIMETRES}}) {
+        dialog.set_callback(edit, [&, edit, high](Dialog& d, int, ControlEvent) {
+            int millimetres = 0;
+            if (!hold_box_to_limits(d, edit, 0, high, millimetres))
+                return;
+            (edit == IDC_PS_FROM_LEFT ? page.left_offset : page.top_offset) = static_cast<float>(millimetres) / 25.4f;
+            place_image(layout);
+            layout.preview->update();
+        });
+    }
     for (int spin : {IDC_PS_FROM_LEFT_SPIN, IDC_PS_FROM_TOP_SPIN}) {
         dialog.set_callback(spin, [&, spin](Dialog& d, int, ControlEvent) {
             const float millimetres = static_cast<float>(std::max(d.get_position(spin), 0));
@@ -275,21 +296,23 @@ int run_postscript_dialog(QWidget* owner)
         page.label_font = d.get_selected_index(IDC_PS_LABEL_FONT) + 1;
         page.text_font = d.get_selected_index(IDC_PS_TEXT_FONT) + 1;
         // The boxes show whole millimetres and percent: a box left as shown
-        // keeps its value exactly; one that does not read keeps its arrows'
-        // value; a typed one is held in the arrows' range.
-        for (auto [edit, spin, high, offset] :
-             {std::tuple{IDC_PS_FROM_LEFT, IDC_PS_FROM_LEFT_SPIN, MAX_LEFT_MILLIMETRES, &page.left_offset},
-              std::tuple{IDC_PS_FROM_TOP, IDC_PS_FROM_TOP_SPIN, MAX_TOP_MILLIMETRES, &page.top_offset}}) {
+        // keeps its value exactly; a typed one is held in the arrows' range;
+        // one that does not read is refused.
+        for (auto [edit, high, offset] : {std::tuple{IDC_PS_FROM_LEFT, MAX_LEFT_MILLIMETRES, &page.left_offset},
+                                          std::tuple{IDC_PS_FROM_TOP, MAX_TOP_MILLIMETRES, &page.top_offset}}) {
             int millimetres = 0;
-            if (!d.get_int(edit, millimetres))
-                millimetres = d.get_position(spin);
-            millimetres = std::clamp(millimetres, 0, high);
+            if (!hold_box_to_limits(d, edit, 0, high, millimetres)) {
+                report_unreadable_box(d, edit);
+                return;
+            }
             if (millimetres != static_cast<int>(25.4f * *offset))
                 *offset = static_cast<float>(millimetres) / 25.4f;
         }
         int percent = 0;
-        if (!d.get_int(IDC_PS_SIZE, percent))
-            percent = d.get_position(IDC_PS_SIZE_SPIN);
+        if (!hold_box_to_limits(d, IDC_PS_SIZE, MIN_SIZE_PERCENT, 100, percent)) {
+            report_unreadable_box(d, IDC_PS_SIZE);
+            return;
+        }
         page.size_factor = size_factor_of(percent);
         layout.preview->bitmap = QImage();
         d.end(1);
@@ -335,13 +358,13 @@ void write_ticks(float s, const PlotWindowF& window)
 
 // The library takes texts of 80 characters: a longer one goes on in
 // pieces, each continuing where the one before ended.
-void write_item_text(float s, int slot, float height)
+void write_item_text(float s, int slot, float height, float dx = 0.0f, float dy = 0.0f)
 {
     const std::string text = trimmed_item_text(slot);
     if (text.empty())
         return;
     const PlanePointF p = post_data().item_position[slot];
-    float x = p.x * s, y = p.y * s;
+    float x = p.x * s + dx, y = p.y * s + dy;
     for (std::size_t start = 0; start < text.size(); start += PS_TEXT_LENGTH) {
         const std::string piece = text.substr(start, PS_TEXT_LENGTH);
         draw_ps_text(x, y, height, piece, 0.0f, static_cast<int>(piece.size()), 0);
@@ -367,8 +390,13 @@ void write_post_items(float s)
                 write_point_symbol_postscript(markers[i].x * s, markers[i].y * s, style.symbol_size, symbol,
                                               style.symbol_thickness, style.symbol_colour);
             if (labels) {
+                // Beside the symbol (symbol_size inches and half its pen)
+                // with a gap, level with it: the text height is the
+                // capitals' height.
+                const float dx = style.symbol_size + 0.5f * static_cast<float>(style.symbol_thickness) / 254.0f
+                                 + 0.3f * page.text_height;
                 set_colour(style.label_font_colour);
-                write_item_text(s, first_slot + i - 1, page.text_height);
+                write_item_text(s, first_slot + i - 1, page.text_height, dx, -0.5f * page.text_height);
             }
         }
     };

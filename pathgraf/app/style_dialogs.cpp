@@ -23,11 +23,11 @@ namespace {
 
 std::string f6_2(double value) { return format_line("(F6.2)", {value}); }
 
-// A number typed in a box, read from its first six characters.
+// A number typed in a box of six characters; more is refused, never cut.
 bool read_six(const std::string& text, double& value)
 {
     double read = 0.0;
-    if (!read_list(text.substr(0, 6), {&read}))
+    if (text.find_first_not_of(' ', 6) != std::string::npos || !read_list(text.substr(0, 6), {&read}))
         return false;
     value = read;
     return true;
@@ -40,14 +40,11 @@ void invalidate_main_window()
     invalidate_view();
 }
 
-// An integer typed into the buddy of an up-down, held in its range.
+// An integer typed into the buddy of an up-down, held in its range (the box
+// shows the limit).
 bool read_buddy(Dialog& dialog, int edit, int low, int high, int& value)
 {
-    int read = 0;
-    if (!dialog.get_int(edit, read))
-        return false;
-    value = std::clamp(read, low, high);
-    return true;
+    return hold_box_to_limits(dialog, edit, low, high, value);
 }
 
 }  // namespace
@@ -70,22 +67,31 @@ int run_axis_ticks_dialog(QWidget* owner)
     dialog.set_text(IDC_MAJOR_TICK_STEP, f6_2(axis.major_tick_step));
     dialog.set_text(IDC_MAJOR_TICK_LENGTH, f6_2(axis.major_tick_length));
     dialog.set_text(IDC_MINOR_TICK_LENGTH, f6_2(axis.minor_tick_length));
+    // OK takes every box or none: a box that does not read (or does not fit
+    // its six characters) is refused and the dialog stays open.
+    AxisSettings read = axis;
+    const std::array<std::pair<int, double*>, 9> fields = {{
+        {IDC_AXIS_X_MIN, &read.x_min},
+        {IDC_AXIS_X_MAX, &read.x_max},
+        {IDC_AXIS_X_STEP, &read.x_step},
+        {IDC_AXIS_Y_MIN, &read.y_min},
+        {IDC_AXIS_Y_MAX, &read.y_max},
+        {IDC_AXIS_Y_STEP, &read.y_step},
+        {IDC_MINOR_TICK_LENGTH, &read.minor_tick_length},
+        {IDC_MAJOR_TICK_LENGTH, &read.major_tick_length},
+        {IDC_MAJOR_TICK_STEP, &read.major_tick_step},
+    }};
+    dialog.set_callback(1, [&](Dialog& d, int, ControlEvent) {
+        for (const auto& [id, target] : fields)
+            if (!read_six(d.get_text(id), *target)) {
+                report_unreadable_box(d, id);
+                return;
+            }
+        d.end(1);
+    });
     if (dialog.run_modal() != 1)
         return 0;
-    const std::array<std::pair<int, double*>, 9> fields = {{
-        {IDC_AXIS_X_MIN, &axis.x_min},
-        {IDC_AXIS_X_MAX, &axis.x_max},
-        {IDC_AXIS_X_STEP, &axis.x_step},
-        {IDC_AXIS_Y_MIN, &axis.y_min},
-        {IDC_AXIS_Y_MAX, &axis.y_max},
-        {IDC_AXIS_Y_STEP, &axis.y_step},
-        {IDC_MINOR_TICK_LENGTH, &axis.minor_tick_length},
-        {IDC_MAJOR_TICK_LENGTH, &axis.major_tick_length},
-        {IDC_MAJOR_TICK_STEP, &axis.major_tick_step},
-    }};
-    for (const auto& [id, target] : fields)
-        if (!read_six(dialog.get_text(id), *target))
-            return 0;
+    axis = read;
     return 1;
 }
 

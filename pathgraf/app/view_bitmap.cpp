@@ -120,13 +120,18 @@ bool run_bmp_parameters_dialog(int& width, int& height, int /*bits_per_pixel*/, 
     dialog.set_text(IDC_BMP_HEIGHT, format_integer_left_justified(view.full_height));
     dialog.set_callback(IDC_BMP_WIDTH, keep_bmp_aspect_on_edit);
     dialog.set_callback(IDC_BMP_HEIGHT, keep_bmp_aspect_on_edit);
-    if (dialog.run_modal() != 1)
-        return false;
     int w = 0, h = 0;
-    if (!read_box_integer(dialog.get_text(IDC_BMP_WIDTH), w) || !read_box_integer(dialog.get_text(IDC_BMP_HEIGHT), h))
-        return false;
-    // A bitmap of no pixels, or one too large to hold, is not written.
-    if (w < 1 || h < 1 || w > MAX_BMP_SIDE || h > MAX_BMP_SIDE)
+    // A size that does not read, of no pixels or too large to hold is
+    // refused and the dialog stays open.
+    dialog.set_callback(1, [&](Dialog& d, int, ControlEvent) {
+        for (auto [id, value] : {std::pair{IDC_BMP_WIDTH, &w}, std::pair{IDC_BMP_HEIGHT, &h}})
+            if (!read_box_integer(d.get_text(id), *value) || *value < 1 || *value > MAX_BMP_SIDE) {
+                report_unreadable_box(d, id);
+                return;
+            }
+        d.end(1);
+    });
+    if (dialog.run_modal() != 1)
         return false;
     width = w;
     height = h;

@@ -152,12 +152,19 @@ TEST_F(DialogTest, NumbersReadInFreeFormFromTheLeadingCharacters)
         EXPECT_EQ(value, expected.value_or(555));
     }
 
-    // Only the leading characters count: what lies beyond is ignored, and a
-    // box blank within them does not read.
+    // A box reads within its field: more typed after it is refused, never
+    // cut (1001 in a field of three is not 100); blanks after it are no more;
+    // a box blank within it does not read.
     dialog.set_text(EDIT, "12.5xyz");
     double value = 0;
+    EXPECT_FALSE(dialog.get_number(EDIT, value, 4));
+    dialog.set_text(EDIT, "12.5   ");
     EXPECT_TRUE(dialog.get_number(EDIT, value, 4));
     EXPECT_EQ(value, 12.5);
+    int cut = 0;
+    dialog.set_text(EDIT, "1001");
+    EXPECT_FALSE(dialog.get_number(EDIT, cut, 3));
+    EXPECT_EQ(cut, 0);
     dialog.set_text(EDIT, "    7");
     EXPECT_FALSE(dialog.get_number(EDIT, value, 4));
     int count = 0;

@@ -4,6 +4,7 @@
 #include "common/scripted_ui.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -236,6 +237,8 @@ TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
         answers.message_answers = {MessageAnswer::yes};
         Dialog* top = topmost_dialog();
         EXPECT_TRUE(top && top->get_resource_id() == 119);
+        // Owned by the dialog that started the job: kept above it.
+        EXPECT_TRUE(top && top->window()->parentWidget() == d.window() && top->window()->isWindow());
         if (top)
             top->user_click(2);
         for (int step = 0; step < 100 && job_control().job_running; ++step)
@@ -247,6 +250,18 @@ TEST_F(QtUiTest, ProgressOpenedFromAModalDialogIsTheTopmost)
     EXPECT_EQ(map.run_modal(), 0);
     EXPECT_FALSE(job_control().job_running);
     EXPECT_EQ(answers.messages.size(), 1u);
+}
+
+// A job started from the main window (no dialog open) belongs to it.
+TEST_F(QtUiTest, ProgressOfAJobWithoutADialogBelongsToTheMainWindow)
+{
+    QWidget main_window;
+    main_window.show();
+    QApplication::setActiveWindow(&main_window);
+    Dialog& progress = open_job_progress();
+    EXPECT_EQ(progress.window()->parentWidget(), &main_window);
+    EXPECT_TRUE(progress.window()->isWindow());
+    qt_ui.close_progress();
 }
 
 // With the real question box: after "No" the progress dialog, not the dialog
@@ -442,6 +457,114 @@ TEST(QtDialogsTest, SaveDialogAsksBeforeReplacingAFile)
     accept_and_answer(QMessageBox::Yes, question);
     EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(existing));
     EXPECT_TRUE(question.contains("model.kdn")) << question.toStdString();
+}
+
+// Pathgraf's save dialog: the type chosen decides the extension of a name
+// typed without one, before the dialog asks about replacing that file.
+TEST(QtDialogsTest, SaveDialogAddsTheChosenTypesExtension)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const std::string folder = temp.path().toStdString();
+    { std::ofstream(folder + "/plot2.bmp") << "kept\n"; }
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Save file";
+    request.description = "PostScript (*.ps)";
+    request.pattern = "*.ps";
+    request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+    request.all_files = false;
+    request.initial_dir = folder;
+
+    for (int type : {1, 0}) {
+        QString question;
+        QTimer::singleShot(0, [type, &question] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            ASSERT_NE(types, nullptr);
+            types->setCurrentIndex(type);
+            emit types->activated(type);  // as the user's choice
+            emit types->textActivated(types->currentText());
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText("plot2");
+            QTimer::singleShot(0, [&question] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    question = box->text();
+                    box->button(QMessageBox::Yes)->click();
+                }
+            });
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const std::string expected = folder + (type == 1 ? "/plot2.bmp" : "/plot2.ps");
+        EXPECT_EQ(qt_ui.file_dialog(request), std::optional<std::string>(expected)) << type;
+        // Only the bitmap exists: only its name is asked about.
+        EXPECT_EQ(question.contains("plot2.bmp"), type == 1) << question.toStdString();
+    }
+}
+
+// The converter's browse: programs have no extension here, so the first
+// filter lists the files that may run; "All files" lists every file.
+TEST(QtDialogsTest, AnExecutablesFilterListsProgramsThenAllFiles)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QtUserInterface qt_ui;
+    FileDialogRequest request;
+    request.title = "Open file";
+    request.description = "Programs (executable files)";
+    request.pattern = "*";
+    request.executables_only = true;
+    request.initial_dir = temp.path().toStdString();
+    bool programs = false, all = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->nameFilters().size(), 2);
+        programs = dialog->filter().testFlag(QDir::Executable);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);
+        emit types->activated(1);  // as the user's choice
+        emit types->textActivated(types->currentText());
+        all = !dialog->filter().testFlag(QDir::Executable);
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    EXPECT_EQ(qt_ui.file_dialog(request), std::nullopt);
+    EXPECT_TRUE(programs);
+    EXPECT_TRUE(all);
+}
+
+TEST(FileDialogFilterTest, TheChosenTypeGivesTheExtension)
+{
+    FileDialogRequest request;
+    request.save = true;
+    request.pattern = "*.ps";
+    request.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}, {"XD input files", "*.inp;*.res"}, {"All", "*.*"}};
+    request.default_extension = "dat";
+    const std::pair<int, const char*> types[] = {{0, "ps"}, {1, "bmp"}, {2, "inp"}, {3, "dat"}, {4, "dat"},
+                                                 {-1, "dat"}};
+    for (const auto& [index, extension] : types)
+        EXPECT_EQ(chosen_type_extension(request, index), extension) << index;
+
+    EXPECT_EQ(saved_file_name("/w/plot2", request, 1), "/w/plot2.bmp");
+    EXPECT_EQ(saved_file_name("/w/plot2.ps", request, 1), "/w/plot2.ps");  // a typed extension stays
+    EXPECT_EQ(saved_file_name("/w/plot2.txt", request, 0), "/w/plot2.txt");
+    request.save = false;
+    EXPECT_EQ(saved_file_name("/w/plot2", request, 1), "/w/plot2");  // opening takes names as typed
+}
+
+TEST(ScriptedAnswersTest, SaveTakesTheQueuedTypesExtension)
+{
+    FileDialogRequest save;
+    save.save = true;
+    save.pattern = "*.ps";
+    save.more_filters = {{"Bitmap (*.bmp)", "*.bmp"}};
+    ScriptedAnswers answers;
+    answers.file_answers = {"/nowhere/plot2", "/nowhere/plot3"};
+    answers.filter_answers = {1};
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>("/nowhere/plot2.bmp"));
+    EXPECT_EQ(answers.answer_file(save), std::optional<std::string>("/nowhere/plot3.ps"));  // unqueued: the first
 }
 
 TEST(ScriptedAnswersTest, SaveOverAnExistingFileTakesTheQueuedReplaceAnswer)

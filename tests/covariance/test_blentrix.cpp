@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -107,6 +108,55 @@ TEST_F(BlentrixTest, RefusesRecordsShorterThanTheirContents)
         std::vector<Record> records = split.records;
         records[r].resize(records[r].size() - 1);
         expect_refused(join_records(records), "record " + std::to_string(r + 1) + " one byte short");
+    }
+}
+
+// The reason of a refusal names the input file once, whatever failed.
+TEST_F(BlentrixTest, ARefusalNamesTheFileOnce)
+{
+    const std::string whole = file_bytes(FIXTURES / "small.mat");
+    const SplitFile split = split_records(whole);
+    const std::pair<std::string, const char*> cases[] = {
+        {whole.substr(0, split.offsets[1]), "record 2: the file ends before it"},
+        {whole.substr(0, split.offsets[1] + 6), "record 2: the record is damaged"},
+        {std::string(), "record 1: the file ends before it"},
+    };
+    for (const auto& [bytes, reason] : cases) {
+        put_file(folder_ / "bad.mat", bytes);
+        const ProcessResult result = run({"bad.mat"});
+        EXPECT_EQ(result.exit_code, 1) << reason;
+        const std::string& text = result.error_output;
+        EXPECT_NE(text.find(reason), std::string::npos) << text;
+        EXPECT_NE(text.find("bad.mat"), std::string::npos) << text;
+        EXPECT_EQ(text.find("bad.mat"), text.rfind("bad.mat")) << text;
+    }
+    const ProcessResult missing = run({"missing.mat"});
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_NE(missing.error_output.find("missing.mat"), std::string::npos) << missing.error_output;
+    EXPECT_EQ(missing.error_output.find("missing.mat"), missing.error_output.rfind("missing.mat"))
+        << missing.error_output;
+}
+
+// -h and --help print the usage and convert nothing; no argument or two
+// are refused with the usage on the standard error.
+TEST_F(BlentrixTest, HelpPrintsTheUsage)
+{
+    for (const char* option : {"-h", "--help"}) {
+        const std::string command = "cd '" + folder_.string() + "' && '" + BLENTRIX + "' " + option;
+        FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string output;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            output += buffer;
+        EXPECT_EQ(pclose(pipe), 0) << option;
+        EXPECT_EQ(output.rfind("usage: blentrix FILE\n", 0), 0u) << output;
+        EXPECT_FALSE(fs::exists(folder_ / "covar.dat")) << option;
+    }
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, std::vector<std::string>{"a", "b"}}) {
+        const ProcessResult result = run(args);
+        EXPECT_EQ(result.exit_code, 1);
+        EXPECT_EQ(result.error_output.rfind("usage: blentrix FILE\n", 0), 0u) << result.error_output;
     }
 }
 

@@ -9,6 +9,7 @@
 #include "common/scripted_ui.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/text_fields.h"
 #include "support/text_files.h"
 
 #include <gtest/gtest.h>
@@ -59,12 +60,15 @@ protected:
         ASSERT_FALSE(folder_.empty());
         covariance_matrix() = CovarianceMatrix{};
         run_settings().paths.converter_path = BLENTRIX;
+        saved_model_ = std::make_unique<StructureModel>(current_model());
+        set_model(3, 4);  // the atoms of the fixture's matrix
     }
     void TearDown() override
     {
         fs::current_path(saved_directory_);
         run_settings() = saved_settings_;
         covariance_matrix() = *saved_matrix_;
+        current_model() = *saved_model_;
         std::error_code ec;
         fs::remove_all(folder_, ec);
     }
@@ -106,11 +110,24 @@ protected:
         return mat;
     }
 
+    // The loaded model as far as a matrix is checked against it: `atoms`
+    // independent atoms, each with multipoles up to l_max.
+    static void set_model(int atoms, int l_max)
+    {
+        StructureModel& model = current_model();
+        model.atoms.atom_count = model.atoms.independent_atom_count = atoms;
+        for (int i = 1; i <= atoms; ++i) {
+            model.pseudoatoms.l_max[i] = l_max;
+            set_text_field(model.atoms.atom_label[i], "A" + std::to_string(i));
+        }
+    }
+
     ScopedScriptedUi ui_;
     fs::path folder_;
     fs::path saved_directory_;
     RunSettings saved_settings_;
     std::unique_ptr<CovarianceMatrix> saved_matrix_;
+    std::unique_ptr<StructureModel> saved_model_;
 };
 
 TEST_F(CovarianceMatrixTest, ReadsAThreeParameterFileAndReportsIt)
@@ -196,6 +213,7 @@ TEST_F(CovarianceMatrixTest, ReadsTheConvertersRowsOverTwoLines)
 TEST_F(CovarianceMatrixTest, WritesTheSameTextBack)
 {
     for (const char* name : {"small_covar.dat", "empty_covar.dat"}) {
+        set_model(std::string(name) == "empty_covar.dat" ? 0 : 3, 4);  // the empty one is of no atom
         ASSERT_TRUE(read_covariance_matrix_file((FIXTURES / name).string())) << name;
         const fs::path saved = folder_ / (std::string("saved ") + name);
         ASSERT_TRUE(save_covariance_matrix_as(saved.string())) << name;
@@ -335,6 +353,68 @@ TEST_F(CovarianceMatrixTest, ImportsThroughTheConverterAndSavesTheSameMatrix)
         ASSERT_TRUE(save_covariance_matrix_as(saved.string()));
         EXPECT_EQ(file_bytes(saved), file_bytes(FIXTURES / "small_covar.dat"));
     }
+}
+
+struct ForeignMatrixCase {
+    const char* what;
+    int atoms;  // of the loaded model
+    int l_max;  // of each of its atoms
+    const char* message;
+};
+
+// The fixture's matrix names atoms 1..3; atom 2 has a quadrupole (kind 17).
+TEST_F(CovarianceMatrixTest, AMatrixOfAnotherModelIsRefusedBeforeAnyEsdIsComputed)
+{
+    const ForeignMatrixCase cases[] = {
+        {"a model of more atoms", 4, 4, "parameters of 3 atoms, the model has 4 independent atoms"},
+        {"a model of fewer atoms", 2, 4, "parameters of 3 atoms, the model has 2 independent atoms"},
+        {"atoms of lower multipole order", 3, 1, "population of order 2 of atom A2"},
+    };
+    for (const ForeignMatrixCase& c : cases) {
+        set_model(c.atoms, c.l_max);
+        for (bool import : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (import ? ", imported" : ", read"));
+            read_previous_matrix();
+            const int pane_lines = text_pane_state().line_count;
+            if (import) {
+                queue_mat_file(file_bytes(FIXTURES / "small.mat"));
+                EXPECT_FALSE(import_covariance_matrix_via_converter());
+            } else {
+                EXPECT_FALSE(read_covariance_matrix_file((FIXTURES / "small_covar.dat").string()));
+            }
+            ASSERT_EQ(ui_->answers.messages.size(), 1u);
+            EXPECT_NE(ui_->answers.messages[0].text.find("does not belong to the loaded model"), std::string::npos);
+            EXPECT_NE(ui_->answers.messages[0].text.find(c.message), std::string::npos)
+                << ui_->answers.messages[0].text;
+            expect_previous_matrix_kept(1, c.what);
+            EXPECT_EQ(text_pane_state().line_count, pane_lines);  // no "read in" report
+        }
+    }
+}
+
+TEST(CovarianceKinds, PopulationKindsGiveTheirOrder)
+{
+    const std::pair<int, int> cases[] = {{11, -1}, {12, 0}, {13, 0}, {14, 1}, {16, 1}, {17, 2}, {21, 2},
+                                         {22, 3}, {28, 3}, {29, 4}, {37, 4}, {38, -1}, {1, -1}, {0, -1}};
+    for (const auto& [kind, order] : cases)
+        EXPECT_EQ(population_kind_order(kind), order) << kind;
+}
+
+// A file the converter refuses: its own reason reaches the user.
+TEST_F(CovarianceMatrixTest, TheConvertersReasonIsShown)
+{
+    read_previous_matrix();
+    const std::string whole = file_bytes(FIXTURES / "small.mat");
+    const SplitFile split = split_records(whole);
+    queue_mat_file(whole.substr(0, split.offsets[2]));  // ends after record 2
+    EXPECT_FALSE(import_covariance_matrix_via_converter());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    const std::string& text = ui_->answers.messages[0].text;
+    EXPECT_NE(text.find("CONVERTOR"), std::string::npos) << text;
+    EXPECT_NE(text.find("record 3: the file ends before it"), std::string::npos) << text;
+    EXPECT_NE(text.find("the matrix.mat"), std::string::npos) << text;
+    EXPECT_EQ(text.find("the matrix.mat"), text.rfind("the matrix.mat")) << text;  // named once
+    expect_previous_matrix_kept(1, "cut short");
 }
 
 struct FailingConverterCase {

@@ -457,8 +457,7 @@ TEST_F(MultipoleModel, PotentialFollowsEveryEditOfTheModel)
     ASSERT_TRUE(build_spherical_potential_tables()) << ui_->answers.message_log();
     const std::array<double, 3> p = {0.4, 0.3, 0.9};
     auto fresh = [&p] {
-        return evaluate_atom_electrostatic_potential_sum(current_model(), spherical_esp_tables(),
-                                                         run_settings().calculation.rCut, p[0], p[1], p[2]);
+        return evaluate_atom_electrostatic_potential_sum(current_model(), spherical_esp_tables(), p[0], p[1], p[2]);
     };
     const std::function<void()> edits[] = {
         [] { current_model().pseudoatoms.multipole_population[1](2, 1) += 0.2; },

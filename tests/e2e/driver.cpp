@@ -12,11 +12,16 @@
 #include "keldana/shell/main_window.h"
 #include "keldana/shell/shell_user_interface.h"
 #include "keldana/model/report_output.h"
+#include "keldana/shell/text_editor.h"
 #include "keldana/shell/text_pane.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QWidget>
 #include <QApplication>
 #include <QTimer>
@@ -336,6 +341,28 @@ void run_step(const Step& step)
             fail(step, "line " + std::to_string(last) + " is not in view: the top line is " +
                            std::to_string(pane.top_line()) + ", " + std::to_string(pane.visible_lines()) +
                            " rows show");
+    } else if (verb == "edit-line" || verb == "expect-editor-cursor") {
+        TextEditorPanel* editor = window.text_editor();
+        if (!window.text_editor_open() || !editor)
+            fail(step, "the editor is not open");
+        auto [line, text] = id_and_text(step);
+        QTextBlock block = editor->edit()->document()->findBlockByNumber(line - 1);
+        if (!block.isValid())
+            fail(step, "the editor has no such line");
+        if (verb == "edit-line") {
+            QTextCursor cursor(block);
+            cursor.select(QTextCursor::LineUnderCursor);
+            cursor.insertText(QString::fromStdString(text));
+        } else {
+            const int at = editor->edit()->textCursor().blockNumber() + 1;
+            if (at != line)
+                fail(step, "the cursor is on line " + std::to_string(at));
+            if (block.text().toStdString() != text)
+                fail(step, "the line reads \"" + block.text().toStdString() + "\"");
+        }
+    } else if (verb == "expect-no-editor") {
+        if (window.text_editor_open())
+            fail(step, "the editor is open");
     } else if (verb == "wait") {
         QCoreApplication::processEvents();
     } else {

@@ -218,4 +218,46 @@ TEST_F(RenderTest, PostSymbolsSitOnTheirMarkersAndLabelsFollowTheirSwitches)
     EXPECT_EQ(at(1.0f, 0.0f), WHITE);
 }
 
+// Atom and critical-point labels stand beside their symbols, level with
+// them, with clear space between: "N1" is not read as "l1" under a filled
+// circle, nor "(3,-1)" drawn over "C1".
+TEST_F(RenderTest, LabelsStandBesideTheirSymbolsWithoutTouchingThem)
+{
+    load_post(trajectory_fixture("map.pos"));
+    program_->window->handle_command(CMD_ATOM_LABELS);
+    program_->window->handle_command(CMD_CP_LABELS);
+    ASSERT_TRUE(display_options().atom_labels_shown && display_options().cp_labels_shown);
+    ASSERT_TRUE(display_options().atom_positions_shown && display_options().cp_positions_shown);
+    const int r = static_cast<int>(0.05f * plot_transform().scale);
+    auto dark = [&](int x, int y) { return plot().valid(x, y) && QColor(plot().pixel(x, y)).lightness() < 128; };
+    for (float marker_x : {-1.0f, 0.0f, 1.0f}) {  // C1, the critical point, N2
+        const int x = px(marker_x), y = py(0.0f);
+        // The symbol's box holds the symbol alone: no ink of a label
+        // above or below it within a label's height.
+        int first_ink = -1;
+        for (int dx = r + 1; dx < r + 200 && first_ink < 0; ++dx)
+            for (int dy = -60; dy <= 60; ++dy)
+                if (dark(x + dx, y + dy)) {
+                    first_ink = dx;
+                    break;
+                }
+        ASSERT_GT(first_ink, 0) << marker_x << ": no label beside the symbol";
+        EXPECT_GE(first_ink - r, 3) << marker_x << ": the label touches its symbol";
+        // Level with the symbol: the label's ink spans the marker's row.
+        int top = y, bottom = y;
+        for (int dy = -60; dy <= 60; ++dy)
+            for (int dx = first_ink; dx < first_ink + 60; ++dx)
+                if (dark(x + dx, y + dy)) {
+                    top = std::min(top, y + dy);
+                    bottom = std::max(bottom, y + dy);
+                }
+        EXPECT_LT(top, y) << marker_x;
+        EXPECT_GT(bottom, y) << marker_x;
+        for (int dy = -r - 40; dy <= r + 40; ++dy)
+            for (int dx = -r - 1; dx <= r + 1; ++dx)
+                if (std::abs(dy) > r + 1)
+                    EXPECT_FALSE(dark(x + dx, y + dy)) << marker_x << ": ink above or below the symbol at " << dy;
+    }
+}
+
 }  // namespace

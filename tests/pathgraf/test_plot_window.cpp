@@ -33,6 +33,13 @@ class WindowTest : public PlotTest {
 protected:
     PlotMainWindow& window() { return *program_->window; }
     bool usable(int id) { return window().menu_enabled(id) || window().toolbar_enabled(id); }
+    // View > Atom positions, Atom lables, CP positions, CP lables: usable
+    // exactly when a post file is loaded.
+    void expect_post_view_items(bool usable_now)
+    {
+        for (int id : {CMD_ATOM_POSITIONS, CMD_ATOM_LABELS, CMD_CP_POSITIONS, CMD_CP_LABELS})
+            EXPECT_EQ(usable(id), usable_now) << id;
+    }
 };
 
 TEST_F(WindowTest, WithoutADataFileOnlyOpenExitAboutAndContensWork)
@@ -98,6 +105,7 @@ TEST_F(WindowTest, OpenEnablesTheCommandsSelectsMoveAndCentresTheImage)
     for (int id : switched_commands_with_buttons())
         EXPECT_TRUE(usable(id)) << id;
     EXPECT_FALSE(usable(CMD_LABELS));      // no post file yet
+    expect_post_view_items(false);
     EXPECT_FALSE(usable(CMD_UNDO_LINE));   // no user lines
     for (int id : {CMD_TRAJECTORY_PATH, CMD_BOND_PATH, CMD_SURFACE_PATH, CMD_AXIS_TICKS, CMD_AXIS_LABELS})
         EXPECT_TRUE(window().menu_checked(id)) << id;
@@ -130,6 +138,37 @@ TEST_F(WindowTest, OpenEnablesTheCommandsSelectsMoveAndCentresTheImage)
     EXPECT_EQ(axis_settings().x_step, static_cast<double>(0.1f));
 }
 
+// Every size of the window shows the whole plot, centred: maximised and
+// restored again, and for a file opened after the restore.
+TEST_F(WindowTest, EveryResizeFitsTheWholePlotToTheView)
+{
+    start();
+    open_data(trajectory_fixture("map.dat"));
+    const QWidget* v = plot_window_handles().view_window;
+    const ViewState& view = view_state();
+    auto expect_fitted = [&](const char* when) {
+        EXPECT_LE(view.view_width, v->width()) << when;
+        EXPECT_LE(view.view_height, v->height()) << when;
+        EXPECT_EQ(view.origin_x, (v->width() - view.view_width) / 2) << when;
+        EXPECT_EQ(view.origin_y, (v->height() - view.view_height) / 2) << when;
+        // The divisor of an opening at this size.
+        EXPECT_EQ(view.zoom_divisor, std::max({view.full_width / v->width(), view.full_height / v->height(), 1}) + 1)
+            << when;
+        EXPECT_EQ(plot_window_handles().view_bitmap.size(), QSize(view.view_width, view.view_height)) << when;
+    };
+    expect_fitted("opened");
+    program_->window->resize(1900, 1400);
+    QCoreApplication::processEvents();
+    expect_fitted("enlarged");
+    const int large_width = view.view_width;
+    program_->window->resize(700, 500);
+    QCoreApplication::processEvents();
+    expect_fitted("restored");
+    EXPECT_LT(view.view_width, large_width);
+    open_data(trajectory_fixture("map.dat"));
+    expect_fitted("opened after the restore");
+}
+
 TEST_F(WindowTest, ARefusedFileLeavesTheShownPlotAsItWas)
 {
     start();
@@ -155,6 +194,7 @@ TEST_F(WindowTest, PostLoadsOnceAndThenGoesStraightToItsDialog)
     load_post(trajectory_fixture("map.pos"));
     EXPECT_TRUE(display_options().post_loaded);
     EXPECT_TRUE(usable(CMD_LABELS));
+    expect_post_view_items(true);
     EXPECT_TRUE(window().menu_checked(CMD_ATOM_POSITIONS));
     EXPECT_TRUE(window().menu_checked(CMD_CP_POSITIONS));
     EXPECT_FALSE(display_options().atom_labels_shown);
@@ -175,6 +215,7 @@ TEST_F(WindowTest, PostLoadsOnceAndThenGoesStraightToItsDialog)
     EXPECT_FALSE(display_options().post_loaded);
     EXPECT_EQ(post_data().atom_count, 0);
     EXPECT_FALSE(usable(CMD_LABELS));
+    expect_post_view_items(false);
 }
 
 TEST_F(WindowTest, APostFileReadingErrorShowsNoSymbolDialog)
@@ -188,6 +229,7 @@ TEST_F(WindowTest, APostFileReadingErrorShowsNoSymbolDialog)
     EXPECT_EQ(ui_->answers.messages[0].caption, "Error!");
     EXPECT_FALSE(display_options().post_loaded);
     EXPECT_FALSE(usable(CMD_LABELS));
+    expect_post_view_items(false);
     EXPECT_FALSE(is_unit_open(POST_UNIT));
 }
 
@@ -252,11 +294,15 @@ TEST_F(WindowTest, SaveAsWritesByTheNamesExtension)
 
     start();
     open_data(trajectory_fixture("map.dat"));
-    for (const char* name : {"plot.Ps", "plot.txt", "plot"}) {
+    // A name of neither kind writes nothing, and says so.
+    for (const char* name : {"plot.Ps", "plot.txt"}) {
         const std::string path = (directory_ / name).string();
+        ui_->answers.messages.clear();
         ui_->answers.file_answers.push_back(path);
         run_without_dialog([this] { window().handle_command(CMD_SAVE_AS); });
         EXPECT_FALSE(fs::exists(path)) << name;
+        ASSERT_EQ(ui_->answers.messages.size(), 1u) << name;
+        EXPECT_NE(ui_->answers.messages[0].text.find("Nothing was written: " + path), std::string::npos);
     }
     const FileDialogRequest& save = ui_->answers.file_requests.back();
     EXPECT_EQ(save.title, "Save file");
@@ -277,6 +323,31 @@ TEST_F(WindowTest, SaveAsWritesByTheNamesExtension)
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "%!PS-Adobe-3.0") << ui_->answers.message_log();
+}
+
+// A name typed without an extension takes the chosen type's, as desktop
+// programs do: "plot2" with "Bitmap (*.bmp)" chosen writes plot2.bmp.
+TEST_F(WindowTest, SaveAsAddsTheChosenTypesExtension)
+{
+    start();
+    open_data(trajectory_fixture("map.dat"));
+    struct Case {
+        int filter;
+        int dialog;
+        const char* written;
+    };
+    for (const Case c : {Case{1, IDD_BMP_PARAMETERS, "plot2.bmp"}, Case{0, IDD_POSTSCRIPT, "plot2.ps"}}) {
+        ui_->answers.filter_answers.push_back(c.filter);
+        ui_->answers.file_answers.push_back((directory_ / "plot2").string());
+        when_open([c](Dialog& d) {
+            EXPECT_EQ(d.get_resource_id(), c.dialog);
+            d.user_click(1);
+        });
+        window().handle_command(CMD_SAVE_AS);
+        EXPECT_TRUE(fs::exists(directory_ / c.written)) << c.written << ui_->answers.message_log();
+        EXPECT_FALSE(fs::exists(directory_ / "plot2"));
+    }
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
 }
 
 TEST_F(WindowTest, HelpWithoutAViewerIsReported)

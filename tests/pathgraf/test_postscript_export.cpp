@@ -13,6 +13,7 @@
 
 #include <QDialog>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -273,6 +274,64 @@ TEST_F(ExportTest, ATypedSizeIsTheDrawingScale)
     EXPECT_TRUE(has_line(lines, " 0.450 0.450 scale"));
 }
 
+// Pixels of the page preview that are not the white page.
+int drawn_preview_pixels(Dialog& d)
+{
+    auto* preview = d.window()->findChild<QWidget*>("page_preview");
+    if (!preview)
+        return -1;
+    const QImage image = preview->grab().toImage();
+    int drawn = 0;
+    for (int y = 2; y < image.height() - 2; ++y)
+        for (int x = 2; x < image.width() - 2; ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
+                ++drawn;
+    return drawn;
+}
+
+TEST_F(ExportTest, ThePreviewFollowsTypedNumbersAndTheBoxesShowTheLimitsTheyAreHeldTo)
+{
+    when_open([](Dialog& d) {
+        const int at_75 = drawn_preview_pixels(d);
+        ASSERT_GT(at_75, 0);
+        d.user_set_text(IDC_PS_SIZE, "30");
+        const int at_30 = drawn_preview_pixels(d);
+        EXPECT_GT(at_30, 0);
+        // The plot's lines shrink with the size.
+        EXPECT_LT(at_30, at_75 / 2) << at_30 << " of " << at_75;
+        EXPECT_FLOAT_EQ(postscript_page_settings().size_factor, 0.30f);
+        d.user_set_text(IDC_PS_SIZE, "250");
+        EXPECT_EQ(d.get_text(IDC_PS_SIZE), "100");
+        d.user_set_text(IDC_PS_SIZE, "0");
+        EXPECT_EQ(d.get_text(IDC_PS_SIZE), "1");
+        d.user_set_text(IDC_PS_FROM_LEFT, "99999");
+        EXPECT_EQ(d.get_text(IDC_PS_FROM_LEFT), "200");
+        d.user_set_text(IDC_PS_FROM_TOP, "-40");
+        EXPECT_EQ(d.get_text(IDC_PS_FROM_TOP), "0");
+        d.user_click(2);
+    });
+    ui_->answers.file_answers.push_back((directory_ / "cancelled.ps").string());
+    program_->window->handle_command(CMD_SAVE_AS);
+}
+
+TEST_F(ExportTest, ABoxThatDoesNotReadIsRefusedAndTheDialogStaysOpen)
+{
+    std::vector<bool> open_after;
+    const std::vector<std::string> lines = save("refused.ps", [&](Dialog& d) {
+        for (int id : {IDC_PS_SIZE, IDC_PS_FROM_LEFT, IDC_PS_FROM_TOP}) {
+            const std::string shown = d.get_text(id);
+            d.user_set_text(id, "abc");
+            d.user_click(1);
+            open_after.push_back(d.is_open());
+            d.user_set_text(id, shown);
+        }
+    });
+    EXPECT_EQ(open_after, std::vector<bool>(3, true));
+    ASSERT_EQ(ui_->answers.messages.size(), 3u);
+    EXPECT_EQ(ui_->answers.messages[0].text, "Can not read data. Please, check data in boxes");
+    EXPECT_TRUE(has_line(lines, " 0.750 0.750 scale"));
+}
+
 bool have_ghostscript(const std::string& folder)
 {
     const ProcessResult found = run_child_process("gs", {"--version"}, folder, true);
@@ -302,7 +361,6 @@ TEST_F(ExportTest, EveryValueTheDialogTakesGivesAFileGhostscriptReads)
         {"1", "200", "280", false, " 0.010 0.010 scale"},
         {"100", "99999", "99999", true, " 1.000 1.000 scale"},  // offsets held at the arrows' range
         {"250", "-40", "-40", false, " 1.000 1.000 scale"},
-        {"abc", "x", "", true, " 0.750 0.750 scale"},  // unreadable: the arrows' values
     };
     const bool gs = have_ghostscript(directory_.string());
     int k = 0;

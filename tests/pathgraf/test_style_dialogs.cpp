@@ -31,11 +31,12 @@ protected:
     qint64 plot_key() const { return plot_window_handles().plot_bitmap.cacheKey(); }
 };
 
-TEST_F(StyleTest, AxisTicksShowsF62AndStopsReadingAtTheFirstUnreadableBox)
+TEST_F(StyleTest, AxisTicksShowsF62AndRefusesABoxThatDoesNotReadOrFit)
 {
     const AxisSettings before = axis_settings();
     const qint64 key = plot_key();
-    when_open([](Dialog& d) {
+    std::vector<bool> open_after;
+    when_open([&open_after](Dialog& d) {
         EXPECT_EQ(d.get_text(IDC_GRID_X_MIN), " -2.00");
         EXPECT_EQ(d.get_text(IDC_GRID_Y_MAX), "  1.50");
         EXPECT_EQ(d.get_text(IDC_AXIS_X_STEP), "  0.10");
@@ -43,19 +44,33 @@ TEST_F(StyleTest, AxisTicksShowsF62AndStopsReadingAtTheFirstUnreadableBox)
         EXPECT_EQ(d.get_text(IDC_MAJOR_TICK_LENGTH), "  0.16");
         d.user_set_text(IDC_AXIS_X_MIN, "-1.0");
         d.user_set_text(IDC_AXIS_Y_MAX, "1.2");
-        d.user_set_text(IDC_MINOR_TICK_LENGTH, "abc");
-        d.user_set_text(IDC_MAJOR_TICK_STEP, "1.0");
+        // Unreadable, and a number longer than the box's six characters.
+        for (const char* bad : {"abc", "0.123456"}) {
+            d.user_set_text(IDC_MINOR_TICK_LENGTH, bad);
+            d.user_click(1);
+            open_after.push_back(d.is_open());
+        }
+        d.user_click(2);
+    });
+    window().handle_command(CMD_AXIS);
+    EXPECT_EQ(open_after, std::vector<bool>(2, true));
+    ASSERT_EQ(ui_->answers.messages.size(), 2u);
+    EXPECT_EQ(ui_->answers.messages[1].text, "Can not read data. Please, check data in boxes");
+    // Nothing taken from a refused dialog.
+    const AxisSettings& axis = axis_settings();
+    EXPECT_EQ(axis.x_min, before.x_min);
+    EXPECT_EQ(axis.y_max, before.y_max);
+    EXPECT_EQ(axis.minor_tick_length, before.minor_tick_length);
+    EXPECT_EQ(plot_key(), key);  // no redraw
+
+    when_open([](Dialog& d) {
+        d.user_set_text(IDC_AXIS_X_MIN, "-1.0");
+        d.user_set_text(IDC_AXIS_Y_MAX, "1.2");
         d.user_click(1);
     });
     window().handle_command(CMD_AXIS);
-    const AxisSettings& axis = axis_settings();
     EXPECT_EQ(axis.x_min, -1.0);
     EXPECT_EQ(axis.y_max, 1.2);
-    EXPECT_EQ(axis.minor_tick_length, before.minor_tick_length);
-    EXPECT_EQ(axis.major_tick_length, before.major_tick_length);
-    EXPECT_EQ(axis.major_tick_step, before.major_tick_step);
-    EXPECT_EQ(plot_key(), key);  // no redraw
-
     when_open([](Dialog& d) {
         d.user_set_text(IDC_MAJOR_TICK_STEP, "1.0");
         d.user_click(1);
@@ -70,6 +85,43 @@ TEST_F(StyleTest, AxisTicksShowsF62AndStopsReadingAtTheFirstUnreadableBox)
     });
     window().handle_command(CMD_AXIS);
     EXPECT_EQ(axis.x_min, -1.0);
+}
+
+// A table over the number boxes of the style dialogs that the arrows hold
+// in a range: a typed number outside it shows, in the box, the limit it is
+// held to, and that is what OK stores; none is cut or changed unseen.
+TEST_F(StyleTest, EveryArrowBoxShowsTheLimitATypedNumberIsHeldTo)
+{
+    load_post(trajectory_fixture("map.pos"));
+    struct Row {
+        int command;
+        int box;
+        const char* typed;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {CMD_POST, IDC_SYMBOL_SIZE, "75", "50"},         {CMD_POST, IDC_SYMBOL_SIZE, "-3", "0"},
+        {CMD_POST, IDC_SYMBOL_THICK, "1000", "50"},      {CMD_LINE_STYLE, IDC_TRAJECTORY_WIDTH, "51", "50"},
+        {CMD_LINE_STYLE, IDC_BOND_WIDTH, "-1", "0"},     {CMD_LINE_STYLE, IDC_SURFACE_WIDTH, "999", "50"},
+        {CMD_LINE_STYLE, IDC_FRAME_WIDTH, "60", "50"},   {CMD_LINE_STYLE, IDC_USER_LINE_WIDTH, "70", "50"},
+        {CMD_LINE_STYLE, IDC_USER_LINE_DASH, "91", "90"}, {CMD_LINE_STYLE, IDC_USER_LINE_DASH, "-5", "0"},
+    };
+    for (const Row& row : rows) {
+        std::string shown;
+        when_open([&](Dialog& d) {
+            d.user_set_text(row.box, row.typed);
+            shown = d.get_text(row.box);
+            d.user_click(1);
+        });
+        window().handle_command(row.command);
+        EXPECT_EQ(shown, row.shown) << row.box << " typed " << row.typed;
+    }
+    const StyleSettings& style = style_settings();
+    EXPECT_EQ(style.symbol_thickness, 50);
+    EXPECT_EQ(style.trajectory_path_width, 50);
+    EXPECT_EQ(style.bond_path_width, 0);
+    EXPECT_EQ(style.user_line_dash, 0);
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
 }
 
 TEST_F(StyleTest, PostSymbolStoresItsWorkingValuesOnOkOnly)

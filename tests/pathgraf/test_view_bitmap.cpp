@@ -93,16 +93,23 @@ TEST_F(BmpTest, TypingOneSizeSetsTheOtherInTheAspectOfThePlot)
     EXPECT_EQ(height, 400);
 }
 
-TEST_F(BmpTest, UnreadableOrImpossibleSizesAndCancelGiveNoBitmap)
+TEST_F(BmpTest, UnreadableOrImpossibleSizesAreRefusedAndCancelGivesNoBitmap)
 {
     set_full_size(2400, 1600);
     for (const char* text : {"abc", "0", "-10", "10001"}) {
         int width = 7, height = 7;
-        when_open([text](Dialog& d) {
+        bool open_after = false;
+        ui_->answers.messages.clear();
+        when_open([text, &open_after](Dialog& d) {
             d.set_text(IDC_BMP_WIDTH, text);
             d.user_click(1);
+            open_after = d.is_open();
+            d.user_click(2);
         });
         EXPECT_FALSE(run_bmp_parameters_dialog(width, height, 32)) << text;
+        EXPECT_TRUE(open_after) << text;
+        ASSERT_EQ(ui_->answers.messages.size(), 1u) << text;
+        EXPECT_EQ(ui_->answers.messages[0].text, "Can not read data. Please, check data in boxes");
         EXPECT_EQ(width, 7);
     }
     int width = 7, height = 7;

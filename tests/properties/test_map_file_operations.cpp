@@ -103,9 +103,12 @@ TEST_F(MapFileOperationsTest, CutOffKeepsTheSign)
     std::vector<std::string> expected = {"  -0.1500000E+01", "   0.5000000E+00", "   0.1500000E+01",
                                          "   0.0000000E+00"};
     EXPECT_EQ(values("cut.dat"), expected);
-    ASSERT_TRUE(run(MapFileOperation::cut_off, "a.dat", "no such file", "cut.dat", true, "  1.5     9"));
+    ASSERT_TRUE(run(MapFileOperation::cut_off, "a.dat", "no such file", "cut.dat", true, "  1.5       "));
     expected = {"   0.1500000E+01", "  -0.5000000E+00", "  -0.1500000E+01", "  -0.0000000E+00"};
     EXPECT_EQ(values("cut.dat"), expected);
+    // More than the box's ten characters is refused, not cut to "  1.5     ".
+    EXPECT_FALSE(run(MapFileOperation::cut_off, "a.dat", "", "cut.dat", false, "  1.5     9"));
+    EXPECT_EQ(message(), "Error!: Can not read cutoff value! Please, check it!");
     EXPECT_FALSE(run(MapFileOperation::cut_off, "a.dat", "", "cut.dat", false, "abc"));
     EXPECT_EQ(message(), "Error!: Can not read cutoff value! Please, check it!");
     EXPECT_EQ(icon(), MessageIcon::error);

@@ -2,8 +2,13 @@
 // file's name that follows the map file's name.
 #include "keldana/properties/map_files.h"
 
+#include "common/fortran_format.h"
+
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -17,6 +22,49 @@ TEST(MapFileRecords, GridRecordsFollowTheirLayouts)
     EXPECT_EQ(grid_map_record_3d(0.0, -0.5, 0.25, 1.0e-12),
               "     0.00000    -0.50000     0.25000       0.1000000E-11");
     EXPECT_EQ(grid_map_record_2d(0.0, 0.0, 0.0).size(), 44u);
+}
+
+// The map writer's own conversion against the general formatter (which
+// tests/common checks against gfortran, grid records included): the same
+// bytes for rounding ties, decade and width overflows, signed zeros,
+// subnormals, infinities, NaN and 300 000 values of every magnitude.
+TEST(MapFileRecords, GridRecordsMatchTheFormatter)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 0.000005, -0.000015, 2.500005, 0.12345675, 9.99999995,
+                                  9.999999949999, 99999.999995, 999999.99999, 999999.999995, -99999.999995,
+                                  -999999.99999, 1e6, -1e6, 1e-99, 1e-100, 9.99999996e99, 9.9999994e98, 1e99,
+                                  1e100, 1e300, 5e-324, -5e-324, 1e-300, std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::min(), inf, -inf,
+                                  std::numeric_limits<double>::quiet_NaN(), 0.0000049999, 0.0000050001};
+    for (int k = -12; k <= 12; ++k)  // decimal ties of the fifth decimal and the seventh digit
+        for (double tie : {0.000005, 0.0000005, 0.00000005}) {
+            values.push_back(std::pow(10.0, k) * (1.0 + tie));
+            values.push_back(-std::pow(10.0, k) * (1.0 - tie));
+        }
+    std::mt19937_64 random(12345);
+    std::uniform_real_distribution<double> exponent(-320.0, 310.0), mantissa(-1.0, 1.0), small(-7.0, 7.0);
+    for (int i = 0; i < 300000; ++i)
+        values.push_back(i % 2 ? mantissa(random) * std::pow(10.0, exponent(random))
+                               : mantissa(random) * std::pow(10.0, small(random)));
+    int mismatches = 0;
+    std::string record;
+    for (size_t i = 0; i < values.size() && mismatches < 10; ++i) {
+        const double a = values[i], b = values[(i * 7 + 3) % values.size()], c = values[(i * 13 + 5) % values.size()];
+        const double v = values[(i * 31 + 11) % values.size()];
+        const double xyz[] = {a, b, c};
+        record.clear();
+        append_grid_map_record(record, xyz, 3, v);
+        const std::string expected3 = format_line("(3F12.5,6X,E14.7)", {a, b, c, v});
+        record.clear();
+        append_grid_map_record(record, xyz, 2, a);
+        const std::string expected2 = format_line("(2F12.5,6X,E14.7)", {a, b, a});
+        const std::string got3 = grid_map_record_3d(a, b, c, v);
+        mismatches += got3 != expected3;
+        mismatches += record != expected2;
+        EXPECT_EQ(got3, expected3) << a << " " << b << " " << c << " " << v;
+        EXPECT_EQ(record, expected2) << a << " " << b;
+    }
 }
 
 class MapPostFile : public ::testing::Test {

@@ -429,8 +429,11 @@ TEST(MapGridBoxes, StepAndPointsFollowEachOther)
     EXPECT_EQ(grid_step_for_points("0", "4", "1"), std::nullopt);
     EXPECT_EQ(grid_step_for_points("", "4", "5"), std::nullopt);
     EXPECT_EQ(grid_points_for_step("0", "a", "0.5"), std::nullopt);
-    // Only the first 8 characters of a box count.
-    EXPECT_EQ(grid_points_for_step("0", "4       9", "0.5"), std::optional<std::string>("9"));
+    // A box holds 8 characters: more typed after them is not read (never cut).
+    EXPECT_EQ(grid_points_for_step("0", "4       9", "0.5"), std::nullopt);
+    EXPECT_EQ(grid_points_for_step("0", "4       ", "0.5"), std::optional<std::string>("9"));
+    EXPECT_EQ(grid_step_for_points("0", "4", "1000001"), std::optional<std::string>("0.0000"));
+    EXPECT_EQ(grid_step_for_points("0", "4", "100000001"), std::nullopt);
     // A tiny step gives a count as wide as five digits allow.
     EXPECT_EQ(grid_points_for_step("0", "9999", "0.000001"), std::optional<std::string>("*****"));
 }

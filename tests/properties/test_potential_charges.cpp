@@ -312,13 +312,16 @@ TEST(PotentialChargeDialogText, ListEntriesAndBoxesReadAsTheDialogShowsThem)
 
     PotentialFitSettings settings;
     int bad_box = -1;
-    ASSERT_TRUE(read_potential_fit_settings(" 10", "  9.5000xyz", "  2.0000", settings, bad_box));
+    ASSERT_TRUE(read_potential_fit_settings(" 10", "  9.5000  ", "  2.0000", settings, bad_box));
     EXPECT_EQ(settings.points_per_edge, 10);
     EXPECT_EQ(settings.edge_length, 9.5);
     EXPECT_EQ(settings.envelope_width, 2.0);
-    // Only the first 3 characters of the count are read.
-    ASSERT_TRUE(read_potential_fit_settings("8  9", "11", "2.5", settings, bad_box));
-    EXPECT_EQ(settings.points_per_edge, 8);
+    // More than a box's field holds is refused, never cut to its field.
+    EXPECT_FALSE(read_potential_fit_settings("8  9", "11", "2.5", settings, bad_box));
+    EXPECT_EQ(bad_box, 0);
+    EXPECT_FALSE(read_potential_fit_settings("10", "  9.5000xyz", "2.5", settings, bad_box));
+    EXPECT_EQ(bad_box, 1);
+    EXPECT_EQ(settings.points_per_edge, 10);
 
     struct Case {
         const char* count;

@@ -15,6 +15,7 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/report_output.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/model/wavefunction_bank.h"
 #include "keldana/shell/settings.h"
 
 #include <QTimer>
@@ -97,6 +98,7 @@ protected:
         property_selection().coeff = 1.0 / 6.0;
         text_pane_font() = FontChoice{};
         job_control() = JobControl{};
+        bank_loaded() = 0;  // no bank of an earlier test is in use
     }
 
     void TearDown() override
@@ -108,11 +110,11 @@ protected:
     }
 
     // Loads the two-carbon model with its bank; no cluster file is made.
-    void load_two_carbons()
+    void load_two_carbons(const char* text = TWO_CARBONS)
     {
         {
             std::ofstream out(directory_ / "c2.kdn");
-            out << TWO_CARBONS;
+            out << text;
         }
         RunSettings& settings = run_settings();
         settings.file_dialog.dialog_path = (directory_ / "c2.kdn").string();

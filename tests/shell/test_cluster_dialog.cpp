@@ -347,7 +347,8 @@ TEST_F(ClusterDialogTest, SpheresAroundAnAtomAndAroundItsPositionAgree)
 
 TEST_F(ClusterDialogTest, UnreadableFieldsAreReportedAndTheDialogStaysOpen)
 {
-    for (const char* radius : {"", "   ", "abc", "1.5e999"}) {
+    // The last does not fit the field of eight: refused, not read as 12.34567.
+    for (const char* radius : {"", "   ", "abc", "1.5e999", "12.345678"}) {
         SCOPED_TRACE(radius);
         ui_->answers.messages.clear();
         auto model = make_model(1);

@@ -81,7 +81,8 @@ TEST_F(OptionsDialogTest, ProgramDefaultsThenCancelChangeNothing)
 TEST_F(OptionsDialogTest, SetAsDefaultsStoresTheBoxesAndMakesThemTheSettings)
 {
     const std::string work = directory_.string();
-    when_open([work](Dialog& host) {
+    const std::string bank = (fs::path(KD_RUNTIME_DIR) / "wavefSCM.bnk").string();
+    when_open([work, bank](Dialog& host) {
         Dialog& page = parameters_page(host);
         page.user_click(IDC_LOAD_PROGRAM_DEFAULTS);
         page.user_set_text(IDC_SETTING_EPS, "1e-6");  // stored so that it reads back
@@ -91,7 +92,7 @@ TEST_F(OptionsDialogTest, SetAsDefaultsStoresTheBoxesAndMakesThemTheSettings)
         EXPECT_TRUE(host.user_select(IDC_OPTIONS_TABS, 1));
         Dialog& other = accessories_page(host);
         other.user_set_text(IDC_WORK_DIR, work);
-        other.user_set_text(IDC_CURRENT_BANK, "/data/bank.bnk");
+        other.user_set_text(IDC_CURRENT_BANK, bank);
         other.user_set_text(IDC_CONVERTER_PATH, "/data/blentrix");
         other.user_set_checked(IDC_USE_LAST_DIRECTORY, true);
         EXPECT_FALSE(other.is_enabled(IDC_WORK_DIR));
@@ -105,7 +106,7 @@ TEST_F(OptionsDialogTest, SetAsDefaultsStoresTheBoxesAndMakesThemTheSettings)
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "rCut"), "8.5");
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "coeff"), "0");
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "elambda"), "0.013889");
-    EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), "/data/bank.bnk");
+    EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), bank);
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "mConvertor"), "/data/blentrix");
     EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WorkDir"), work);
     EXPECT_EQ(read_setting_dword(OPTIONS_KEY, "nStep"), 75u);
@@ -117,7 +118,7 @@ TEST_F(OptionsDialogTest, SetAsDefaultsStoresTheBoxesAndMakesThemTheSettings)
     EXPECT_EQ(settings.calculation.nStep, 75);
     EXPECT_EQ(settings.calculation.rCut, 8.5);
     EXPECT_EQ(settings.calculation.Scale, 0.05);
-    EXPECT_EQ(settings.paths.wavefun_bank_path, "/data/bank.bnk");
+    EXPECT_EQ(settings.paths.wavefun_bank_path, bank);
     EXPECT_EQ(settings.paths.lwdir, 1);
     EXPECT_EQ(property_selection().elambda, 0.013889);
     EXPECT_EQ(property_selection().coeff, 0.0);
@@ -196,8 +197,11 @@ TEST_F(OptionsDialogTest, BrowsingLeavesTheWorkingDirectory)
     EXPECT_EQ(requests[0].description, "Wavefunctions Bank(*.bnk)");
     EXPECT_EQ(requests[0].pattern, "*.bnk");
     EXPECT_EQ(requests[0].initial_dir, KD_RUNTIME_DIR);  // the start-up directory
-    EXPECT_EQ(requests[1].description, "*.exe");
-    EXPECT_EQ(requests[1].pattern, "*.exe");
+    // Programs have no extension: the first filter lists what may run.
+    EXPECT_EQ(requests[1].description, "Programs (executable files)");
+    EXPECT_EQ(requests[1].pattern, "*");
+    EXPECT_TRUE(requests[1].executables_only);
+    EXPECT_TRUE(requests[1].all_files);
     EXPECT_EQ(requests[1].initial_dir, working);
     EXPECT_EQ(run_settings().file_dialog.working_directory, working);
     EXPECT_EQ(run_settings().paths.converter_path, "");  // Cancel
@@ -273,11 +277,14 @@ TEST_F(BankDialogTest, TheCommandReadsTheChosenBankAgain)
     const std::vector<double> tables = radial_lookup_tables().orbital_product_sum;
     struct RefusedBank {
         std::string path, message;
+        bool at_close;  // refused by the dialog, which stays open
     };
     const RefusedBank refused[] = {
-        {std::string(KD_TEST_DATA_DIR) + "/fixtures/loader/bank_hydrogen_only.bnk", "No atomic number for atom"},
-        {"/dev/zero", "not a regular file"},
-        {directory_.string(), "not a regular file"},
+        {std::string(KD_TEST_DATA_DIR) + "/fixtures/loader/bank_hydrogen_only.bnk", "No atomic number for atom",
+         false},
+        {"/dev/zero", "not a regular file", true},
+        {directory_.string(), "not a regular file", true},
+        {(directory_ / "no such bank.bnk").string(), "does not exist", true},
     };
     for (const RefusedBank& bank : refused) {
         SCOPED_TRACE(bank.path);
@@ -285,6 +292,9 @@ TEST_F(BankDialogTest, TheCommandReadsTheChosenBankAgain)
         when_open([&bank](Dialog& d) {
             d.user_set_text(IDC_BANK_FILE, bank.path);
             d.user_click(IDC_SETTINGS_OK);
+            EXPECT_EQ(d.is_open(), bank.at_close);
+            if (d.is_open())
+                d.user_click(IDC_SETTINGS_CANCEL);
         });
         run_change_wavefunction_bank_command();
         EXPECT_EQ(bank_loaded(), 1);
@@ -318,6 +328,62 @@ TEST_F(BankDialogTest, OptionsReadTheLoadedBankAgainAndTheSphericalPotentialsWit
     EXPECT_EQ(spherical_esp_tables().esp_tables_ready, 1);
     EXPECT_EQ(ui_->progress_titles.size(), 1u);
     EXPECT_EQ(job_control().busy_count, 0);
+}
+
+// "Current bank" shows the bank in use, although no path is set: the
+// program's own bank in the start-up directory.  Unchanged, it keeps the
+// setting blank; a path to no file is refused when the dialog closes.
+TEST_F(BankDialogTest, BothDialogsShowTheBankInUseAndRefuseAPathToNoFile)
+{
+    load_two_carbons();
+    ASSERT_EQ(bank_loaded(), 1);
+    ASSERT_EQ(run_settings().paths.wavefun_bank_path, "");
+    const std::string in_use = (fs::path(KD_RUNTIME_DIR) / "wavefCR.bnk").string();
+    const std::string missing = (directory_ / "wavefXX.bnk").string();
+
+    when_open([&](Dialog& d) {
+        EXPECT_EQ(d.get_text(IDC_BANK_FILE), in_use);
+        d.user_set_text(IDC_BANK_FILE, missing);
+        d.user_click(IDC_SETTINGS_OK);
+        ASSERT_TRUE(d.is_open());
+        ASSERT_EQ(messages().size(), 1u);
+        EXPECT_NE(messages()[0].find(missing), std::string::npos) << messages()[0];
+        EXPECT_NE(messages()[0].find("does not exist"), std::string::npos) << messages()[0];
+        d.user_set_text(IDC_BANK_FILE, in_use);
+        d.user_click(IDC_SETTINGS_OK);
+    });
+    EXPECT_TRUE(run_wavefunction_bank_dialog());
+    EXPECT_EQ(run_settings().paths.wavefun_bank_path, "");
+
+    ui_->answers.messages.clear();
+    when_open([&](Dialog& host) {
+        host.user_select(IDC_OPTIONS_TABS, 1);
+        Dialog& page = accessories_page(host);
+        EXPECT_EQ(page.get_text(IDC_CURRENT_BANK), in_use);
+        page.user_set_text(IDC_CURRENT_BANK, missing);
+        host.user_select(IDC_OPTIONS_TABS, 0);
+        host.user_click(IDC_SET_AS_DEFAULTS);
+        ASSERT_TRUE(host.is_open());
+        EXPECT_EQ(host.get_selected_tab(IDC_OPTIONS_TABS), 1);  // where the box is
+        ASSERT_EQ(messages().size(), 1u);
+        EXPECT_NE(messages()[0].find(missing), std::string::npos) << messages()[0];
+        page.user_set_text(IDC_CURRENT_BANK, in_use);
+        host.user_click(IDC_SET_AS_DEFAULTS);
+    });
+    run_options_dialog();
+    EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), "");
+    EXPECT_EQ(run_settings().paths.wavefun_bank_path, "");
+
+    // A stored path to no file, shown and left as it was, does not hold up
+    // the other settings.
+    run_settings().paths.wavefun_bank_path = missing;
+    bank_loaded() = 0;
+    when_open([&](Dialog& host) {
+        EXPECT_EQ(accessories_page(host).get_text(IDC_CURRENT_BANK), missing);
+        host.user_click(IDC_SET_AS_DEFAULTS);
+    });
+    run_options_dialog();
+    EXPECT_EQ(read_setting_string(OPTIONS_KEY, "WavefunBank"), missing);
 }
 
 }  // namespace

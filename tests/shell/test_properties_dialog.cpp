@@ -4,7 +4,10 @@
 // that cannot be made.
 #include "keldana/shell/properties_dialog.h"
 
+#include "keldana/density/electrostatic_potential.h"
+#include "keldana/density/energy_densities.h"
 #include "keldana/model/symmetry_cluster.h"
+#include "keldana/properties/potential_charges.h"
 #include "keldana/properties/centre_of_mass.h"
 #include "keldana/resources/settings_dialogs.h"
 
@@ -110,25 +113,32 @@ TEST_F(PropertiesDialogTest, NpotTakesTheGlobalFrame)
     EXPECT_EQ(run_settings().calculation.global_frame, 1);
 }
 
+// EPOT sums a unit-cell cluster of its own: the working atoms keep their
+// cluster and weights.
 TEST_F(PropertiesDialogTest, EpotBuildsTheUnitCellAndThePotentialsOnceRhoReturnsToTheCluster)
 {
+    const WorkingAtomSet before = current_model().atoms;
     ui_->answers.message_answers.push_back(MessageAnswer::no);  // no unit-cell file made
     choose(IDC_PROP_EPOT);
     EXPECT_EQ(property_selection().property_code, 23);
-    EXPECT_EQ(unit_cell_mode(), 1);
+    EXPECT_TRUE(has_potential_cell());
+    EXPECT_EQ(unit_cell_mode(), 0);
     EXPECT_EQ(spherical_esp_tables().esp_tables_ready, 1);
     EXPECT_EQ(ui_->progress_titles.size(), 1u);
 
     choose(IDC_PROP_ESFED);
     EXPECT_EQ(property_selection().property_code, 22);
     EXPECT_EQ(ui_->progress_titles.size(), 1u);  // built once
-    EXPECT_EQ(unit_cell_mode(), 1);
+    EXPECT_TRUE(has_potential_cell());
 
-    ui_->answers.message_answers.push_back(MessageAnswer::no);  // no cluster file made
     choose(IDC_PROP_RHO);
     EXPECT_EQ(property_selection().property_code, 3);
-    EXPECT_EQ(unit_cell_mode(), 0);
+    EXPECT_FALSE(has_potential_cell());
     EXPECT_EQ(spherical_esp_tables().esp_tables_ready, 1);
+    const WorkingAtomSet& after = current_model().atoms;
+    EXPECT_EQ(after.atom_count, before.atom_count);
+    EXPECT_EQ(after.site_weight, before.site_weight);
+    EXPECT_EQ(after.subset_mask, before.subset_mask);
 }
 
 TEST_F(PropertiesDialogTest, AClusterThatCannotBeMadeKeepsTheDialogOpenAndNothingChanges)
@@ -274,3 +284,80 @@ TEST_F(PropertiesDialogTest, AKineticModelTakesEffectWithOkOfTheProperties)
 }
 
 }  // namespace
+
+namespace {
+
+// A carbon on the cell's corner: the unit cell shares it with seven
+// neighbours (weight 1/8), and half of the pair lies outside the cell.
+const char* const CORNER_CARBONS = R"(Two carbon atoms, one on the cell corner
+   4.0000   4.0000   4.0000  90.0000  90.0000  90.0000
+ 2 0
+C1          0.000000    0.000000    0.000000     1.000000
+C2          0.000000    0.000000   -0.300000     1.000000
+     0     2     0   X     0     0   Y          /* atom: C1     */
+[He]2s2 2p2
+     2
+  3.0000
+ 1.000000 1.000000
+                                  3.9000
+                                  0.0000
+     0     2     0   X     0     0   Y          /* atom: C2     */
+[He]2s2 2p2
+     2
+  3.0000
+ 1.000000 1.000000
+                                  4.1000
+                                  0.0000
+Space group P1
+NON                  /P
+     X         Y         Z
+END
+)";
+
+}  // namespace
+
+// What was chosen before never shows: the virial kinetic energies and the
+// potential-derived charges are the same bits after EPOT was active (and
+// the charges while it is).
+TEST_F(PropertiesDialogTest, KineticEnergiesAndChargesDoNotDependOnEpotHavingBeenActive)
+{
+    load_two_carbons(CORNER_CARBONS);
+    const double points[][3] = {{0.3, 0.2, 0.4}, {0.05, -0.1, -0.6}, {0.7, 0.6, -0.2}};
+    const int codes[] = {30, 31, 32, 33, 34, 41, 42};
+    for (int model : {1, 2}) {
+        SCOPED_TRACE(model);
+        auto kinetic_values = [&] {
+            when_open([model](Dialog& d) {
+                when_open([model](Dialog& kinetic) {
+                    kinetic.user_set_checked(model == 1 ? IDC_KINETIC_BECKE : IDC_KINETIC_LEE_ZHOU, true);
+                    kinetic.user_click(IDC_SETTINGS_OK);
+                });
+                d.user_click(IDC_CHOOSE_KINETIC);
+                d.user_set_checked(IDC_PROP_KINET, true);
+                d.user_click(IDC_SETTINGS_OK);
+            });
+            run_property_selection_dialog();
+            std::vector<double> values;
+            for (const auto& p : points)
+                for (int code : codes)
+                    values.push_back(evaluate_energy_density_property(p[0], p[1], p[2], code));
+            return values;
+        };
+        auto charges = [&] {
+            ChargeClassArray array{};
+            fill_default_charge_class_array(current_model(), array);
+            EXPECT_TRUE(fit_potential_derived_charges(array, PotentialFitSettings{}));
+            return std::vector<double>(charge_classes().charge.begin(), charge_classes().charge.end());
+        };
+        const std::vector<double> kinetic_before = kinetic_values();
+        choose(IDC_PROP_RHO);
+        const std::vector<double> charges_before = charges();
+        ui_->answers.message_answers.push_back(MessageAnswer::no);  // no unit-cell file made
+        choose(IDC_PROP_EPOT);
+        ASSERT_EQ(property_selection().property_code, 23);
+        EXPECT_EQ(charges(), charges_before);
+        choose(IDC_PROP_RHO);
+        EXPECT_EQ(charges(), charges_before);
+        EXPECT_EQ(kinetic_values(), kinetic_before);
+    }
+}

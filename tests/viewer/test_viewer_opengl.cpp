@@ -161,17 +161,17 @@ protected:
         return viewer;
     }
 
-    // Column and row (from the top) of a point of the scene after a shift
-    // and zoom (no rotation).
-    static QPoint expected_pixel(const QImage& image, double x, double y, double z, double shift_x = 0,
-                                 double shift_y = 0, double zoom = 0)
+    // Column and row (from the top) of a point of the scene under the
+    // viewer's shift, zoom and centre (no rotation).
+    static QPoint expected_pixel(const QImage& image, double x, double y, double z)
     {
+        const ViewerSceneState& state = viewer_scene_state();
         const int width = image.width();
         const int height = image.height();
         const double focal = 1.0 / std::tan(25.0 * PI / 180.0);
-        const double depth = 10.0 - zoom - z;
-        const double nx = focal * (x + shift_x) / depth;
-        const double ny = focal * (y + shift_y) / depth;
+        const double depth = 10.0 - state.zoom - (z - state.centre_z);
+        const double nx = focal * (x - state.centre_x + state.shift_x) / depth;
+        const double ny = focal * (y - state.centre_y + state.shift_y) / depth;
         const double side = std::max(width, height);
         const double x0 = (width - side) / 2.0;
         const double y0 = (height - side) / 2.0;
@@ -207,17 +207,20 @@ TEST_F(ViewerOpenGlTest, AtomsAppearAtTheirProjectedPositions)
     EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0, 1.5, 0))));
 
     // Zoom IN brings the scene 2 units nearer, Move RIGHT shifts it 0.3.
+    const float fitted_zoom = state.zoom, fitted_shift = state.shift_x;
     viewer->handle_command(CMD_VIEWER_ZOOM_IN);
     viewer->handle_command(CMD_VIEWER_MOVE_RIGHT);
     image = viewer->grab_scene();
-    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 2.5, 1, 1, 0.3, 0, 2.0))));
-    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -2.5, -1, -1, 0.3, 0, 2.0))));
+    EXPECT_FLOAT_EQ(state.zoom, fitted_zoom + 2.0f);
+    EXPECT_FLOAT_EQ(state.shift_x, fitted_shift + 0.3f);
+    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 2.5, 1, 1))));
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -2.5, -1, -1))));
 
     // A quarter turn about y takes (2.5, 1, 1) to (1, 1, -2.5).
     viewer_scene_state().rot_y = 90.0f;
     image = viewer->grab_scene();
-    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 1, 1, -2.5, 0.3, 0, 2.0))));
-    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -1, -1, 2.5, 0.3, 0, 2.0))));
+    EXPECT_TRUE(is_blue(pixel(image, expected_pixel(image, 1, 1, -2.5))));
+    EXPECT_TRUE(is_green(pixel(image, expected_pixel(image, -1, -1, 2.5))));
 }
 
 TEST_F(ViewerOpenGlTest, WithEverySwitchOffOnlyTheBackgroundShows)
@@ -325,11 +328,19 @@ TEST_F(ViewerOpenGlTest, SaveBitMapWritesABitmapThatReadsBack)
     EXPECT_EQ(saved.pixel(atom) & 0xFFFFFF, scene.pixel(atom) & 0xFFFFFF);
     EXPECT_TRUE(is_blue(pixel(saved, atom)));
 
-    // Another extension saves nothing; a file that cannot be made is reported.
+    // A name without an extension is saved as a bitmap of that name.
+    ui_->answers.file_answers.push_back((directory_ / "scene2").string());
+    viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
+    EXPECT_TRUE(fs::exists(directory_ / "scene2.bmp"));
+    EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
+    // Another extension saves nothing and says so; a file that cannot be
+    // made is reported.
     ui_->answers.file_answers.push_back((directory_ / "scene.png").string());
     viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
     EXPECT_FALSE(fs::exists(directory_ / "scene.png"));
-    EXPECT_TRUE(ui_->answers.messages.empty());
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find("Nothing was written"), std::string::npos);
+    ui_->answers.messages.clear();
     const fs::path unwritable = directory_ / "missing" / "scene.bmp";
     ui_->answers.file_answers.push_back(unwritable.string());
     viewer->handle_command(CMD_VIEWER_SAVE_BITMAP);
@@ -337,7 +348,7 @@ TEST_F(ViewerOpenGlTest, SaveBitMapWritesABitmapThatReadsBack)
     EXPECT_EQ(ui_->answers.messages[0].text, "Can not write file " + unwritable.string());
 }
 
-TEST_F(ViewerOpenGlTest, ReopeningKeepsTheTransformAndStructureBringsTheOpenViewer)
+TEST_F(ViewerOpenGlTest, ReopeningFitsTheViewAgainAndStructureBringsTheOpenViewer)
 {
     add_three_atoms();
     StructureViewer* viewer = open_viewer();
@@ -347,6 +358,8 @@ TEST_F(ViewerOpenGlTest, ReopeningKeepsTheTransformAndStructureBringsTheOpenView
     run_structure_viewer(nullptr);
     EXPECT_EQ(viewer_window_state().viewer, viewer);  // no second viewer
 
+    viewer->grab_scene();
+    const float first_zoom = viewer_scene_state().zoom, first_shift = viewer_scene_state().shift_x;
     viewer->handle_command(CMD_VIEWER_ZOOM_IN);
     viewer->handle_command(CMD_VIEWER_AXIS);
     EXPECT_TRUE(viewer->toolbar_action(CMD_VIEWER_AXIS)->isChecked());
@@ -357,15 +370,57 @@ TEST_F(ViewerOpenGlTest, ReopeningKeepsTheTransformAndStructureBringsTheOpenView
     ASSERT_FALSE(enabled.empty());
     EXPECT_EQ(enabled.back(), std::make_pair(static_cast<int>(CMD_STRUCTURE_VIEWER), true));
 
-    // The atoms moved away from the origin: only a first opening would centre them.
-    current_model().atoms.cart_x[1] = 3.0;
+    // Every opening fits the view again: the zoom does not carry over.
     viewer = open_viewer();
     ASSERT_NE(viewer, nullptr);
+    viewer->grab_scene();
     const ViewerSceneState& state = viewer_scene_state();
-    EXPECT_FLOAT_EQ(state.zoom, 2.0f);
-    EXPECT_FLOAT_EQ(state.shift_x, 0.0f);
+    EXPECT_FLOAT_EQ(state.zoom, first_zoom);
+    EXPECT_FLOAT_EQ(state.shift_x, first_shift);
     EXPECT_FALSE(state.axis_shown);  // switches start again
     EXPECT_TRUE(state.atoms_shown);
+
+    // Another structure while the viewer is open: fitted and centred anew.
+    viewer->handle_command(CMD_VIEWER_ZOOM_IN);
+    current_model().atoms.cart_x[2] = 12.5;
+    viewer->grab_scene();
+    EXPECT_FLOAT_EQ(state.centre_x, 5.0f);  // the middle of -2.5 .. 12.5
+    EXPECT_LT(state.zoom, first_zoom);      // a larger structure, seen from further
+}
+
+// The examples' structures, at their first opening, lie whole in the view
+// and centred: the box around every pixel that is not background has its
+// middle near the middle of the picture and keeps off the edges.
+TEST_F(ViewerOpenGlTest, TheFirstViewShowsTheWholeStructureCentred)
+{
+    // A flat cluster far from the origin, wider than high, as a crystal's
+    // cluster of molecules is.
+    for (int i = 0; i < 12; ++i)
+        add_atom("C1", i % 3 == 0 ? RED : i % 3 == 1 ? BLUE : GREEN, 20.0 + 1.4 * i, 15.0 + 0.7 * (i % 4), -8.0);
+    StructureViewer* viewer = open_viewer();
+    ASSERT_NE(viewer, nullptr);
+    viewer->handle_command(CMD_VIEWER_ATOM_LABELS);
+    viewer->handle_command(CMD_VIEWER_ATOM_NUMBERS);
+    const QImage image = viewer->grab_scene();
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!is_black(pixel(image, {x, y}))) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    ASSERT_GE(right, 0) << "nothing drawn";
+    const int margin = 4;
+    EXPECT_GT(left, margin);
+    EXPECT_LT(right, image.width() - 1 - margin);
+    EXPECT_GT(top, margin);
+    EXPECT_LT(bottom, image.height() - 1 - margin);
+    // Centred across (the labels reach right of their atoms, so not exactly),
+    // and filling a good part of the smaller side.
+    EXPECT_NEAR((left + right) / 2.0, image.width() / 2.0, image.width() / 10.0);
+    EXPECT_GT(right - left, std::min(image.width(), image.height()) / 2);
 }
 
 TEST_F(ViewerOpenGlTest, ReadIasShowsTheSurfaceAsTrianglesOrPoints)
@@ -401,7 +456,9 @@ TEST_F(ViewerOpenGlTest, ReadIasShowsTheSurfaceAsTrianglesOrPoints)
     image = viewer->grab_scene();
     EXPECT_TRUE(is_black(pixel(image, expected_pixel(image, 0, 0, 0))));
 
-    // Points only: small spheres on the surface, the middle open.
+    // Points only: small spheres on the surface, the middle open (seen
+    // nearer, so that the points cover whole pixels).
+    viewer->handle_command(CMD_VIEWER_ZOOM_IN);
     viewer->handle_command(CMD_VIEWER_IAS);
     viewer->handle_command(CMD_VIEWER_IAS_SURFACE);
     viewer->handle_command(CMD_VIEWER_IAS_POINTS);

@@ -1,10 +1,17 @@
 // The viewer's settings key: the label font packed as the registry keeps a
 // LOGFONT, the colours and the bond delta, through a settings file of the
 // test's own.
+#include "common/qt/dialog.h"
 #include "common/qt/settings_store.h"
+#include "common/scripted_ui.h"
+#include "keldana/resources/viewer_resources.h"
 #include "keldana/viewer/bond_list.h"
+#include "keldana/viewer/viewer_dialogs.h"
 #include "keldana/viewer/viewer_settings.h"
 
+#include <QFont>
+#include <QFontInfo>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -158,6 +165,62 @@ TEST_F(ViewerSettingsTest, BondDeltaIsReadFromItsTextAsTyped)
         update_bond_delta(list, c.text);
         EXPECT_DOUBLE_EQ(list.bond_delta, c.expected) << '"' << c.text << '"';
     }
+}
+
+// The "Bond parameter" box shows the delta in use, and a text longer than the
+// stored value holds is refused, not cut.
+TEST_F(ViewerSettingsTest, BondParameterBoxShowsTheDeltaInUseAndRefusesWhatDoesNotFit)
+{
+    EXPECT_EQ(shown_bond_delta_text("", 0.0), "0");
+    EXPECT_EQ(shown_bond_delta_text("   ", 0.45), "0.45");
+    EXPECT_EQ(shown_bond_delta_text("0.25 A", 0.25), "0.25 A");
+
+    ScopedScriptedUi ui;
+    bond_list().bond_delta = 0.45;
+    std::string shown;
+    bool open_after_long = false;
+    QTimer::singleShot(0, [&] {
+        Dialog* dialog = topmost_dialog();
+        ASSERT_NE(dialog, nullptr);
+        shown = dialog->get_text(IDC_BOND_DELTA);
+        dialog->user_set_text(IDC_BOND_DELTA, "0.1234567890123456789");  // 21 characters
+        dialog->user_click(1);
+        open_after_long = dialog->is_open();
+        dialog->user_set_text(IDC_BOND_DELTA, "0.5");
+        dialog->user_click(1);
+    });
+    EXPECT_TRUE(run_bond_parameter_dialog(nullptr));
+    EXPECT_EQ(shown, "0.45");
+    EXPECT_TRUE(open_after_long);
+    ASSERT_EQ(ui->answers.messages.size(), 1u);
+    EXPECT_EQ(ui->answers.messages[0].text, "Can not read data. Please, check data in boxes");
+    EXPECT_EQ(read_bond_delta_text(), "0.5");
+}
+
+// The font picker opens at the face the labels are drawn in, also when none
+// was chosen yet.
+TEST_F(ViewerSettingsTest, FontPickerOpensAtTheLabelFontInUse)
+{
+    struct RecordingUi : ScriptedUserInterface {
+        FontChoice offered;
+        bool choose_font(FontChoice& font) override
+        {
+            offered = font;
+            return false;
+        }
+    } ui;
+    install_user_interface(&ui);
+    ViewerLabelFont font;
+    unsigned colour = 0x00FFFFFF;
+    EXPECT_FALSE(choose_viewer_font(font, colour));
+    EXPECT_EQ(ui.offered.face_name, QFontInfo(QFont()).family().toStdString());
+    font.face_name = "DejaVu Sans Mono";
+    font.height = -17;
+    choose_viewer_font(font, colour);
+    EXPECT_EQ(ui.offered.face_name, QFontInfo(QFont("DejaVu Sans Mono")).family().toStdString());
+    EXPECT_EQ(ui.offered.height, -17);
+    EXPECT_EQ(ui.offered.colour, 0x00FFFFFFu);
+    install_user_interface(nullptr);
 }
 
 }  // namespace

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -129,39 +133,86 @@ TEST(ViewerMouse, ButtonsChooseTheDrag)
     EXPECT_FLOAT_EQ(state.zoom, 0.4f);
 }
 
-TEST(ViewerCentring, OnlyAnUnmovedSceneIsCentredOnTheSubset)
+// Where a point of the scene lies in the view, as a fraction of the half
+// field of the window's side (x across, y up), under the fitted transform.
+std::array<double, 2> seen_fraction(const ViewerSceneState& state, double x, double y, double z, int width,
+                                    int height)
+{
+    constexpr double PI = 3.14159265358979323846;
+    const double depth = 10.0 - state.zoom - (z - state.centre_z);
+    const int larger = std::max(width, height);
+    const double t = std::tan(25.0 * PI / 180.0);
+    return {(x - state.centre_x + state.shift_x) / depth / (t * width / larger),
+            (y - state.centre_y + state.shift_y) / depth / (t * height / larger)};
+}
+
+// The first view: the structure with its labels in the middle, as large as
+// fits the window with a margin, whatever the view was before.
+TEST(ViewerFit, TheStructureWithItsLabelsFillsTheViewWithAMargin)
 {
     auto model = std::make_unique<StructureModel>();
     WorkingAtomSet& atoms = model->atoms;
-    atoms.atom_count = 3;
-    const double positions[3][3] = {{1, 2, 3}, {3, 4, 5}, {100, 100, 100}};
-    for (int i = 1; i <= 3; ++i) {
+    atoms.atom_count = 4;
+    // Three atoms on a line along x and one left out of the subset.
+    const double positions[4][3] = {{1, 2, 3}, {2, 2, 3}, {9, 2, 3}, {100, 100, 100}};
+    for (int i = 1; i <= 4; ++i) {
         atoms.cart_x[i] = positions[i - 1][0];
         atoms.cart_y[i] = positions[i - 1][1];
         atoms.cart_z[i] = positions[i - 1][2];
-        atoms.subset_mask[i] = i < 3 ? 1 : 0;  // the third atom is left out
+        atoms.subset_mask[i] = i < 4 ? 1 : 0;
     }
+    std::vector<AtomReach> reach(5, AtomReach{0.2, 1.5, 0.35});
     ViewerSceneState state;
-    ASSERT_TRUE(centre_viewer_scene(state, atoms));
-    // Mean of the subset (2, 3, 4): mouse at (-200, 300, -400).
-    EXPECT_EQ(state.mouse_x, -200);
-    EXPECT_EQ(state.mouse_y, 300);
-    EXPECT_EQ(state.mouse_z, -400);
-    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
-    EXPECT_FLOAT_EQ(state.shift_y, -3.0f);
-    EXPECT_FLOAT_EQ(state.zoom, -10.0f);  // the zoom drag from (0, 0): 0.02 (-200 - 300)
+    state.shift_x = 3;
+    state.zoom = 7;
+    ASSERT_TRUE(fit_viewer_scene(state, atoms, reach, 400, 400));
+    // The scene turns about the middle of the atoms' box, not their mean.
+    EXPECT_FLOAT_EQ(state.centre_x, 5.0f);
+    EXPECT_FLOAT_EQ(state.centre_y, 2.0f);
+    EXPECT_FLOAT_EQ(state.centre_z, 3.0f);
+    // From the left of atom 1's sphere to the end of atom 3's label, centred
+    // across and filling the width within the margin.
+    const auto left = seen_fraction(state, 1 - 0.2, 2, 3 + 0.2, 400, 400);
+    const auto right = seen_fraction(state, 9 + 1.5, 2, 3 + 0.2, 400, 400);
+    EXPECT_NEAR(left[0], -right[0], 1e-6);
+    EXPECT_LT(right[0], 1.0 / 1.05);
+    EXPECT_GT(right[0], 1.0 / 1.2);
 
-    // A second opening finds the transform moved and leaves it.
-    EXPECT_FALSE(centre_viewer_scene(state, atoms));
-    EXPECT_FLOAT_EQ(state.shift_x, -2.0f);
+    // Turned a quarter about y the line runs towards the eye; a window twice
+    // as high as wide: everything still lies inside, the turn is kept.
+    ViewerSceneState turned;
+    turned.rot_y = 90;
+    ASSERT_TRUE(fit_viewer_scene(turned, atoms, reach, 300, 600));
+    EXPECT_EQ(turned.rot_y, 90.0f);
+    EXPECT_LT(turned.zoom, 10.0f - 4.0f - 0.2f);  // the eye stays in front of the nearest atom
 
-    // No atom in the subset: nothing to centre on, and no division by zero.
+    // No atom in the subset: nothing to fit.
     ViewerSceneState empty;
-    for (int i = 1; i <= 3; ++i)
+    for (int i = 1; i <= 4; ++i)
         atoms.subset_mask[i] = 0;
-    EXPECT_FALSE(centre_viewer_scene(empty, atoms));
-    EXPECT_EQ(empty.shift_x, 0.0f);
+    EXPECT_FALSE(fit_viewer_scene(empty, atoms, reach, 400, 400));
     EXPECT_EQ(empty.zoom, 0.0f);
+}
+
+// Atom colours stand out from the background as labels do, keeping their hue.
+TEST(ViewerColours, DarkAtomColoursAreLightenedOnADarkBackground)
+{
+    const unsigned nitrogen = 0x0000A0;  // dark blue, packed red-high
+    const unsigned shown = contrasting_atom_colour(nitrogen, 0x000000);
+    const unsigned r = (shown >> 16) & 0xFF, g = (shown >> 8) & 0xFF, b = shown & 0xFF;
+    EXPECT_GT(b, r);
+    EXPECT_GT(b, g);
+    // Contrast ratio with black at least 4.5: luminance at least 0.175.
+    auto linear = [](unsigned c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    EXPECT_GE(0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b), 0.175);
+    // A colour that stands out already is drawn as it is; on white, a light
+    // yellow is darkened.
+    EXPECT_EQ(contrasting_atom_colour(0xFF0D0D, 0x000000), 0xFF0D0Du);
+    const unsigned on_white = contrasting_atom_colour(0xFFFF80, 0xFFFFFF);
+    EXPECT_LT(on_white & 0xFF, 0x80u);
 }
 
 TEST(ViewerViewport, SquareOfTheLargerSideCentredOnTheWindow)

@@ -264,6 +264,39 @@ program cases
   write(*,'(A)') '@@ format:d124_large'
   write(*,'(D12.4)') 1d200
   write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_plain'
+  write(*,'(3F12.5,6X,E14.7)') 0.5d0, -1.25d0, 3.0d0, 2.148d0
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_ties'
+  write(*,'(3F12.5,6X,E14.7)') 0.000005d0, -0.000015d0, 2.500005d0, 0.12345675d0
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_minus_zero'
+  write(*,'(3F12.5,6X,E14.7)') -0.0d0, -0.000004d0, 0.0d0, -0.0d0
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_wide'
+  write(*,'(3F12.5,6X,E14.7)') 999999.99999d0, -99999.999995d0, 999999.999995d0, 9.99999995d0
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_overflow'
+  write(*,'(3F12.5,6X,E14.7)') 1d6, -1d6, 1d300, 1d-99
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_exponent_edges'
+  write(*,'(3F12.5,6X,E14.7)') 1.0d0, 2.0d0, 3.0d0, 1d-100
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_exponent_big'
+  write(*,'(3F12.5,6X,E14.7)') 1.0d0, 2.0d0, 3.0d0, 9.99999996d99
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_tiny'
+  write(*,'(3F12.5,6X,E14.7)') 1d-300, -1d-300, 5d-324, -5d-324
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_specials'
+  write(*,'(3F12.5,6X,E14.7)') pinf, ninf, qnan, pinf
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid3_special_value'
+  write(*,'(3F12.5,6X,E14.7)') 1.0d0, 1.0d0, 1.0d0, qnan
+  write(*,'(A)') '@@'
+  write(*,'(A)') '@@ format:grid2_plain'
+  write(*,'(2F12.5,6X,E14.7)') -123.456785d0, 0.0000049999d0, -1.7976931348623157d308
+  write(*,'(A)') '@@'
   write(*,'(A)') '@@ format:g124_one'
   write(*,'(G12.4)') 1.0d0
   write(*,'(A)') '@@'
