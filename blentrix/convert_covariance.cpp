@@ -169,6 +169,7 @@ bool read_converter_input(const std::string& path, ConverterInputFile& input, st
     options.status = "old";
     options.access = "sequential";
     options.form = "unformatted";
+    options.action = "read";
     const IoStatus opened = open_unit(INPUT_UNIT, path, options);
     if (!opened.ok()) {
         error = opened.message;  // names the file

@@ -214,11 +214,24 @@ long long previous_line_start(FileUnit& u)
     return 0;
 }
 
-IoStatus open_file(FileUnit& u, const std::string& status)
+IoStatus open_file(FileUnit& u, const std::string& status, bool read_only)
 {
     std::error_code ec;
     const bool exists = fs::exists(u.path, ec);
     if (exists && fs::is_directory(u.path, ec)) return error_status("Cannot open file '" + u.name + "': it is a directory");
+    if (exists && !fs::is_regular_file(u.path, ec))
+        return error_status("Cannot open file '" + u.name + "': it is not a regular file");
+    if (read_only) {
+        if (!exists) return error_status("Cannot open file '" + u.name + "': No such file or directory");
+        if (const std::string refusal = input_file_refusal(u.path.string()); !refusal.empty())
+            return error_status(refusal);
+        u.file.open(u.path, std::ios::in | std::ios::binary);
+        if (!u.file.is_open()) return error_status("Cannot open file '" + u.name + "': " + std::strerror(errno));
+        u.read_only = true;
+        u.end = static_cast<long long>(fs::file_size(u.path, ec));
+        if (ec) u.end = 0;
+        return {};
+    }
     const std::ios::openmode rw = std::ios::in | std::ios::out | std::ios::binary;
     bool create = false;
     if (status == "old") {
@@ -271,6 +284,10 @@ IoStatus open_unit(int unit, std::string_view file_name, const UnitOpenOptions& 
     if (u->access == Access::direct && options.record_length <= 0)
         return error_status("A positive record length is required for direct access");
     u->record_length = options.record_length;
+    const std::string action = lower(options.action.empty() ? "readwrite" : options.action);
+    if (action != "read" && action != "readwrite") return error_status("Bad ACTION parameter '" + options.action + "' in OPEN");
+    if (action == "read" && (status != "old" && status != "unknown"))
+        return error_status("ACTION 'read' needs an existing file in OPEN");
     u->scratch = status == "scratch";
 
     std::string name(file_name);
@@ -293,7 +310,7 @@ IoStatus open_unit(int unit, std::string_view file_name, const UnitOpenOptions& 
         }
     }
     close_unit(unit);
-    IoStatus opened = open_file(*u, status);
+    IoStatus opened = open_file(*u, status, action == "read");
     if (!opened.ok()) return opened;
     table().units[unit] = std::move(u);
     return {};
@@ -647,4 +664,9 @@ bool open_input_file(const std::string& path, std::ifstream& input, std::string&
         return false;
     input.open(path, mode);
     return input.is_open();
+}
+
+bool ends_inside_record(const std::istream& input, std::string_view line)
+{
+    return input.eof() && line.find_first_not_of(" \t\r") != std::string_view::npos;
 }

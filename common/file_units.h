@@ -41,6 +41,8 @@ struct UnitOpenOptions {
     std::string form;                   // "formatted", "unformatted", "binary"; empty:
                                         // formatted for sequential, unformatted otherwise
     int record_length = 0;              // direct access: characters or bytes per record
+    std::string action = "readwrite";   // "read": an existing input file, opened for reading
+                                        // only after input_file_refusal
 };
 
 // Connects a unit to a file, closing whatever the unit had open.  "old" needs
@@ -48,7 +50,8 @@ struct UnitOpenOptions {
 // "replace" creates afresh; "scratch" makes a temporary file (the name is
 // not used) that is deleted on close.  Trailing blanks of the name are
 // ignored.  A file that cannot be written is opened for reading only.  The
-// file is positioned at its start.
+// file is positioned at its start.  Only regular files are opened (a FIFO or
+// a device would block or never end).
 IoStatus open_unit(int unit, std::string_view file_name, const UnitOpenOptions& options = {});
 // Disconnects a unit: status "keep" (or empty) keeps the file, "delete"
 // removes it; scratch files are always removed.  Closing a unit that is not
@@ -138,3 +141,8 @@ std::string input_file_refusal(const std::string& path, std::uintmax_t max_bytes
 // the reason, or is empty when the file is missing or cannot be opened.
 bool open_input_file(const std::string& path, std::ifstream& input, std::string& refusal,
                      std::ios::openmode mode = std::ios::in | std::ios::binary);
+// After std::getline gave `line`: true when that line was the last of the
+// file, had no line end and holds text, i.e. the file ends inside a record
+// and a value in it may be cut short.
+bool ends_inside_record(const std::istream& input, std::string_view line);
+

@@ -1,4 +1,5 @@
 #include "common/qt/qt_user_interface.h"
+#include "common/qt/settings_store.h"
 
 #include "common/job_control.h"
 #include "common/scripted_ui.h"
@@ -21,6 +22,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <functional>
 
@@ -169,7 +171,7 @@ QFont font_from_choice(const FontChoice& choice)
         font.setFamily(QString::fromStdString(choice.face_name));
     // Either sign: the magnitude is taken as the character height in pixels.
     if (choice.height != 0)
-        font.setPixelSize(std::abs(choice.height));
+        font.setPixelSize(static_cast<int>(std::min<long long>(std::llabs(choice.height), MAX_FONT_PIXELS)));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(choice.weight == 0 ? 400 : choice.weight, 1, 1000)));
     font.setItalic(choice.italic);
     font.setUnderline(choice.underline);

@@ -8,6 +8,11 @@
 #include <optional>
 #include <string>
 
+// Font sizes (signed, the magnitude in pixels) and colours (COLORREF)
+// are taken from the settings only within these bounds.
+inline constexpr int MAX_FONT_PIXELS = 1000;
+inline constexpr uint32_t COLOUR_BITS = 0xFFFFFF;
+
 // Missing values, and values stored with the other type, read as nullopt.
 std::optional<std::string> read_setting_string(const std::string& key, const std::string& name);
 std::optional<uint32_t> read_setting_dword(const std::string& key, const std::string& name);

@@ -1,5 +1,6 @@
 #include "keldana/model/cluster_files.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/safe_write.h"
 #include "common/user_interface.h"
@@ -38,6 +39,11 @@ bool read_lines(std::istream& input, const std::string& file_name, std::vector<s
     int entry_lines = 0;
     std::string line;
     while (std::getline(input, line)) {
+        if (ends_inside_record(input, line)) {
+            show_error("Can not read line " + std::to_string(read.size() + 1) + " of the cluster file " + file_name +
+                       ": the file ends inside it (it has no line end), it is cut short.");
+            return false;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (static_cast<int>(read.size()) >= CLUSTER_HEADER_LINES && !is_blank_line(line)

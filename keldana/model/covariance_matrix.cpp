@@ -303,15 +303,17 @@ bool import_covariance_matrix_via_converter()
         return false;
     }
     std::ifstream input;
+    std::string refusal;
     if (run.exit_code == 0)
-        input.open(output_path, std::ios::binary);
+        open_input_file(output_path.string(), input, refusal);
     if (!input.is_open()) {
         // The converter's own words (which name the file) say what was wrong.
         std::string reason = trimmed(run.error_output);
         if (reason.empty())
-            reason = dialog.file_title + ": " +
-                     (run.exit_code == 0 ? "it wrote no " + std::string(CONVERTER_OUTPUT_NAME) + "."
-                                         : "it ended with status " + std::to_string(run.exit_code) + ".");
+            reason = !refusal.empty() ? refusal
+                     : dialog.file_title + ": " +
+                           (run.exit_code == 0 ? "it wrote no " + std::string(CONVERTER_OUTPUT_NAME) + "."
+                                               : "it ended with status " + std::to_string(run.exit_code) + ".");
         show_import_error("The CONVERTOR program could not convert the covariance matrix:\n" + reason +
                           "\nNo covariance matrix was imported.");
         fs::remove(output_path, ec);

@@ -80,6 +80,8 @@ bool read_element_table_stream(std::istream& input, const std::string& file_name
         if ((!line.empty() && line[0] == '/') || is_blank_line(line))
             continue;
         const std::string where = "Element table " + file_name + ", line " + std::to_string(line_number) + ": ";
+        if (ends_inside_record(input, line))
+            return show_error(where + "the file ends inside this line (it has no line end): it is cut short.");
         if (type_count == MAX_ATOM_TYPES)
             return show_error(where + "more than " + std::to_string(MAX_ATOM_TYPES) + " atom types.");
         if (line.size() < ELEMENT_NUMBERS_END)

@@ -88,6 +88,7 @@ struct KdnReadState {
     std::vector<std::string> lines;
     std::size_t next = 0;
     std::string file_title;
+    bool cut = false;  // the file ends inside a line with text, left out of `lines`
 };
 
 // The line the last refused read named; 0 when it named none.
@@ -110,6 +111,12 @@ bool report_line_error(const KdnReadState& state, std::size_t line, const std::s
 
 bool report_end_of_file(const KdnReadState& state, const std::string& what)
 {
+    if (state.cut) {
+        fault_line = static_cast<int>(state.lines.size() + 1);
+        return report_reading_error(state, "The file ends inside line " + std::to_string(state.lines.size() + 1)
+                                               + " (it has no line end) where " + what
+                                               + " should follow: the file is cut short.");
+    }
     fault_line = static_cast<int>(state.lines.size());
     return report_reading_error(state, "The file ends (after line " + std::to_string(state.lines.size())
                                            + ") where " + what + " should follow.");
@@ -428,6 +435,11 @@ bool read_kdn_input_file(std::istream& input, const std::string& file_title, Str
     for (std::string line; std::getline(input, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        // A last line without its line end may hold a number cut short.
+        if (ends_inside_record(input, line)) {
+            state.cut = true;
+            break;
+        }
         state.lines.push_back(std::move(line));
     }
     if (input.bad())

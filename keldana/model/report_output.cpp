@@ -59,10 +59,19 @@ void report_no_listing(int reason)
                "ERROR!");
 }
 
+void report_listing_failure()
+{
+    if (!output.listing_failure_reported) {
+        output.listing_failure_reported = true;
+        show_error("Can not write to the output file " + output.listing_name + ".", "Error!");
+    }
+}
+
+// Closing writes out what the buffer still holds: its failure counts too.
 void close_listing()
 {
-    if (output.listing)
-        std::fclose(output.listing);
+    if (output.listing && std::fclose(output.listing) != 0)
+        report_listing_failure();
     output.listing = nullptr;
     output.listing_name.clear();
     output.unflushed = false;
@@ -74,7 +83,7 @@ bool open_listing()
     close_listing();
     for (char digit = '0'; digit <= '9'; ++digit) {
         const std::string name = listing_name_with_digit(digit);
-        output.listing = std::fopen(name.c_str(), "w");
+        output.listing = std::fopen(name.c_str(), "we");
         if (output.listing) {
             output.listing_name = name;
             output.listing_failure_reported = false;
@@ -108,10 +117,7 @@ void check_listing_write()
 {
     if (std::ferror(output.listing)) {
         std::clearerr(output.listing);
-        if (!output.listing_failure_reported) {
-            output.listing_failure_reported = true;
-            show_error("Can not write to the output file " + output.listing_name + ".", "Error!");
-        }
+        report_listing_failure();
     }
 }
 

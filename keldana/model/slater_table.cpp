@@ -1,5 +1,7 @@
 #include "keldana/model/slater_table.h"
 
+#include "common/file_units.h"
+
 #include "keldana/model/text_fields.h"
 #include "keldana/model/xd_files_text.h"
 
@@ -76,6 +78,8 @@ bool read_slater_table_lines(std::istream& input, std::vector<std::string>& line
 {
     lines.clear();
     for (std::string line; std::getline(input, line);) {
+        if (ends_inside_record(input, line))
+            break;  // an entry cut short is no entry: its last exponent may be cut
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         lines.push_back(line.substr(0, SLATER_LINE_WIDTH));

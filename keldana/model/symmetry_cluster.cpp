@@ -550,8 +550,9 @@ void set_unit_cell_weights(WorkingAtomSet& atoms)
 
 // Reads the default cluster file of the mode into model.applications, or asks
 // for a new list when there is none.  `apply` tells whether a list is to be
-// applied; false with a message for an unreadable file.
-bool take_default_cluster_list(StructureModel& model, bool& apply)
+// applied, `file` the cluster file read (empty when none was); false with a
+// message for an unreadable file.
+bool take_default_cluster_list(StructureModel& model, bool& apply, std::string& file)
 {
     const int unit_cell_mode = model.translations.unit_cell_mode;
     const std::string path =
@@ -564,6 +565,7 @@ bool take_default_cluster_list(StructureModel& model, bool& apply)
     }
     if (input.is_open()) {
         apply = true;
+        file = path;
         return read_cluster_file(input, path, model.applications);
     }
     auto run_dialog = [&model] {
@@ -579,7 +581,8 @@ bool take_default_cluster_list(StructureModel& model, bool& apply)
 bool build_cluster_in(int mode, StructureModel& model)
 {
     bool apply = true;
-    if (mode == CLUSTER_FROM_DEFAULT_FILE && !take_default_cluster_list(model, apply))
+    std::string cluster_file;
+    if (mode == CLUSTER_FROM_DEFAULT_FILE && !take_default_cluster_list(model, apply, cluster_file))
         return false;
     if (apply && !apply_symmetry_application_list(model))
         return false;
@@ -604,6 +607,14 @@ bool build_cluster_in(int mode, StructureModel& model)
 
     const bool listing = mode != CLUSTER_FROM_CURRENT_LIST_SILENT;
     rebase_frame_atoms(model, listing);
+    if (listing && !cluster_file.empty()) {
+        // The cluster file has no count or end mark: a file cut between two
+        // lines reads as a smaller cluster, so the listing tells its size.
+        write_listing_line("");
+        write_listing_line(" The cluster file " + cluster_file + " gave " +
+                           std::to_string(model.applications.entry_count) + " entries: " + std::to_string(n - nind) +
+                           " symmetry-generated atoms.");
+    }
     if (listing) {
         write_listing_line("");
         write_listing_line("       ========= SYMMETRY-GENERATED ATOM LIST =========");

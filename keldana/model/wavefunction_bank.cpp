@@ -45,15 +45,21 @@ public:
         if (!std::getline(input_, line))
             return input_.bad() ? 1 : -1;
         ++number_;
+        if (ends_inside_record(input_, line)) {
+            cut_ = true;
+            return 1;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         return 0;
     }
     int number() const { return number_; }
+    bool cut() const { return cut_; }
 
 private:
     std::istream& input_;
     int number_ = 0;
+    bool cut_ = false;
 };
 
 class BankReader {
@@ -99,8 +105,10 @@ private:
 
     bool fail(const std::string& what)
     {
+        const std::string reason =
+            lines_.cut() ? "the file ends inside this line (it has no line end): the file is cut short" : what;
         return show_bank_message("Wavefunctions file " + file_name_ + ", line " + std::to_string(lines_.number())
-                                     + ": " + what + ".",
+                                     + ": " + reason + ".",
                                  "Wavefunctions!");
     }
 

@@ -201,15 +201,26 @@ bool convert_matrix_rows(std::string_view text, SymmetryMatrixLayout layout, Sym
     return true;
 }
 
+std::string cut_line_text(const RefinementTextFile& file)
+{
+    return "the file ends inside line " + std::to_string(file.lines.size() + 1)
+           + " (it has no line end): the file is cut short";
+}
+
 }  // namespace
 
 bool load_refinement_text(std::istream& input, RefinementTextFile& file)
 {
     file.lines.clear();
     file.next = 0;
+    file.cut = false;
     for (std::string line; std::getline(input, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (ends_inside_record(input, line)) {
+            file.cut = true;
+            break;
+        }
         file.lines.push_back(std::move(line));
     }
     return !input.bad();
@@ -246,7 +257,9 @@ bool read_refinement_list(RefinementTextFile& file, const FortranTarget* targets
         return 0;
     });
     if (!reader.read(targets, count)) {
-        error = reader.end_of_file() ? "the file ends before all values were read" : reader.error();
+        error = !reader.end_of_file() ? reader.error()
+                : file.cut           ? cut_line_text(file)
+                                     : "the file ends before all values were read";
         return false;
     }
     return all_finite(targets, count, error);
@@ -286,6 +299,9 @@ std::string refinement_line_detail(std::size_t line, const std::string& what, co
 
 std::string refinement_end_detail(const RefinementTextFile& file, const std::string& what)
 {
+    if (file.cut)
+        return "Line " + std::to_string(file.lines.size() + 1) + ", where " + what + " should follow: "
+               + cut_line_text(file) + ".";
     return "The file ends (after line " + std::to_string(file.lines.size()) + ") where " + what + " should follow.";
 }
 

@@ -21,10 +21,14 @@ inline constexpr std::size_t REFINEMENT_LINE_WIDTH = 120;
 struct RefinementTextFile {
     std::vector<std::string> lines;  // without line ends
     std::size_t next = 0;            // index of the next line; after a read, the 1-based number of that line
+    bool cut = false;                // the file ends inside a line with text (not in `lines`)
 };
 
 // Reads the whole stream into `file` (a trailing carriage return is dropped
-// from each line).  False when the stream could not be read.
+// from each line).  A last line with text but no line end is a record cut
+// short (a value in it may be cut too): it is left out and `cut` is set, so a
+// read that needs it fails and says so.  False when the stream could not be
+// read.
 bool load_refinement_text(std::istream& input, RefinementTextFile& file);
 
 // The next line, blank-padded or cut to `width` columns; false at the end of

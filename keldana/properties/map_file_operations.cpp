@@ -1,5 +1,6 @@
 #include "keldana/properties/map_file_operations.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/safe_write.h"
 #include "common/user_interface.h"
@@ -41,13 +42,16 @@ struct MapRecord {
 enum class ReadResult { record, end_of_file, error };
 
 // Reads a source line by line: a record holding more than three values (a
-// 3-D map's x, y, z, P) is an error, not a 2-D record with z as the value.
+// 3-D map's x, y, z, P) is an error, not a 2-D record with z as the value;
+// so is a last record without its line end (its value may be cut short).
 class MapSource {
 public:
     explicit MapSource(std::istream& input)
         : reader_([&input](std::string& line) {
               if (!std::getline(input, line))
                   return input.eof() ? -1 : 1;
+              if (ends_inside_record(input, line))
+                  return 1;
               return value_count(line) > 3 ? 1 : 0;
           })
     {
@@ -88,18 +92,13 @@ bool run_map_file_operation(const MapFileOperationRequest& request)
     const bool two_maps = request.operation != MapFileOperation::cut_off;
     const std::string source_1 = trimmed(request.source_1);
     std::ifstream in_1;
-    if (!source_1.empty())
-        in_1.open(source_1);
-    if (source_1.empty() || !in_1)
-        return show_error("Please, check path for SOURCE FILE #1");
+    std::string refusal;
+    if (source_1.empty() || !open_input_file(source_1, in_1, refusal, std::ios::in))
+        return show_error(refusal.empty() ? "Please, check path for SOURCE FILE #1" : refusal);
     const std::string source_2 = trimmed(request.source_2);
     std::ifstream in_2;
-    if (two_maps) {
-        if (!source_2.empty())
-            in_2.open(source_2);
-        if (source_2.empty() || !in_2)
-            return show_error("Please, check path for SOURCE FILE #2");
-    }
+    if (two_maps && (source_2.empty() || !open_input_file(source_2, in_2, refusal, std::ios::in)))
+        return show_error(refusal.empty() ? "Please, check path for SOURCE FILE #2" : refusal);
     const std::string target = trimmed(request.target);
     if (target.empty())
         return show_error("Please, check path for TARGET FILE");

@@ -220,7 +220,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     if (is_3d)
         for (const std::string& record : map_post_tail_3d(map, x_step, y_step, z_step, map.z_max))
             post.stream() << record << '\n';
-    // The map file first: when it fails the old post file stays with it.
+    // Both are written out before either is renamed: a failure keeps the old pair.
     std::string error;
     if (!commit_in_order(grid, post, error)) {
         ui().message_box(error, "Error!", MessageButtons::ok, MessageIcon::warning);

@@ -1,5 +1,6 @@
 #include "keldana/shell/cluster_dialog.h"
 
+#include "common/file_units.h"
 #include "common/fortran_format.h"
 #include "common/qt/dialog.h"
 #include "common/qt/qt_user_interface.h"
@@ -108,9 +109,15 @@ void on_read_cluster_file(Dialog& dialog)
     if (file_dialog_cancelled())
         return;
     const std::string path = run_settings().file_dialog.dialog_path;
-    std::ifstream input(path);
-    if (!input)
+    // A file that cannot be opened ends the read quietly; one that is no
+    // cluster file at all (a FIFO, a device, a huge file) is named.
+    std::ifstream input;
+    std::string refusal;
+    if (!open_input_file(path, input, refusal, std::ios::in)) {
+        if (!refusal.empty())
+            show_error(refusal);
         return;
+    }
     std::vector<std::string> lines;
     if (!read_cluster_file_lines(input, path, lines))
         return;

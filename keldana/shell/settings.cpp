@@ -50,7 +50,6 @@ constexpr NumberRange NUMBER_RANGES[] = {
     {"coeff", 0.0, 100.0, DEFAULT_COEFF},
 };
 constexpr int MAX_NSTEP = 100000;
-constexpr int MAX_FONT_PIXELS = 1000;
 
 void read_number(const char* name, double& field)
 {
@@ -127,7 +126,7 @@ void read_text_pane_font(FontChoice& font)
     read_flag("Underline", font.underline);
     read_flag("StrikeOut", font.strike_out);
     if (auto value = read_setting_dword(FONT_KEY, "rgbColors"))
-        font.colour = *value;
+        font.colour = *value & COLOUR_BITS;
 }
 
 // "Set as defaults" writes the options and then the font: a file that cannot

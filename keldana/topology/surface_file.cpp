@@ -171,9 +171,10 @@ bool read_interatomic_surface_stream(std::istream& input, const std::string& fil
 
 bool read_interatomic_surface_path(const std::string& path, InteratomicSurfaceTable& table)
 {
-    std::ifstream input(path, std::ios::binary);
-    if (!input)
-        return refuse("Can not open file " + path);
+    std::ifstream input;
+    std::string refusal;
+    if (!open_input_file(path, input, refusal))
+        return refuse(refusal.empty() ? "Can not open file " + path : refusal);
     return read_interatomic_surface_stream(input, path, table);
 }
 

@@ -18,7 +18,7 @@ void update_bond_delta(BondList& list, const std::string& delta_text)
     if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
         return;
     double value = 0;
-    if (parse_real_ignoring_letters(text, value))
+    if (parse_real_ignoring_letters(text, value) && std::abs(value) <= MAX_BOND_DELTA)
         list.bond_delta = value;
 }
 

@@ -19,7 +19,9 @@ struct BondList {
 BondList& bond_list();
 
 // Takes the stored "bondDlt" into bond_delta when it is not blank and holds
-// a number (letters are ignored); otherwise the delta stays as it was.
+// a number (letters are ignored) within +-MAX_BOND_DELTA; otherwise the
+// delta stays as it was.
+inline constexpr double MAX_BOND_DELTA = 10.0;  // Angstrom
 void update_bond_delta(BondList& list, const std::string& delta_text);
 
 // The pairs i < j of atoms 1..atom_count with Rcov(i) + Rcov(j) + delta >=

@@ -35,19 +35,25 @@ void read_viewer_settings(ViewerSceneState& state)
     ViewerLabelFont& font = state.label_font;
     if (auto face = read_setting_string(VIEWER_KEY, "FaceName"))
         font.face_name = face->substr(0, MAX_FACE_NAME_LENGTH);
-    // DWORDs hold the signed LOGFONT numbers bit for bit.
-    if (auto value = read_setting_dword(VIEWER_KEY, "Height"))
-        font.height = static_cast<int32_t>(*value);
-    if (auto value = read_setting_dword(VIEWER_KEY, "Width"))
-        font.width = static_cast<int32_t>(*value);
+    // DWORDs hold the signed LOGFONT numbers bit for bit; a size beyond
+    // any font is not taken.
+    auto font_size = [](const char* name, int32_t& field) {
+        if (auto value = read_setting_dword(VIEWER_KEY, name)) {
+            const int32_t size = static_cast<int32_t>(*value);
+            if (size >= -MAX_FONT_PIXELS && size <= MAX_FONT_PIXELS)
+                field = size;
+        }
+    };
+    font_size("Height", font.height);
+    font_size("Width", font.width);
     if (auto value = read_setting_dword(VIEWER_KEY, "Italic"))
         unpack_italic_bytes(*value, font);
     if (auto value = read_setting_dword(VIEWER_KEY, "CharSet"))
         unpack_char_set_bytes(*value, font);
     if (auto value = read_setting_dword(VIEWER_KEY, "fntColor"))
-        state.label_colour = *value & 0xFFFFFF;
+        state.label_colour = *value & COLOUR_BITS;
     if (auto value = read_setting_dword(VIEWER_KEY, "bkColor"))
-        state.background_colour = *value & 0xFFFFFF;
+        state.background_colour = *value & COLOUR_BITS;
 }
 
 void write_viewer_font_settings(const ViewerSceneState& state)

@@ -123,14 +123,17 @@ bool read_open_plot_paths(const PathKindsShown& shown, PlotWindowF& window,
 
 bool check_trajectory_data_file(const std::string& path, PlotExtents& extents, std::string& message)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        message = "Can not open the file " + path;
+    std::ifstream in;
+    if (!open_input_file(path, in, message)) {
+        if (message.empty())
+            message = "Can not open the file " + path;
         return false;
     }
     RecordReader next_record = [&in](std::string& line) {
         if (!std::getline(in, line))
             return in.bad() ? IO_ERROR : IO_END_OF_FILE;
+        if (ends_inside_record(in, line))
+            return IO_ERROR;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         return IO_OK;
@@ -167,6 +170,7 @@ bool open_trajectory_data_file(const std::string& path, std::string& message)
     close_unit(DATA_UNIT);
     UnitOpenOptions options;
     options.status = "old";
+    options.action = "read";
     const IoStatus status = open_unit(DATA_UNIT, path, options);
     if (!status.ok()) {
         message = status.message;
@@ -246,6 +250,7 @@ bool read_post_file(const std::string& path, PostData& post)
     post.cp_count = 0;
     UnitOpenOptions options;
     options.status = "old";
+    options.action = "read";
     if (!open_unit(POST_UNIT, path, options).ok())
         return false;
     const bool read = read_post_sections(post);

@@ -260,7 +260,7 @@ int run_postscript_dialog(QWidget* owner)
         layout.preview->update();
     });
     for (auto [edit, high] : {std::pair{IDC_PS_FROM_LEFT, MAX_LEFT_MILLIMETRES}, std::pair{IDC_PS_FROM_TOP, MAX_TOP_MILLIMETRES}}) {
-        dialog.set_callback(edit, [&, edit, high](Dialog& d, int, ControlEvent) {
+        dialog.set_callback(edit, [&, edit = edit, high = high](Dialog& d, int, ControlEvent) {
             int millimetres = 0;
             if (!hold_box_to_limits(d, edit, 0, high, millimetres))
                 return;

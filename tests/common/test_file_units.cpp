@@ -100,6 +100,34 @@ TEST_F(FileUnitsTest, OpenStatuses)
     EXPECT_TRUE(fs::exists(path("c.txt")));
 }
 
+// An input opened for reading only: never written, and refused at once when
+// it is no regular file of sane size.
+TEST_F(FileUnitsTest, ReadActionOpensInputsForReadingOnly)
+{
+    std::ofstream(path("in.txt")) << "line\n";
+    ::chmod(path("in.txt").c_str(), 0444);
+    UnitOpenOptions input = options("old");
+    input.action = "read";
+    ASSERT_TRUE(open_unit(10, path("in.txt"), input).ok());
+    std::string line;
+    ASSERT_TRUE(read_line(10, line).ok());
+    EXPECT_EQ(line, "line");
+    EXPECT_FALSE(write_line(10, "more").ok());
+    close_unit(10);
+    EXPECT_EQ(file_bytes(path("in.txt")), "line\n");
+    EXPECT_FALSE(open_unit(10, path("missing.txt"), input).ok());
+
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    for (const std::string& source : {path("pipe"), std::string("/dev/zero")}) {
+        const IoStatus read_only = open_unit(10, source, input);
+        EXPECT_NE(read_only.message.find("not a regular file"), std::string::npos) << read_only.message;
+        const IoStatus read_write = open_unit(11, source, options("old"));
+        EXPECT_NE(read_write.message.find("not a regular file"), std::string::npos) << read_write.message;
+    }
+    EXPECT_FALSE(is_unit_open(10));
+    EXPECT_FALSE(is_unit_open(11));
+}
+
 TEST_F(FileUnitsTest, OneFileOnOneUnitOnly)
 {
     ASSERT_TRUE(open_unit(1, path("a.txt")).ok());

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <fstream>
 #include <string>
 #include <thread>
@@ -116,6 +118,11 @@ TEST(ColourAndFontTest, StoredFontSurvivesQt)
     stored.colour = 0x00FF0000u;
     QFont font = font_from_choice(stored);
     EXPECT_EQ(font.pixelSize(), 13);
+    for (int height : {INT_MIN, INT_MAX, -5000}) {
+        FontChoice huge = stored;
+        huge.height = height;
+        EXPECT_EQ(font_from_choice(huge).pixelSize(), 1000) << height;
+    }
     EXPECT_EQ(font.weight(), QFont::Bold);
     EXPECT_TRUE(font.italic());
     FontChoice back = choice_from_font(font, stored.colour);

@@ -84,7 +84,7 @@ protected:
     // directory (none: the question to create one is answered No), the bank
     // at `bank` (empty: the default bank of the start-up directory).
     bool load(const fs::path& file, const fs::path& cluster = {}, const fs::path& bank = {},
-              const fs::path& start_directory = KD_RUNTIME_DIR)
+              const fs::path& start_directory = KD_RUNTIME_DIR, const std::string& type = "kdn")
     {
         fs::remove(directory_ / "gspace.cls");
         ui_->answers.message_answers.clear();
@@ -98,7 +98,7 @@ protected:
         settings.file_dialog.working_directory = directory_.string();
         settings.file_dialog.dialog_path = file.string();
         settings.file_dialog.file_title = file.filename().string();
-        settings.output_files.input_type = "kdn";
+        settings.output_files.input_type = type;
         settings.output_files.input_file_path = file.string();
         settings.paths.wavefun_bank_path = bank.string();
         return load_structure_file();
@@ -170,6 +170,59 @@ TEST_F(LoadFailureTest, EveryExampleCutShortAtAnyRecordIsRefused)
             expect_refused_and_model_kept(load(cut, example.cluster),
                                           "Input file reading error: Please, check input file -    cut.kdn");
         }
+    }
+}
+
+TEST_F(LoadFailureTest, AModelFileCutInsideItsLastRecordIsRefused)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    for (const fs::path& example : {HYDROGEN, QUINONE}) {
+        const std::string whole = file_text(example);
+        const std::size_t last = whole.rfind('\n', whole.size() - 2) + 1;
+        for (std::size_t end = last + 1; end < whole.size(); ++end) {
+            SCOPED_TRACE(example.filename().string() + " cut at " + std::to_string(end));
+            std::ofstream(directory_ / "cut.kdn", std::ios::binary) << whole.substr(0, end);
+            expect_refused_and_model_kept(load(directory_ / "cut.kdn", QUINONE_CLUSTER), "cut.kdn");
+        }
+    }
+}
+
+// The cluster file has no count or end mark: one cut between two lines
+// cannot be told from a smaller cluster, so the listing states its size.
+TEST_F(LoadFailureTest, TheListingTellsHowManyAtomsTheClusterFileGave)
+{
+    const std::vector<std::string> cluster = file_lines(QUINONE_CLUSTER);
+    ASSERT_GT(cluster.size(), 3u);
+    write_lines(directory_ / "short.cls", cluster, 3);  // the headers and one entry
+    std::vector<int> generated;
+    for (const fs::path& file : {QUINONE_CLUSTER, directory_ / "short.cls"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(load(QUINONE, file)) << ui_->answers.message_log();
+        const StructureModel& model = current_model();
+        const std::string told = "gave " + std::to_string(model.applications.entry_count) + " entries: " +
+                                 std::to_string(model.atoms.atom_count - model.atoms.independent_atom_count) +
+                                 " symmetry-generated atoms.";
+        generated.push_back(model.atoms.atom_count - model.atoms.independent_atom_count);
+        close_report_output();
+        EXPECT_NE(file_text(directory_ / "keldana0.out").find(told), std::string::npos) << told;
+    }
+    EXPECT_LT(generated[1], generated[0]);
+}
+
+// A number in a record without its line end may be cut (a kappa of 1.2 read
+// as 1.): such a file is refused and the model loaded before stays.
+TEST_F(LoadFailureTest, AnXdFileCutInsideItsLastRecordIsRefused)
+{
+    load_good_model(QUINONE, QUINONE_CLUSTER);
+    const fs::path xd = fs::path(KD_TEST_DATA_DIR) / "fixtures" / "xd";
+    fs::copy_file(xd / "ch2o.mas", directory_ / "cut.mas");
+    const std::string whole = file_text(xd / "ch2o.inp");
+    const std::size_t last = whole.rfind('\n', whole.size() - 2) + 1;
+    for (std::size_t end : {last + 4, whole.size() - 3, whole.size() - 1}) {
+        SCOPED_TRACE(end);
+        std::ofstream(directory_ / "cut.inp", std::ios::binary) << whole.substr(0, end);
+        expect_refused_and_model_kept(load(directory_ / "cut.inp", QUINONE_CLUSTER, {}, KD_RUNTIME_DIR, "xdi"),
+                                      "the file is cut short");
     }
 }
 

@@ -221,6 +221,8 @@ TEST_F(ClusterFilesTest, HostileFilesAreRefusedAndTheListIsKept)
         {"integer overflow", HEADERS + "99999999999 0 0 0 1 1\n", "line 3"},
         {"real operation", HEADERS + "1.5 0 0 0 1 1\n", "line 3"},
         {"binary", HEADERS + std::string("\x01\xff\x7f\x00\x10 9", 7) + "\n", "line 3"},
+        // A translation 0.5 cut to 0. would still read.
+        {"cut inside a record", HEADERS + "  2     0.00000  0.50000  0.00000       1    2        3", "line 3"},
         {"more entries than the list holds", HEADERS + too_many, "at most 250"},
     };
     for (const Case& c : cases) {

@@ -131,6 +131,8 @@ TEST(ElementTable, MalformedTablesAreRefusedAndLeaveTheTypesAsTheyWere)
         {"atomic number 0", "  2    O     0   15.9990   1.55   0.73  16715021\n", "line 1"},
         {"atomic number 104", "  2    O   104   15.9990   1.55   0.73  16715021\n", "line 1"},
         {"a radius of 1E+300", "  2    O     8   15.9990 1.E300   0.73  16715021\n", "line 1"},
+        // The colour 16715021 cut to 167 would still read.
+        {"a line cut inside its record", HYDROGEN_LINE + "\n  2    O     8   15.9990   1.55   0.73  167", "line 2"},
     };
     for (const BadTable& c : cases) {
         SCOPED_TRACE(c.name);

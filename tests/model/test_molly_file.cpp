@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -252,6 +254,27 @@ TEST_F(MollyFileTest, FilesCutShortAtAnyRecordAreRefusedWithAMessage)
             EXPECT_FALSE(read_lines(cut_table ? parameter_ : head, cut_table ? head : table_, *model));
             expect_one_message("Reading error", cut_table ? "Please, check input file format - ch2o.tab\n"
                                                           : "Please, check input file format - ch2o.par\n");
+        }
+    }
+}
+
+TEST_F(MollyFileTest, FilesCutInsideTheirLastRecordAreRefusedNamingTheLine)
+{
+    for (int cut_table = 0; cut_table <= 1; ++cut_table) {
+        const std::vector<std::string>& lines = cut_table ? table_ : parameter_;
+        const std::string whole = join_lines(lines);
+        const std::size_t last = whole.size() - lines.back().size() - 1;
+        for (std::size_t end = last + 1; end < whole.size(); ++end) {
+            SCOPED_TRACE((cut_table ? "ch2o.tab cut at " : "ch2o.par cut at ") + std::to_string(end));
+            ui_->answers.messages.clear();
+            const std::string head = whole.substr(0, end);
+            auto model = fresh_model();
+            EXPECT_FALSE(read_texts(cut_table ? join_lines(parameter_) : head, cut_table ? head : join_lines(table_),
+                                    *model));
+            ASSERT_EQ(ui_->answers.messages.size(), 1u);
+            std::string text = ui_->answers.messages[0].text;
+            std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+            EXPECT_NE(text.find("line " + std::to_string(lines.size())), std::string::npos) << text;
         }
     }
 }

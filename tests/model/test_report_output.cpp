@@ -167,6 +167,17 @@ TEST_F(ReportOutputTest, ListingWriteFailureIsReportedOnce)
     EXPECT_EQ(ui_->answers.messages[0].caption, "Error!");
     EXPECT_EQ(text_pane_state().line_count, 2);
     EXPECT_EQ(read_pane_line(2), padded("two"));
+
+    // Lines held in the buffer fail only when the file is closed.
+    ui_->answers.messages.clear();
+    ASSERT_TRUE(open_report_output());
+    set_listing_flush_deferred(true);
+    report_line("held", "held");
+    EXPECT_TRUE(ui_->answers.messages.empty());
+    close_report_output();
+    set_listing_flush_deferred(false);
+    ASSERT_EQ(ui_->answers.messages.size(), 1u);
+    EXPECT_NE(ui_->answers.messages[0].text.find("keldana0.out"), std::string::npos);
 }
 
 // A load that is refused must not touch the listing or the pane of the model

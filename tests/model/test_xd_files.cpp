@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -339,6 +341,32 @@ TEST_F(XdFilesTest, FilesCutShortAtAnyRecordAreRefusedWithAMessage)
                 expect_one_message("Reading error", cut_master ? "Please, check input file format - /data/ch2o.mas\n"
                                                                : "Please, check input file format - ch2o.");
             }
+        }
+    }
+}
+
+// A file cut inside its last record: a number there may be cut too (a kappa
+// of 1.2 read as 1.), so the record without its line end is refused.
+TEST_F(XdFilesTest, FilesCutInsideTheirLastRecordAreRefusedNamingTheLine)
+{
+    const std::string slater = file_text(FIXTURES + "atoms.szt");
+    const std::string parameter = file_text(FIXTURES + "ch2o.inp");
+    const std::string master = file_text(FIXTURES + "ch2o.mas");
+    for (int cut_master = 0; cut_master <= 1; ++cut_master) {
+        const std::string& whole = cut_master ? master : parameter;
+        ASSERT_EQ(whole.back(), '\n');
+        const std::size_t last = whole.rfind('\n', whole.size() - 2) + 1;
+        const std::string line = std::to_string(split_lines(whole).size());
+        for (std::size_t end = last + 1; end < whole.size(); ++end) {
+            SCOPED_TRACE((cut_master ? "ch2o.mas cut at " : "ch2o.inp cut at ") + std::to_string(end));
+            ui_->answers.messages.clear();
+            const std::string head = whole.substr(0, end);
+            auto model = fresh_model();
+            EXPECT_FALSE(read_texts(cut_master ? parameter : head, cut_master ? head : master, &slater, *model));
+            ASSERT_EQ(ui_->answers.messages.size(), 1u);
+            std::string text = ui_->answers.messages[0].text;
+            std::transform(text.begin(), text.end(), text.begin(), ::tolower);
+            EXPECT_NE(text.find("line " + line), std::string::npos) << text;
         }
     }
 }

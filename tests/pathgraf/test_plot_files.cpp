@@ -6,6 +6,7 @@
 #include "pathgraf/app/plot_state.h"
 #include "pathgraf_test_support.h"
 #include "support/text_files.h"
+#include "support/unreadable_inputs.h"
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,7 @@ TEST_F(HostileDataFile, IsRefusedWithAMessage)
         {"a window beyond the writer's fields", "  -1.0 1.0e6 -1.0 1.0\n"},
         {"an unreadable point", "  -1.0 1.0 -1.0 1.0\n     2  TP\n     0.10000     0.20000     1\n  abc def\n"},
         {"binary garbage", std::string("\x01\x02\xff\xfe\n\x00\x00", 7)},
+        {"a point cut short", "  -1.0 1.0 -1.0 1.0\n     2  TP\n     0.10000     0.20000\n     0.30000     0.4"},
     };
     for (const auto& [what, text] : cases) {
         PlotExtents extents;
@@ -173,6 +175,21 @@ TEST_F(HostileDataFile, IsRefusedWithAMessage)
     std::string message;
     EXPECT_FALSE(check_trajectory_data_file((directory_ / "missing.dat").string(), extents, message));
     EXPECT_NE(message.find("missing.dat"), std::string::npos);
+}
+
+TEST_F(HostileDataFile, WhatIsNoDataFileIsRefusedAtOnceByEveryReader)
+{
+    for (const std::string& source : unreadable_inputs(directory_, ".dat")) {
+        SCOPED_TRACE(source);
+        PlotExtents extents;
+        std::string message;
+        EXPECT_FALSE(check_trajectory_data_file(source, extents, message));
+        EXPECT_NE(message.find(source), std::string::npos) << message;
+        EXPECT_FALSE(open_trajectory_data_file(source, message));
+        EXPECT_NE(message.find(source), std::string::npos) << message;
+        PostData post;
+        EXPECT_FALSE(read_post_file(source, post));
+    }
 }
 
 class PostFile : public PlotTest {};

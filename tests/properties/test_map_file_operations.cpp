@@ -4,6 +4,7 @@
 // existing target kept whole when a source or the disk fails.
 #include "keldana/properties/map_file_operations.h"
 #include "common/safe_write.h"
+#include "support/unreadable_inputs.h"
 #include "test_map_support.h"
 
 #include <string>
@@ -230,6 +231,35 @@ TEST_F(MapFileOperationsTest, BadPathsAreRefusedBeforeAnyFileIsWritten)
     EXPECT_FALSE(std::filesystem::exists(directory_ / "t.dat"));
     EXPECT_EQ(file_text(directory_ / "a.dat"), MAP_A);
     EXPECT_EQ(file_text(directory_ / "b.dat"), MAP_B);
+}
+
+TEST_F(MapFileOperationsTest, ASourceCutInsideARecordIsRefused)
+{
+    // "0.0000000E+00" cut to "0.00" would read as the same value: a record
+    // without its line end is refused whatever it holds.
+    const std::string whole = MAP_A;
+    const std::size_t last = whole.rfind('\n', whole.size() - 3) + 1;
+    for (std::size_t end = last + 6; end < whole.size() - 1; ++end) {  // from the first digit on
+        SCOPED_TRACE(end);
+        write_file(directory_ / "cut.dat", whole.substr(0, end));
+        EXPECT_FALSE(run(MapFileOperation::cut_off, "cut.dat", "", "t.dat", false, "1"));
+        EXPECT_EQ(message(), "Error!: Can not read data. Please, check SOURCE FILE #1");
+        EXPECT_FALSE(run(MapFileOperation::addition, "b.dat", "cut.dat", "t.dat"));
+        EXPECT_EQ(message(), "Error!: Can not read data. Please, check SOURCE FILE #2");
+    }
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "t.dat"));
+}
+
+TEST_F(MapFileOperationsTest, SourcesThatAreNoMapFilesAreRefusedAtOnce)
+{
+    for (const std::string& source : unreadable_inputs(directory_, ".dat")) {
+        SCOPED_TRACE(source);
+        EXPECT_FALSE(run(MapFileOperation::cut_off, source, "", "t.dat", false, "1"));
+        EXPECT_NE(message().find(source), std::string::npos) << message();
+        EXPECT_FALSE(run(MapFileOperation::addition, "a.dat", source, "t.dat"));
+        EXPECT_NE(message().find(source), std::string::npos) << message();
+    }
+    EXPECT_FALSE(std::filesystem::exists(directory_ / "t.dat"));
 }
 
 }  // namespace

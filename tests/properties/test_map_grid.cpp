@@ -362,15 +362,15 @@ TEST_F(HydrogenMapTest, WorkerThatFailsEndsTheJobAndKeepsTheOldFiles)
 
 TEST_F(HydrogenMapTest, FailedWritesLeaveTheOldFiles)
 {
-    // The map file is written out first, then the post file: a failure in
-    // the first keeps both old files, one in the second the old post file.
+    // Both files are written out before either replaces its old file: a
+    // failure in either (the post file fails with a budget of exactly the
+    // map file's size) keeps the old pair and names the file that failed.
     ASSERT_TRUE(compute_property_map(RHO));
     const long long map_size = static_cast<long long>(std::filesystem::file_size(directory_ / "map.dat"));
     const struct {
         long long after;
-        bool map_kept;
         const char* named;
-    } cases[] = {{0, true, "map.dat"}, {map_size / 2, true, "map.dat"}, {map_size + 5, false, "map.pos"}};
+    } cases[] = {{0, "map.dat"}, {map_size / 2, "map.dat"}, {map_size, "map.pos"}, {map_size + 5, "map.pos"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.after);
         for (const char* name : {"map.dat", "map.pos"})
@@ -380,7 +380,7 @@ TEST_F(HydrogenMapTest, FailedWritesLeaveTheOldFiles)
         EXPECT_EQ(compute_property_map_outcome(RHO), MapOutcome::file_error);
         set_safe_write_failure_after(-1);
         EXPECT_EQ(file_text(directory_ / "map.pos"), "old map.pos");
-        EXPECT_EQ(file_text(directory_ / "map.dat") == "old map.dat", c.map_kept);
+        EXPECT_EQ(file_text(directory_ / "map.dat"), "old map.dat");
         ASSERT_EQ(ui_->answers.messages.size(), 1u);
         EXPECT_NE(ui_->answers.messages[0].text.find(c.named), std::string::npos) << ui_->answers.messages[0].text;
         EXPECT_TRUE(safe_write_temporaries(directory_).empty());

@@ -11,6 +11,7 @@
 #include "keldana/model/symmetry_cluster.h"
 #include "keldana/model/text_fields.h"
 #include "keldana/resources/cluster_dialog_resource.h"
+#include "support/unreadable_inputs.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -454,6 +455,28 @@ TEST_F(ClusterDialogTest, AFileReadIntoTheListIsAppliedLineByLine)
     });
     ASSERT_TRUE(run_symmetry_generation_dialog(*model));
     EXPECT_EQ(model->applications.entry_count, 0);
+}
+
+TEST_F(ClusterDialogTest, ReadRefusesWhatIsNoClusterFileAndKeepsTheList)
+{
+    auto model = make_model(1);
+    const std::vector<std::string> sources = unreadable_inputs(directory_, ".cls");
+    for (const std::string& source : sources)
+        ui_->answers.file_answers.push_back(source);
+    ui_->answers.file_answers.push_back((directory_ / "missing.cls").string());
+    when_open([&](Dialog& d) {
+        const std::size_t lines = list_lines(d).size();
+        for (std::size_t i = 0; i <= sources.size(); ++i)
+            d.user_click(IDC_READ_CLUSTER);
+        EXPECT_EQ(list_lines(d).size(), lines);
+        d.user_click(IDC_CANCEL);
+    });
+    run_symmetry_generation_dialog(*model);
+    const std::vector<std::string> texts = message_texts();
+    // A missing file ends the read without a message.
+    ASSERT_EQ(texts.size(), sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        EXPECT_NE(texts[i].find(sources[i]), std::string::npos) << texts[i];
 }
 
 TEST_F(ClusterDialogTest, ApplyRefusesLinesThatCannotMakeACluster)

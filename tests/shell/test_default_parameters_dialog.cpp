@@ -112,7 +112,7 @@ TEST_F(DefaultParametersDialogTest, ABoxThatDoesNotReadKeepsTheDialogOpen)
     };
     for (const auto& [bad_id, bad_text] : cases) {
         ui_->answers.messages.clear();
-        when_open([bad_id, bad_text](Dialog& d) {
+        when_open([bad_id = bad_id, bad_text = bad_text](Dialog& d) {
             d.user_set_text(IDC_SETTING_DR, "0.004");
             d.user_set_text(bad_id, bad_text);
             d.user_click(IDC_SETTINGS_OK);

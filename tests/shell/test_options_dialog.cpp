@@ -133,7 +133,7 @@ TEST_F(OptionsDialogTest, ABoxThatDoesNotReadKeepsTheDialogOpen)
     };
     for (const auto& [bad_id, bad_text] : cases) {
         ui_->answers.messages.clear();
-        when_open([bad_id, bad_text](Dialog& host) {
+        when_open([bad_id = bad_id, bad_text = bad_text](Dialog& host) {
             host.select_tab(IDC_OPTIONS_TABS, 1);
             Dialog& page = parameters_page(host);
             page.set_text(bad_id, bad_text);

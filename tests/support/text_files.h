@@ -36,7 +36,7 @@ inline std::string join_lines(const std::vector<std::string>& lines, const char*
 }
 
 // Names of the temporaries a failed or abandoned safe write would leave in a
-// folder (".NAME.XXXXXX").
+// folder (".NAME.PID.XXXXXX").
 inline std::vector<std::string> safe_write_temporaries(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;

@@ -8,6 +8,7 @@
 #include "keldana/topology/interatomic_surface.h"
 #include "keldana/topology/map_areas.h"
 #include "keldana/topology/surface_file.h"
+#include "support/unreadable_inputs.h"
 #include "topology_test_support.h"
 
 #include <cmath>
@@ -236,6 +237,26 @@ TEST(SurfaceFile, HostileFilesAreRefusedAndLeaveTheTable)
         EXPECT_EQ(table->ias_present[3], 1);
         EXPECT_EQ(table->ias_present[2], 0);
         EXPECT_EQ(table->radius(1, 1, 3), 1.25);
+    }
+}
+
+TEST_F(SurfaceTest, OpenRefusesWhatIsNoSurfaceFileAndKeepsTheTable)
+{
+    {
+        std::ofstream out(directory_ / "pair.ias", std::ios::binary);
+        out << sample_file();
+    }
+    ui_->answers.file_answers.push_back((directory_ / "pair.ias").string());
+    ASSERT_TRUE(read_interatomic_surface_file());
+    for (const std::string& source : unreadable_inputs(directory_, ".ias")) {
+        SCOPED_TRACE(source);
+        ui_->answers.messages.clear();
+        ui_->answers.file_answers.push_back(source);
+        EXPECT_FALSE(read_interatomic_surface_file());
+        ASSERT_EQ(ui_->answers.messages.size(), 1u);
+        EXPECT_NE(ui_->answers.messages[0].text.find(source), std::string::npos) << ui_->answers.messages[0].text;
+        EXPECT_EQ(run_settings().output_files.ias_path, (directory_ / "pair.ias").string());
+        EXPECT_EQ(interatomic_surface_table().ias_present[5], 1);
     }
 }
 

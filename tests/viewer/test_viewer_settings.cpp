@@ -123,6 +123,28 @@ TEST_F(ViewerSettingsTest, MissingValuesLeaveTheStateAlone)
     EXPECT_EQ(state.label_font.face_name, std::string(32, 'F'));
 }
 
+TEST_F(ViewerSettingsTest, FontSizesBeyondAnyFontAreNotTaken)
+{
+    struct Case {
+        uint32_t stored;
+        int32_t expected;
+    };
+    const Case cases[] = {{0x80000000u, -17}, {0x7FFFFFFFu, -17}, {1001, -17}, {static_cast<uint32_t>(-1001), -17},
+                          {1000, 1000},       {static_cast<uint32_t>(-1000), -1000}, {0, 0}};
+    for (const Case& c : cases) {
+        write_setting_dword(VIEWER_KEY, "Height", c.stored);
+        write_setting_dword(VIEWER_KEY, "Width", c.stored);
+        write_setting_dword(VIEWER_KEY, "fntColor", 0xFF000000u | c.stored);
+        ViewerSceneState state;
+        state.label_font = sample_font();
+        state.label_font.width = -17;
+        read_viewer_settings(state);
+        EXPECT_EQ(state.label_font.height, c.expected) << c.stored;
+        EXPECT_EQ(state.label_font.width, c.expected) << c.stored;
+        EXPECT_EQ(state.label_colour, c.stored & 0xFFFFFFu) << c.stored;
+    }
+}
+
 TEST_F(ViewerSettingsTest, BondDeltaIsReadFromItsTextAsTyped)
 {
     EXPECT_EQ(read_bond_delta_text(), "");
@@ -134,7 +156,9 @@ TEST_F(ViewerSettingsTest, BondDeltaIsReadFromItsTextAsTyped)
         double expected;
     };
     // Letters are dropped, and with them a sign; blank or no number keeps the delta.
-    const Case cases[] = {{"0.25 A", 0.25}, {"  1.1", 1.1}, {"-0.4", 0.4}, {"", 0.7}, {"   ", 0.7}, {"abc", 0.7}};
+    const Case cases[] = {{"0.25 A", 0.25}, {"  1.1", 1.1}, {"-0.4", 0.4}, {"", 0.7}, {"   ", 0.7}, {"abc", 0.7},
+                         // Beyond any bond: not taken.
+                         {"10", 10.0}, {"10.01", 0.7}, {"99999999999999999999", 0.7}};
     for (const Case& c : cases) {
         BondList list;
         list.bond_delta = 0.7;
