@@ -1,6 +1,7 @@
 // The tabulated spherical densities against their pair sums, and the pair
 // sums' derivatives against the closed form of a single Slater pair.
 #include "keldana/density/spherical_density_table.h"
+#include "support/sanitizers.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,7 @@ double set_range(const SphericalPairSum& sum)
 // holds the accuracy of the cases above.
 TEST(SphericalDensityTable, TabulatesEverySetOfBothBanks)
 {
+    SKIP_WHEN_SANITIZED();
     for (const std::string bank : {"wavefCR.bnk", "wavefSCM.bnk"}) {
         const std::vector<BankSet> sets = bank_sets(std::string(KD_SOURCE_DIR) + "/data/" + bank);
         ASSERT_GT(sets.size(), 100u) << bank;
