@@ -12,6 +12,8 @@
 #include "keldana/model/run_settings.h"
 #include "keldana/density/property_evaluation.h"
 #include "keldana/topology/basin_integration_workers.h"
+#include "keldana/topology/cluster_edge.h"
+#include "keldana/topology/critical_point_report.h"
 #include "keldana/topology/newton_locator.h"
 
 #include <algorithm>
@@ -455,6 +457,11 @@ double collect_critical_points_around_atom(int atom, CriticalPointList& list, bo
 
     const double fraction = atoms.atomic_number[atom] == 1 ? 0.2 : 0.5;
     list.cp_count = 0;
+    // A point the cluster's missing atoms could move still bounds the
+    // surface, but is not listed as a critical point of the crystal.
+    const ClusterReach reach = report ? prepare_cluster_reach(RHO) : ClusterReach{};
+    EdgePoints edge_points;
+    int listed = 0;
     double beta_radius = NO_SURFACE_RADIUS;
     const Vector3 ra = working_atom_position(atoms, atom);
     const int type_a = std::clamp(atoms.atom_type_index[atom], 0, MAX_ATOM_TYPES);
@@ -510,8 +517,13 @@ double collect_critical_points_around_atom(int atom, CriticalPointList& list, bo
         beta_radius = std::min(beta_radius, d);
         if (!report)
             continue;
+        if (!cluster_holds_point(reach, p, value, lambda)) {
+            report_edge_point(p, &edge_points);
+            repaint_and_pump();
+            continue;
+        }
         const std::string line = format_line("(I3,3X,A6,I3,' - ',A6,I3,3X,A9,2X,4F12.5)",
-                                             {number, atom_label(atom), atom, atom_label(b), b,
+                                             {++listed, atom_label(atom), atom, atom_label(b), b,
                                               property_label(50 + type), p[0], p[1], p[2], d});
         pane_at(1, line);
         write_listing_line(line);
@@ -523,6 +535,7 @@ double collect_critical_points_around_atom(int atom, CriticalPointList& list, bo
     pane_at(1, TABLE_RULE);
     write_listing_line(TABLE_HEADER);
     write_listing_line(TABLE_RULE);
+    write_edge_point_count(static_cast<int>(edge_points.size()));
     const std::string beta = format_line("('BETA sphera radius = ',F7.4)", {beta_radius});
     pane_at(1, beta);
     write_listing_line("");

@@ -88,8 +88,11 @@ CriticalPointList& surface_critical_points();
 
 // Bond critical points (and maxima) of the total density between `atom` and
 // every atom within the sum of their covalent radii + 0.5 Angstrom, replacing
-// the contents of `list`; reports them.  Returns the beta radius: the
-// distance to the nearest point, NO_SURFACE_RADIUS when none was found.
+// the contents of `list`; reports them.  A point the atoms missing from the
+// cluster could move (cluster_holds_point) stays in `list` for the surface
+// search but is reported as near the edge of the cluster, not as a row of
+// the table.  Returns the beta radius: the distance to the nearest point,
+// NO_SURFACE_RADIUS when none was found.
 double find_critical_points_around_atom(int atom, CriticalPointList& list);
 
 enum class SurfaceOutcome {

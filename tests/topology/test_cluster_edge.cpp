@@ -14,8 +14,10 @@
 #include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
+#include "keldana/topology/interatomic_surface.h"
 #include "topology_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -75,6 +77,39 @@ protected:
         }
         return points;
     }
+
+    // The rows and the "near the edge" points of the last table of bond
+    // critical points the surface search wrote to the listing.
+    struct SurfaceTable {
+        std::vector<Vector3> rows, refused;
+        bool counted = false;  // the count of the refused points follows the table
+    };
+    SurfaceTable surface_table() const
+    {
+        const std::vector<std::string> lines = listing_lines();
+        std::size_t k = lines.size();
+        while (k > 0 && lines[k - 1].rfind("Bond Critical Points of the atom", 0) != 0)
+            --k;
+        SurfaceTable table;
+        // The header and the rule, the rows, then the header again.
+        for (k += 2; k < lines.size() && lines[k].rfind("num ", 0) != 0; ++k) {
+            const std::size_t at = lines[k].find("point at");
+            Vector3 p{};
+            if (lines[k].find(EDGE_TEXT) != std::string::npos && at != std::string::npos) {
+                EXPECT_EQ(std::sscanf(lines[k].c_str() + at + 8, "%lf %lf %lf", &p[0], &p[1], &p[2]), 3);
+                table.refused.push_back(p);
+            } else if (lines[k].size() > 48) {
+                EXPECT_EQ(std::sscanf(lines[k].c_str() + lines[k].size() - 48, "%lf %lf %lf", &p[0], &p[1], &p[2]), 3)
+                    << lines[k];
+                table.rows.push_back(p);
+            }
+        }
+        for (; k < lines.size() && lines[k].rfind("BETA sphera radius", 0) != 0; ++k)
+            table.counted = table.counted
+                            || lines[k] == format_line("(' Points near the edge of the cluster, not listed:',I5)",
+                                                       {static_cast<int>(table.refused.size())});
+        return table;
+    }
 };
 
 }  // namespace
@@ -123,6 +158,73 @@ TEST_F(ClusterEdgeTest, CloseClusterRefusesPointsAtItsEdgeAndKeepsTheInnerOnes)
     for (const Vector3& p : refused)
         largest = std::max(largest, crystal.gradient_norm(p));
     EXPECT_GT(largest, 1e-2);
+}
+
+// The surface search locates the bond points around its atom itself.  On
+// the close cluster it lists those of the central carbon, as the
+// critical-point search does, and of a hydrogen at the rim none that search
+// refuses, reporting each such point once on its own line.  The refused
+// points still bound the surface: its list and its beta radius keep them.
+TEST_F(ClusterEdgeTest, SurfaceSearchListsOnlyPointsTheCriticalPointSearchKeeps)
+{
+    load_urea_cluster(7.0);
+    const SearchResult search = run_critical_point_search(CriticalPointSearchRequest{}, RHO);
+    ASSERT_GT(search.near_edge, 0);
+    const std::vector<Vector3> refused_by_search = edge_points();
+    std::vector<Vector3> listed_by_search;
+    for (int k = 1; k <= critical_point_list().cp_count; ++k)
+        listed_by_search.push_back({critical_point_list().points[k].x, critical_point_list().points[k].y,
+                                    critical_point_list().points[k].z});
+    // The printed positions have four decimals.
+    const auto among = [](const Vector3& p, const std::vector<Vector3>& points) {
+        return std::any_of(points.begin(), points.end(), [&](const Vector3& q) { return point_distance(p, q) < 1e-3; });
+    };
+
+    // The hydrogen farthest from the molecule at the centre whose nitrogen
+    // is in the cluster.
+    const WorkingAtomSet& atoms = current_model().atoms;
+    const Vector3 centre = atom_position(1);
+    int rim = 0;
+    for (int a = 1; a <= atoms.atom_count; ++a) {
+        if (atoms.atomic_number[a] != 1)
+            continue;
+        bool bonded = false;
+        for (int b = 1; b <= atoms.atom_count; ++b)
+            bonded = bonded || (atoms.atomic_number[b] == 7 && point_distance(atom_position(a), atom_position(b)) < 1.2);
+        if (bonded && (rim == 0 || point_distance(atom_position(a), centre) > point_distance(atom_position(rim), centre)))
+            rim = a;
+    }
+    ASSERT_NE(rim, 0);
+
+    for (const int atom : {1, rim}) {
+        SCOPED_TRACE(atom);
+        const SurfaceRun run = compute_interatomic_surface(atom, 4, 6, 0.015, 0.0005);
+        const SurfaceTable table = surface_table();
+        for (const Vector3& p : table.rows) {
+            EXPECT_TRUE(among(p, listed_by_search));
+            EXPECT_FALSE(among(p, refused_by_search));
+        }
+        for (const Vector3& p : table.refused)
+            EXPECT_TRUE(among(p, refused_by_search));
+        for (std::size_t i = 0; i < table.refused.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_GE(point_distance(table.refused[i], table.refused[j]), SAME_CRITICAL_POINT_DISTANCE);
+        EXPECT_EQ(table.counted, !table.refused.empty());
+
+        const CriticalPointList& points = surface_critical_points();
+        EXPECT_EQ(points.cp_count, static_cast<int>(table.rows.size() + table.refused.size()));
+        double nearest = NO_SURFACE_RADIUS;
+        for (int k = 1; k <= points.cp_count; ++k)
+            nearest = std::min(nearest, points.points[k].distance);
+        EXPECT_EQ(run.beta_radius, nearest);
+        if (atom == 1) {
+            EXPECT_EQ(table.rows.size(), 3u);  // C=O and the two C-N
+            EXPECT_TRUE(table.refused.empty());
+        } else {
+            EXPECT_TRUE(table.rows.empty());
+            EXPECT_FALSE(table.refused.empty());
+        }
+    }
 }
 
 // Urea with the 250-atom cluster of tests/fixtures/urea_gspace.cls and the
