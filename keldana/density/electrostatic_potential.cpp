@@ -500,9 +500,15 @@ bool set_potential_cell(const SymmetryApplicationList& list)
 
 void refresh_potential_cell()
 {
+    // Whatever changes what the cell or the tables are made from notes a
+    // model change, so one look per revision is enough (EPOT asks per point).
+    static std::atomic<std::uint64_t> refreshed{0};
+    const std::uint64_t revision = model_revision();
+    if (refreshed.exchange(revision, std::memory_order_acq_rel) == revision)
+        return;
     refresh_spherical_potential_tables();
     const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
-    if (!cell || cell->revision == model_revision())
+    if (!cell || cell->revision == revision)
         return;
     // The independent atoms change only with a load, which clears the cell,
     // so the list still applies; were it refused, no stale cell is kept.
