@@ -1,5 +1,7 @@
 #include "keldana/density/electrostatic_potential.h"
 
+#include "common/job_control.h"
+#include "common/worker_pool.h"
 #include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/local_frames.h"
 #include "keldana/density/numeric_helpers.h"
@@ -7,10 +9,12 @@
 #include "keldana/density/spherical_harmonics.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/load_defaults.h"
+#include "keldana/model/symmetry_cluster.h"
 #include "keldana/model/revision_cache.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -414,8 +418,10 @@ std::vector<MultipoleFrame> all_multipole_frames(const StructureModel& model)
     return frames;
 }
 
-// The unit-cell model of EPOT with its atoms' frames, immutable once made.
+// The unit-cell model of EPOT with its atoms' frames and the model revision
+// it was made from, immutable once made.
 struct PotentialCell {
+    std::uint64_t revision = 0;
     std::unique_ptr<const StructureModel> model;
     std::vector<MultipoleFrame> frames;
 };
@@ -425,6 +431,35 @@ std::atomic<std::shared_ptr<const PotentialCell>>& potential_cell()
     static std::atomic<std::shared_ptr<const PotentialCell>> cell;
     return cell;
 }
+
+// The unit cell of `source` made with the cluster list: the same list on
+// the same model gives the same bits, whenever it is made.  An independent
+// atom left out of the working subset is left out with all its images.
+std::shared_ptr<const PotentialCell> make_potential_cell(const StructureModel& source,
+                                                         const SymmetryApplicationList& list)
+{
+    auto model = std::make_unique<StructureModel>(source);
+    model->translations.unit_cell_mode = 1;
+    model->applications = list;
+    if (!build_cluster_quietly(*model))
+        return nullptr;
+    WorkingAtomSet& atoms = model->atoms;
+    const int independent = std::clamp(source.atoms.independent_atom_count, 0, MAX_INDEPENDENT_ATOMS);
+    for (int k = 1; k <= std::clamp(atoms.atom_count, 0, MAX_WORKING_ATOMS); ++k) {
+        const int parent = k <= atoms.independent_atom_count ? k : model->images.parent_atom[k];
+        if (parent >= 1 && parent <= independent && source.atoms.subset_mask[parent] == 0)
+            atoms.subset_mask[k] = 0;
+    }
+    auto cell = std::make_shared<PotentialCell>();
+    cell->revision = model_revision();
+    cell->frames = all_multipole_frames(*model);
+    cell->model = std::move(model);
+    return cell;
+}
+
+// Outside the workers and outside a job's run (a job's cell is made
+// with its snapshot), EPOT may bring the cell up to date itself.
+bool may_refresh_potential_cell() { return !inside_worker_pool() && !job_control().job_active; }
 
 }  // namespace
 
@@ -440,6 +475,8 @@ double evaluate_atom_electrostatic_potential_sum(const StructureModel& model, co
 
 double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
 {
+    if (may_refresh_potential_cell())
+        refresh_potential_cell();
     const SphericalEspTables& tables = spherical_esp_tables();
     if (tables.esp_tables_ready == 0)
         return 0.0;
@@ -450,26 +487,36 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z)
     return lattice_sum(model, model.translations, tables, x, y, z, current_multipole_frames());
 }
 
-void set_potential_cell(std::unique_ptr<const StructureModel> model)
+bool set_potential_cell(const SymmetryApplicationList& list)
 {
     static const bool registered = (register_load_time_reset(clear_potential_cell), true);
     (void)registered;
-    std::shared_ptr<const PotentialCell> cell;
-    if (model) {
-        auto made = std::make_shared<PotentialCell>();
-        made->frames = all_multipole_frames(*model);
-        made->model = std::move(model);
-        cell = std::move(made);
-    }
+    std::shared_ptr<const PotentialCell> cell = make_potential_cell(current_model(), list);
+    if (!cell)
+        return false;
     potential_cell().store(std::move(cell), std::memory_order_release);
-    note_model_change();
+    return true;
 }
 
-void clear_potential_cell()
+void refresh_potential_cell()
 {
-    if (has_potential_cell())
-        set_potential_cell(nullptr);
+    // Whatever changes what the cell or the tables are made from notes a
+    // model change, so one look per revision is enough (EPOT asks per point).
+    static std::atomic<std::uint64_t> refreshed{0};
+    const std::uint64_t revision = model_revision();
+    if (refreshed.exchange(revision, std::memory_order_acq_rel) == revision)
+        return;
+    refresh_spherical_potential_tables();
+    const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
+    if (!cell || cell->revision == revision)
+        return;
+    // The independent atoms change only with a load, which clears the cell,
+    // so the list still applies; were it refused, no stale cell is kept.
+    potential_cell().store(make_potential_cell(current_model(), cell->model->applications),
+                           std::memory_order_release);
 }
+
+void clear_potential_cell() { potential_cell().store(nullptr, std::memory_order_release); }
 
 bool has_potential_cell()
 {

@@ -125,9 +125,18 @@ double evaluate_atom_electrostatic_potential_sum(double x, double y, double z);
 // cells weighted by their share) that EPOT sums while it is the active
 // property, kept apart from the working atoms, so that their cluster and
 // weights, and everything else read from them (the other properties, the
-// charge fit, the viewer), never depend on whether EPOT was chosen.  Set and
-// cleared on the main thread while no job runs; a model load clears it.
-void set_potential_cell(std::unique_ptr<const StructureModel> cell);
+// charge fit, the viewer), never depend on whether EPOT was chosen.
+// set_potential_cell makes it from current_model() with the cluster list
+// (false, with a message and nothing changed, when the list cannot be
+// applied).  It always follows the model: refresh_potential_cell remakes it
+// with the same list when model_revision() moved since it was made (and the
+// spherical potential tables, refresh_spherical_potential_tables), so an
+// edit gives the values of the same edit made before EPOT was chosen.  Set,
+// cleared and refreshed on the main thread while no worker runs (a job's
+// snapshot refreshes it first, EPOT outside a job before it sums); a model
+// load clears it.
+bool set_potential_cell(const SymmetryApplicationList& list);
+void refresh_potential_cell();
 void clear_potential_cell();
 bool has_potential_cell();
 

@@ -2,6 +2,7 @@
 
 #include "common/job_control.h"
 #include "common/worker_pool.h"
+#include "keldana/density/electrostatic_potential.h"
 
 #include <atomic>
 #include <memory>
@@ -28,6 +29,8 @@ const EvaluationSnapshot* job_snapshot()
         return nullptr;
     }
     if (!kept || kept_for_job != job.job_number) {
+        // EPOT's unit cell follows the model the snapshot copies.
+        refresh_potential_cell();
         auto fresh = std::make_unique<EvaluationSnapshot>();
         fresh->revision = model_revision();
         fresh->model = current_model();

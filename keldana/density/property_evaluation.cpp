@@ -284,6 +284,7 @@ void hold_prepared_density_model()
 {
     prepared_evaluation(frame_of_settings());
     current_multipole_frames();  // what EPOT and the kinetic-energy models read
+    refresh_potential_cell();
 }
 
 void release_prepared_density_model() {}

@@ -338,7 +338,28 @@ bool build_spherical_potential_tables()
     spherical_esp_tables().esp_tables_ready = 0;
     if (!ensure_wavefunction_bank())
         return false;
+    spherical_esp_tables().esp_inputs = spherical_table_inputs(model);
     return build_spherical_potential_tables(model, bank, radial_lookup_tables(), spherical_esp_tables());
+}
+
+std::vector<double> spherical_table_inputs(const StructureModel& model)
+{
+    const WorkingAtomSet& atoms = model.atoms;
+    const PseudoatomParameters& pseudoatoms = model.pseudoatoms;
+    std::vector<double> inputs = {static_cast<double>(atoms.independent_atom_count)};
+    for (int a = 1; a <= std::clamp(atoms.independent_atom_count, 0, MAX_INDEPENDENT_ATOMS); ++a)
+        inputs.insert(inputs.end(), {static_cast<double>(atoms.atom_type_index[a]),
+                                     static_cast<double>(atoms.atomic_number[a]),
+                                     static_cast<double>(pseudoatoms.core_electron_count[a]), pseudoatoms.kappa[a],
+                                     pseudoatoms.valence_population[a]});
+    return inputs;
+}
+
+void refresh_spherical_potential_tables()
+{
+    const SphericalEspTables& tables = spherical_esp_tables();
+    if (tables.esp_tables_ready != 0 && tables.esp_inputs != spherical_table_inputs(current_model()))
+        build_spherical_potential_tables();
 }
 
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,

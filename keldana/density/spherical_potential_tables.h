@@ -47,6 +47,9 @@ struct SphericalEspTables {
     // 1 once a build has finished; 0 after every model load and while a build
     // has not finished (never run, refused or cancelled).
     int esp_tables_ready = 0;
+    // What the program's tables were built from of the independent atoms
+    // (spherical_table_inputs).
+    std::vector<double> esp_inputs;
 };
 
 // The program's tables.
@@ -88,6 +91,16 @@ bool build_spherical_potential_tables(const StructureModel& model, const Wavefun
 // wavefunction bank first when it is not loaded (false when that fails; the
 // bank reader has shown why).
 bool build_spherical_potential_tables();
+
+// What the tables read of the model: for each independent atom its type,
+// atomic number, core electrons, kappa and valence population.
+std::vector<double> spherical_table_inputs(const StructureModel& model);
+
+// On the main thread while no worker runs: rebuilds the program's tables,
+// as above, when they are ready but current_model()'s table inputs changed
+// since they were built (a bank change rebuilds them itself), so that the
+// potentials never depend on when they were first built.
+void refresh_spherical_potential_tables();
 
 // Spherical part of the potential of working atom `atom` at distance d from
 // its nucleus, from the table of the atom (of its parent for a symmetry

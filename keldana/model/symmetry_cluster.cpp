@@ -308,10 +308,12 @@ bool check_symmetry_application_list(const StructureModel& model, const Symmetry
     return plan_images(model, list, false, plan);
 }
 
-bool apply_symmetry_application_list(StructureModel& model)
+namespace {
+
+bool apply_list(StructureModel& model, bool warn)
 {
     ImagePlan plan;
-    if (!plan_images(model, model.applications, true, plan))
+    if (!plan_images(model, model.applications, warn, plan))
         return false;
     WorkingAtomSet& atoms = model.atoms;
     SymmetryImageMap& map = model.images;
@@ -341,6 +343,10 @@ bool apply_symmetry_application_list(StructureModel& model)
     atoms.atom_count = n;
     return true;
 }
+
+}  // namespace
+
+bool apply_symmetry_application_list(StructureModel& model) { return apply_list(model, true); }
 
 void build_bond_list(const StructureModel& model, int atom_count)
 {
@@ -584,7 +590,7 @@ bool build_cluster_in(int mode, StructureModel& model)
     std::string cluster_file;
     if (mode == CLUSTER_FROM_DEFAULT_FILE && !take_default_cluster_list(model, apply, cluster_file))
         return false;
-    if (apply && !apply_symmetry_application_list(model))
+    if (apply && !apply_list(model, mode != CLUSTER_FROM_CURRENT_LIST_SILENT))
         return false;
     if (!apply)
         // The images stay; a model that never had a cluster still needs each
@@ -654,6 +660,15 @@ bool build_cluster_in(int mode, StructureModel& model)
 }
 
 }  // namespace
+
+bool build_cluster_quietly(StructureModel& model)
+{
+    auto work = std::make_unique<StructureModel>(model);
+    if (!build_cluster_in(CLUSTER_FROM_CURRENT_LIST_SILENT, *work))
+        return false;
+    model = *work;
+    return true;
+}
 
 bool build_symmetry_cluster(int mode, StructureModel& model)
 {

@@ -97,16 +97,14 @@ int checked_property_code(const Dialog& dialog, int current)
 }
 
 // Makes the unit-cell cluster that EPOT sums, on a copy of the model: the
-// working atoms keep their own cluster and weights.  False, with nothing
-// changed, when the builder refused.
+// working atoms keep their own cluster and weights.  The default file (or
+// the generation dialog) gives the list, which the cell keeps to follow
+// later edits.  False, with nothing changed, when the builder refused.
 bool build_potential_cell()
 {
     auto cell = std::make_unique<StructureModel>(current_model());
     cell->translations.unit_cell_mode = 1;
-    if (!build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *cell))
-        return false;
-    set_potential_cell(std::move(cell));
-    return true;
+    return build_symmetry_cluster(CLUSTER_FROM_DEFAULT_FILE, *cell) && set_potential_cell(cell->applications);
 }
 
 void set_sign_label(int code, int sign) { PROPERTY_NAMES()[code][0] = sign < 0 ? '-' : ' '; }
