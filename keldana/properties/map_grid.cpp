@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -132,17 +133,35 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     }
 
     // The map's rows (one y and z, every x) are evaluated and formatted on
-    // worker threads where the property allows; the records are written
-    // afterwards in their fixed order, so every thread count writes the same
-    // files.  Rows are evaluated in blocks of at most BLOCK_POINTS values, so
-    // a map of any size needs little memory; each block is written before
-    // the next.
+    // worker threads where the property allows; whichever worker finishes
+    // the row that is next in order writes it with every finished row after
+    // it, so the records go out in their fixed order while later rows are
+    // still evaluated, and every thread count writes the same files.  Rows
+    // are evaluated in blocks of at most BLOCK_POINTS values, so a map of
+    // any size needs little memory.
     const int rows = ny * nz;
     const int block_rows = std::max(1, static_cast<int>(BLOCK_POINTS / nx));
     std::vector<double> values(static_cast<size_t>(std::min(block_rows, rows)) * nx);
     std::vector<std::string> records(static_cast<size_t>(std::min(block_rows, rows)));
-    int first_row = 0;  // of the block being evaluated
+    std::vector<char> finished(records.size());
+    std::mutex write_mutex;
+    int next_to_write = 0;  // within the block; under write_mutex
+    int first_row = 0;      // of the block being evaluated
+    auto map_min = map.map_min_value, map_max = map.map_max_value;  // under write_mutex
     std::atomic<long long> evaluated{0};
+    auto write_finished_rows = [&](int k) {
+        const std::lock_guard<std::mutex> lock(write_mutex);
+        finished[static_cast<size_t>(k)] = 1;
+        for (; next_to_write < static_cast<int>(finished.size()) && finished[static_cast<size_t>(next_to_write)];
+             ++next_to_write) {
+            const double* row_values = values.data() + static_cast<size_t>(next_to_write) * nx;
+            for (int ix = 0; ix < nx; ++ix) {
+                map_min = std::min(map_min, static_cast<decltype(map_min)>(row_values[ix]));
+                map_max = std::max(map_max, static_cast<decltype(map_max)>(row_values[ix]));
+            }
+            grid.stream() << records[static_cast<size_t>(next_to_write)];
+        }
+    };
     auto row = [&](int k, RowControl& control) {
         const int iy = (first_row + k) % ny, iz = (first_row + k) / ny;
         const double y = map.y_min + iy * y_step, z = z_first + iz * z_step;
@@ -164,6 +183,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             append_grid_map_record(text, point, is_3d ? 3 : 2, out[ix]);
             text += '\n';
         }
+        write_finished_rows(k);
     };
     int shown_percent = 0;
     auto poll = [&](int rows_done) {
@@ -194,18 +214,12 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
         }
         for (; first_row < rows && completed; first_row += block_rows) {
             const int count_in_block = std::min(block_rows, rows - first_row);
-            completed = run_rows(count_in_block, threads, row, poll);
-            if (!completed)
-                break;
-            for (int k = 0; k < count_in_block; ++k) {
-                for (int ix = 0; ix < nx; ++ix) {
-                    const double value = values[static_cast<size_t>(k) * nx + ix];
-                    map.map_min_value = std::min(map.map_min_value, value);
-                    map.map_max_value = std::max(map.map_max_value, value);
-                }
-                grid.stream() << records[static_cast<size_t>(k)];
-            }
+            finished.assign(static_cast<size_t>(count_in_block), 0);
+            next_to_write = 0;
+            completed = run_rows(count_in_block, threads, row, poll) && next_to_write == count_in_block;
         }
+        map.map_min_value = map_min;
+        map.map_max_value = map_max;
     }
     ui().close_progress();
     job.job_running = false;
