@@ -1,11 +1,23 @@
 #include "keldana/density/neighbour_grid.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace {
 
 constexpr int MAX_CELLS_PER_AXIS = 64;
+
+std::atomic<std::uint64_t> last_grid_id{0};
+
+// The candidates of the last block of cells a thread asked for: the points
+// of a path or a stencil mostly touch the same cells as the point before.
+struct CandidateCache {
+    std::uint64_t grid = 0;
+    int first[3] = {}, last[3] = {};
+    AtomMask mask{};
+};
+thread_local CandidateCache candidate_cache;
 
 }  // namespace
 
@@ -13,6 +25,7 @@ void build_neighbour_grid(const std::vector<int>& atoms, const std::vector<Vecto
                           NeighbourGrid& grid)
 {
     grid = NeighbourGrid{};
+    grid.id = ++last_grid_id;
     grid.radius = radius;
     if (atoms.empty() || !(radius > 0.0) || !std::isfinite(radius))
         return;
@@ -64,13 +77,22 @@ void mark_neighbour_candidates(const NeighbourGrid& grid, const Vector3& point, 
         first[k] = std::max(0, static_cast<int>(std::floor(low)));
         last[k] = std::min(grid.cells[k] - 1, static_cast<int>(std::floor(high)));
     }
-    for (int z = first[2]; z <= last[2]; ++z)
-        for (int y = first[1]; y <= last[1]; ++y)
-            for (int x = first[0]; x <= last[0]; ++x) {
-                const int c = (z * grid.cells[1] + y) * grid.cells[0] + x;
-                for (int s = grid.cell_start[c]; s < grid.cell_start[c + 1]; ++s) {
-                    const int atom = grid.cell_atoms[s];
-                    mask[atom >> 6] |= std::uint64_t{1} << (atom & 63);
+    CandidateCache& cache = candidate_cache;
+    if (cache.grid != grid.id || !std::equal(first, first + 3, cache.first) || !std::equal(last, last + 3, cache.last)) {
+        cache.grid = grid.id;
+        std::copy(first, first + 3, cache.first);
+        std::copy(last, last + 3, cache.last);
+        cache.mask = AtomMask{};
+        for (int z = first[2]; z <= last[2]; ++z)
+            for (int y = first[1]; y <= last[1]; ++y)
+                for (int x = first[0]; x <= last[0]; ++x) {
+                    const int c = (z * grid.cells[1] + y) * grid.cells[0] + x;
+                    for (int s = grid.cell_start[c]; s < grid.cell_start[c + 1]; ++s) {
+                        const int atom = grid.cell_atoms[s];
+                        cache.mask[atom >> 6] |= std::uint64_t{1} << (atom & 63);
+                    }
                 }
-            }
+    }
+    for (std::size_t word = 0; word < mask.size(); ++word)
+        mask[word] |= cache.mask[word];
 }

@@ -21,6 +21,7 @@ struct NeighbourGrid {
     double radius = 0;
     std::vector<int> cell_start;  // atoms of cell c: cell_atoms[cell_start[c] .. cell_start[c + 1])
     std::vector<int> cell_atoms;
+    std::uint64_t id = 0;  // unique to this build of the grid
 };
 
 // Builds the grid over the atoms listed (indices 1..MAX_WORKING_ATOMS with

@@ -148,6 +148,13 @@ void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const 
             }
             for (std::size_t k = 0; k < n; ++k)
                 r[k] = floored_length(d[k]);
+            if (selection.order == DerivativeOrder::value) {
+                std::array<PointDerivatives*, MAX_POINTS> targets;
+                for (std::size_t k = 0; k < n; ++k)
+                    targets[k] = &sums[near[k]];
+                accumulate_pseudoatom_values(cache.prepared, atom, d.data(), r.data(), n, selection, targets.data());
+                continue;
+            }
             for (std::size_t k = 0; k < n; ++k)
                 accumulate_pseudoatom_at(cache.prepared, atom, d[k], r[k], selection, sums[near[k]]);
         }
@@ -227,7 +234,7 @@ void evaluate_property_at_points(const Vector3* points, std::size_t count, int c
     }
     const TermSelection selection = select_terms_for_code(code);
     const PopulationFrame frame = frame_of_settings();
-    const double sign = code == 8 && property_selection().laplacian_sign == -1 ? -1.0 : 1.0;
+    const double sign = code == 8 && evaluated_selection().laplacian_sign == -1 ? -1.0 : 1.0;
     std::array<PointDerivatives, 64> sums;
     for (std::size_t first = 0; first < count; first += sums.size()) {
         const std::size_t n = std::min(sums.size(), count - first);

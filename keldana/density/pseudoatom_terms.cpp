@@ -7,7 +7,9 @@
 #include "keldana/density/spherical_harmonics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -305,6 +307,52 @@ void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPs
     }
 }
 
+// The weighted sum of the atom's spherical sets that the selection takes at
+// r, with its first and second radial derivatives as the order asks (g, g1
+// and g2 start at 0); false when it takes none there.
+bool spherical_sets(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, double inverse_r,
+                    const RadialPowers& powers, const TermSelection& selection, DerivativeOrder order, double& g,
+                    double& g1, double& g2)
+{
+    // The core falls below the floor well before the valence density.
+    const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
+                     | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
+    if (mask == 0 || atom.function_end <= atom.function_begin)
+        return false;
+    const double weights[3] = {1.0, atom.valence_weight, -1.0};
+    const int derivatives = order == DerivativeOrder::value    ? 0
+                            : order == DerivativeOrder::gradient ? 1
+                                                                 : 2;
+    int left = mask;
+    if ((mask & 3) == 3 && atom.spherical_table[CORE_AND_VALENCE_TABLE] >= 0) {
+        evaluate_spherical_density_table(*prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
+                                         derivatives, g, g1, g2);
+        left &= ~3;
+    }
+    int summed = 0;  // sets without a table
+    for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set) {
+        if ((left & (1 << set)) == 0)
+            continue;
+        const int table = atom.spherical_table[set];
+        if (table < 0) {
+            summed |= 1 << set;
+            continue;
+        }
+        double t0 = 0, t1 = 0, t2 = 0;
+        evaluate_spherical_density_table(*prepared.spherical_tables[table], r, derivatives, t0, t1, t2);
+        g += weights[set] * t0;
+        g1 += weights[set] * t1;
+        g2 += weights[set] * t2;
+    }
+    if (summed != 0) {
+        FunctionValues values;
+        evaluate_functions(prepared, atom, r, inverse_r, powers, summed, order, values);
+        for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set)
+            if (summed & (1 << set))
+                sum_pairs(prepared, atom, set, weights[set], order, values, g, g1, g2);
+    }
+    return true;
+}
 // g = F^T g', H = F^T H' F for a term evaluated at d' = F d.
 void turn_back(const Matrix3& f, PointDerivatives& term)
 {
@@ -866,45 +914,9 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
     for (int k = 1; k <= atom.highest_power; ++k)
         powers[k] = powers[k - 1] * r;
     PointDerivatives term;
-    // The core falls below the floor well before the valence density.
-    const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
-                     | (selection.valence && atom.valence_weight != 0.0 ? 2 : 0) | (selection.free_valence ? 4 : 0);
-    if (mask != 0 && atom.function_end > atom.function_begin) {
-        const double weights[3] = {1.0, atom.valence_weight, -1.0};
-        const int derivatives = order == DerivativeOrder::value    ? 0
-                                : order == DerivativeOrder::gradient ? 1
-                                                                     : 2;
-        double g = 0, g1 = 0, g2 = 0;
-        int left = mask;
-        if ((mask & 3) == 3 && atom.spherical_table[CORE_AND_VALENCE_TABLE] >= 0) {
-            evaluate_spherical_density_table(*prepared.spherical_tables[atom.spherical_table[CORE_AND_VALENCE_TABLE]], r,
-                                             derivatives, g, g1, g2);
-            left &= ~3;
-        }
-        int summed = 0;  // sets without a table
-        for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set) {
-            if ((left & (1 << set)) == 0)
-                continue;
-            const int table = atom.spherical_table[set];
-            if (table < 0) {
-                summed |= 1 << set;
-                continue;
-            }
-            double t0 = 0, t1 = 0, t2 = 0;
-            evaluate_spherical_density_table(*prepared.spherical_tables[table], r, derivatives, t0, t1, t2);
-            g += weights[set] * t0;
-            g1 += weights[set] * t1;
-            g2 += weights[set] * t2;
-        }
-        if (summed != 0) {
-            FunctionValues values;
-            evaluate_functions(prepared, atom, r, inverse_r, powers, summed, order, values);
-            for (int set = PAIR_SET_CORE; set <= PAIR_SET_FREE; ++set)
-                if (summed & (1 << set))
-                    sum_pairs(prepared, atom, set, weights[set], order, values, g, g1, g2);
-        }
+    double g = 0, g1 = 0, g2 = 0;
+    if (spherical_sets(prepared, atom, r, inverse_r, powers, selection, order, g, g1, g2))
         add_spherical(d, r, g, g1, g2, order, term);
-    }
     if (selection.multipoles && atom.order_count > 0) {
         switch (atom.monomial_degree) {
         case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, order, term); break;
@@ -932,4 +944,164 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
         for (int k = 0; k < 6; ++k)
             sum.hessian[k] += atom.occupancy * term.hessian[k];
     return true;
+}
+
+namespace {
+
+// Several points' values side by side: every lane does the arithmetic of
+// accumulate_pseudoatom_at in the same order, so each gets the same bits.
+constexpr int LANES = 4;
+typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
+
+[[gnu::always_inline]] inline Lanes lanes_power_of(const Lanes* powers, const Lanes& inverse_r, int k)
+{
+    if (k >= 0)
+        return powers[k];
+    Lanes result = Lanes{} + 1.0;
+    for (int j = 0; j < -k; ++j)
+        result *= inverse_r;
+    return 1.0 / result;
+}
+
+template <int L>
+[[gnu::always_inline]] inline Lanes lanes_order_polynomial(const double* c, const Lanes* m)
+{
+    constexpr int COUNT = monomials_of_degree(L);
+    Lanes q = Lanes{};
+#pragma GCC unroll 16
+    for (int i = 0; i < COUNT; ++i)
+        q += c[i] * m[i];
+    return q;
+}
+
+// The multipole orders' values (add_multipole_orders with
+// DerivativeOrder::value) added to `value`, lane by lane.
+template <int D>
+[[gnu::always_inline]] inline void add_multipole_values_lanes(const PreparedDensityModel& prepared,
+                                                              const PreparedPseudoatom& atom, const Lanes* d,
+                                                              const Lanes& r, const Lanes& inverse_r,
+                                                              const Lanes* powers, int lanes, Lanes& value)
+{
+    Lanes m[MONOMIALS.below_degree[D + 1]];
+    m[0] = Lanes{} + 1.0;
+#pragma GCC unroll 40
+    for (int k = 1; k < MONOMIALS.below_degree[D + 1]; ++k)
+        m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
+    double last_exponent = 0;
+    Lanes exponential = Lanes{} + 1.0;
+    for (int k = 0; k < atom.order_count; ++k) {
+        const PreparedOrder& term_order = atom.orders[k];
+        if (k == 0 || term_order.exponent != last_exponent) {
+            last_exponent = term_order.exponent;
+            for (int lane = 0; lane < lanes; ++lane)
+                exponential[lane] = std::exp(-last_exponent * r[lane]);
+        }
+        if (term_order.l > D)
+            continue;  // not met: the atom's degree is that of its highest order
+        const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
+        const auto polynomial = [&]<int L>() {
+            if constexpr (L <= D)
+                return lanes_order_polynomial<L>(c, m + MONOMIALS.below_degree[L]);
+            else
+                return Lanes{};
+        };
+        Lanes q;
+        switch (term_order.l) {
+        case 0: q = polynomial.template operator()<0>(); break;
+        case 1: q = polynomial.template operator()<1>(); break;
+        case 2: q = polynomial.template operator()<2>(); break;
+        case 3: q = polynomial.template operator()<3>(); break;
+        default: q = polynomial.template operator()<4>(); break;
+        }
+        const Lanes s = term_order.normalisation * lanes_power_of(powers, inverse_r, term_order.power) * exponential;
+        value += s * q;
+    }
+}
+
+[[gnu::always_inline]] inline void accumulate_values_in_lanes(const PreparedDensityModel& prepared, int atom_index,
+                                                             const Vector3* d, const double* r, std::size_t count,
+                                                             const TermSelection& selection,
+                                                             PointDerivatives* const* sums)
+{
+    const PreparedPseudoatom& atom = prepared.atoms[atom_index];
+    std::size_t next = 0;
+    while (next < count) {
+        // The next points within the atom's radius, up to a lane each.
+        std::size_t taken[LANES];
+        int lanes = 0;
+        for (; next < count && lanes < LANES; ++next)
+            if (r[next] <= atom.radius)
+                taken[lanes++] = next;
+        if (lanes == 0)
+            break;
+        double columns[4][LANES];  // x, y, z, r
+        for (int lane = 0; lane < LANES; ++lane) {
+            const std::size_t p = taken[lane < lanes ? lane : 0];  // idle lanes repeat the first
+            for (int k = 0; k < 3; ++k)
+                columns[k][lane] = d[p][k];
+            columns[3][lane] = r[p];
+        }
+        Lanes dl[3], rl;
+        std::memcpy(dl, columns, sizeof dl);
+        std::memcpy(&rl, columns[3], sizeof rl);
+        const Lanes inverse_r = 1.0 / rl;
+        Lanes powers[MAX_SLATER_POWER + 1];
+        powers[0] = Lanes{} + 1.0;
+        for (int k = 1; k <= atom.highest_power; ++k)
+            powers[k] = powers[k - 1] * rl;
+        Lanes value = Lanes{};
+        for (int lane = 0; lane < lanes; ++lane) {
+            RadialPowers lane_powers;
+            for (int k = 0; k <= atom.highest_power; ++k)
+                lane_powers[k] = powers[k][lane];
+            double g = 0, g1 = 0, g2 = 0;
+            if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, DerivativeOrder::value,
+                               g, g1, g2))
+                value[lane] += g;
+        }
+        if (selection.multipoles && atom.order_count > 0) {
+            switch (atom.monomial_degree) {
+            case 0: add_multipole_values_lanes<0>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            case 1: add_multipole_values_lanes<1>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            case 2: add_multipole_values_lanes<2>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            case 3: add_multipole_values_lanes<3>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            default: add_multipole_values_lanes<4>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            }
+        }
+        for (int lane = 0; lane < lanes; ++lane)
+            sums[taken[lane]]->value += atom.occupancy * value[lane];
+    }
+}
+
+// Four lanes in one AVX2 register where the processor has them, two SSE2
+// registers elsewhere; neither fuses a multiply and an add, so both give the
+// bits of the scalar code.
+[[gnu::flatten, gnu::target("avx2")]] void accumulate_values_avx2(const PreparedDensityModel& prepared, int atom,
+                                                                 const Vector3* d, const double* r, std::size_t count,
+                                                                 const TermSelection& selection,
+                                                                 PointDerivatives* const* sums)
+{
+    accumulate_values_in_lanes(prepared, atom, d, r, count, selection, sums);
+}
+
+[[gnu::flatten]] void accumulate_values_sse2(const PreparedDensityModel& prepared, int atom, const Vector3* d,
+                                             const double* r, std::size_t count, const TermSelection& selection,
+                                             PointDerivatives* const* sums)
+{
+    accumulate_values_in_lanes(prepared, atom, d, r, count, selection, sums);
+}
+
+std::atomic<bool> avx2_lanes{__builtin_cpu_supports("avx2") != 0};
+
+}  // namespace
+
+void use_avx2_lanes(bool use) { avx2_lanes.store(use && __builtin_cpu_supports("avx2") != 0); }
+
+void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const Vector3* d, const double* r,
+                                  std::size_t count, const TermSelection& selection, PointDerivatives* const* sums)
+{
+    if (avx2_lanes.load(std::memory_order_relaxed))
+        accumulate_values_avx2(prepared, atom, d, r, count, selection, sums);
+    else
+        accumulate_values_sse2(prepared, atom, d, r, count, selection, sums);
 }

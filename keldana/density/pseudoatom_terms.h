@@ -211,3 +211,13 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const
 Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global);
 bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom, const Vector3& d, double r,
                               const TermSelection& selection, PointDerivatives& sum);
+
+// accumulate_pseudoatom_at(prepared, atom, d[k], r[k], selection, *sums[k])
+// for k = 0..count-1, for a selection of DerivativeOrder::value: the points'
+// multipole terms are taken side by side, with the same arithmetic per point,
+// so each sum gets the same bits.
+void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const Vector3* d, const double* r,
+                                  std::size_t count, const TermSelection& selection, PointDerivatives* const* sums);
+// Whether accumulate_pseudoatom_values takes AVX2 registers (where the
+// processor has them; the default); false takes SSE2 everywhere.
+void use_avx2_lanes(bool use);

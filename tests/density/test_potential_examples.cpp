@@ -599,13 +599,19 @@ TEST_F(PotentialExampleTest, CentralDifferencesInOnePassMatchPointByPoint)
             for (int sign : {1, -1}) {
                 run_settings().calculation.global_frame = global;
                 property_selection().laplacian_sign = sign;
-                for (int code : codes) {
-                    SCOPED_TRACE("code " + std::to_string(code) + " frame " + std::to_string(global));
-                    std::vector<double> values(points.size());
-                    evaluate_property_at_points(points.data(), points.size(), code, values.data());
-                    for (std::size_t k = 0; k < points.size(); ++k)
-                        EXPECT_TRUE(same_bits(values[k], at(points[k], code))) << "point " << k;
+                // Points side by side in AVX2 registers (where the processor has them) and in SSE2 ones.
+                for (bool avx2 : {true, false}) {
+                    use_avx2_lanes(avx2);
+                    for (int code : codes) {
+                        SCOPED_TRACE("code " + std::to_string(code) + " frame " + std::to_string(global)
+                                     + (avx2 ? " avx2" : " sse2"));
+                        std::vector<double> values(points.size());
+                        evaluate_property_at_points(points.data(), points.size(), code, values.data());
+                        for (std::size_t k = 0; k < points.size(); ++k)
+                            EXPECT_TRUE(same_bits(values[k], at(points[k], code))) << "point " << k;
+                    }
                 }
+                use_avx2_lanes(true);
                 // The differences against their definitions, point by point.
                 const double h = numeric_derivative_step();
                 for (std::size_t k = 0; k < points.size(); k += 7) {

@@ -40,8 +40,9 @@ TEST(NeighbourGrid, MarksEveryAtomWithinTheRadius)
             const std::vector<int> found = marked(mask);
             for (int i : atoms) {
                 const double d = std::hypot(p[0] - positions[i][0], p[1] - positions[i][1], p[2] - positions[i][2]);
-                if (d <= radius)
+                if (d <= radius) {
                     EXPECT_TRUE(std::binary_search(found.begin(), found.end(), i)) << "atom " << i << " at " << d;
+                }
             }
             for (int i : found)
                 EXPECT_NE(i % 7, 0) << "atom " << i << " was not listed";

@@ -140,8 +140,9 @@ TEST_F(PotentialCellTest, AnEditGivesTheSameValuesWhetherMadeBeforeOrAfterTheUni
                 ASSERT_TRUE(has_potential_cell());
                 EXPECT_EQ(values(in_job), chosen_first);
                 EXPECT_EQ(chosen_first != before, edit.changes_potential);
-                if (edit.undo)
+                if (edit.undo) {
                     EXPECT_EQ(undone, before);
+                }
                 EXPECT_NE(before[1], 0.0);
             }
 }
