@@ -148,7 +148,7 @@ void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const 
             }
             for (std::size_t k = 0; k < n; ++k)
                 r[k] = floored_length(d[k]);
-            if (selection.order == DerivativeOrder::value) {
+            if (selection.order == DerivativeOrder::value || selection.order == DerivativeOrder::laplacian) {
                 std::array<PointDerivatives*, MAX_POINTS> targets;
                 for (std::size_t k = 0; k < n; ++k)
                     targets[k] = &sums[near[k]];

@@ -310,9 +310,10 @@ void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPs
 // The weighted sum of the atom's spherical sets that the selection takes at
 // r, with its first and second radial derivatives as the order asks (g, g1
 // and g2 start at 0); false when it takes none there.
-bool spherical_sets(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, double r, double inverse_r,
-                    const RadialPowers& powers, const TermSelection& selection, DerivativeOrder order, double& g,
-                    double& g1, double& g2)
+[[gnu::always_inline]] inline bool spherical_sets(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom,
+                                                  double r, double inverse_r, const RadialPowers& powers,
+                                                  const TermSelection& selection, DerivativeOrder order, double& g,
+                                                  double& g1, double& g2)
 {
     // The core falls below the floor well before the valence density.
     const int mask = (selection.core && r <= atom.core_radius ? 1 : 0)
@@ -963,24 +964,58 @@ typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
     return 1.0 / result;
 }
 
-template <int L>
-[[gnu::always_inline]] inline Lanes lanes_order_polynomial(const double* c, const Lanes* m)
+// Sums c[N i + k] m[i] over the monomials i of degree L for k < K, each in
+// monomial order (monomial_sums, lane by lane).
+template <int N, int K, int L>
+[[gnu::always_inline]] inline void lanes_monomial_sums(const double* c, const Lanes* m, Lanes* out)
 {
     constexpr int COUNT = monomials_of_degree(L);
-    Lanes q = Lanes{};
+    Lanes s[K] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < COUNT; ++i)
-        q += c[i] * m[i];
-    return q;
+#pragma GCC unroll 3
+        for (int k = 0; k < K; ++k)
+            s[k] += c[N * i + k] * m[i];
+    for (int k = 0; k < K; ++k)
+        out[k] = s[k];
 }
 
-// The multipole orders' values (add_multipole_orders with
-// DerivativeOrder::value) added to `value`, lane by lane.
-template <int D>
-[[gnu::always_inline]] inline void add_multipole_values_lanes(const PreparedDensityModel& prepared,
+// One order's value, and with LAPLACIAN its Laplacian (add_multipole_order
+// with DerivativeOrder::value or ::laplacian), lane by lane.
+template <bool LAPLACIAN, int L>
+[[gnu::always_inline]] inline void add_multipole_order_lanes(const PreparedOrder& term_order, const double* c,
+                                                             const Lanes* m, const Lanes& inverse_r,
+                                                             const Lanes* powers, const Lanes& exponential,
+                                                             Lanes& value, Lanes& laplacian)
+{
+    constexpr int Q_COUNT = monomials_of_degree(L), G_COUNT = monomials_of_degree(L - 1);
+    Lanes q;
+    lanes_monomial_sums<1, 1, L>(c, m + MONOMIALS.below_degree[L], &q);
+    const Lanes s = term_order.normalisation * lanes_power_of(powers, inverse_r, term_order.power) * exponential;
+    value += s * q;
+    if constexpr (LAPLACIAN) {
+        Lanes hq[3] = {};
+        if constexpr (L >= 2)
+            if (!term_order.harmonic)
+                lanes_monomial_sums<6, 3, L - 2>(c + Q_COUNT + 3 * G_COUNT, m + MONOMIALS.below_degree[L - 2], hq);
+        const double power = term_order.power;
+        const Lanes p = power * inverse_r - term_order.exponent;
+        const Lanes s1 = s * p;
+        const Lanes s2 = s * (p * p - power * inverse_r * inverse_r);
+        Lanes term = q * (s2 + 2.0 * (term_order.l + 1) * s1 * inverse_r);
+        if (!term_order.harmonic)
+            term += s * (hq[0] + hq[1] + hq[2]);
+        laplacian += term;
+    }
+}
+
+// The multipole orders (add_multipole_orders) added lane by lane.
+template <bool LAPLACIAN, int D>
+[[gnu::always_inline]] inline void add_multipole_orders_lanes(const PreparedDensityModel& prepared,
                                                               const PreparedPseudoatom& atom, const Lanes* d,
                                                               const Lanes& r, const Lanes& inverse_r,
-                                                              const Lanes* powers, int lanes, Lanes& value)
+                                                              const Lanes* powers, int lanes, Lanes& value,
+                                                              Lanes& laplacian)
 {
     Lanes m[MONOMIALS.below_degree[D + 1]];
     m[0] = Lanes{} + 1.0;
@@ -996,44 +1031,48 @@ template <int D>
             for (int lane = 0; lane < lanes; ++lane)
                 exponential[lane] = std::exp(-last_exponent * r[lane]);
         }
-        if (term_order.l > D)
-            continue;  // not met: the atom's degree is that of its highest order
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
-        const auto polynomial = [&]<int L>() {
+        const auto add = [&]<int L>() {
             if constexpr (L <= D)
-                return lanes_order_polynomial<L>(c, m + MONOMIALS.below_degree[L]);
-            else
-                return Lanes{};
+                add_multipole_order_lanes<LAPLACIAN, L>(term_order, c, m, inverse_r, powers, exponential, value,
+                                                        laplacian);
         };
-        Lanes q;
         switch (term_order.l) {
-        case 0: q = polynomial.template operator()<0>(); break;
-        case 1: q = polynomial.template operator()<1>(); break;
-        case 2: q = polynomial.template operator()<2>(); break;
-        case 3: q = polynomial.template operator()<3>(); break;
-        default: q = polynomial.template operator()<4>(); break;
+        case 0: add.template operator()<0>(); break;
+        case 1: add.template operator()<1>(); break;
+        case 2: add.template operator()<2>(); break;
+        case 3: add.template operator()<3>(); break;
+        default: add.template operator()<4>(); break;
         }
-        const Lanes s = term_order.normalisation * lanes_power_of(powers, inverse_r, term_order.power) * exponential;
-        value += s * q;
     }
 }
 
-[[gnu::always_inline]] inline void accumulate_values_in_lanes(const PreparedDensityModel& prepared, int atom_index,
-                                                             const Vector3* d, const double* r, std::size_t count,
-                                                             const TermSelection& selection,
-                                                             PointDerivatives* const* sums)
+// accumulate_pseudoatom_values; with LAPLACIAN the value and the Laplacian.
+template <bool LAPLACIAN>
+[[gnu::always_inline]] inline void accumulate_in_lanes(const PreparedDensityModel& prepared, int atom_index,
+                                                       const Vector3* d, const double* r, std::size_t count,
+                                                       const TermSelection& selection, PointDerivatives* const* sums)
 {
     const PreparedPseudoatom& atom = prepared.atoms[atom_index];
+    const DerivativeOrder order = LAPLACIAN ? DerivativeOrder::laplacian : DerivativeOrder::value;
     std::size_t next = 0;
     while (next < count) {
-        // The next points within the atom's radius, up to a lane each.
+        // The next points within the atom's radius, up to a lane each; a
+        // point at a nucleus, where the Laplacian is the Hessian's trace,
+        // takes the one-point path.
         std::size_t taken[LANES];
         int lanes = 0;
-        for (; next < count && lanes < LANES; ++next)
-            if (r[next] <= atom.radius)
+        for (; next < count && lanes < LANES; ++next) {
+            if (!(r[next] <= atom.radius))
+                continue;
+            const Vector3& q = d[next];
+            if (LAPLACIAN && q[0] * q[0] + q[1] * q[1] + q[2] * q[2] < MIN_TERM_RADIUS * MIN_TERM_RADIUS)
+                accumulate_pseudoatom_at(prepared, atom_index, q, r[next], selection, *sums[next]);
+            else
                 taken[lanes++] = next;
+        }
         if (lanes == 0)
-            break;
+            continue;
         double columns[4][LANES];  // x, y, z, r
         for (int lane = 0; lane < LANES; ++lane) {
             const std::size_t p = taken[lane < lanes ? lane : 0];  // idle lanes repeat the first
@@ -1049,27 +1088,53 @@ template <int D>
         powers[0] = Lanes{} + 1.0;
         for (int k = 1; k <= atom.highest_power; ++k)
             powers[k] = powers[k - 1] * rl;
-        Lanes value = Lanes{};
+        Lanes value = Lanes{}, laplacian = Lanes{};
         for (int lane = 0; lane < lanes; ++lane) {
             RadialPowers lane_powers;
             for (int k = 0; k <= atom.highest_power; ++k)
                 lane_powers[k] = powers[k][lane];
             double g = 0, g1 = 0, g2 = 0;
-            if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, DerivativeOrder::value,
-                               g, g1, g2))
+            if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, order, g, g1, g2)) {
                 value[lane] += g;
+                if (LAPLACIAN)
+                    laplacian[lane] += g2 + 2.0 * g1 / rl[lane];
+            }
         }
         if (selection.multipoles && atom.order_count > 0) {
             switch (atom.monomial_degree) {
-            case 0: add_multipole_values_lanes<0>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
-            case 1: add_multipole_values_lanes<1>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
-            case 2: add_multipole_values_lanes<2>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
-            case 3: add_multipole_values_lanes<3>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
-            default: add_multipole_values_lanes<4>(prepared, atom, dl, rl, inverse_r, powers, lanes, value); break;
+            case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
+            case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
+            case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
+            case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
+            default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
             }
         }
-        for (int lane = 0; lane < lanes; ++lane)
-            sums[taken[lane]]->value += atom.occupancy * value[lane];
+        for (int lane = 0; lane < lanes; ++lane) {
+            PointDerivatives& sum = *sums[taken[lane]];
+            sum.value += atom.occupancy * value[lane];
+            if (LAPLACIAN)
+                sum.laplacian += atom.occupancy * laplacian[lane];
+        }
+    }
+}
+
+[[gnu::always_inline]] inline void accumulate_values_in_lanes(const PreparedDensityModel& prepared, int atom,
+                                                             const Vector3* d, const double* r, std::size_t count,
+                                                             const TermSelection& selection,
+                                                             PointDerivatives* const* sums)
+{
+    // A skew local frame does not keep the Laplacian: its atoms take the
+    // one-point path, which turns the Hessian back.
+    const PreparedPseudoatom& prepared_atom = prepared.atoms[atom];
+    if (selection.order == DerivativeOrder::laplacian) {
+        if (prepared_atom.use_frame && !prepared_atom.frame_orthonormal) {
+            for (std::size_t k = 0; k < count; ++k)
+                accumulate_pseudoatom_at(prepared, atom, d[k], r[k], selection, *sums[k]);
+            return;
+        }
+        accumulate_in_lanes<true>(prepared, atom, d, r, count, selection, sums);
+    } else {
+        accumulate_in_lanes<false>(prepared, atom, d, r, count, selection, sums);
     }
 }
 

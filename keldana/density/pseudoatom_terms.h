@@ -213,9 +213,9 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom, co
                               const TermSelection& selection, PointDerivatives& sum);
 
 // accumulate_pseudoatom_at(prepared, atom, d[k], r[k], selection, *sums[k])
-// for k = 0..count-1, for a selection of DerivativeOrder::value: the points'
-// multipole terms are taken side by side, with the same arithmetic per point,
-// so each sum gets the same bits.
+// for k = 0..count-1, for a selection of DerivativeOrder::value or
+// ::laplacian: the points' multipole terms are taken side by side in vector
+// lanes, with the same arithmetic per point, so each sum gets the same bits.
 void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const Vector3* d, const double* r,
                                   std::size_t count, const TermSelection& selection, PointDerivatives* const* sums);
 // Whether accumulate_pseudoatom_values takes AVX2 registers (where the

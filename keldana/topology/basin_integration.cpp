@@ -16,6 +16,7 @@
 #include "keldana/topology/basin_integration_workers.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -141,6 +142,8 @@ bool get_gauss_legendre_rule(int n, std::vector<double>& nodes, std::vector<doub
 
 namespace {
 
+constexpr int MAX_RAY_POINTS = 128;  // taken in one pass; longer rules go point by point
+
 double integrand_at(const Vector3& p, int code)
 {
     if (code == 0)
@@ -171,10 +174,25 @@ double ray_integral(const Vector3& centre, double theta, double phi, double r0, 
     const Vector3 direction{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
     const double angular = theta_weight * std::sin(theta) * half * PI / 2.0;
     double sum = 0.0;
+    // The density and its derivatives at every point of the ray in one pass
+    // over the atoms near it: the same values as point by point.
+    const bool in_one_pass = code >= 1 && code < FIRST_ENERGY_DENSITY && n_r <= MAX_RAY_POINTS;
+    std::array<Vector3, MAX_RAY_POINTS> points;
+    std::array<double, MAX_RAY_POINTS> values;
+    if (in_one_pass) {
+        for (int i = 0; i < n_r; ++i) {
+            const double r = half * x[i] + mid;
+            points[i] = {centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
+        }
+        evaluate_property_at_points(points.data(), static_cast<std::size_t>(n_r), code, values.data());
+        if (code == LAPLACIAN)
+            for (int i = 0; i < n_r; ++i)
+                values[i] *= evaluated_selection().laplacian_sign;
+    }
     for (int i = 0; i < n_r; ++i) {
         const double r = half * x[i] + mid;
         const Vector3 p{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
-        sum += integrand_at(p, code) * angular * r * r * u[i];
+        sum += (in_one_pass ? values[i] : integrand_at(p, code)) * angular * r * r * u[i];
         if (!keep_going())
             break;
     }
