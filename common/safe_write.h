@@ -34,6 +34,10 @@ public:
     // The stream to write to; writes after a failure are ignored and the
     // failure is reported by finish() or commit().
     std::ostream& stream();
+    // Starts writing what the stream holds so far to the disk, without
+    // waiting: a long write calls it now and then so that its final sync
+    // is short.
+    void start_writeback();
     // Flushes, syncs and closes the temporary: everything but the rename.
     // False with error() set (and the temporary removed) when anything
     // failed; the old file then stays.

@@ -124,12 +124,12 @@ struct PreparedOrder {
     int power = 0;
     double exponent = 0;
     double normalisation = 0;
-    std::array<int, ORDER_POLYNOMIALS + 1> polynomial_begin{};
     // Into PreparedDensityModel::order_coefficients: the same polynomials
     // dense over the monomials of their degree, in monomial order: Q
     // (degree l), the gradient's three interleaved (l - 1), the Hessian's
     // six interleaved (l - 2).
     int coefficient_begin = 0;
+    std::array<int, ORDER_POLYNOMIALS + 1> polynomial_begin{};  // last: the evaluator does not read it
 };
 
 // Below this (e/Angstrom^3) an atom's density terms are not summed.
@@ -138,32 +138,34 @@ inline constexpr double TERM_DENSITY_FLOOR = 1e-10;
 inline constexpr int PAIR_SET_CORE = 0, PAIR_SET_VALENCE = 1, PAIR_SET_FREE = 2;
 inline constexpr int CORE_AND_VALENCE_TABLE = 3, SPHERICAL_TABLES = 4;
 
+// The fields a point's evaluation reads come first, so an atom's terms
+// touch few cache lines.
 struct PreparedPseudoatom {
-    Vector3 position{};
-    int atomic_number = 0;
-    bool active = false;
+    // Beyond this distance the atom's terms are skipped: rCut, or less where
+    // each of them (core, valence, free valence, each multipole order) stays
+    // below TERM_DENSITY_FLOOR; beyond core_radius the core alone does.
+    double radius = 0;
+    double core_radius = 0;
     double occupancy = 0;
     double valence_weight = 0;         // Pv / nv; 0 when nv <= 0
     int function_begin = 0, function_end = 0;
-    std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
     // Into PreparedDensityModel::spherical_tables: pair set s at [s], the
     // core plus the weighted valence within core_radius at
     // [CORE_AND_VALENCE_TABLE]; -1: summed pair by pair (no pairs, or no
     // table within its size limit).
     std::array<int, SPHERICAL_TABLES> spherical_table{-1, -1, -1, -1};
     int order_count = 0;
-    std::array<PreparedOrder, MAX_L + 1> orders{};
     int monomial_degree = 0;   // highest degree of the order polynomials
     int highest_power = 0;     // of r among its Slater functions and orders
-    // Beyond this distance the atom's terms are skipped: rCut, or less where
-    // each of them (core, valence, free valence, each multipole order) stays
-    // below TERM_DENSITY_FLOOR; beyond core_radius the core alone does.
-    double radius = 0;
-    double core_radius = 0;
     // Local-frame evaluation: d' = frame d; the derivatives are turned back.
     bool use_frame = false;
     bool frame_orthonormal = false;  // the Laplacian needs no turning back
     Matrix3 frame;
+    std::array<PreparedOrder, MAX_L + 1> orders{};
+    std::array<int, 4> pair_begin{};   // pair set s is [pair_begin[s], pair_begin[s + 1])
+    Vector3 position{};
+    int atomic_number = 0;
+    bool active = false;
 };
 
 // Which populations the prepared atoms carry.

@@ -23,6 +23,9 @@
 // Worker threads may evaluate it side by side for every code of
 // is_reentrant_property.
 double evaluate_map_property(double x, double y, double z, int code);
+// evaluate_map_property at each of `count` points, the densities and their
+// derivatives in one pass over the atoms near them: the same values.
+void evaluate_map_property_at_points(const Vector3* points, std::size_t count, int code, double* values);
 
 enum class MapOutcome {
     completed,
