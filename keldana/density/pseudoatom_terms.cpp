@@ -877,16 +877,6 @@ void prepare_density_model(const StructureModel& model, const WavefunctionBank& 
     resolve_spherical_tables(table_requests, prepared);
 }
 
-Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global)
-{
-    Vector3 d = d_global;
-    if (atom.use_frame)
-        for (int row = 0; row < 3; ++row)
-            d[row] = atom.frame(row + 1, 1) * d_global[0] + atom.frame(row + 1, 2) * d_global[1]
-                     + atom.frame(row + 1, 3) * d_global[2];
-    return d;
-}
-
 bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom_index, const Vector3& d_global,
                            const TermSelection& selection, PointDerivatives& sum)
 {
@@ -1017,20 +1007,29 @@ template <bool LAPLACIAN, int D>
                                                               const Lanes* powers, int lanes, Lanes& value,
                                                               Lanes& laplacian)
 {
+    // The exponentials first, one call after another, before any vector
+    // has to be kept across a call.
+    double exponentials[MAX_L + 1][LANES];
+    double last_exponent = 0;
+    for (int k = 0; k < atom.order_count; ++k) {
+        const double exponent = atom.orders[k].exponent;
+        if (k == 0 || exponent != last_exponent) {
+            last_exponent = exponent;
+            for (int lane = 0; lane < LANES; ++lane)
+                exponentials[k][lane] = lane < lanes ? std::exp(-exponent * r[lane]) : 1.0;
+        } else {
+            std::copy(exponentials[k - 1], exponentials[k - 1] + LANES, exponentials[k]);
+        }
+    }
     Lanes m[MONOMIALS.below_degree[D + 1]];
     m[0] = Lanes{} + 1.0;
 #pragma GCC unroll 40
     for (int k = 1; k < MONOMIALS.below_degree[D + 1]; ++k)
         m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
-    double last_exponent = 0;
-    Lanes exponential = Lanes{} + 1.0;
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
-        if (k == 0 || term_order.exponent != last_exponent) {
-            last_exponent = term_order.exponent;
-            for (int lane = 0; lane < lanes; ++lane)
-                exponential[lane] = std::exp(-last_exponent * r[lane]);
-        }
+        Lanes exponential;
+        std::memcpy(&exponential, exponentials[k], sizeof exponential);
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
         const auto add = [&]<int L>() {
             if constexpr (L <= D)

@@ -210,7 +210,15 @@ bool accumulate_pseudoatom(const PreparedDensityModel& prepared, int atom, const
 // The same in two steps, for callers that take the distances of many atoms
 // in one loop (their square roots then overlap): d in the atom's own frame,
 // then the terms at that d and r = floored_length(d).
-Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global);
+inline Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const Vector3& d_global)
+{
+    Vector3 d = d_global;
+    if (atom.use_frame)
+        for (int row = 0; row < 3; ++row)
+            d[row] = atom.frame(row + 1, 1) * d_global[0] + atom.frame(row + 1, 2) * d_global[1]
+                     + atom.frame(row + 1, 3) * d_global[2];
+    return d;
+}
 bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom, const Vector3& d, double r,
                               const TermSelection& selection, PointDerivatives& sum);
 
