@@ -156,8 +156,10 @@ void WorkerPool::work()
             const std::lock_guard<std::mutex> lock(mutex_);
             done_[static_cast<std::size_t>(k)] = 1;
         }
-        done_count_.fetch_add(1);
-        changed_.notify_all();
+        // The caller is woken for what it waits for, not for every item:
+        // thousands of wake-ups would take a core from the workers.
+        if (done_count_.fetch_add(1) + 1 == count_ || k == awaited_.load())
+            changed_.notify_all();
     }
     // The last worker to leave wakes the caller even when no item ended.
     changed_.notify_all();
@@ -203,6 +205,7 @@ bool WorkerPool::wait_for(int k, std::chrono::milliseconds slice)
     }
     bool failed = false, ended = false;
     {
+        awaited_.store(k);
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, slice, [&] { return done_[static_cast<std::size_t>(k)] != 0 || failure_; });
         failed = failure_ != nullptr;

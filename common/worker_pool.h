@@ -57,6 +57,7 @@ private:
     std::atomic<int> next_{0};
     std::atomic<int> done_count_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<int> awaited_{-1};  // the item wait_for waits for
     std::vector<char> done_;  // under mutex_
     std::exception_ptr failure_;  // under mutex_
     std::mutex mutex_;

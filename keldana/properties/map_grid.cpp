@@ -21,7 +21,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -38,7 +38,7 @@ constexpr double IMAGE_MIN_DISTANCE_SQ = 0.01;   // (0.1 Angstrom)^2
 constexpr double FAR_FROM_EVERY_PLANE = 1.0e30;  // plane_w of the dummy points' slots
 constexpr float NO_MINIMUM = 1.0e20f;
 constexpr int GRID_BOX_WIDTH = 8;
-constexpr long long BLOCK_POINTS = 1 << 16;
+constexpr long long RING_POINTS = 1 << 16;  // values a map holds at a time (0.5 MB, 3.7 MB of records)
 constexpr int ROW_PIECE = 32;  // points of a row evaluated together  // values a map holds at a time (0.5 MB, 3.7 MB of records)
 
 std::string trimmed_name(const std::string& name)
@@ -150,36 +150,55 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     // worker threads where the property allows; whichever worker finishes
     // the row that is next in order writes it with every finished row after
     // it, so the records go out in their fixed order while later rows are
-    // still evaluated, and every thread count writes the same files.  Rows
-    // are evaluated in blocks of at most BLOCK_POINTS values, so a map of
-    // any size needs little memory.
+    // still evaluated, and every thread count writes the same files.  The
+    // rows live in a ring of at most RING_POINTS values, so a map of any
+    // size needs little memory: a row waits for its slot's last row to be
+    // written (which only happens when the writing falls a ring behind).
     const int rows = ny * nz;
-    const int block_rows = std::max(1, static_cast<int>(BLOCK_POINTS / nx));
-    std::vector<double> values(static_cast<size_t>(std::min(block_rows, rows)) * nx);
-    std::vector<std::string> records(static_cast<size_t>(std::min(block_rows, rows)));
-    std::vector<char> finished(records.size());
-    std::mutex write_mutex;
-    int next_to_write = 0;  // within the block; under write_mutex
-    int first_row = 0;      // of the block being evaluated
-    auto map_min = map.map_min_value, map_max = map.map_max_value;  // under write_mutex
+    const int ring = std::min(rows, std::max(1, static_cast<int>(RING_POINTS / nx)));
+    std::vector<double> values(static_cast<size_t>(ring) * nx);
+    std::vector<std::string> records(static_cast<size_t>(ring));
+    // The row each slot holds once it is finished.  A worker that finds
+    // another writing leaves its row to that one, which looks again for
+    // finished rows once it has stopped: nobody waits for a write.
+    // (Sequentially consistent, so either the writer sees the row finished
+    // or the worker sees the writer gone.)
+    std::unique_ptr<std::atomic<int>[]> finished(new std::atomic<int>[records.size()]);
+    for (int slot = 0; slot < ring; ++slot)
+        finished[static_cast<size_t>(slot)].store(-1);
+    std::atomic<bool> writing{false};
+    std::atomic<int> next_to_write{0};  // moved by the writer
+    auto map_min = map.map_min_value, map_max = map.map_max_value;  // the writer's
     std::atomic<long long> evaluated{0};
+    auto is_finished = [&](int k) { return k < rows && finished[static_cast<size_t>(k % ring)].load() == k; };
     auto write_finished_rows = [&](int k) {
-        const std::lock_guard<std::mutex> lock(write_mutex);
-        finished[static_cast<size_t>(k)] = 1;
-        for (; next_to_write < static_cast<int>(finished.size()) && finished[static_cast<size_t>(next_to_write)];
-             ++next_to_write) {
-            const double* row_values = values.data() + static_cast<size_t>(next_to_write) * nx;
-            for (int ix = 0; ix < nx; ++ix) {
-                map_min = std::min(map_min, static_cast<decltype(map_min)>(row_values[ix]));
-                map_max = std::max(map_max, static_cast<decltype(map_max)>(row_values[ix]));
+        finished[static_cast<size_t>(k % ring)].store(k);
+        while (is_finished(next_to_write.load())) {
+            if (writing.exchange(true))
+                return;
+            for (int next = next_to_write.load(); is_finished(next); next = next_to_write.load()) {
+                const double* row_values = values.data() + static_cast<size_t>(next % ring) * nx;
+                for (int ix = 0; ix < nx; ++ix) {
+                    map_min = std::min(map_min, static_cast<decltype(map_min)>(row_values[ix]));
+                    map_max = std::max(map_max, static_cast<decltype(map_max)>(row_values[ix]));
+                }
+                grid.stream() << records[static_cast<size_t>(next % ring)];
+                if ((next + 1) % ring == 0)
+                    grid.start_writeback();  // the disk writes while later rows are evaluated
+                next_to_write.store(next + 1);
             }
-            grid.stream() << records[static_cast<size_t>(next_to_write)];
+            writing.store(false);
         }
     };
     auto row = [&](int k, RowControl& control) {
-        const int iy = (first_row + k) % ny, iz = (first_row + k) / ny;
+        while (next_to_write.load() <= k - ring) {
+            if (!control.keep_going())
+                return;
+            std::this_thread::yield();
+        }
+        const int iy = k % ny, iz = k / ny;
         const double y = map.y_min + iy * y_step, z = z_first + iz * z_step;
-        double* out = values.data() + static_cast<size_t>(k) * nx;
+        double* out = values.data() + static_cast<size_t>(k % ring) * nx;
         // Counted once a row: one shared counter per point stalls the workers.
         std::array<Vector3, ROW_PIECE> points;
         for (int ix = 0; ix < nx; ix += ROW_PIECE) {
@@ -193,7 +212,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             evaluate_map_property_at_points(points.data(), static_cast<size_t>(n), code, out + ix);
         }
         evaluated.fetch_add(nx, std::memory_order_relaxed);
-        std::string& text = records[static_cast<size_t>(k)];
+        std::string& text = records[static_cast<size_t>(k % ring)];
         text.clear();
         for (int ix = 0; ix < nx; ++ix) {
             const double point[] = {map.x_min + ix * x_step, y, z};
@@ -204,7 +223,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
     };
     int shown_percent = 0;
     auto poll = [&](int rows_done) {
-        const int k = std::min(first_row + rows_done, rows - 1);
+        const int k = std::min(rows_done, rows - 1);
         if (is_3d)
             ui().set_progress_line(3, format_line("('Z =',I3)", {k / ny + 1}));
         ui().set_progress_line(2, format_line("('Y =',I3)", {k % ny + 1}));
@@ -229,13 +248,7 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             hold = std::make_unique<PreparedModelHold>();
             threads = worker_thread_count();
         }
-        for (; first_row < rows && completed; first_row += block_rows) {
-            const int count_in_block = std::min(block_rows, rows - first_row);
-            finished.assign(static_cast<size_t>(count_in_block), 0);
-            next_to_write = 0;
-            completed = run_rows(count_in_block, threads, row, poll) && next_to_write == count_in_block;
-            grid.start_writeback();  // the disk writes while the next block is evaluated
-        }
+        completed = run_rows(rows, threads, row, poll) && next_to_write.load() == rows;
         map.map_min_value = map_min;
         map.map_max_value = map_max;
     }

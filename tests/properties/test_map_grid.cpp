@@ -205,6 +205,21 @@ TEST_F(HydrogenMapTest, EveryThreadCountWritesTheSameFiles)
         EXPECT_EQ(file_lines(directory_ / "map.dat").size(), 7u * 5u * 3u + 1u);
     }
     spherical_esp_tables().esp_tables_ready = 0;
+
+    // A map larger than the rows the job holds at a time: later rows wait
+    // for the slots of the rows written before them.
+    map.map_is_3d = false;
+    map.x_points = 400;
+    map.y_points = 250;
+    std::string files[2];
+    for (int threads : {1, 8}) {
+        set_worker_thread_count(threads);
+        ASSERT_EQ(compute_property_map_outcome(RHO), MapOutcome::completed);
+        files[threads == 8] = file_text(directory_ / "map.dat") + file_text(directory_ / "map.pos");
+    }
+    set_worker_thread_count(0);
+    EXPECT_EQ(files[0], files[1]);
+    EXPECT_EQ(file_lines(directory_ / "map.dat").size(), 400u * 250u + 1u);
 }
 
 TEST_F(HydrogenMapTest, PointsRunAlongRowsOfIncreasingY)
