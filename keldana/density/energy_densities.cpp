@@ -85,10 +85,13 @@ double evaluate_energy_density_property(double x, double y, double z, int code)
     if (code < FIRST_ENERGY_CODE || code > LAST_ENERGY_CODE)
         return 0.0;
     const PropertySelection& selection = evaluated_selection();
-    const double rho = evaluate_property_at_point(x, y, z, 3) * DENSITY_TO_AU;
-    Vector3 vector{};
-    const double g = compute_property_gradient_or_laplacian_numeric(1, x, y, z, vector, 3) * GRADIENT_TO_AU;
-    const double laplacian = compute_property_gradient_or_laplacian_numeric(2, x, y, z, vector, 3) * LAPLACIAN_TO_AU;
+    // The density, its gradient norm and its Laplacian by central
+    // differences, their points in one pass.
+    double rho = 0, g = 0, laplacian = 0;
+    compute_property_value_gradient_norm_laplacian_numeric(x, y, z, 3, rho, g, laplacian);
+    rho *= DENSITY_TO_AU;
+    g *= GRADIENT_TO_AU;
+    laplacian *= LAPLACIAN_TO_AU;
     double virial_sum = 0.0;
     if ((selection.kinetic_model == 1 || selection.kinetic_model == 2) && needs_kinetic_energy(code))
         // e/Angstrom to hartree/e: one bohr radius in Angstrom.

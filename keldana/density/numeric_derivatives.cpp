@@ -140,3 +140,15 @@ double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, 
 {
     return gradient_or_laplacian(evaluate_energy_density_property, mode, x, y, z, vector, code);
 }
+
+void compute_property_value_gradient_norm_laplacian_numeric(double x, double y, double z, int code, double& value,
+                                                            double& gradient_norm, double& laplacian)
+{
+    in_one_pass(code, [&](auto&& f) {
+        value = f(x, y, z, code);
+        Vector3 vector{};
+        gradient_norm = gradient_or_laplacian(f, 1, x, y, z, vector, code);
+        laplacian = gradient_or_laplacian(f, 2, x, y, z, vector, code);
+        return 0;
+    });
+}

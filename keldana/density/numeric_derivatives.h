@@ -32,3 +32,9 @@ double compute_property_gradient_or_laplacian_numeric(int mode, double x, double
                                                       int code);
 double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, double y, double z,
                                                             Vector3& vector, int code);
+
+// The value f(r) of evaluate_property_at_point with the results of modes 1
+// and 2 above, their 13 points in one pass: the same three numbers as the
+// three calls.
+void compute_property_value_gradient_norm_laplacian_numeric(double x, double y, double z, int code, double& value,
+                                                            double& gradient_norm, double& laplacian);

@@ -663,6 +663,13 @@ TEST_F(PotentialExampleTest, CentralDifferencesInOnePassMatchPointByPoint)
                             sum += expected;
                         }
                         EXPECT_TRUE(same_bits(laplacian, sum));
+                        // The three an energy density takes, in one pass.
+                        double together[3] = {};
+                        compute_property_value_gradient_norm_laplacian_numeric(p[0], p[1], p[2], code, together[0],
+                                                                               together[1], together[2]);
+                        EXPECT_TRUE(same_bits(together[0], centre));
+                        EXPECT_TRUE(same_bits(together[1], std::sqrt(squares)));
+                        EXPECT_TRUE(same_bits(together[2], sum));
                     }
                 }
             }
