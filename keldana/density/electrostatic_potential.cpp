@@ -506,7 +506,8 @@ void refresh_potential_cell()
     const std::uint64_t revision = model_revision();
     if (refreshed.exchange(revision, std::memory_order_acq_rel) == revision)
         return;
-    refresh_spherical_potential_tables();
+    if (!refresh_spherical_potential_tables())
+        refreshed.store(0, std::memory_order_release);  // cancelled: asked for again at the next look
     const std::shared_ptr<const PotentialCell> cell = potential_cell().load(std::memory_order_acquire);
     if (!cell || cell->revision == revision)
         return;

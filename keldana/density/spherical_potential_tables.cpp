@@ -2,6 +2,7 @@
 
 #include "common/job_control.h"
 #include "common/user_interface.h"
+#include "keldana/density/property_selection.h"
 #include "keldana/density/pseudoatom_terms.h"
 #include "keldana/model/radial_tables.h"
 #include "keldana/model/text_fields.h"
@@ -13,6 +14,9 @@
 #include <string>
 
 namespace {
+
+constexpr int ESFED_CODE = 22;
+constexpr int EPOT_CODE = 23;
 
 constexpr double NUCLEUS_RADIUS = 1e-6;  // Angstrom: closer counts as at the nucleus
 constexpr const char* PROGRESS_TITLE = "Spherical atomic electrostatic potentials. Please, wait...";
@@ -355,11 +359,18 @@ std::vector<double> spherical_table_inputs(const StructureModel& model)
     return inputs;
 }
 
-void refresh_spherical_potential_tables()
+bool refresh_spherical_potential_tables()
 {
     const SphericalEspTables& tables = spherical_esp_tables();
-    if (tables.esp_tables_ready != 0 && tables.esp_inputs != spherical_table_inputs(current_model()))
+    // Tables the active property needs but does not have: a rebuild was
+    // cancelled (and its job with it).  They are made again rather than
+    // taken as no potential at all.
+    const PropertySelection& selection = property_selection();
+    const bool needed = selection.property_code == ESFED_CODE || selection.property_code == EPOT_CODE
+                        || selection.kinetic_model != 0;
+    if (tables.esp_tables_ready != 0 ? tables.esp_inputs != spherical_table_inputs(current_model()) : needed)
         build_spherical_potential_tables();
+    return tables.esp_tables_ready != 0 || !needed;
 }
 
 double spherical_potential_radial_derivative(const StructureModel& model, const SphericalEspTables& tables, int atom,

@@ -99,8 +99,11 @@ std::vector<double> spherical_table_inputs(const StructureModel& model);
 // On the main thread while no worker runs: rebuilds the program's tables,
 // as above, when they are ready but current_model()'s table inputs changed
 // since they were built (a bank change rebuilds them itself), so that the
-// potentials never depend on when they were first built.
-void refresh_spherical_potential_tables();
+// potentials never depend on when they were first built; and builds them
+// when the active property needs them but they are not ready (a rebuild
+// was cancelled).  False when the property needs tables that are still not
+// ready.
+bool refresh_spherical_potential_tables();
 
 // Spherical part of the potential of working atom `atom` at distance d from
 // its nucleus, from the table of the atom (of its parent for a symmetry

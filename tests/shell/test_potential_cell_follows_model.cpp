@@ -147,6 +147,38 @@ TEST_F(PotentialCellTest, AnEditGivesTheSameValuesWhetherMadeBeforeOrAfterTheUni
             }
 }
 
+// A rebuild of the potentials cancelled at a job's start ends that job;
+// the next look makes them again instead of giving no potential at all.
+TEST_F(PotentialCellTest, ACancelledRebuildIsMadeAgainAtTheNextLook)
+{
+    load_two_carbons();
+    set_kappa(1.1);
+    choose(IDC_PROP_EPOT);
+    const Values expected = values(false);
+
+    load_two_carbons();
+    choose(IDC_PROP_EPOT);
+    set_kappa(1.1);
+    int pumps = 0;
+    ui_->on_pump = [&pumps] {
+        ++pumps;
+        job_control().job_running = false;  // Cancel on the tables' progress
+    };
+    {
+        const JobScope job;
+        ASSERT_TRUE(job.started());
+        job_control().job_running = true;
+        hold_prepared_density_model();
+        EXPECT_FALSE(job_control().job_running);  // the job ends with the cancel
+        job_control().job_running = false;
+    }
+    ui_->on_pump = nullptr;
+    EXPECT_GT(pumps, 0);
+    EXPECT_EQ(values(true), expected);
+    EXPECT_EQ(values(false), expected);
+    EXPECT_NE(expected[1], 0.0);
+}
+
 // A load leaves no unit-cell property active and no cell behind.
 TEST_F(PotentialCellTest, ALoadEndsTheUnitCellProperty)
 {
