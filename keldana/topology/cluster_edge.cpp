@@ -3,10 +3,14 @@
 #include "keldana/density/property_evaluation.h"
 #include "keldana/model/cell_geometry.h"
 #include "keldana/model/model_store.h"
+#include "keldana/model/run_settings.h"
 #include "keldana/model/symmetry_cluster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <mutex>
 
 namespace {
 
@@ -221,7 +225,9 @@ double bound_at(const std::vector<double>& table, double step, double r)
     return k < static_cast<double>(table.size()) ? table[static_cast<std::size_t>(k)] : HUGE_VAL;
 }
 
-ClusterReach prepare_cluster_reach(int code)
+namespace {
+
+ClusterReach make_cluster_reach(int code)
 {
     ClusterReach reach;
     const StructureModel& model = current_model();
@@ -277,6 +283,33 @@ ClusterReach prepare_cluster_reach(int code)
             }
     }
     return reach;
+}
+
+}  // namespace
+
+ClusterReach prepare_cluster_reach(int code)
+{
+    // The bound tables take milliseconds: a search asked again of the same
+    // model, settings and property reads those of the last one.
+    struct Kept {
+        std::uint64_t revision = 0;
+        int code = 0;
+        std::uint64_t r_cut = 0;
+        int l_pole = 0;
+        ClusterReach reach;
+    };
+    static std::mutex mutex;
+    static Kept kept;
+    const CalculationSettings& settings = run_settings().calculation;
+    const Kept key{model_revision(), code, std::bit_cast<std::uint64_t>(settings.rCut), settings.lPole, {}};
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (kept.revision != key.revision || kept.code != key.code || kept.r_cut != key.r_cut
+        || kept.l_pole != key.l_pole) {
+        ClusterReach reach = make_cluster_reach(code);
+        kept = key;
+        kept.reach = std::move(reach);
+    }
+    return kept.reach;
 }
 
 MissingAtomsEffect missing_atoms_effect(const ClusterReach& reach, const Vector3& point)

@@ -160,6 +160,32 @@ TEST_F(ClusterEdgeTest, CloseClusterRefusesPointsAtItsEdgeAndKeepsTheInnerOnes)
     EXPECT_GT(largest, 1e-2);
 }
 
+// The bound tables of one search serve the next one of the same model and
+// property; an edit, another property or another rCut makes them again.
+TEST_F(ClusterEdgeTest, EdgeTablesFollowTheModelBetweenSearches)
+{
+    load_urea_cluster(7.0);
+    const ClusterReach first = prepare_cluster_reach(RHO);
+    const ClusterReach again = prepare_cluster_reach(RHO);
+    ASSERT_EQ(first.rule, ClusterReach::Rule::effect);
+    EXPECT_EQ(again.held.size(), first.held.size());
+    ASSERT_EQ(again.bounds.size(), first.bounds.size());
+    for (std::size_t a = 0; a < first.bounds.size(); ++a)
+        EXPECT_EQ(again.bounds[a].gradient, first.bounds[a].gradient);
+
+    current_model().atoms.subset_mask[5] = 0;  // as the Subset dialog's OK
+    note_model_change();
+    EXPECT_EQ(prepare_cluster_reach(RHO).held.size(), first.held.size() - 1);
+    EXPECT_EQ(prepare_cluster_reach(8).rule, ClusterReach::Rule::reach);
+    EXPECT_EQ(prepare_cluster_reach(RHO).rule, ClusterReach::Rule::effect);
+    const double r_cut = run_settings().calculation.rCut;
+    run_settings().calculation.rCut = 3.0;
+    const ClusterReach shorter = prepare_cluster_reach(RHO);
+    run_settings().calculation.rCut = r_cut;
+    ASSERT_FALSE(shorter.bounds.empty());
+    EXPECT_LT(shorter.bounds[0].gradient.size(), first.bounds[0].gradient.size());
+}
+
 // The surface search locates the bond points around its atom itself.  On
 // the close cluster it lists those of the central carbon, as the
 // critical-point search does, and of a hydrogen at the rim none that search
