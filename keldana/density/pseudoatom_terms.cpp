@@ -1046,6 +1046,83 @@ template <bool LAPLACIAN, int D>
     }
 }
 
+// The one table every lane's spherical sets come from, and how
+// spherical_sets weighs it: the core and valence together as read, or
+// (`weighted`) the valence alone beyond the core's radius, times its weight.
+// Null when the lanes differ or the sets are taken otherwise.
+[[gnu::always_inline]] inline const SphericalDensityTable* common_spherical_table(const PreparedDensityModel& prepared,
+                                                                              const PreparedPseudoatom& atom,
+                                                                              const TermSelection& selection,
+                                                                              const Lanes& r, int lanes, bool& weighted)
+{
+    if (!selection.core || !selection.valence || selection.free_valence || atom.valence_weight == 0.0
+        || atom.function_end <= atom.function_begin)
+        return nullptr;
+    int within = 0;
+    for (int lane = 0; lane < lanes; ++lane)
+        within += r[lane] <= atom.core_radius ? 1 : 0;
+    const int table = within == lanes ? atom.spherical_table[CORE_AND_VALENCE_TABLE]
+                      : within == 0   ? atom.spherical_table[PAIR_SET_VALENCE]
+                                      : -1;
+    if (table < 0)
+        return nullptr;
+    weighted = within == 0;
+    return prepared.spherical_tables[static_cast<std::size_t>(table)].get();
+}
+
+// evaluate_spherical_density_table lane by lane: each lane finds its own
+// interval, and the quintics are summed side by side.
+template <int DERIVATIVES>
+[[gnu::always_inline]] inline void lanes_spherical_table(const SphericalDensityTable& table, const Lanes& r, Lanes& g,
+                                                         Lanes& g1, Lanes& g2)
+{
+    double t_column[LANES], step_column[LANES], a_column[5][LANES], b_column[5][LANES];
+    for (int lane = 0; lane < LANES; ++lane) {
+        const double x = r[lane] * table.inverse_range;
+        const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
+        const int k = x >= 0.5       ? 0
+                      : biased == 0 ? SPHERICAL_TABLE_OCTAVES
+                                    : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
+        const SphericalDensityTable::Octave& octave = table.octaves[static_cast<std::size_t>(k)];
+        const double u = (r[lane] - octave.start) * octave.inverse_step;
+        int i = u > 0 ? static_cast<int>(u) : 0;
+        if (i >= octave.count)
+            i = octave.count - 1;
+        t_column[lane] = u - i;
+        step_column[lane] = octave.inverse_step;
+        const std::array<double, 5>& a = table.nodes[static_cast<std::size_t>(octave.first + i)];
+        const std::array<double, 5>& b = table.nodes[static_cast<std::size_t>(octave.first + i + 1)];
+        for (int m = 0; m <= DERIVATIVES + 2; ++m) {
+            a_column[m][lane] = a[static_cast<std::size_t>(m)];
+            b_column[m][lane] = b[static_cast<std::size_t>(m)];
+        }
+    }
+    Lanes t, inverse_step, a[5], b[5];
+    std::memcpy(&t, t_column, sizeof t);
+    std::memcpy(&inverse_step, step_column, sizeof inverse_step);
+    for (int m = 0; m <= DERIVATIVES + 2; ++m) {
+        std::memcpy(&a[m], a_column[m], sizeof a[m]);
+        std::memcpy(&b[m], b_column[m], sizeof b[m]);
+    }
+    // interpolate_spherical_nodes, the same operations in the same order.
+    const Lanes t2 = t * t, t3 = t2 * t;
+    const Lanes v = 1.0 - t;
+    const Lanes v2 = v * v, v3 = v2 * v;
+    const Lanes p0 = v3 * (1.0 + t * (3.0 + 6.0 * t));
+    const Lanes p1 = v3 * t * (1.0 + 3.0 * t);
+    const Lanes p2 = 0.5 * v3 * t2;
+    const Lanes q0 = t3 * (1.0 + v * (3.0 + 6.0 * v));
+    const Lanes q1 = -t3 * v * (1.0 + 3.0 * v);
+    const Lanes q2 = 0.5 * t3 * v2;
+    g = p0 * a[0] + p1 * a[1] + p2 * a[2] + q0 * b[0] + q1 * b[1] + q2 * b[2];
+    g1 = Lanes{};
+    g2 = Lanes{};
+    if constexpr (DERIVATIVES >= 1)
+        g1 = (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step;
+    if constexpr (DERIVATIVES >= 2)
+        g2 = (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step;
+}
+
 // accumulate_pseudoatom_values; with LAPLACIAN the value and the Laplacian.
 template <bool LAPLACIAN>
 [[gnu::always_inline]] inline void accumulate_in_lanes(const PreparedDensityModel& prepared, int atom_index,
@@ -1088,15 +1165,32 @@ template <bool LAPLACIAN>
         for (int k = 1; k <= atom.highest_power; ++k)
             powers[k] = powers[k - 1] * rl;
         Lanes value = Lanes{}, laplacian = Lanes{};
-        for (int lane = 0; lane < lanes; ++lane) {
-            RadialPowers lane_powers;
-            for (int k = 0; k <= atom.highest_power; ++k)
-                lane_powers[k] = powers[k][lane];
-            double g = 0, g1 = 0, g2 = 0;
-            if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, order, g, g1, g2)) {
-                value[lane] += g;
-                if (LAPLACIAN)
-                    laplacian[lane] += g2 + 2.0 * g1 / rl[lane];
+        bool weighted = false;
+        if (const SphericalDensityTable* table = common_spherical_table(prepared, atom, selection, rl, lanes, weighted)) {
+            // Every lane reads the same table (spherical_sets' common case).
+            Lanes g, g1, g2;
+            lanes_spherical_table<LAPLACIAN ? 2 : 0>(*table, rl, g, g1, g2);
+            if (weighted) {
+                // The valence alone, weighted, as spherical_sets adds it to 0.
+                g = 0.0 + atom.valence_weight * g;
+                g1 = 0.0 + atom.valence_weight * g1;
+                g2 = 0.0 + atom.valence_weight * g2;
+            }
+            value += g;
+            if (LAPLACIAN)
+                laplacian += g2 + 2.0 * g1 / rl;
+        } else {
+            for (int lane = 0; lane < lanes; ++lane) {
+                RadialPowers lane_powers;
+                for (int k = 0; k <= atom.highest_power; ++k)
+                    lane_powers[k] = powers[k][lane];
+                double g = 0, g1 = 0, g2 = 0;
+                if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, order, g, g1,
+                                   g2)) {
+                    value[lane] += g;
+                    if (LAPLACIAN)
+                        laplacian[lane] += g2 + 2.0 * g1 / rl[lane];
+                }
             }
         }
         if (selection.multipoles && atom.order_count > 0) {
