@@ -77,21 +77,31 @@ double gradient_or_laplacian(F&& f, int mode, double x, double y, double z, Vect
 template <typename Stencil>
 auto in_one_pass(int code, Stencil&& stencil)
 {
-    std::vector<Vector3> points;
-    std::vector<std::size_t> slot;  // per request, its point
-    stencil([&points, &slot](double x, double y, double z, int) {
+    constexpr std::size_t MOST = 32;  // requests of the largest stencil (31)
+    std::array<Vector3, MOST> points;
+    std::array<std::size_t, MOST> slot{};  // per request, its point
+    std::size_t point_count = 0, request_count = 0;
+    bool fits = true;
+    stencil([&](double x, double y, double z, int) {
         const Vector3 p = {x, y, z};
         const auto same = [&p](const Vector3& q) {
             return std::bit_cast<std::array<std::uint64_t, 3>>(q) == std::bit_cast<std::array<std::uint64_t, 3>>(p);
         };
-        const std::size_t found = static_cast<std::size_t>(std::find_if(points.begin(), points.end(), same) - points.begin());
-        if (found == points.size())
-            points.push_back(p);
-        slot.push_back(found);
+        const std::size_t found =
+            static_cast<std::size_t>(std::find_if(points.begin(), points.begin() + point_count, same) - points.begin());
+        if (request_count == MOST || (found == point_count && point_count == MOST)) {
+            fits = false;
+            return 0.0;
+        }
+        if (found == point_count)
+            points[point_count++] = p;
+        slot[request_count++] = found;
         return 0.0;
     });
-    std::vector<double> values(points.size());
-    evaluate_property_at_points(points.data(), points.size(), code, values.data());
+    if (!fits)  // not met by the stencils here: point by point
+        return stencil([](double x, double y, double z, int c) { return evaluate_property_at_point(x, y, z, c); });
+    std::array<double, MOST> values{};
+    evaluate_property_at_points(points.data(), point_count, code, values.data());
     std::size_t next = 0;
     return stencil([&values, &slot, &next](double, double, double, int) { return values[slot[next++]]; });
 }
