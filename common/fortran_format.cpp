@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -673,12 +674,41 @@ bool parse_format(std::string_view format, ParsedFormat& parsed, std::string* er
     return true;
 }
 
+namespace {
+
+// A format as parsed, or why it could not be.
+struct KnownFormat {
+    bool valid = false;
+    ParsedFormat parsed;
+    std::string error;
+};
+
+// The formats a thread has used: a program writes its listing from a few
+// dozen, each line of them many times.
+const KnownFormat& known_format(std::string_view format)
+{
+    constexpr std::size_t LIMIT = 1024;
+    thread_local std::unordered_map<std::string, KnownFormat> known;
+    const auto found = known.find(std::string(format));
+    if (found != known.end()) return found->second;
+    if (known.size() >= LIMIT) known.clear();
+    KnownFormat entry;
+    entry.valid = parse_format(format, entry.parsed, &entry.error);
+    return known.emplace(std::string(format), std::move(entry)).first->second;
+}
+
+}  // namespace
+
 bool try_format_records(std::string_view format, const FortranValue* values, std::size_t count,
                         std::vector<std::string>& records, std::string* error)
 {
     records.clear();
-    ParsedFormat parsed;
-    if (!parse_format(format, parsed, error)) return false;
+    const KnownFormat& known = known_format(format);
+    if (!known.valid) {
+        if (error) *error = known.error;
+        return false;
+    }
+    const ParsedFormat& parsed = known.parsed;
     if (parsed.list_directed) return list_directed_output(values, count, records);
 
     OutputRun run;
