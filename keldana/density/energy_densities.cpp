@@ -84,11 +84,19 @@ double evaluate_energy_density_property(double x, double y, double z, int code)
 {
     if (code < FIRST_ENERGY_CODE || code > LAST_ENERGY_CODE)
         return 0.0;
-    const PropertySelection& selection = evaluated_selection();
     // The density, its gradient norm and its Laplacian by central
     // differences, their points in one pass.
     double rho = 0, g = 0, laplacian = 0;
     compute_property_value_gradient_norm_laplacian_numeric(x, y, z, 3, rho, g, laplacian);
+    return evaluate_energy_density_from_differences(x, y, z, code, rho, g, laplacian);
+}
+
+double evaluate_energy_density_from_differences(double x, double y, double z, int code, double rho, double g,
+                                                double laplacian)
+{
+    if (code < FIRST_ENERGY_CODE || code > LAST_ENERGY_CODE)
+        return 0.0;
+    const PropertySelection& selection = evaluated_selection();
     rho *= DENSITY_TO_AU;
     g *= GRADIENT_TO_AU;
     laplacian *= LAPLACIAN_TO_AU;

@@ -29,6 +29,10 @@ double evaluate_energy_density_from_density(int code, double rho, double gradien
 // (compute_property_gradient_or_laplacian_numeric, modes 1 and 2), S from
 // sum_position_dot_gradient when a virial model needs it.
 double evaluate_energy_density_property(double x, double y, double z, int code);
+// The same from rho, g and L (e/Angstrom^3, ^4, ^5) already taken at the
+// point by those central differences.
+double evaluate_energy_density_from_differences(double x, double y, double z, int code, double rho, double g,
+                                                double laplacian);
 
 // Sum over the active atoms of d . grad V_i at the point, d = point - atom,
 // V_i the atom's electrostatic potential (e/Angstrom), each term the exact

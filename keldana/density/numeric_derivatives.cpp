@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace {
@@ -74,8 +75,8 @@ double gradient_or_laplacian(F&& f, int mode, double x, double y, double z, Vect
 // evaluate_property_at_points call (the same values, the same arithmetic).
 // A point asked for again with the same coordinates to the bit (the centre
 // of a Hessian's diagonal, (x + h) - h == x) is evaluated once.
-template <typename Stencil>
-auto in_one_pass(int code, Stencil&& stencil)
+template <typename Stencil, typename EvaluateMany>
+auto in_one_pass(int code, Stencil&& stencil, EvaluateMany&& evaluate_many)
 {
     constexpr std::size_t MOST = 32;  // requests of the largest stencil (31)
     std::array<Vector3, MOST> points;
@@ -98,12 +99,64 @@ auto in_one_pass(int code, Stencil&& stencil)
         slot[request_count++] = found;
         return 0.0;
     });
-    if (!fits)  // not met by the stencils here: point by point
-        return stencil([](double x, double y, double z, int c) { return evaluate_property_at_point(x, y, z, c); });
+    if (!fits) {  // not met by the stencils here: point by point
+        return stencil([&evaluate_many](double x, double y, double z, int c) {
+            const Vector3 p = {x, y, z};
+            double value = 0;
+            evaluate_many(&p, 1, c, &value);
+            return value;
+        });
+    }
     std::array<double, MOST> values{};
-    evaluate_property_at_points(points.data(), point_count, code, values.data());
+    evaluate_many(points.data(), point_count, code, values.data());
     std::size_t next = 0;
     return stencil([&values, &slot, &next](double, double, double, int) { return values[slot[next++]]; });
+}
+
+// The density's value, gradient norm (mode 1) and Laplacian (mode 2).
+template <typename F>
+void value_gradient_norm_laplacian(F&& f, double x, double y, double z, int code, double& value,
+                                   double& gradient_norm, double& laplacian)
+{
+    value = f(x, y, z, code);
+    Vector3 vector{};
+    gradient_norm = gradient_or_laplacian(f, 1, x, y, z, vector, code);
+    laplacian = gradient_or_laplacian(f, 2, x, y, z, vector, code);
+}
+
+// Energy densities (code 30 and above) at `count` points: the density
+// points of all their central differences in one pass, each energy density
+// then from its own values, as evaluate_energy_density_property takes them.
+void energy_densities_at_points(const Vector3* points, std::size_t count, int code, double* values)
+{
+    constexpr int DENSITY = 3;
+    std::vector<Vector3> inner;
+    std::vector<std::size_t> slot;  // per request, its inner point
+    std::map<std::array<std::uint64_t, 3>, std::size_t> known;
+    for (std::size_t k = 0; k < count; ++k) {
+        double value = 0, norm = 0, laplacian = 0;
+        value_gradient_norm_laplacian(
+            [&](double x, double y, double z, int) {
+                const Vector3 p = {x, y, z};
+                const auto [found, added] = known.emplace(std::bit_cast<std::array<std::uint64_t, 3>>(p), inner.size());
+                if (added)
+                    inner.push_back(p);
+                slot.push_back(found->second);
+                return 0.0;
+            },
+            points[k][0], points[k][1], points[k][2], DENSITY, value, norm, laplacian);
+    }
+    std::vector<double> density(inner.size());
+    evaluate_property_at_points(inner.data(), inner.size(), DENSITY, density.data());
+    std::size_t next = 0;
+    const auto recorded = [&](double, double, double, int) { return density[slot[next++]]; };
+    for (std::size_t k = 0; k < count; ++k) {
+        double value = 0, norm = 0, laplacian = 0;
+        value_gradient_norm_laplacian(recorded, points[k][0], points[k][1], points[k][2], DENSITY, value, norm,
+                                      laplacian);
+        values[k] = evaluate_energy_density_from_differences(points[k][0], points[k][1], points[k][2], code, value,
+                                                             norm, laplacian);
+    }
 }
 
 }  // namespace
@@ -116,49 +169,64 @@ double numeric_derivative_step()
 
 double compute_property_partial_derivative_numeric(double x, double y, double z, int axis, int code)
 {
-    return in_one_pass(code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); });
+    return in_one_pass(
+        code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); }, evaluate_property_at_points);
 }
 
 double compute_energy_density_partial_derivative_numeric(double x, double y, double z, int axis, int code)
 {
-    return partial_derivative(evaluate_energy_density_property, x, y, z, axis, code);
+    return in_one_pass(
+        code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); }, energy_densities_at_points);
 }
 
 void compute_property_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
                                                Matrix3& hessian, int code)
 {
-    in_one_pass(code, [&](auto&& f) {
-        gradient_hessian(f, point, value, gradient, hessian, code);
-        return 0;
-    });
+    in_one_pass(
+        code,
+        [&](auto&& f) {
+            gradient_hessian(f, point, value, gradient, hessian, code);
+            return 0;
+        },
+        evaluate_property_at_points);
 }
 
 void compute_energy_density_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
                                                      Matrix3& hessian, int code)
 {
-    gradient_hessian(evaluate_energy_density_property, point, value, gradient, hessian, code);
+    in_one_pass(
+        code,
+        [&](auto&& f) {
+            gradient_hessian(f, point, value, gradient, hessian, code);
+            return 0;
+        },
+        energy_densities_at_points);
 }
 
 double compute_property_gradient_or_laplacian_numeric(int mode, double x, double y, double z, Vector3& vector,
                                                       int code)
 {
-    return in_one_pass(code, [&](auto&& f) { return gradient_or_laplacian(f, mode, x, y, z, vector, code); });
+    return in_one_pass(
+        code, [&](auto&& f) { return gradient_or_laplacian(f, mode, x, y, z, vector, code); },
+        evaluate_property_at_points);
 }
 
 double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, double y, double z,
                                                             Vector3& vector, int code)
 {
-    return gradient_or_laplacian(evaluate_energy_density_property, mode, x, y, z, vector, code);
+    return in_one_pass(
+        code, [&](auto&& f) { return gradient_or_laplacian(f, mode, x, y, z, vector, code); },
+        energy_densities_at_points);
 }
 
 void compute_property_value_gradient_norm_laplacian_numeric(double x, double y, double z, int code, double& value,
                                                             double& gradient_norm, double& laplacian)
 {
-    in_one_pass(code, [&](auto&& f) {
-        value = f(x, y, z, code);
-        Vector3 vector{};
-        gradient_norm = gradient_or_laplacian(f, 1, x, y, z, vector, code);
-        laplacian = gradient_or_laplacian(f, 2, x, y, z, vector, code);
-        return 0;
-    });
+    in_one_pass(
+        code,
+        [&](auto&& f) {
+            value_gradient_norm_laplacian(f, x, y, z, code, value, gradient_norm, laplacian);
+            return 0;
+        },
+        evaluate_property_at_points);
 }

@@ -572,6 +572,41 @@ namespace {
 
 double at(const Vector3& p, int code) { return evaluate_property_at_point(p[0], p[1], p[2], code); }
 
+using PointFunction = double (*)(double, double, double, int);
+using GradientHessian = void (*)(const Vector3&, double&, Vector3&, Matrix3&, int);
+using PartialDerivative = double (*)(double, double, double, int, int);
+
+// A gradient-Hessian routine and a partial-derivative routine of central
+// differences against their definitions with f, point by point, to the bit.
+void expect_differences_of(PointFunction f, GradientHessian gradient_hessian, PartialDerivative partial_derivative,
+                           const Vector3& p, int code)
+{
+    const double h = numeric_derivative_step();
+    const auto shifted = [&](const Vector3& q, int axis, double step) {
+        return f(q[0] + (axis == 1 ? step : 0.0), q[1] + (axis == 2 ? step : 0.0), q[2] + (axis == 3 ? step : 0.0),
+                 code);
+    };
+    const auto partial = [&](const Vector3& q, int axis) {
+        return (shifted(q, axis, h) - shifted(q, axis, -h)) / (2.0 * h);
+    };
+    double value = 0;
+    Vector3 gradient{};
+    Matrix3 hessian;
+    gradient_hessian(p, value, gradient, hessian, code);
+    EXPECT_TRUE(same_bits(value, f(p[0], p[1], p[2], code)));
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(same_bits(gradient[i - 1], partial(p, i)));
+        EXPECT_TRUE(same_bits(partial_derivative(p[0], p[1], p[2], i, code), partial(p, i)));
+        for (int j = i; j <= 3; ++j) {
+            const Vector3 e = {j == 1 ? h : 0.0, j == 2 ? h : 0.0, j == 3 ? h : 0.0};
+            const double plus = partial({p[0] + e[0], p[1] + e[1], p[2] + e[2]}, i);
+            const double minus = partial({p[0] - e[0], p[1] - e[1], p[2] - e[2]}, i);
+            EXPECT_TRUE(same_bits(hessian(i, j), (plus - minus) / (2.0 * h)));
+            EXPECT_TRUE(same_bits(hessian(j, i), hessian(i, j)));
+        }
+    }
+}
+
 }  // namespace
 
 // The stencils of central differences take their points in one pass over the
@@ -621,27 +656,9 @@ TEST_F(PotentialExampleTest, CentralDifferencesInOnePassMatchPointByPoint)
                                                           q[1] + (axis == 2 ? step : 0.0),
                                                           q[2] + (axis == 3 ? step : 0.0), code);
                     };
-                    auto partial = [&](const Vector3& q, int axis, int code) {
-                        return (shifted(q, axis, h, code) - shifted(q, axis, -h, code)) / (2.0 * h);
-                    };
                     for (int code : {3, 8}) {
-                        double value = 0;
-                        Vector3 gradient{};
-                        Matrix3 hessian;
-                        compute_property_gradient_hessian_numeric(p, value, gradient, hessian, code);
-                        EXPECT_TRUE(same_bits(value, at(p, code)));
-                        for (int i = 1; i <= 3; ++i) {
-                            EXPECT_TRUE(same_bits(gradient[i - 1], partial(p, i, code)));
-                            EXPECT_TRUE(same_bits(compute_property_partial_derivative_numeric(p[0], p[1], p[2], i, code),
-                                                  partial(p, i, code)));
-                            for (int j = i; j <= 3; ++j) {
-                                const Vector3 e = {j == 1 ? h : 0.0, j == 2 ? h : 0.0, j == 3 ? h : 0.0};
-                                const double plus = partial({p[0] + e[0], p[1] + e[1], p[2] + e[2]}, i, code);
-                                const double minus = partial({p[0] - e[0], p[1] - e[1], p[2] - e[2]}, i, code);
-                                EXPECT_TRUE(same_bits(hessian(i, j), (plus - minus) / (2.0 * h)));
-                                EXPECT_TRUE(same_bits(hessian(j, i), hessian(i, j)));
-                            }
-                        }
+                        expect_differences_of(evaluate_property_at_point, compute_property_gradient_hessian_numeric,
+                                              compute_property_partial_derivative_numeric, p, code);
                         Vector3 v{};
                         const double norm = compute_property_gradient_or_laplacian_numeric(-1, p[0], p[1], p[2], v, code);
                         double squares = 0;
@@ -676,4 +693,45 @@ TEST_F(PotentialExampleTest, CentralDifferencesInOnePassMatchPointByPoint)
         run_settings().calculation.global_frame = 1;
         property_selection().laplacian_sign = 1;
     }
+}
+
+// The energy densities' central differences take the density points of all
+// their energy densities in one pass: every difference is the one of
+// evaluate_energy_density_property point by point, to the last bit, with the
+// gradient expansion and with a virial model of the kinetic energy.
+TEST_F(PotentialExampleTest, EnergyDensityDifferencesInOnePassMatchPointByPoint)
+{
+    ASSERT_TRUE(load_example("cyanogen", "cyanogen.kdn")) << ui_->answers.message_log();
+    const Vector3 c = atom(1), n = atom(2);
+    const std::vector<Vector3> points = {{(c[0] + n[0]) / 2, (c[1] + n[1]) / 2 + 0.1, (c[2] + n[2]) / 2},
+                                         {c[0] + 0.3, c[1] - 0.2, c[2] + 0.4},
+                                         {n[0] - 1.2, n[1] + 0.7, n[2] + 0.9}};
+    const double h = numeric_derivative_step();
+    const auto at = [](const Vector3& q, int code) { return evaluate_energy_density_property(q[0], q[1], q[2], code); };
+    for (int model : {0, 1}) {
+        property_selection().kinetic_model = model;
+        for (int code : {31, 33, 39}) {
+            SCOPED_TRACE("code " + std::to_string(code) + " kinetic model " + std::to_string(model));
+            for (const Vector3& p : points) {
+                expect_differences_of(evaluate_energy_density_property, compute_energy_density_gradient_hessian_numeric,
+                                      compute_energy_density_partial_derivative_numeric, p, code);
+                Vector3 v{};
+                const double laplacian =
+                    compute_energy_density_gradient_or_laplacian_numeric(2, p[0], p[1], p[2], v, code);
+                double sum = 0;
+                for (int i = 1; i <= 3; ++i)
+                    sum += (at({p[0] + (i == 1 ? 2.0 * h : 0.0), p[1] + (i == 2 ? 2.0 * h : 0.0),
+                                p[2] + (i == 3 ? 2.0 * h : 0.0)},
+                               code)
+                            - 2.0 * at(p, code)
+                            + at({p[0] - (i == 1 ? 2.0 * h : 0.0), p[1] - (i == 2 ? 2.0 * h : 0.0),
+                                  p[2] - (i == 3 ? 2.0 * h : 0.0)},
+                                 code))
+                           / (4.0 * h * h);
+                EXPECT_TRUE(same_bits(laplacian, sum));
+                EXPECT_NE(at(p, code), 0.0);
+            }
+        }
+    }
+    property_selection().kinetic_model = 0;
 }
