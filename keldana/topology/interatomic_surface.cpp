@@ -31,7 +31,6 @@ constexpr double SAME_POINT = 0.01;          // Angstrom in each coordinate
 // A located point this near the nucleus is the atom's own maximum, not a
 // point of its surface.
 constexpr double MIN_CRITICAL_POINT_DISTANCE = 0.1;
-constexpr double RADIUS_FACTOR = 0.3;        // bracketing moves the radius by this fraction
 constexpr double ON_RAY = 1e-6;              // a critical point lies on a ray when its cosine is this close to 1
 constexpr int STEPS_MOVING_AWAY = 15;
 constexpr int MAX_BRACKETING_STEPS = 100;

@@ -206,8 +206,9 @@ TEST_F(SafeWriteTest, ASecondRenameThatFailsPutsTheFirstOldFileBack)
         EXPECT_FALSE(commit_in_order(first, second, error));
         EXPECT_NE(error.find("map.pos"), std::string::npos) << error;
         EXPECT_EQ(fs::exists(map), old_map);
-        if (old_map)
+        if (old_map) {
             EXPECT_EQ(read(map), "old map");
+        }
         EXPECT_EQ(file_count(), old_map ? 2u : 1u);
         fs::remove_all(post);
         fs::remove(map);

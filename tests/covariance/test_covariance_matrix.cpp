@@ -485,7 +485,7 @@ TEST_F(CovarianceMatrixTest, RefusesTheFixtureOfAKindCodeOfTheLowestInteger)
 TEST_F(CovarianceMatrixTest, RefusesWhatIsNotARegularFile)
 {
     read_previous_matrix();
-    for (const std::string path : {folder_.string(), std::string("/dev/zero")}) {
+    for (const std::string& path : {folder_.string(), std::string("/dev/zero")}) {
         ui_->answers.messages.clear();
         EXPECT_FALSE(read_covariance_matrix_file(path)) << path;
         ASSERT_EQ(ui_->answers.messages.size(), 1u) << path;

@@ -58,8 +58,9 @@ void expect_eigenpairs(const Matrix& a, int n)
     for (double x : a)
         norm = std::max(norm, std::abs(x));
     for (int k = 0; k < n; ++k) {
-        if (k > 0)
+        if (k > 0) {
             EXPECT_LE(values[k - 1], values[k]);
+        }
         for (int i = 0; i < n; ++i) {
             double residual = -values[k] * at(vectors, n, i, k);
             for (int j = 0; j < n; ++j)

@@ -255,8 +255,9 @@ TEST_F(RenderTest, LabelsStandBesideTheirSymbolsWithoutTouchingThem)
         EXPECT_GT(bottom, y) << marker_x;
         for (int dy = -r - 40; dy <= r + 40; ++dy)
             for (int dx = -r - 1; dx <= r + 1; ++dx)
-                if (std::abs(dy) > r + 1)
+                if (std::abs(dy) > r + 1) {
                     EXPECT_FALSE(dark(x + dx, y + dy)) << marker_x << ": ink above or below the symbol at " << dy;
+                }
     }
 }
 

@@ -158,8 +158,9 @@ void expect_groups_hold_their_controls(Dialog& d)
             EXPECT_GE(label->width(), text.width()) << label->text().toStdString();
             EXPECT_GE(label->height(), text.height()) << label->text().toStdString();
         }
-        if (auto* button = qobject_cast<QRadioButton*>(control))
+        if (auto* button = qobject_cast<QRadioButton*>(control)) {
             EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        }
     }
     for (std::size_t a = 0; a < controls.size(); ++a)
         for (std::size_t b = a + 1; b < controls.size(); ++b)
@@ -377,8 +378,9 @@ TEST_F(ExportTest, EveryValueTheDialogTakesGivesAFileGhostscriptReads)
         EXPECT_TRUE(has_line(lines, c.scale_line)) << name;
         for (const std::string& line : lines)
             EXPECT_EQ(line.find('*'), std::string::npos) << name << ": a number overflowed its field: " << line;
-        if (gs)
+        if (gs) {
             EXPECT_EQ(ghostscript_exit_code(path_, directory_.string()), 0) << name;
+        }
     }
     EXPECT_TRUE(ui_->answers.messages.empty()) << ui_->answers.message_log();
     if (!gs)

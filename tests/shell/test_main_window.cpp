@@ -29,6 +29,20 @@
 
 namespace {
 
+// A (3,-1) point of the density between atoms 1 and 2.
+CriticalPoint bond_point(double x, double y, double z)
+{
+    CriticalPoint point;
+    point.x = x;
+    point.y = y;
+    point.z = z;
+    point.type = 2;
+    point.atom1 = 1;
+    point.atom2 = 2;
+    point.property_code = 3;
+    return point;
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -49,8 +63,9 @@ TEST_F(MainWindowTest, StartsWithOnlyTheAvailableCommandsEnabled)
     // Everything greyed in the resource stays greyed.
     for (const MenuResource& menu : main_menu_resource())
         for (const MenuItemResource& item : menu.items)
-            if (item.id != 0 && item.greyed)
+            if (item.id != 0 && item.greyed) {
                 EXPECT_FALSE(window.menu_enabled(item.id)) << item.id;
+            }
     for (int id : {CMD_SAVE_DATA_FILE, CMD_KDN_DATA, CMD_STRUCTURE_VIEWER, CMD_CP_SEARCH, CMD_STOP})
         EXPECT_FALSE(window.toolbar_enabled(id)) << id;
 }
@@ -156,7 +171,7 @@ TEST(CriticalPointFile, LayoutOfHeaderAndPoints)
     set_text_field(model->atoms.atom_label[2], "O12345");
     CriticalPointList list;
     list.cp_count = 1;
-    list.points[1] = {0.5, -1.25, 12.0, 2, 1, 2, 3};
+    list.points[1] = bond_point(0.5, -1.25, 12.0);
     const auto path = std::filesystem::temp_directory_path() / "keldana_test_cps.dat";
     ASSERT_TRUE(write_critical_point_file(path.string(), list, *model));
     std::ifstream in(path);
@@ -185,7 +200,7 @@ TEST(ShellWriters, AFailedWriteKeepsTheOldFile)
     auto list = std::make_unique<CriticalPointList>();
     list->cp_count = 40;
     for (int k = 1; k <= list->cp_count; ++k)
-        list->points[k] = {0.1 * k, 0.0, 1.0, 2, 1, 2, 3};
+        list->points[k] = bond_point(0.1 * k, 0.0, 1.0);
     QString edited;
     for (int k = 0; k < 60; ++k)
         edited += QString("ATOM%1     6  0.1000  0.2000  0.3000\n").arg(k);

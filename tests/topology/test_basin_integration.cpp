@@ -231,8 +231,9 @@ TEST_F(BasinTest, SurfaceFitFollowsAPlaneUpToTheClusterRadius)
             const double exact = plane(theta_nodes[k], phi_nodes[l]);
             ASSERT_GE(r, 0.7 - 1e-12);
             ASSERT_LE(r, 6.0 + 1e-12);
-            if (exact < 2.0)
+            if (exact < 2.0) {
                 EXPECT_NEAR(r, exact, 0.04 * exact) << theta_nodes[k] << " " << phi_nodes[l];
+            }
         }
 }
 
