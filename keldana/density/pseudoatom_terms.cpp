@@ -18,9 +18,12 @@ namespace {
 
 constexpr int MAX_BANK_POWER = 10;  // (2n)! of the orbital normalisation is in the factorial table
 
-double integer_power(double base, int exponent)
+// base^exponent by products; T is a double or a vector of them (the same
+// operations in every lane).
+template <typename T>
+T integer_power(T base, int exponent)
 {
-    double result = 1.0;
+    T result = T{} + 1.0;
     for (int k = 0; k < std::abs(exponent); ++k)
         result *= base;
     return exponent < 0 ? 1.0 / result : result;
@@ -103,7 +106,8 @@ struct FunctionValues {
 // r^k for k = 0..highest power of the atom.
 using RadialPowers = std::array<double, MAX_SLATER_POWER + 1>;
 
-double power_of(const RadialPowers& powers, double inverse_r, int k)
+template <typename T, typename Powers>
+T power_of(const Powers& powers, const T& inverse_r, int k)
 {
     return k >= 0 ? powers[k] : integer_power(inverse_r, -k);
 }
@@ -198,10 +202,10 @@ constexpr MonomialTable make_monomial_table()
 constexpr MonomialTable MONOMIALS = make_monomial_table();
 static_assert(MONOMIALS.below_degree[MAX_L + 1] == MONOMIAL_COUNT);
 
-template <int DEGREE>
-void point_monomials(const Vector3& d, double* m)
+template <int DEGREE, typename T, typename Displacement>
+void point_monomials(const Displacement& d, T* m)
 {
-    m[0] = 1.0;
+    m[0] = T{} + 1.0;
 #pragma GCC unroll 40
     for (int k = 1; k < MONOMIALS.below_degree[DEGREE + 1]; ++k)
         m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
@@ -209,20 +213,21 @@ void point_monomials(const Vector3& d, double* m)
 
 constexpr int monomials_of_degree(int degree) { return degree < 0 ? 0 : (degree + 1) * (degree + 2) / 2; }
 
-// Sums c[N i + k] m[i] over the monomials i of one degree for each k, each in
-// monomial order (as the polynomials were always summed); the N sums run
-// side by side and the loops are unrolled for the degree.
-template <int N, int DEGREE>
-void monomial_sums(const double* c, const double* m, double* out)
+// Sums c[N i + k] m[i] over the monomials i of one degree for each k < K of
+// the N interleaved polynomials, each in monomial order (as the polynomials
+// were always summed); the sums run side by side and the loops are unrolled
+// for the degree.
+template <int N, int DEGREE, int K = N, typename T = double>
+void monomial_sums(const double* c, const T* m, T* out)
 {
     constexpr int COUNT = monomials_of_degree(DEGREE);
-    double s[N] = {};
+    T s[K] = {};
 #pragma GCC unroll 16
     for (int i = 0; i < COUNT; ++i)
 #pragma GCC unroll 6
-        for (int k = 0; k < N; ++k)
+        for (int k = 0; k < K; ++k)
             s[k] += c[N * i + k] * m[i];
-    for (int k = 0; k < N; ++k)
+    for (int k = 0; k < K; ++k)
         out[k] = s[k];
 }
 
@@ -944,32 +949,6 @@ namespace {
 constexpr int LANES = 4;
 typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
 
-[[gnu::always_inline]] inline Lanes lanes_power_of(const Lanes* powers, const Lanes& inverse_r, int k)
-{
-    if (k >= 0)
-        return powers[k];
-    Lanes result = Lanes{} + 1.0;
-    for (int j = 0; j < -k; ++j)
-        result *= inverse_r;
-    return 1.0 / result;
-}
-
-// Sums c[N i + k] m[i] over the monomials i of degree L for k < K, each in
-// monomial order (monomial_sums, lane by lane).
-template <int N, int K, int L>
-[[gnu::always_inline]] inline void lanes_monomial_sums(const double* c, const Lanes* m, Lanes* out)
-{
-    constexpr int COUNT = monomials_of_degree(L);
-    Lanes s[K] = {};
-#pragma GCC unroll 16
-    for (int i = 0; i < COUNT; ++i)
-#pragma GCC unroll 3
-        for (int k = 0; k < K; ++k)
-            s[k] += c[N * i + k] * m[i];
-    for (int k = 0; k < K; ++k)
-        out[k] = s[k];
-}
-
 // One order's value, and with LAPLACIAN its Laplacian (add_multipole_order
 // with DerivativeOrder::value or ::laplacian), lane by lane.
 template <bool LAPLACIAN, int L>
@@ -980,14 +959,14 @@ template <bool LAPLACIAN, int L>
 {
     constexpr int Q_COUNT = monomials_of_degree(L), G_COUNT = monomials_of_degree(L - 1);
     Lanes q;
-    lanes_monomial_sums<1, 1, L>(c, m + MONOMIALS.below_degree[L], &q);
-    const Lanes s = term_order.normalisation * lanes_power_of(powers, inverse_r, term_order.power) * exponential;
+    monomial_sums<1, L>(c, m + MONOMIALS.below_degree[L], &q);
+    const Lanes s = term_order.normalisation * power_of(powers, inverse_r, term_order.power) * exponential;
     value += s * q;
     if constexpr (LAPLACIAN) {
         Lanes hq[3] = {};
         if constexpr (L >= 2)
             if (!term_order.harmonic)
-                lanes_monomial_sums<6, 3, L - 2>(c + Q_COUNT + 3 * G_COUNT, m + MONOMIALS.below_degree[L - 2], hq);
+                monomial_sums<6, L - 2, 3>(c + Q_COUNT + 3 * G_COUNT, m + MONOMIALS.below_degree[L - 2], hq);
         const double power = term_order.power;
         const Lanes p = power * inverse_r - term_order.exponent;
         const Lanes s1 = s * p;
@@ -1022,10 +1001,7 @@ template <bool LAPLACIAN, int D>
         }
     }
     Lanes m[MONOMIALS.below_degree[D + 1]];
-    m[0] = Lanes{} + 1.0;
-#pragma GCC unroll 40
-    for (int k = 1; k < MONOMIALS.below_degree[D + 1]; ++k)
-        m[k] = m[MONOMIALS.parent[k]] * d[MONOMIALS.axis[k]];
+    point_monomials<D>(d, m);
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
         Lanes exponential;
@@ -1076,51 +1052,21 @@ template <int DERIVATIVES>
 [[gnu::always_inline]] inline void lanes_spherical_table(const SphericalDensityTable& table, const Lanes& r, Lanes& g,
                                                          Lanes& g1, Lanes& g2)
 {
-    double t_column[LANES], step_column[LANES], a_column[5][LANES], b_column[5][LANES];
+    double t_column[LANES], step_column[LANES], a_column[5][LANES] = {}, b_column[5][LANES] = {};
     for (int lane = 0; lane < LANES; ++lane) {
-        const double x = r[lane] * table.inverse_range;
-        const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
-        const int k = x >= 0.5       ? 0
-                      : biased == 0 ? SPHERICAL_TABLE_OCTAVES
-                                    : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
-        const SphericalDensityTable::Octave& octave = table.octaves[static_cast<std::size_t>(k)];
-        const double u = (r[lane] - octave.start) * octave.inverse_step;
-        int i = u > 0 ? static_cast<int>(u) : 0;
-        if (i >= octave.count)
-            i = octave.count - 1;
-        t_column[lane] = u - i;
-        step_column[lane] = octave.inverse_step;
-        const std::array<double, 5>& a = table.nodes[static_cast<std::size_t>(octave.first + i)];
-        const std::array<double, 5>& b = table.nodes[static_cast<std::size_t>(octave.first + i + 1)];
+        std::size_t node = 0;
+        locate_spherical_interval(table, r[lane], node, t_column[lane], step_column[lane]);
         for (int m = 0; m <= DERIVATIVES + 2; ++m) {
-            a_column[m][lane] = a[static_cast<std::size_t>(m)];
-            b_column[m][lane] = b[static_cast<std::size_t>(m)];
+            a_column[m][lane] = table.nodes[node][static_cast<std::size_t>(m)];
+            b_column[m][lane] = table.nodes[node + 1][static_cast<std::size_t>(m)];
         }
     }
     Lanes t, inverse_step, a[5], b[5];
     std::memcpy(&t, t_column, sizeof t);
     std::memcpy(&inverse_step, step_column, sizeof inverse_step);
-    for (int m = 0; m <= DERIVATIVES + 2; ++m) {
-        std::memcpy(&a[m], a_column[m], sizeof a[m]);
-        std::memcpy(&b[m], b_column[m], sizeof b[m]);
-    }
-    // interpolate_spherical_nodes, the same operations in the same order.
-    const Lanes t2 = t * t, t3 = t2 * t;
-    const Lanes v = 1.0 - t;
-    const Lanes v2 = v * v, v3 = v2 * v;
-    const Lanes p0 = v3 * (1.0 + t * (3.0 + 6.0 * t));
-    const Lanes p1 = v3 * t * (1.0 + 3.0 * t);
-    const Lanes p2 = 0.5 * v3 * t2;
-    const Lanes q0 = t3 * (1.0 + v * (3.0 + 6.0 * v));
-    const Lanes q1 = -t3 * v * (1.0 + 3.0 * v);
-    const Lanes q2 = 0.5 * t3 * v2;
-    g = p0 * a[0] + p1 * a[1] + p2 * a[2] + q0 * b[0] + q1 * b[1] + q2 * b[2];
-    g1 = Lanes{};
-    g2 = Lanes{};
-    if constexpr (DERIVATIVES >= 1)
-        g1 = (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step;
-    if constexpr (DERIVATIVES >= 2)
-        g2 = (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step;
+    std::memcpy(a, a_column, sizeof a);
+    std::memcpy(b, b_column, sizeof b);
+    interpolate_quintic(a, b, t, inverse_step, DERIVATIVES, g, g1, g2);
 }
 
 // accumulate_pseudoatom_values; with LAPLACIAN the value and the Laplacian.

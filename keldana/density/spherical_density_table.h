@@ -63,34 +63,44 @@ void sum_spherical_pairs(const SphericalPairSum& sum, double r, double g[5], dou
 bool build_spherical_density_table(const SphericalPairSum& sum, double range, SphericalDensityTable& table);
 
 // g and, as `derivatives` asks (0, 1 or 2), g' and g'' at t (0..1) of the
-// interval between the nodes a and b, whose step is 1 / inverse_step; the
-// derivatives not asked for are 0.
-[[gnu::always_inline]] inline void interpolate_spherical_nodes(const std::array<double, 5>& a, const std::array<double, 5>& b, double t,
-                                        double inverse_step, int derivatives, double& g, double& g1, double& g2)
+// interval between the nodes a and b (each h^k g^(k), k = 0..4), whose step
+// is 1 / inverse_step; the derivatives not asked for are 0.  T is a double
+// or a vector of them, every lane with the same operations.
+template <typename T>
+[[gnu::always_inline]] inline void interpolate_quintic(const T* a, const T* b, T t, T inverse_step, int derivatives,
+                                                       T& g, T& g1, T& g2)
 {
     // Quintic Hermite basis at t: value, first and second derivative at the
     // left node (p0, p1, p2) and at the right node (q0, q1, q2).
-    const double t2 = t * t, t3 = t2 * t;
-    const double v = 1.0 - t;
-    const double v2 = v * v, v3 = v2 * v;
-    const double p0 = v3 * (1.0 + t * (3.0 + 6.0 * t));
-    const double p1 = v3 * t * (1.0 + 3.0 * t);
-    const double p2 = 0.5 * v3 * t2;
-    const double q0 = t3 * (1.0 + v * (3.0 + 6.0 * v));
-    const double q1 = -t3 * v * (1.0 + 3.0 * v);
-    const double q2 = 0.5 * t3 * v2;
+    const T t2 = t * t, t3 = t2 * t;
+    const T v = 1.0 - t;
+    const T v2 = v * v, v3 = v2 * v;
+    const T p0 = v3 * (1.0 + t * (3.0 + 6.0 * t));
+    const T p1 = v3 * t * (1.0 + 3.0 * t);
+    const T p2 = 0.5 * v3 * t2;
+    const T q0 = t3 * (1.0 + v * (3.0 + 6.0 * v));
+    const T q1 = -t3 * v * (1.0 + 3.0 * v);
+    const T q2 = 0.5 * t3 * v2;
     g = p0 * a[0] + p1 * a[1] + p2 * a[2] + q0 * b[0] + q1 * b[1] + q2 * b[2];
     g1 = derivatives >= 1 ? (p0 * a[1] + p1 * a[2] + p2 * a[3] + q0 * b[1] + q1 * b[2] + q2 * b[3]) * inverse_step
-                          : 0.0;
+                          : T{};
     g2 = derivatives >= 2
              ? (p0 * a[2] + p1 * a[3] + p2 * a[4] + q0 * b[2] + q1 * b[3] + q2 * b[4]) * inverse_step * inverse_step
-             : 0.0;
+             : T{};
 }
 
-// g(r) and, as `derivatives` asks (0, 1 or 2), g'(r) and g''(r) for
-// 0 <= r <= range.
-[[gnu::always_inline]] inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r, int derivatives, double& g,
-                                             double& g1, double& g2)
+[[gnu::always_inline]] inline void interpolate_spherical_nodes(const std::array<double, 5>& a,
+                                                               const std::array<double, 5>& b, double t,
+                                                               double inverse_step, int derivatives, double& g,
+                                                               double& g1, double& g2)
+{
+    interpolate_quintic(a.data(), b.data(), t, inverse_step, derivatives, g, g1, g2);
+}
+
+// The interval of the table that holds r (0 <= r <= range): the index of
+// its left node, r's place t (0..1) in it, and the inverse of its step.
+[[gnu::always_inline]] inline void locate_spherical_interval(const SphericalDensityTable& table, double r,
+                                                             std::size_t& node, double& t, double& inverse_step)
 {
     // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary
     // exponent of r / range (biased by 1023; zero for 0 and subnormals).
@@ -102,6 +112,18 @@ bool build_spherical_density_table(const SphericalPairSum& sum, double range, Sp
     int i = u > 0 ? static_cast<int>(u) : 0;
     if (i >= octave.count)
         i = octave.count - 1;
-    interpolate_spherical_nodes(table.nodes[octave.first + i], table.nodes[octave.first + i + 1], u - i,
-                                octave.inverse_step, derivatives, g, g1, g2);
+    node = static_cast<std::size_t>(octave.first + i);
+    t = u - i;
+    inverse_step = octave.inverse_step;
+}
+
+// g(r) and, as `derivatives` asks (0, 1 or 2), g'(r) and g''(r) for
+// 0 <= r <= range.
+[[gnu::always_inline]] inline void evaluate_spherical_density_table(const SphericalDensityTable& table, double r,
+                                                                    int derivatives, double& g, double& g1, double& g2)
+{
+    std::size_t node = 0;
+    double t = 0, inverse_step = 0;
+    locate_spherical_interval(table, r, node, t, inverse_step);
+    interpolate_spherical_nodes(table.nodes[node], table.nodes[node + 1], t, inverse_step, derivatives, g, g1, g2);
 }
