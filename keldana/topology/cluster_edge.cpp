@@ -296,15 +296,17 @@ ClusterReach prepare_cluster_reach(int code)
         int code = 0;
         std::uint64_t r_cut = 0;
         int l_pole = 0;
+        int global_frame = 0;  // the term radii come from the frame's prepared model
         ClusterReach reach;
     };
     static std::mutex mutex;
     static Kept kept;
     const CalculationSettings& settings = run_settings().calculation;
-    const Kept key{model_revision(), code, std::bit_cast<std::uint64_t>(settings.rCut), settings.lPole, {}};
+    const Kept key{model_revision(), code, std::bit_cast<std::uint64_t>(settings.rCut), settings.lPole,
+                   settings.global_frame, {}};
     const std::lock_guard<std::mutex> lock(mutex);
     if (kept.revision != key.revision || kept.code != key.code || kept.r_cut != key.r_cut
-        || kept.l_pole != key.l_pole) {
+        || kept.l_pole != key.l_pole || kept.global_frame != key.global_frame) {
         ClusterReach reach = make_cluster_reach(code);
         kept = key;
         kept.reach = std::move(reach);
