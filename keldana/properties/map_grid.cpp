@@ -39,7 +39,7 @@ constexpr double FAR_FROM_EVERY_PLANE = 1.0e30;  // plane_w of the dummy points'
 constexpr float NO_MINIMUM = 1.0e20f;
 constexpr int GRID_BOX_WIDTH = 8;
 constexpr long long RING_POINTS = 1 << 16;  // values a map holds at a time (0.5 MB, 3.7 MB of records)
-constexpr int ROW_PIECE = 32;  // points of a row evaluated together  // values a map holds at a time (0.5 MB, 3.7 MB of records)
+constexpr int ROW_PIECE = 32;  // points of a row evaluated together
 
 std::string trimmed_name(const std::string& name)
 {

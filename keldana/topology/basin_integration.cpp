@@ -144,18 +144,33 @@ namespace {
 
 constexpr int MAX_RAY_POINTS = 128;  // taken in one pass; longer rules go point by point
 
-double integrand_at(const Vector3& p, int code)
+// The integrand at `count` points, the density and its derivatives in one
+// pass over the atoms near them (the same values as point by point).
+void integrand_at_points(const Vector3* p, std::size_t count, int code, double* values)
 {
-    if (code == 0)
-        return 1.0;
-    if (code >= FIRST_ENERGY_DENSITY)
-        return evaluate_energy_density_property(p[0], p[1], p[2], code);
+    if (code == 0) {
+        std::fill(values, values + count, 1.0);
+        return;
+    }
+    if (code >= FIRST_ENERGY_DENSITY) {
+        for (std::size_t k = 0; k < count; ++k)
+            values[k] = evaluate_energy_density_property(p[k][0], p[k][1], p[k][2], code);
+        return;
+    }
+    evaluate_property_at_points(p, count, code, values);
     if (code == LAPLACIAN)
         // The analytic Laplacian, whatever its sign setting: central
         // differences near a nucleus are far too coarse for an integral
         // that must vanish.
-        return evaluate_property_at_point(p[0], p[1], p[2], LAPLACIAN) * evaluated_selection().laplacian_sign;
-    return evaluate_property_at_point(p[0], p[1], p[2], code);
+        for (std::size_t k = 0; k < count; ++k)
+            values[k] *= evaluated_selection().laplacian_sign;
+}
+
+double integrand_at(const Vector3& p, int code)
+{
+    double value = 0;
+    integrand_at_points(&p, 1, code, &value);
+    return value;
 }
 
 // The radial part of one direction (see integrate_property_along_ray);
@@ -174,25 +189,22 @@ double ray_integral(const Vector3& centre, double theta, double phi, double r0, 
     const Vector3 direction{std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)};
     const double angular = theta_weight * std::sin(theta) * half * PI / 2.0;
     double sum = 0.0;
-    // The density and its derivatives at every point of the ray in one pass
-    // over the atoms near it: the same values as point by point.
-    const bool in_one_pass = code >= 1 && code < FIRST_ENERGY_DENSITY && n_r <= MAX_RAY_POINTS;
+    // Every point of the ray at once where it fits; a longer rule point by point.
+    const bool at_once = n_r <= MAX_RAY_POINTS;
     std::array<Vector3, MAX_RAY_POINTS> points;
     std::array<double, MAX_RAY_POINTS> values;
-    if (in_one_pass) {
-        for (int i = 0; i < n_r; ++i) {
-            const double r = half * x[i] + mid;
-            points[i] = {centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
-        }
-        evaluate_property_at_points(points.data(), static_cast<std::size_t>(n_r), code, values.data());
-        if (code == LAPLACIAN)
-            for (int i = 0; i < n_r; ++i)
-                values[i] *= evaluated_selection().laplacian_sign;
+    const auto point_at = [&](int i) {
+        const double r = half * x[i] + mid;
+        return Vector3{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
+    };
+    if (at_once) {
+        for (int i = 0; i < n_r; ++i)
+            points[i] = point_at(i);
+        integrand_at_points(points.data(), static_cast<std::size_t>(n_r), code, values.data());
     }
     for (int i = 0; i < n_r; ++i) {
         const double r = half * x[i] + mid;
-        const Vector3 p{centre[0] + r * direction[0], centre[1] + r * direction[1], centre[2] + r * direction[2]};
-        sum += (in_one_pass ? values[i] : integrand_at(p, code)) * angular * r * r * u[i];
+        sum += (at_once ? values[i] : integrand_at(point_at(i), code)) * angular * r * r * u[i];
         if (!keep_going())
             break;
     }
