@@ -128,35 +128,54 @@ void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const 
         for (std::size_t word = 0; word < any.size(); ++word)
             any[word] |= masks[p][word];
     }
+    // The points by column, so the loops below run over whole vectors.
+    std::array<double, MAX_POINTS> px, py, pz;
+    for (std::size_t p = 0; p < count; ++p) {
+        px[p] = points[p][0];
+        py[p] = points[p][1];
+        pz[p] = points[p][2];
+    }
     std::array<std::size_t, MAX_POINTS> near;
-    std::array<Vector3, MAX_POINTS> d;
-    std::array<double, MAX_POINTS> r;
+    std::array<double, MAX_POINTS> gx, gy, gz, dx, dy, dz, r;
+    std::array<char, MAX_POINTS> within;
     for (std::size_t word = 0; word < any.size(); ++word)
         for (std::uint64_t bits = any[word]; bits != 0; bits &= bits - 1) {
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
             const std::uint64_t bit = std::uint64_t{1} << (atom & 63);
             const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
-            std::size_t n = 0;
             for (std::size_t p = 0; p < count; ++p) {
-                if ((masks[p][word] & bit) == 0)
-                    continue;
-                const Vector3 dg = {points[p][0] - reach[0], points[p][1] - reach[1], points[p][2] - reach[2]};
-                if (dg[0] * dg[0] + dg[1] * dg[1] + dg[2] * dg[2] > reach[3])
-                    continue;
-                near[n] = p;
-                d[n++] = displacement_in_atom_frame(cache.prepared.atoms[atom], dg);
+                gx[p] = px[p] - reach[0];
+                gy[p] = py[p] - reach[1];
+                gz[p] = pz[p] - reach[2];
+                within[p] = !(gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p] > reach[3]);
+            }
+            std::size_t n = 0;
+            for (std::size_t p = 0; p < count; ++p)
+                if (within[p] && (masks[p][word] & bit) != 0)
+                    near[n++] = p;
+            if (n == 0)
+                continue;
+            const PreparedPseudoatom& prepared_atom = cache.prepared.atoms[atom];
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::size_t p = near[k];
+                const Vector3 q = displacement_in_atom_frame(prepared_atom, {gx[p], gy[p], gz[p]});
+                dx[k] = q[0];
+                dy[k] = q[1];
+                dz[k] = q[2];
             }
             for (std::size_t k = 0; k < n; ++k)
-                r[k] = floored_length(d[k]);
+                r[k] = floored_length({dx[k], dy[k], dz[k]});
             if (selection.order == DerivativeOrder::value || selection.order == DerivativeOrder::laplacian) {
                 std::array<PointDerivatives*, MAX_POINTS> targets;
                 for (std::size_t k = 0; k < n; ++k)
                     targets[k] = &sums[near[k]];
-                accumulate_pseudoatom_values(cache.prepared, atom, d.data(), r.data(), n, selection, targets.data());
+                accumulate_pseudoatom_values(cache.prepared, atom, {dx.data(), dy.data(), dz.data(), r.data()}, n,
+                                             selection, targets.data());
                 continue;
             }
             for (std::size_t k = 0; k < n; ++k)
-                accumulate_pseudoatom_at(cache.prepared, atom, d[k], r[k], selection, sums[near[k]]);
+                accumulate_pseudoatom_at(cache.prepared, atom, {dx[k], dy[k], dz[k]}, r[k], selection,
+                                         sums[near[k]]);
         }
 }
 

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -949,6 +950,17 @@ namespace {
 constexpr int LANES = 4;
 typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
 
+// The vector {f(0), ..., f(LANES - 1)}, built in registers: scalars stored
+// one by one and read back as a vector stall the read until the stores
+// have left for the cache.
+template <typename F>
+[[gnu::always_inline]] inline Lanes lanes_of(F&& f)
+{
+    return [&f]<std::size_t... LANE>(std::index_sequence<LANE...>) {
+        return Lanes{f(LANE)...};
+    }(std::make_index_sequence<LANES>{});
+}
+
 // One order's value, and with LAPLACIAN its Laplacian (add_multipole_order
 // with DerivativeOrder::value or ::laplacian), lane by lane.
 template <bool LAPLACIAN, int L>
@@ -988,24 +1000,24 @@ template <bool LAPLACIAN, int D>
 {
     // The exponentials first, one call after another, before any vector
     // has to be kept across a call.
-    double exponentials[MAX_L + 1][LANES];
+    Lanes exponentials[MAX_L + 1];
     double last_exponent = 0;
     for (int k = 0; k < atom.order_count; ++k) {
         const double exponent = atom.orders[k].exponent;
         if (k == 0 || exponent != last_exponent) {
             last_exponent = exponent;
-            for (int lane = 0; lane < LANES; ++lane)
-                exponentials[k][lane] = lane < lanes ? std::exp(-exponent * r[lane]) : 1.0;
+            exponentials[k] = lanes_of([&](std::size_t lane) {
+                return static_cast<int>(lane) < lanes ? std::exp(-exponent * r[lane]) : 1.0;
+            });
         } else {
-            std::copy(exponentials[k - 1], exponentials[k - 1] + LANES, exponentials[k]);
+            exponentials[k] = exponentials[k - 1];
         }
     }
     Lanes m[MONOMIALS.below_degree[D + 1]];
     point_monomials<D>(d, m);
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
-        Lanes exponential;
-        std::memcpy(&exponential, exponentials[k], sizeof exponential);
+        const Lanes& exponential = exponentials[k];
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
         const auto add = [&]<int L>() {
             if constexpr (L <= D)
@@ -1052,27 +1064,24 @@ template <int DERIVATIVES>
 [[gnu::always_inline]] inline void lanes_spherical_table(const SphericalDensityTable& table, const Lanes& r, Lanes& g,
                                                          Lanes& g1, Lanes& g2)
 {
-    double t_column[LANES], step_column[LANES], a_column[5][LANES] = {}, b_column[5][LANES] = {};
-    for (int lane = 0; lane < LANES; ++lane) {
-        std::size_t node = 0;
-        locate_spherical_interval(table, r[lane], node, t_column[lane], step_column[lane]);
-        for (int m = 0; m <= DERIVATIVES + 2; ++m) {
-            a_column[m][lane] = table.nodes[node][static_cast<std::size_t>(m)];
-            b_column[m][lane] = table.nodes[node + 1][static_cast<std::size_t>(m)];
-        }
+    std::size_t node[LANES];
+    double t_column[LANES], step_column[LANES];
+    for (int lane = 0; lane < LANES; ++lane)
+        locate_spherical_interval(table, r[lane], node[lane], t_column[lane], step_column[lane]);
+    const Lanes t = lanes_of([&](std::size_t lane) { return t_column[lane]; });
+    const Lanes inverse_step = lanes_of([&](std::size_t lane) { return step_column[lane]; });
+    Lanes a[5] = {}, b[5] = {};
+    for (std::size_t m = 0; m <= DERIVATIVES + 2; ++m) {
+        a[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane]][m]; });
+        b[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane] + 1][m]; });
     }
-    Lanes t, inverse_step, a[5], b[5];
-    std::memcpy(&t, t_column, sizeof t);
-    std::memcpy(&inverse_step, step_column, sizeof inverse_step);
-    std::memcpy(a, a_column, sizeof a);
-    std::memcpy(b, b_column, sizeof b);
     interpolate_quintic(a, b, t, inverse_step, DERIVATIVES, g, g1, g2);
 }
 
 // accumulate_pseudoatom_values; with LAPLACIAN the value and the Laplacian.
 template <bool LAPLACIAN>
 [[gnu::always_inline]] inline void accumulate_in_lanes(const PreparedDensityModel& prepared, int atom_index,
-                                                       const Vector3* d, const double* r, std::size_t count,
+                                                       const DisplacementColumns& d, std::size_t count,
                                                        const TermSelection& selection, PointDerivatives* const* sums)
 {
     const PreparedPseudoatom& atom = prepared.atoms[atom_index];
@@ -1085,26 +1094,32 @@ template <bool LAPLACIAN>
         std::size_t taken[LANES];
         int lanes = 0;
         for (; next < count && lanes < LANES; ++next) {
-            if (!(r[next] <= atom.radius))
+            if (!(d.r[next] <= atom.radius))
                 continue;
-            const Vector3& q = d[next];
+            const Vector3 q = {d.x[next], d.y[next], d.z[next]};
             if (LAPLACIAN && q[0] * q[0] + q[1] * q[1] + q[2] * q[2] < MIN_TERM_RADIUS * MIN_TERM_RADIUS)
-                accumulate_pseudoatom_at(prepared, atom_index, q, r[next], selection, *sums[next]);
+                accumulate_pseudoatom_at(prepared, atom_index, q, d.r[next], selection, *sums[next]);
             else
                 taken[lanes++] = next;
         }
         if (lanes == 0)
             continue;
-        double columns[4][LANES];  // x, y, z, r
-        for (int lane = 0; lane < LANES; ++lane) {
-            const std::size_t p = taken[lane < lanes ? lane : 0];  // idle lanes repeat the first
-            for (int k = 0; k < 3; ++k)
-                columns[k][lane] = d[p][k];
-            columns[3][lane] = r[p];
-        }
         Lanes dl[3], rl;
-        std::memcpy(dl, columns, sizeof dl);
-        std::memcpy(&rl, columns[3], sizeof rl);
+        if (lanes == LANES && taken[LANES - 1] == taken[0] + LANES - 1) {
+            // Points side by side, as they mostly are: whole vectors.
+            std::memcpy(&dl[0], d.x + taken[0], sizeof(Lanes));
+            std::memcpy(&dl[1], d.y + taken[0], sizeof(Lanes));
+            std::memcpy(&dl[2], d.z + taken[0], sizeof(Lanes));
+            std::memcpy(&rl, d.r + taken[0], sizeof(Lanes));
+        } else {
+            const auto point = [&taken, lanes](std::size_t lane) {
+                return taken[static_cast<int>(lane) < lanes ? lane : 0];  // idle lanes repeat the first
+            };
+            dl[0] = lanes_of([&](std::size_t lane) { return d.x[point(lane)]; });
+            dl[1] = lanes_of([&](std::size_t lane) { return d.y[point(lane)]; });
+            dl[2] = lanes_of([&](std::size_t lane) { return d.z[point(lane)]; });
+            rl = lanes_of([&](std::size_t lane) { return d.r[point(lane)]; });
+        }
         const Lanes inverse_r = 1.0 / rl;
         Lanes powers[MAX_SLATER_POWER + 1];
         powers[0] = Lanes{} + 1.0;
@@ -1158,7 +1173,7 @@ template <bool LAPLACIAN>
 }
 
 [[gnu::always_inline]] inline void accumulate_values_in_lanes(const PreparedDensityModel& prepared, int atom,
-                                                             const Vector3* d, const double* r, std::size_t count,
+                                                             const DisplacementColumns& d, std::size_t count,
                                                              const TermSelection& selection,
                                                              PointDerivatives* const* sums)
 {
@@ -1168,12 +1183,12 @@ template <bool LAPLACIAN>
     if (selection.order == DerivativeOrder::laplacian) {
         if (prepared_atom.use_frame && !prepared_atom.frame_orthonormal) {
             for (std::size_t k = 0; k < count; ++k)
-                accumulate_pseudoatom_at(prepared, atom, d[k], r[k], selection, *sums[k]);
+                accumulate_pseudoatom_at(prepared, atom, {d.x[k], d.y[k], d.z[k]}, d.r[k], selection, *sums[k]);
             return;
         }
-        accumulate_in_lanes<true>(prepared, atom, d, r, count, selection, sums);
+        accumulate_in_lanes<true>(prepared, atom, d, count, selection, sums);
     } else {
-        accumulate_in_lanes<false>(prepared, atom, d, r, count, selection, sums);
+        accumulate_in_lanes<false>(prepared, atom, d, count, selection, sums);
     }
 }
 
@@ -1181,18 +1196,17 @@ template <bool LAPLACIAN>
 // registers elsewhere; neither fuses a multiply and an add, so both give the
 // bits of the scalar code.
 [[gnu::flatten, gnu::target("avx2")]] void accumulate_values_avx2(const PreparedDensityModel& prepared, int atom,
-                                                                 const Vector3* d, const double* r, std::size_t count,
+                                                                 const DisplacementColumns& d, std::size_t count,
                                                                  const TermSelection& selection,
                                                                  PointDerivatives* const* sums)
 {
-    accumulate_values_in_lanes(prepared, atom, d, r, count, selection, sums);
+    accumulate_values_in_lanes(prepared, atom, d, count, selection, sums);
 }
 
-[[gnu::flatten]] void accumulate_values_sse2(const PreparedDensityModel& prepared, int atom, const Vector3* d,
-                                             const double* r, std::size_t count, const TermSelection& selection,
+[[gnu::flatten]] void accumulate_values_sse2(const PreparedDensityModel& prepared, int atom, const DisplacementColumns& d, std::size_t count, const TermSelection& selection,
                                              PointDerivatives* const* sums)
 {
-    accumulate_values_in_lanes(prepared, atom, d, r, count, selection, sums);
+    accumulate_values_in_lanes(prepared, atom, d, count, selection, sums);
 }
 
 std::atomic<bool> avx2_lanes{__builtin_cpu_supports("avx2") != 0};
@@ -1201,11 +1215,11 @@ std::atomic<bool> avx2_lanes{__builtin_cpu_supports("avx2") != 0};
 
 void use_avx2_lanes(bool use) { avx2_lanes.store(use && __builtin_cpu_supports("avx2") != 0); }
 
-void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const Vector3* d, const double* r,
+void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const DisplacementColumns& d,
                                   std::size_t count, const TermSelection& selection, PointDerivatives* const* sums)
 {
     if (avx2_lanes.load(std::memory_order_relaxed))
-        accumulate_values_avx2(prepared, atom, d, r, count, selection, sums);
+        accumulate_values_avx2(prepared, atom, d, count, selection, sums);
     else
-        accumulate_values_sse2(prepared, atom, d, r, count, selection, sums);
+        accumulate_values_sse2(prepared, atom, d, count, selection, sums);
 }

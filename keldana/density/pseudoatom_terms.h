@@ -222,11 +222,22 @@ inline Vector3 displacement_in_atom_frame(const PreparedPseudoatom& atom, const 
 bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom, const Vector3& d, double r,
                               const TermSelection& selection, PointDerivatives& sum);
 
-// accumulate_pseudoatom_at(prepared, atom, d[k], r[k], selection, *sums[k])
-// for k = 0..count-1, for a selection of DerivativeOrder::value or
-// ::laplacian: the points' multipole terms are taken side by side in vector
-// lanes, with the same arithmetic per point, so each sum gets the same bits.
-void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const Vector3* d, const double* r,
+// The displacements of several points from one atom, in the atom's frame,
+// by column (so that neighbouring points load as one vector), and their
+// floored lengths.
+struct DisplacementColumns {
+    const double* x;
+    const double* y;
+    const double* z;
+    const double* r;
+};
+
+// accumulate_pseudoatom_at(prepared, atom, {d.x[k], d.y[k], d.z[k]}, d.r[k],
+// selection, *sums[k]) for k = 0..count-1, for a selection of
+// DerivativeOrder::value or ::laplacian: the points' multipole terms are
+// taken side by side in vector lanes, with the same arithmetic per point, so
+// each sum gets the same bits.
+void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom, const DisplacementColumns& d,
                                   std::size_t count, const TermSelection& selection, PointDerivatives* const* sums);
 // Whether accumulate_pseudoatom_values takes AVX2 registers (where the
 // processor has them; the default); false takes SSE2 everywhere.
