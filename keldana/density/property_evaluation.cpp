@@ -120,38 +120,61 @@ void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const 
     constexpr std::size_t MAX_POINTS = 64;
     const PreparedEvaluation& cache = prepared_evaluation(frame);
     std::array<AtomMask, MAX_POINTS> masks;
-    AtomMask any{};
+    AtomMask any{}, every;
+    every.fill(~std::uint64_t{0});
     for (std::size_t p = 0; p < count; ++p) {
         sums[p] = PointDerivatives{};
         masks[p] = AtomMask{};
         mark_neighbour_candidates(cache.grid, points[p], masks[p]);
-        for (std::size_t word = 0; word < any.size(); ++word)
+        for (std::size_t word = 0; word < any.size(); ++word) {
             any[word] |= masks[p][word];
+            every[word] &= masks[p][word];
+        }
     }
-    // The points by column, so the loops below run over whole vectors.
+    // The points by column, so the loops below run over whole vectors, and
+    // the box that holds them.
     std::array<double, MAX_POINTS> px, py, pz;
+    Vector3 low = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, high = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (std::size_t p = 0; p < count; ++p) {
         px[p] = points[p][0];
         py[p] = points[p][1];
         pz[p] = points[p][2];
+        for (int c = 0; c < 3; ++c) {
+            low[c] = std::min(low[c], points[p][c]);
+            high[c] = std::max(high[c], points[p][c]);
+        }
     }
+    const bool box_holds = std::isfinite(low[0] + low[1] + low[2] + high[0] + high[1] + high[2]);
     std::array<std::size_t, MAX_POINTS> near;
     std::array<double, MAX_POINTS> gx, gy, gz, dx, dy, dz, r;
-    std::array<char, MAX_POINTS> within;
+    std::array<double, MAX_POINTS> squares;
     for (std::size_t word = 0; word < any.size(); ++word)
         for (std::uint64_t bits = any[word]; bits != 0; bits &= bits - 1) {
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
             const std::uint64_t bit = std::uint64_t{1} << (atom & 63);
             const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
+            if (box_holds) {
+                // An atom that misses the box by a margin far beyond rounding
+                // misses every point in it: each point's own test below would
+                // find it out of reach.
+                double gap_square = 0;
+                for (int c = 0; c < 3; ++c) {
+                    const double gap = std::max({low[c] - reach[c], reach[c] - high[c], 0.0});
+                    gap_square += gap * gap;
+                }
+                if (gap_square > reach[3] * (1.0 + 1e-9))
+                    continue;
+            }
+            const bool candidate_of_every_point = (every[word] & bit) != 0;
             for (std::size_t p = 0; p < count; ++p) {
                 gx[p] = px[p] - reach[0];
                 gy[p] = py[p] - reach[1];
                 gz[p] = pz[p] - reach[2];
-                within[p] = !(gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p] > reach[3]);
+                squares[p] = gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p];
             }
             std::size_t n = 0;
             for (std::size_t p = 0; p < count; ++p)
-                if (within[p] && (masks[p][word] & bit) != 0)
+                if (!(squares[p] > reach[3]) && (candidate_of_every_point || (masks[p][word] & bit) != 0))
                     near[n++] = p;
             if (n == 0)
                 continue;

@@ -949,6 +949,7 @@ namespace {
 // accumulate_pseudoatom_at in the same order, so each gets the same bits.
 constexpr int LANES = 4;
 typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
+typedef int IntLanes __attribute__((vector_size(LANES * sizeof(int))));
 
 // The vector {f(0), ..., f(LANES - 1)}, built in registers: scalars stored
 // one by one and read back as a vector stall the read until the stores
@@ -1064,16 +1065,44 @@ template <int DERIVATIVES>
 [[gnu::always_inline]] inline void lanes_spherical_table(const SphericalDensityTable& table, const Lanes& r, Lanes& g,
                                                          Lanes& g1, Lanes& g2)
 {
+    int octave_of[LANES];
+    bool one_octave = true;
+    for (int lane = 0; lane < LANES; ++lane) {
+        octave_of[lane] = spherical_octave(table, r[lane]);
+        one_octave = one_octave && octave_of[lane] == octave_of[0];
+    }
+    Lanes t, inverse_step, a[5] = {}, b[5] = {};
     std::size_t node[LANES];
-    double t_column[LANES], step_column[LANES];
-    for (int lane = 0; lane < LANES; ++lane)
-        locate_spherical_interval(table, r[lane], node[lane], t_column[lane], step_column[lane]);
-    const Lanes t = lanes_of([&](std::size_t lane) { return t_column[lane]; });
-    const Lanes inverse_step = lanes_of([&](std::size_t lane) { return step_column[lane]; });
-    Lanes a[5] = {}, b[5] = {};
+    if (one_octave) {
+        // Every lane in one octave, as the points of a stencil or of a short
+        // stretch of a ray are: locate_spherical_interval lane by lane.
+        const SphericalDensityTable::Octave& octave = table.octaves[octave_of[0]];
+        const Lanes u = (r - octave.start) * octave.inverse_step;
+        const IntLanes truncated = __builtin_convertvector(u, IntLanes);
+        IntLanes i = truncated & __builtin_convertvector(u > 0.0, IntLanes);  // 0 where u <= 0
+        i = i >= octave.count ? IntLanes{} + (octave.count - 1) : i;
+        t = u - __builtin_convertvector(i, Lanes);
+        inverse_step = Lanes{} + octave.inverse_step;
+        for (int lane = 0; lane < LANES; ++lane)
+            node[lane] = static_cast<std::size_t>(octave.first + i[lane]);
+    } else {
+        double t_column[LANES], step_column[LANES];
+        for (int lane = 0; lane < LANES; ++lane)
+            locate_spherical_interval(table, r[lane], node[lane], t_column[lane], step_column[lane]);
+        t = lanes_of([&](std::size_t lane) { return t_column[lane]; });
+        inverse_step = lanes_of([&](std::size_t lane) { return step_column[lane]; });
+    }
+    bool one_node = true;
+    for (int lane = 1; lane < LANES; ++lane)
+        one_node = one_node && node[lane] == node[0];
     for (std::size_t m = 0; m <= DERIVATIVES + 2; ++m) {
-        a[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane]][m]; });
-        b[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane] + 1][m]; });
+        if (one_node) {
+            a[m] = Lanes{} + table.nodes[node[0]][m];
+            b[m] = Lanes{} + table.nodes[node[0] + 1][m];
+        } else {
+            a[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane]][m]; });
+            b[m] = lanes_of([&](std::size_t lane) { return table.nodes[node[lane] + 1][m]; });
+        }
     }
     interpolate_quintic(a, b, t, inverse_step, DERIVATIVES, g, g1, g2);
 }

@@ -99,15 +99,19 @@ template <typename T>
 
 // The interval of the table that holds r (0 <= r <= range): the index of
 // its left node, r's place t (0..1) in it, and the inverse of its step.
+// The octave k of r, 2^-(k+1) <= r / range < 2^-k, read from the binary
+// exponent of r / range (biased by 1023; zero for 0 and subnormals).
+[[gnu::always_inline]] inline int spherical_octave(const SphericalDensityTable& table, double r)
+{
+    const double x = r * table.inverse_range;
+    const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
+    return x >= 0.5 ? 0 : biased == 0 ? SPHERICAL_TABLE_OCTAVES : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
+}
+
 [[gnu::always_inline]] inline void locate_spherical_interval(const SphericalDensityTable& table, double r,
                                                              std::size_t& node, double& t, double& inverse_step)
 {
-    // The octave k with 2^-(k+1) <= r / range < 2^-k, read from the binary
-    // exponent of r / range (biased by 1023; zero for 0 and subnormals).
-    const double x = r * table.inverse_range;
-    const int biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
-    const int k = x >= 0.5 ? 0 : biased == 0 ? SPHERICAL_TABLE_OCTAVES : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
-    const SphericalDensityTable::Octave& octave = table.octaves[k];
+    const SphericalDensityTable::Octave& octave = table.octaves[spherical_octave(table, r)];
     const double u = (r - octave.start) * octave.inverse_step;
     int i = u > 0 ? static_cast<int>(u) : 0;
     if (i >= octave.count)
