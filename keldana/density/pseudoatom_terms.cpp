@@ -995,30 +995,16 @@ template <bool LAPLACIAN, int L>
 template <bool LAPLACIAN, int D>
 [[gnu::always_inline]] inline void add_multipole_orders_lanes(const PreparedDensityModel& prepared,
                                                               const PreparedPseudoatom& atom, const Lanes* d,
-                                                              const Lanes& r, const Lanes& inverse_r,
-                                                              const Lanes* powers, int lanes, Lanes& value,
+                                                              const Lanes& inverse_r, const Lanes* powers,
+                                                              const double* const* exponentials, Lanes& value,
                                                               Lanes& laplacian)
 {
-    // The exponentials first, one call after another, before any vector
-    // has to be kept across a call.
-    Lanes exponentials[MAX_L + 1];
-    double last_exponent = 0;
-    for (int k = 0; k < atom.order_count; ++k) {
-        const double exponent = atom.orders[k].exponent;
-        if (k == 0 || exponent != last_exponent) {
-            last_exponent = exponent;
-            exponentials[k] = lanes_of([&](std::size_t lane) {
-                return static_cast<int>(lane) < lanes ? std::exp(-exponent * r[lane]) : 1.0;
-            });
-        } else {
-            exponentials[k] = exponentials[k - 1];
-        }
-    }
     Lanes m[MONOMIALS.below_degree[D + 1]];
     point_monomials<D>(d, m);
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
-        const Lanes& exponential = exponentials[k];
+        Lanes exponential;
+        std::memcpy(&exponential, exponentials[k], sizeof exponential);
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
         const auto add = [&]<int L>() {
             if constexpr (L <= D)
@@ -1115,88 +1101,115 @@ template <bool LAPLACIAN>
 {
     const PreparedPseudoatom& atom = prepared.atoms[atom_index];
     const DerivativeOrder order = LAPLACIAN ? DerivativeOrder::laplacian : DerivativeOrder::value;
-    std::size_t next = 0;
-    while (next < count) {
-        // The next points within the atom's radius, up to a lane each; a
-        // point at a nucleus, where the Laplacian is the Hessian's trace,
-        // takes the one-point path.
-        std::size_t taken[LANES];
-        int lanes = 0;
-        for (; next < count && lanes < LANES; ++next) {
-            if (!(d.r[next] <= atom.radius))
+    // Up to CHUNK points at a time: those within the atom's radius by column,
+    // and their exponentials in one loop of calls, before the vector work
+    // (a call in the middle of it would put every live vector on the stack).
+    constexpr std::size_t CHUNK = 64;
+    constexpr std::size_t PADDED = CHUNK + LANES;
+    alignas(sizeof(Lanes)) double x[PADDED], y[PADDED], z[PADDED], rr[PADDED];
+    alignas(sizeof(Lanes)) double exponentials[MAX_L + 1][PADDED];
+    PointDerivatives* target[CHUNK];
+    for (std::size_t first = 0; first < count; first += CHUNK) {
+        const std::size_t end = std::min(count, first + CHUNK);
+        std::size_t n = 0;
+        for (std::size_t k = first; k < end; ++k) {
+            if (!(d.r[k] <= atom.radius))
                 continue;
-            const Vector3 q = {d.x[next], d.y[next], d.z[next]};
-            if (LAPLACIAN && q[0] * q[0] + q[1] * q[1] + q[2] * q[2] < MIN_TERM_RADIUS * MIN_TERM_RADIUS)
-                accumulate_pseudoatom_at(prepared, atom_index, q, d.r[next], selection, *sums[next]);
-            else
-                taken[lanes++] = next;
-        }
-        if (lanes == 0)
-            continue;
-        Lanes dl[3], rl;
-        if (lanes == LANES && taken[LANES - 1] == taken[0] + LANES - 1) {
-            // Points side by side, as they mostly are: whole vectors.
-            std::memcpy(&dl[0], d.x + taken[0], sizeof(Lanes));
-            std::memcpy(&dl[1], d.y + taken[0], sizeof(Lanes));
-            std::memcpy(&dl[2], d.z + taken[0], sizeof(Lanes));
-            std::memcpy(&rl, d.r + taken[0], sizeof(Lanes));
-        } else {
-            const auto point = [&taken, lanes](std::size_t lane) {
-                return taken[static_cast<int>(lane) < lanes ? lane : 0];  // idle lanes repeat the first
-            };
-            dl[0] = lanes_of([&](std::size_t lane) { return d.x[point(lane)]; });
-            dl[1] = lanes_of([&](std::size_t lane) { return d.y[point(lane)]; });
-            dl[2] = lanes_of([&](std::size_t lane) { return d.z[point(lane)]; });
-            rl = lanes_of([&](std::size_t lane) { return d.r[point(lane)]; });
-        }
-        const Lanes inverse_r = 1.0 / rl;
-        Lanes powers[MAX_SLATER_POWER + 1];
-        powers[0] = Lanes{} + 1.0;
-        for (int k = 1; k <= atom.highest_power; ++k)
-            powers[k] = powers[k - 1] * rl;
-        Lanes value = Lanes{}, laplacian = Lanes{};
-        bool weighted = false;
-        if (const SphericalDensityTable* table = common_spherical_table(prepared, atom, selection, rl, lanes, weighted)) {
-            // Every lane reads the same table (spherical_sets' common case).
-            Lanes g, g1, g2;
-            lanes_spherical_table<LAPLACIAN ? 2 : 0>(*table, rl, g, g1, g2);
-            if (weighted) {
-                // The valence alone, weighted, as spherical_sets adds it to 0.
-                g = 0.0 + atom.valence_weight * g;
-                g1 = 0.0 + atom.valence_weight * g1;
-                g2 = 0.0 + atom.valence_weight * g2;
+            const Vector3 q = {d.x[k], d.y[k], d.z[k]};
+            // At a nucleus the Laplacian is the Hessian's trace: the one-point path.
+            if (LAPLACIAN && q[0] * q[0] + q[1] * q[1] + q[2] * q[2] < MIN_TERM_RADIUS * MIN_TERM_RADIUS) {
+                accumulate_pseudoatom_at(prepared, atom_index, q, d.r[k], selection, *sums[k]);
+                continue;
             }
-            value += g;
-            if (LAPLACIAN)
-                laplacian += g2 + 2.0 * g1 / rl;
-        } else {
-            for (int lane = 0; lane < lanes; ++lane) {
-                RadialPowers lane_powers;
-                for (int k = 0; k <= atom.highest_power; ++k)
-                    lane_powers[k] = powers[k][lane];
-                double g = 0, g1 = 0, g2 = 0;
-                if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, order, g, g1,
-                                   g2)) {
-                    value[lane] += g;
-                    if (LAPLACIAN)
-                        laplacian[lane] += g2 + 2.0 * g1 / rl[lane];
+            x[n] = q[0];
+            y[n] = q[1];
+            z[n] = q[2];
+            rr[n] = d.r[k];
+            target[n++] = sums[k];
+        }
+        if (n == 0)
+            continue;
+        const std::size_t padded = (n + LANES - 1) / LANES * LANES;
+        for (std::size_t k = n; k < padded; ++k) {  // idle lanes repeat the first point
+            x[k] = x[0];
+            y[k] = y[0];
+            z[k] = z[0];
+            rr[k] = rr[0];
+        }
+        const double* exponential_of[MAX_L + 1] = {};
+        const bool multipoles = selection.multipoles && atom.order_count > 0;
+        if (multipoles) {
+            int rows = 0;
+            for (int k = 0; k < atom.order_count; ++k) {
+                const double exponent = atom.orders[k].exponent;
+                if (k == 0 || exponent != atom.orders[k - 1].exponent) {
+                    double* row = exponentials[rows++];
+                    for (std::size_t p = 0; p < n; ++p)
+                        row[p] = std::exp(-exponent * rr[p]);
+                    std::fill(row + n, row + padded, 1.0);
+                }
+                exponential_of[k] = exponentials[rows - 1];
+            }
+        }
+        for (std::size_t group = 0; group < padded; group += LANES) {
+            const int lanes = static_cast<int>(std::min<std::size_t>(LANES, n - group));
+            Lanes dl[3], rl;
+            std::memcpy(&dl[0], x + group, sizeof(Lanes));
+            std::memcpy(&dl[1], y + group, sizeof(Lanes));
+            std::memcpy(&dl[2], z + group, sizeof(Lanes));
+            std::memcpy(&rl, rr + group, sizeof(Lanes));
+            const Lanes inverse_r = 1.0 / rl;
+            Lanes powers[MAX_SLATER_POWER + 1];
+            powers[0] = Lanes{} + 1.0;
+            for (int k = 1; k <= atom.highest_power; ++k)
+                powers[k] = powers[k - 1] * rl;
+            Lanes value = Lanes{}, laplacian = Lanes{};
+            bool weighted = false;
+            if (const SphericalDensityTable* table = common_spherical_table(prepared, atom, selection, rl, lanes, weighted)) {
+                // Every lane reads the same table (spherical_sets' common case).
+                Lanes g, g1, g2;
+                lanes_spherical_table<LAPLACIAN ? 2 : 0>(*table, rl, g, g1, g2);
+                if (weighted) {
+                    // The valence alone, weighted, as spherical_sets adds it to 0.
+                    g = 0.0 + atom.valence_weight * g;
+                    g1 = 0.0 + atom.valence_weight * g1;
+                    g2 = 0.0 + atom.valence_weight * g2;
+                }
+                value += g;
+                if (LAPLACIAN)
+                    laplacian += g2 + 2.0 * g1 / rl;
+            } else {
+                for (int lane = 0; lane < lanes; ++lane) {
+                    RadialPowers lane_powers;
+                    for (int k = 0; k <= atom.highest_power; ++k)
+                        lane_powers[k] = powers[k][lane];
+                    double g = 0, g1 = 0, g2 = 0;
+                    if (spherical_sets(prepared, atom, rl[lane], inverse_r[lane], lane_powers, selection, order, g, g1,
+                                       g2)) {
+                        value[lane] += g;
+                        if (LAPLACIAN)
+                            laplacian[lane] += g2 + 2.0 * g1 / rl[lane];
+                    }
                 }
             }
-        }
-        if (selection.multipoles && atom.order_count > 0) {
-            switch (atom.monomial_degree) {
-            case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
-            case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
-            case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
-            case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
-            default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, rl, inverse_r, powers, lanes, value, laplacian); break;
+            if (multipoles) {
+                const double* group_exponentials[MAX_L + 1];
+                for (int k = 0; k < atom.order_count; ++k)
+                    group_exponentials[k] = exponential_of[k] + group;
+                switch (atom.monomial_degree) {
+                case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                }
             }
-        }
-        for (int lane = 0; lane < lanes; ++lane) {
-            PointDerivatives& sum = *sums[taken[lane]];
-            sum.value += atom.occupancy * value[lane];
-            if (LAPLACIAN)
-                sum.laplacian += atom.occupancy * laplacian[lane];
+            for (int lane = 0; lane < lanes; ++lane) {
+                PointDerivatives& sum = *target[group + static_cast<std::size_t>(lane)];
+                sum.value += atom.occupancy * value[lane];
+                if (LAPLACIAN)
+                    sum.laplacian += atom.occupancy * laplacian[lane];
+            }
         }
     }
 }
