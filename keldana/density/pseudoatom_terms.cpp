@@ -15,7 +15,51 @@
 #include <mutex>
 #include <utility>
 
+#if KELDANA_VECTOR_EXP
+#include <immintrin.h>
+extern "C" __m256d _ZGVdN4v_exp(__m256d);  // glibc's libmvec, four lanes (AVX2)
+#endif
+
 namespace {
+
+#if KELDANA_VECTOR_EXP
+[[gnu::target("avx2")]] void vector_exponentials(double exponent, const double* r, std::size_t count, double* out)
+{
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4)
+        _mm256_storeu_pd(out + k, _ZGVdN4v_exp(_mm256_mul_pd(_mm256_set1_pd(-exponent), _mm256_loadu_pd(r + k))));
+    if (k < count) {
+        // The last one to three, the spare lanes repeating the last of them.
+        const std::size_t last = count - 1;
+        const __m256d rest = _mm256_set_pd(r[std::min(k + 3, last)], r[std::min(k + 2, last)],
+                                           r[std::min(k + 1, last)], r[k]);
+        const __m256d value = _ZGVdN4v_exp(_mm256_mul_pd(_mm256_set1_pd(-exponent), rest));
+        out[k] = _mm256_cvtsd_f64(value);
+        if (k + 1 < count)
+            _mm_storeu_pd(out + k, _mm256_castpd256_pd128(value));
+        if (k + 2 < count)
+            out[k + 2] = _mm_cvtsd_f64(_mm256_extractf128_pd(value, 1));
+    }
+}
+
+const bool vector_exp = __builtin_cpu_supports("avx2") != 0;
+#endif
+
+// exp(-exponent r) of a multipole order's radial function at `count`
+// distances.  Four at a time through glibc's vector exponential where the
+// processor has AVX2, else one by one; either way each lane is computed on
+// its own, so a point gets the same bits alone as among others.
+void multipole_exponentials(double exponent, const double* r, std::size_t count, double* out)
+{
+#if KELDANA_VECTOR_EXP
+    if (vector_exp) {
+        vector_exponentials(exponent, r, count, out);
+        return;
+    }
+#endif
+    for (std::size_t k = 0; k < count; ++k)
+        out[k] = std::exp(-exponent * r[k]);
+}
 
 constexpr int MAX_BANK_POWER = 10;  // (2n)! of the orbital normalisation is in the factorial table
 
@@ -296,7 +340,7 @@ void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPs
         const PreparedOrder& term_order = atom.orders[k];
         if (k == 0 || term_order.exponent != last_exponent) {
             last_exponent = term_order.exponent;
-            exponential = std::exp(-last_exponent * r);
+            multipole_exponentials(last_exponent, &r, 1, &exponential);
         }
         const auto add = [&]<int L>() {
             if constexpr (L <= D)
@@ -1144,8 +1188,7 @@ template <bool LAPLACIAN>
                 const double exponent = atom.orders[k].exponent;
                 if (k == 0 || exponent != atom.orders[k - 1].exponent) {
                     double* row = exponentials[rows++];
-                    for (std::size_t p = 0; p < n; ++p)
-                        row[p] = std::exp(-exponent * rr[p]);
+                    multipole_exponentials(exponent, rr, n, row);
                     std::fill(row + n, row + padded, 1.0);
                 }
                 exponential_of[k] = exponentials[rows - 1];
