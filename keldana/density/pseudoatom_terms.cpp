@@ -7,59 +7,78 @@
 #include "keldana/density/spherical_harmonics.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
 
-#if KELDANA_VECTOR_EXP
-#include <immintrin.h>
-extern "C" __m256d _ZGVdN4v_exp(__m256d);  // glibc's libmvec, four lanes (AVX2)
-#endif
-
 namespace {
 
-#if KELDANA_VECTOR_EXP
-[[gnu::target("avx2")]] void vector_exponentials(double exponent, const double* r, std::size_t count, double* out)
+// exp(x) of multipole_exponential, for a point alone and for points side by
+// side in vector lanes (T a double or a vector of them, U the unsigned
+// integers of its width): every lane takes the same operations, which no
+// library exponential promises between its scalar and vector forms.
+// x = k ln2 / 128 + r with |r| <= ln2 / 256; exp(x) = 2^(k / 128) exp(r),
+// 2^(j / 128) from a table and exp(r) - 1 from its Taylor series to r^5
+// (the next term is below 1e-18).
+constexpr int EXP_TABLE_BITS = 7;
+constexpr std::uint64_t EXP_TABLE_SIZE = 1 << EXP_TABLE_BITS;
+constexpr double EXP_LOWEST = -708.0, EXP_HIGHEST = 709.0;
+
+const std::array<double, EXP_TABLE_SIZE> EXP_TABLE = [] {
+    std::array<double, EXP_TABLE_SIZE> table{};
+    for (std::uint64_t j = 0; j < EXP_TABLE_SIZE; ++j)
+        table[j] = static_cast<double>(std::exp2(static_cast<long double>(j) / EXP_TABLE_SIZE));
+    return table;
+}();
+
+template <typename T, typename U, typename Lookup>
+[[gnu::always_inline]] inline T exponential_core(const T& x, Lookup&& table_at)
 {
-    std::size_t k = 0;
-    for (; k + 4 <= count; k += 4)
-        _mm256_storeu_pd(out + k, _ZGVdN4v_exp(_mm256_mul_pd(_mm256_set1_pd(-exponent), _mm256_loadu_pd(r + k))));
-    if (k < count) {
-        // The last one to three, the spare lanes repeating the last of them.
-        const std::size_t last = count - 1;
-        const __m256d rest = _mm256_set_pd(r[std::min(k + 3, last)], r[std::min(k + 2, last)],
-                                           r[std::min(k + 1, last)], r[k]);
-        const __m256d value = _ZGVdN4v_exp(_mm256_mul_pd(_mm256_set1_pd(-exponent), rest));
-        out[k] = _mm256_cvtsd_f64(value);
-        if (k + 1 < count)
-            _mm_storeu_pd(out + k, _mm256_castpd256_pd128(value));
-        if (k + 2 < count)
-            out[k + 2] = _mm_cvtsd_f64(_mm256_extractf128_pd(value, 1));
-    }
+    constexpr double INVERSE_STEP = 0x1.71547652b82fep+7;  // 128 / ln 2
+    constexpr double STEP_HIGH = 0x1.62e42fef80000p-8;     // ln 2 / 128 in 34 bits: k STEP_HIGH is exact
+    constexpr double STEP_LOW = 0x1.1cf79abc9e3b4p-43;     // the rest of ln 2 / 128
+    constexpr double SHIFT = 0x1.8p52;                     // adding it rounds to an integer
+    constexpr std::uint64_t K_OFFSET = std::uint64_t{1} << 24;  // keeps k + K_OFFSET positive
+    const T shifted = x * INVERSE_STEP + SHIFT;
+    const T kd = shifted - SHIFT;
+    const T r = (x - kd * STEP_HIGH) - kd * STEP_LOW;
+    // The integer k sits in the low bits of `shifted`.
+    U k_offset;
+    std::memcpy(&k_offset, &shifted, sizeof k_offset);
+    k_offset = k_offset - (std::bit_cast<std::uint64_t>(SHIFT) - K_OFFSET);
+    const U j = k_offset & (EXP_TABLE_SIZE - 1);
+    const U power = ((k_offset >> EXP_TABLE_BITS) - (K_OFFSET >> EXP_TABLE_BITS)) << 52;  // 2^floor(k / 128)
+    const T tabulated = table_at(j);
+    U scale_bits;
+    std::memcpy(&scale_bits, &tabulated, sizeof scale_bits);
+    scale_bits = scale_bits + power;
+    T scale;
+    std::memcpy(&scale, &scale_bits, sizeof scale);
+    const T r2 = r * r;
+    const T expm1 = r + r2 * (0.5 + r * 0x1.5555555555555p-3) + r2 * r2 * (0x1.5555555555555p-5 + r * 0x1.1111111111111p-7);
+    return scale + scale * expm1;
 }
 
-const bool vector_exp = __builtin_cpu_supports("avx2") != 0;
-#endif
+}  // namespace
 
-// exp(-exponent r) of a multipole order's radial function at `count`
-// distances.  Four at a time through glibc's vector exponential where the
-// processor has AVX2, else one by one; either way each lane is computed on
-// its own, so a point gets the same bits alone as among others.
-void multipole_exponentials(double exponent, const double* r, std::size_t count, double* out)
+double multipole_exponential(double exponent, double r)
 {
-#if KELDANA_VECTOR_EXP
-    if (vector_exp) {
-        vector_exponentials(exponent, r, count, out);
-        return;
-    }
-#endif
-    for (std::size_t k = 0; k < count; ++k)
-        out[k] = std::exp(-exponent * r[k]);
+    const double x = -exponent * r;
+    if (!(x >= EXP_LOWEST))
+        return x != x ? x : 0.0;
+    if (x > EXP_HIGHEST)
+        return HUGE_VAL;
+    return exponential_core<double, std::uint64_t>(x, [](std::uint64_t j) { return EXP_TABLE[j]; });
 }
+
+namespace {
 
 constexpr int MAX_BANK_POWER = 10;  // (2n)! of the orbital normalisation is in the factorial table
 
@@ -328,19 +347,20 @@ void add_multipole_order(const PreparedDensityModel& prepared, const PreparedOrd
 
 // Every order of an atom whose orders reach degree D: the point monomials up
 // to D, then each order's terms with one exponential per distinct exponent.
+// `first_exponential` is that of the first order, taken by the caller.
 template <int D>
 void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPseudoatom& atom, const Vector3& d,
-                          double r, double inverse_r, const RadialPowers& powers, DerivativeOrder order,
-                          PointDerivatives& term)
+                          double r, double inverse_r, const RadialPowers& powers, double first_exponential,
+                          DerivativeOrder order, PointDerivatives& term)
 {
     double m[MONOMIALS.below_degree[D + 1]];
     point_monomials<D>(d, m);
-    double last_exponent = 0, exponential = 1.0;
+    double last_exponent = atom.orders[0].exponent, exponential = first_exponential;
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
-        if (k == 0 || term_order.exponent != last_exponent) {
+        if (term_order.exponent != last_exponent) {
             last_exponent = term_order.exponent;
-            multipole_exponentials(last_exponent, &r, 1, &exponential);
+            exponential = multipole_exponential(last_exponent, r);
         }
         const auto add = [&]<int L>() {
             if constexpr (L <= D)
@@ -949,6 +969,10 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
             ? DerivativeOrder::hessian
             : selection.order;
 
+    // The multipoles' exponential first: its latency then overlaps the
+    // spherical part.
+    const bool multipoles = selection.multipoles && atom.order_count > 0;
+    const double exponential = multipoles ? multipole_exponential(atom.orders[0].exponent, r) : 1.0;
     const double inverse_r = 1.0 / r;
     RadialPowers powers;
     powers[0] = 1.0;
@@ -958,13 +982,13 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
     double g = 0, g1 = 0, g2 = 0;
     if (spherical_sets(prepared, atom, r, inverse_r, powers, selection, order, g, g1, g2))
         add_spherical(d, r, g, g1, g2, order, term);
-    if (selection.multipoles && atom.order_count > 0) {
+    if (multipoles) {
         switch (atom.monomial_degree) {
-        case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, order, term); break;
-        case 1: add_multipole_orders<1>(prepared, atom, d, r, inverse_r, powers, order, term); break;
-        case 2: add_multipole_orders<2>(prepared, atom, d, r, inverse_r, powers, order, term); break;
-        case 3: add_multipole_orders<3>(prepared, atom, d, r, inverse_r, powers, order, term); break;
-        default: add_multipole_orders<4>(prepared, atom, d, r, inverse_r, powers, order, term); break;
+        case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
+        case 1: add_multipole_orders<1>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
+        case 2: add_multipole_orders<2>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
+        case 3: add_multipole_orders<3>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
+        default: add_multipole_orders<4>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
         }
     }
     if (atom.use_frame && order != DerivativeOrder::value && order != DerivativeOrder::laplacian)
@@ -994,6 +1018,7 @@ namespace {
 constexpr int LANES = 4;
 typedef double Lanes __attribute__((vector_size(LANES * sizeof(double))));
 typedef int IntLanes __attribute__((vector_size(LANES * sizeof(int))));
+typedef std::uint64_t UnsignedLanes __attribute__((vector_size(LANES * sizeof(std::uint64_t))));
 
 // The vector {f(0), ..., f(LANES - 1)}, built in registers: scalars stored
 // one by one and read back as a vector stall the read until the stores
@@ -1004,6 +1029,17 @@ template <typename F>
     return [&f]<std::size_t... LANE>(std::index_sequence<LANE...>) {
         return Lanes{f(LANE)...};
     }(std::make_index_sequence<LANES>{});
+}
+
+// multipole_exponential lane by lane.
+[[gnu::always_inline]] inline Lanes multipole_exponential_lanes(double exponent, const Lanes& r)
+{
+    const Lanes x = -exponent * r;
+    const Lanes e = exponential_core<Lanes, UnsignedLanes>(x, [](const UnsignedLanes& j) {
+        return lanes_of([&j](std::size_t lane) { return EXP_TABLE[j[lane]]; });
+    });
+    const Lanes bounded = x > EXP_HIGHEST ? Lanes{} + HUGE_VAL : e;
+    return x >= EXP_LOWEST ? bounded : (x != x ? x : Lanes{});
 }
 
 // One order's value, and with LAPLACIAN its Laplacian (add_multipole_order
@@ -1039,16 +1075,16 @@ template <bool LAPLACIAN, int L>
 template <bool LAPLACIAN, int D>
 [[gnu::always_inline]] inline void add_multipole_orders_lanes(const PreparedDensityModel& prepared,
                                                               const PreparedPseudoatom& atom, const Lanes* d,
-                                                              const Lanes& inverse_r, const Lanes* powers,
-                                                              const double* const* exponentials, Lanes& value,
-                                                              Lanes& laplacian)
+                                                              const Lanes& r, const Lanes& inverse_r,
+                                                              const Lanes* powers, Lanes& value, Lanes& laplacian)
 {
     Lanes m[MONOMIALS.below_degree[D + 1]];
     point_monomials<D>(d, m);
+    Lanes exponential{};
     for (int k = 0; k < atom.order_count; ++k) {
         const PreparedOrder& term_order = atom.orders[k];
-        Lanes exponential;
-        std::memcpy(&exponential, exponentials[k], sizeof exponential);
+        if (k == 0 || term_order.exponent != atom.orders[k - 1].exponent)
+            exponential = multipole_exponential_lanes(term_order.exponent, r);
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
         const auto add = [&]<int L>() {
             if constexpr (L <= D)
@@ -1151,7 +1187,6 @@ template <bool LAPLACIAN>
     constexpr std::size_t CHUNK = 64;
     constexpr std::size_t PADDED = CHUNK + LANES;
     alignas(sizeof(Lanes)) double x[PADDED], y[PADDED], z[PADDED], rr[PADDED];
-    alignas(sizeof(Lanes)) double exponentials[MAX_L + 1][PADDED];
     PointDerivatives* target[CHUNK];
     for (std::size_t first = 0; first < count; first += CHUNK) {
         const std::size_t end = std::min(count, first + CHUNK);
@@ -1180,20 +1215,7 @@ template <bool LAPLACIAN>
             z[k] = z[0];
             rr[k] = rr[0];
         }
-        const double* exponential_of[MAX_L + 1] = {};
         const bool multipoles = selection.multipoles && atom.order_count > 0;
-        if (multipoles) {
-            int rows = 0;
-            for (int k = 0; k < atom.order_count; ++k) {
-                const double exponent = atom.orders[k].exponent;
-                if (k == 0 || exponent != atom.orders[k - 1].exponent) {
-                    double* row = exponentials[rows++];
-                    multipole_exponentials(exponent, rr, n, row);
-                    std::fill(row + n, row + padded, 1.0);
-                }
-                exponential_of[k] = exponentials[rows - 1];
-            }
-        }
         for (std::size_t group = 0; group < padded; group += LANES) {
             const int lanes = static_cast<int>(std::min<std::size_t>(LANES, n - group));
             Lanes dl[3], rl;
@@ -1236,15 +1258,12 @@ template <bool LAPLACIAN>
                 }
             }
             if (multipoles) {
-                const double* group_exponentials[MAX_L + 1];
-                for (int k = 0; k < atom.order_count; ++k)
-                    group_exponentials[k] = exponential_of[k] + group;
                 switch (atom.monomial_degree) {
-                case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
-                case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
-                case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
-                case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
-                default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, inverse_r, powers, group_exponentials, value, laplacian); break;
+                case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
+                case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
+                case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
+                case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
+                default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
                 }
             }
             for (int lane = 0; lane < lanes; ++lane) {

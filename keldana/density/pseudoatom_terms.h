@@ -242,3 +242,10 @@ void accumulate_pseudoatom_values(const PreparedDensityModel& prepared, int atom
 // Whether accumulate_pseudoatom_values takes AVX2 registers (where the
 // processor has them; the default); false takes SSE2 everywhere.
 void use_avx2_lanes(bool use);
+
+// exp(-exponent r), the exponential of the multipoles' radial functions:
+// the evaluator's own routine, so that points side by side in vector lanes
+// get the bits of a point alone.  Within 1.5 units in the last place while
+// -708 <= -exponent r <= 709; below that 0 (the results would be below the
+// smallest normal double), above it infinity, NaN as NaN.
+double multipole_exponential(double exponent, double r);

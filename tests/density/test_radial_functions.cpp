@@ -1,3 +1,4 @@
+#include "keldana/density/pseudoatom_terms.h"
 #include "keldana/density/radial_functions.h"
 
 #include <gtest/gtest.h>
@@ -132,4 +133,34 @@ TEST(SlaterRadialFunction, PowerOutsideTheFactorialTableIsRefused)
     SlaterRadialValues radial;
     EXPECT_TRUE(evaluate_slater_radial_function(3, 18, 3.0, 1.0, 0.3, 0.2, 0.1, radial));
     EXPECT_TRUE(std::isfinite(radial.value));
+}
+
+// The multipoles' own exponential against the long-double one, in units in
+// the last place of the double result, over its whole range, and its ends.
+TEST(MultipoleExponential, StaysWithinOneAndAHalfUnitsInTheLastPlace)
+{
+    double worst = 0;
+    double worst_x = 0;
+    // Every step of 1e-3 from -708 to 709, and one random-looking point in
+    // each, so that every table entry and every place in an interval is met.
+    for (long k = -708000; k < 709000; ++k) {
+        for (const double x : {k * 1e-3, k * 1e-3 + 0.000617 * std::abs(std::sin(static_cast<double>(k)))}) {
+            if (x < -708.0 || x > 709.0)
+                continue;
+            const double ours = multipole_exponential(1.0, -x);
+            const long double exact = std::exp(static_cast<long double>(x));
+            const double unit = std::nextafter(static_cast<double>(exact), HUGE_VAL) - static_cast<double>(exact);
+            const double error = static_cast<double>(std::fabs(ours - exact) / unit);
+            if (error > worst) {
+                worst = error;
+                worst_x = x;
+            }
+        }
+    }
+    EXPECT_LE(worst, 1.5) << "at x = " << worst_x;
+    EXPECT_EQ(multipole_exponential(2.0, 0.0), 1.0);
+    EXPECT_EQ(multipole_exponential(1.0, 708.5), 0.0);  // below the smallest normal double
+    EXPECT_EQ(multipole_exponential(1.0, HUGE_VAL), 0.0);
+    EXPECT_EQ(multipole_exponential(-1.0, 710.0), HUGE_VAL);
+    EXPECT_TRUE(std::isnan(multipole_exponential(1.0, std::nan(""))));
 }
