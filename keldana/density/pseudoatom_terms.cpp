@@ -1181,9 +1181,8 @@ template <bool LAPLACIAN>
 {
     const PreparedPseudoatom& atom = prepared.atoms[atom_index];
     const DerivativeOrder order = LAPLACIAN ? DerivativeOrder::laplacian : DerivativeOrder::value;
-    // Up to CHUNK points at a time: those within the atom's radius by column,
-    // and their exponentials in one loop of calls, before the vector work
-    // (a call in the middle of it would put every live vector on the stack).
+    // Up to CHUNK points at a time: those within the atom's radius, by
+    // column, so that each group of lanes loads as whole vectors.
     constexpr std::size_t CHUNK = 64;
     constexpr std::size_t PADDED = CHUNK + LANES;
     alignas(sizeof(Lanes)) double x[PADDED], y[PADDED], z[PADDED], rr[PADDED];
