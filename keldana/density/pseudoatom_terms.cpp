@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <utility>
 
 namespace {
 
@@ -38,8 +37,20 @@ const std::array<double, EXP_TABLE_SIZE> EXP_TABLE = [] {
     return table;
 }();
 
-template <typename T, typename U, typename Lookup>
-[[gnu::always_inline]] inline T exponential_core(const T& x, Lookup&& table_at)
+// 2^(j / 128) for each lane's j.
+template <typename T, typename U>
+[[gnu::always_inline]] inline T exponential_table_at(const U& j)
+{
+    if constexpr (sizeof(T) == sizeof(double)) {
+        return EXP_TABLE[j];
+    } else {
+        static_assert(sizeof(T) == 4 * sizeof(double));
+        return T{EXP_TABLE[j[0]], EXP_TABLE[j[1]], EXP_TABLE[j[2]], EXP_TABLE[j[3]]};
+    }
+}
+
+template <typename T, typename U>
+[[gnu::always_inline]] inline T exponential_core(const T& x)
 {
     constexpr double INVERSE_STEP = 0x1.71547652b82fep+7;  // 128 / ln 2
     constexpr double STEP_HIGH = 0x1.62e42fef80000p-8;     // ln 2 / 128 in 34 bits: k STEP_HIGH is exact
@@ -55,7 +66,7 @@ template <typename T, typename U, typename Lookup>
     k_offset = k_offset - (std::bit_cast<std::uint64_t>(SHIFT) - K_OFFSET);
     const U j = k_offset & (EXP_TABLE_SIZE - 1);
     const U power = ((k_offset >> EXP_TABLE_BITS) - (K_OFFSET >> EXP_TABLE_BITS)) << 52;  // 2^floor(k / 128)
-    const T tabulated = table_at(j);
+    const T tabulated = exponential_table_at<T>(j);
     U scale_bits;
     std::memcpy(&scale_bits, &tabulated, sizeof scale_bits);
     scale_bits = scale_bits + power;
@@ -75,7 +86,7 @@ double multipole_exponential(double exponent, double r)
         return x != x ? x : 0.0;
     if (x > EXP_HIGHEST)
         return HUGE_VAL;
-    return exponential_core<double, std::uint64_t>(x, [](std::uint64_t j) { return EXP_TABLE[j]; });
+    return exponential_core<double, std::uint64_t>(x);
 }
 
 namespace {
@@ -1026,18 +1037,15 @@ typedef std::uint64_t UnsignedLanes __attribute__((vector_size(LANES * sizeof(st
 template <typename F>
 [[gnu::always_inline]] inline Lanes lanes_of(F&& f)
 {
-    return [&f]<std::size_t... LANE>(std::index_sequence<LANE...>) {
-        return Lanes{f(LANE)...};
-    }(std::make_index_sequence<LANES>{});
+    static_assert(LANES == 4);
+    return Lanes{f(0), f(1), f(2), f(3)};
 }
 
 // multipole_exponential lane by lane.
 [[gnu::always_inline]] inline Lanes multipole_exponential_lanes(double exponent, const Lanes& r)
 {
     const Lanes x = -exponent * r;
-    const Lanes e = exponential_core<Lanes, UnsignedLanes>(x, [](const UnsignedLanes& j) {
-        return lanes_of([&j](std::size_t lane) { return EXP_TABLE[j[lane]]; });
-    });
+    const Lanes e = exponential_core<Lanes, UnsignedLanes>(x);
     const Lanes bounded = x > EXP_HIGHEST ? Lanes{} + HUGE_VAL : e;
     return x >= EXP_LOWEST ? bounded : (x != x ? x : Lanes{});
 }
