@@ -1041,6 +1041,14 @@ template <typename F>
     return Lanes{f(0), f(1), f(2), f(3)};
 }
 
+// Whether a comparison of lanes holds in every lane.
+template <typename Mask>
+[[gnu::always_inline]] inline bool every_lane(const Mask& mask)
+{
+    static_assert(LANES == 4);
+    return (mask[0] & mask[1] & mask[2] & mask[3]) != 0;
+}
+
 // multipole_exponential lane by lane.
 [[gnu::always_inline]] inline Lanes multipole_exponential_lanes(double exponent, const Lanes& r)
 {
@@ -1139,25 +1147,28 @@ template <int DERIVATIVES>
 [[gnu::always_inline]] inline void lanes_spherical_table(const SphericalDensityTable& table, const Lanes& r, Lanes& g,
                                                          Lanes& g1, Lanes& g2)
 {
-    int octave_of[LANES];
-    bool one_octave = true;
-    for (int lane = 0; lane < LANES; ++lane) {
-        octave_of[lane] = spherical_octave(table, r[lane]);
-        one_octave = one_octave && octave_of[lane] == octave_of[0];
-    }
+    // The first lane's octave, 2^-(k+1) <= r / range < 2^-k (open below for
+    // the innermost, above for the outermost): is every lane in it?
+    const int k = spherical_octave(table, r[0]);
+    const auto power_of_two = [](int exponent) { return std::bit_cast<double>(std::uint64_t(1023 + exponent) << 52); };
+    const double low = k == SPHERICAL_TABLE_OCTAVES ? -HUGE_VAL : power_of_two(-(k + 1));
+    const double high = k == 0 ? HUGE_VAL : power_of_two(-k);
+    const Lanes x = r * table.inverse_range;
     Lanes t, inverse_step, a[5] = {}, b[5] = {};
     std::size_t node[LANES];
-    if (one_octave) {
+    bool one_node = false;
+    if (every_lane((x >= low) & (x < high))) {
         // Every lane in one octave, as the points of a stencil or of a short
         // stretch of a ray are: locate_spherical_interval lane by lane.
-        const SphericalDensityTable::Octave& octave = table.octaves[octave_of[0]];
+        const SphericalDensityTable::Octave& octave = table.octaves[k];
         const Lanes u = (r - octave.start) * octave.inverse_step;
         const IntLanes truncated = __builtin_convertvector(u, IntLanes);
         IntLanes i = truncated & __builtin_convertvector(u > 0.0, IntLanes);  // 0 where u <= 0
         i = i >= octave.count ? IntLanes{} + (octave.count - 1) : i;
         t = u - __builtin_convertvector(i, Lanes);
         inverse_step = Lanes{} + octave.inverse_step;
-        for (int lane = 0; lane < LANES; ++lane)
+        one_node = every_lane(i == i[0]);
+        for (int lane = 0; lane < (one_node ? 1 : LANES); ++lane)
             node[lane] = static_cast<std::size_t>(octave.first + i[lane]);
     } else {
         double t_column[LANES], step_column[LANES];
@@ -1166,9 +1177,6 @@ template <int DERIVATIVES>
         t = lanes_of([&](std::size_t lane) { return t_column[lane]; });
         inverse_step = lanes_of([&](std::size_t lane) { return step_column[lane]; });
     }
-    bool one_node = true;
-    for (int lane = 1; lane < LANES; ++lane)
-        one_node = one_node && node[lane] == node[0];
     for (std::size_t m = 0; m <= DERIVATIVES + 2; ++m) {
         if (one_node) {
             a[m] = Lanes{} + table.nodes[node[0]][m];
