@@ -86,7 +86,8 @@ auto in_one_pass(int code, Stencil&& stencil, EvaluateMany&& evaluate_many)
     stencil([&](double x, double y, double z, int) {
         const Vector3 p = {x, y, z};
         const auto same = [&p](const Vector3& q) {
-            return std::bit_cast<std::array<std::uint64_t, 3>>(q) == std::bit_cast<std::array<std::uint64_t, 3>>(p);
+            const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+            return bits(q[0]) == bits(p[0]) && bits(q[1]) == bits(p[1]) && bits(q[2]) == bits(p[2]);
         };
         const std::size_t found =
             static_cast<std::size_t>(std::find_if(points.begin(), points.begin() + point_count, same) - points.begin());

@@ -153,29 +153,40 @@ void sum_active_atoms_at_points(const Vector3* points, std::size_t count, const 
             const int atom = static_cast<int>(word * 64) + std::countr_zero(bits);
             const std::uint64_t bit = std::uint64_t{1} << (atom & 63);
             const std::array<double, 4>& reach = cache.reach[static_cast<std::size_t>(atom)];
+            const bool candidate_of_every_point = (every[word] & bit) != 0;
+            bool reaches_every_point = false;
             if (box_holds) {
                 // An atom that misses the box by a margin far beyond rounding
-                // misses every point in it: each point's own test below would
-                // find it out of reach.
-                double gap_square = 0;
+                // misses every point in it, one that holds the box within such
+                // a margin reaches every point: each point's own test below
+                // would find the same.
+                double gap_square = 0, far_square = 0;
                 for (int c = 0; c < 3; ++c) {
                     const double gap = std::max({low[c] - reach[c], reach[c] - high[c], 0.0});
+                    const double far = std::max(std::abs(low[c] - reach[c]), std::abs(high[c] - reach[c]));
                     gap_square += gap * gap;
+                    far_square += far * far;
                 }
                 if (gap_square > reach[3] * (1.0 + 1e-9))
                     continue;
+                reaches_every_point = candidate_of_every_point && far_square < reach[3] * (1.0 - 1e-9);
             }
-            const bool candidate_of_every_point = (every[word] & bit) != 0;
             for (std::size_t p = 0; p < count; ++p) {
                 gx[p] = px[p] - reach[0];
                 gy[p] = py[p] - reach[1];
                 gz[p] = pz[p] - reach[2];
-                squares[p] = gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p];
             }
             std::size_t n = 0;
-            for (std::size_t p = 0; p < count; ++p)
-                if (!(squares[p] > reach[3]) && (candidate_of_every_point || (masks[p][word] & bit) != 0))
-                    near[n++] = p;
+            if (reaches_every_point) {
+                for (; n < count; ++n)
+                    near[n] = n;
+            } else {
+                for (std::size_t p = 0; p < count; ++p)
+                    squares[p] = gx[p] * gx[p] + gy[p] * gy[p] + gz[p] * gz[p];
+                for (std::size_t p = 0; p < count; ++p)
+                    if (!(squares[p] > reach[3]) && (candidate_of_every_point || (masks[p][word] & bit) != 0))
+                        near[n++] = p;
+            }
             if (n == 0)
                 continue;
             const PreparedPseudoatom& prepared_atom = cache.prepared.atoms[atom];
