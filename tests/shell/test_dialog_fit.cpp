@@ -35,8 +35,8 @@ struct DialogCase {
     const char* name;
     const DialogResource& (*resource)();
     int tab_id = 0;
-    std::vector<Page> pages;
-    std::function<void(Dialog& dialog)> fill;
+    std::vector<Page> pages = {};
+    std::function<void(Dialog& dialog)> fill = {};
 };
 
 void fill_progress(Dialog& dialog)
