@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int FIRST_MONOPOLE_KIND = 12;  // 12 Pv, 13 P00
-constexpr int LAST_MONOPOLE_KIND = 13;
 constexpr int FIRST_DIPOLE_KIND = 14;    // 14, 15, 16: P11, P1-1, P10 along the local x, y, z
 constexpr int LAST_DIPOLE_KIND = 16;
 
