@@ -288,6 +288,21 @@ void point_monomials(const Displacement& d, T* m)
 
 constexpr int monomials_of_degree(int degree) { return degree < 0 ? 0 : (degree + 1) * (degree + 2) / 2; }
 
+// f.template operator()<L>() for L = degree (0..MAX_L; a larger degree as
+// MAX_L), so that the loops over monomials unroll for their degree.
+template <typename F>
+[[gnu::always_inline]] inline void with_degree(int degree, F&& f)
+{
+    static_assert(MAX_L == 4);
+    switch (degree) {
+    case 0: f.template operator()<0>(); break;
+    case 1: f.template operator()<1>(); break;
+    case 2: f.template operator()<2>(); break;
+    case 3: f.template operator()<3>(); break;
+    default: f.template operator()<4>(); break;
+    }
+}
+
 // Sums c[N i + k] m[i] over the monomials i of one degree for each k < K of
 // the N interleaved polynomials, each in monomial order (as the polynomials
 // were always summed); the sums run side by side and the loops are unrolled
@@ -373,18 +388,10 @@ void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPs
             last_exponent = term_order.exponent;
             exponential = multipole_exponential(last_exponent, r);
         }
-        const auto add = [&]<int L>() {
+        with_degree(term_order.l, [&]<int L>() {
             if constexpr (L <= D)
                 add_multipole_order<L>(prepared, term_order, m, d, inverse_r, powers, exponential, order, term);
-        };
-        static_assert(MAX_L == 4);
-        switch (term_order.l) {
-        case 0: add.template operator()<0>(); break;
-        case 1: add.template operator()<1>(); break;
-        case 2: add.template operator()<2>(); break;
-        case 3: add.template operator()<3>(); break;
-        default: add.template operator()<4>(); break;
-        }
+        });
     }
 }
 
@@ -435,6 +442,7 @@ void add_multipole_orders(const PreparedDensityModel& prepared, const PreparedPs
     }
     return true;
 }
+
 // g = F^T g', H = F^T H' F for a term evaluated at d' = F d.
 void turn_back(const Matrix3& f, PointDerivatives& term)
 {
@@ -994,13 +1002,9 @@ bool accumulate_pseudoatom_at(const PreparedDensityModel& prepared, int atom_ind
     if (spherical_sets(prepared, atom, r, inverse_r, powers, selection, order, g, g1, g2))
         add_spherical(d, r, g, g1, g2, order, term);
     if (multipoles) {
-        switch (atom.monomial_degree) {
-        case 0: add_multipole_orders<0>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
-        case 1: add_multipole_orders<1>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
-        case 2: add_multipole_orders<2>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
-        case 3: add_multipole_orders<3>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
-        default: add_multipole_orders<4>(prepared, atom, d, r, inverse_r, powers, exponential, order, term); break;
-        }
+        with_degree(atom.monomial_degree, [&]<int D>() {
+            add_multipole_orders<D>(prepared, atom, d, r, inverse_r, powers, exponential, order, term);
+        });
     }
     if (atom.use_frame && order != DerivativeOrder::value && order != DerivativeOrder::laplacian)
         turn_back(atom.frame, term);
@@ -1102,18 +1106,11 @@ template <bool LAPLACIAN, int D>
         if (k == 0 || term_order.exponent != atom.orders[k - 1].exponent)
             exponential = multipole_exponential_lanes(term_order.exponent, r);
         const double* c = prepared.order_coefficients.data() + term_order.coefficient_begin;
-        const auto add = [&]<int L>() {
+        with_degree(term_order.l, [&]<int L>() {
             if constexpr (L <= D)
                 add_multipole_order_lanes<LAPLACIAN, L>(term_order, c, m, inverse_r, powers, exponential, value,
                                                         laplacian);
-        };
-        switch (term_order.l) {
-        case 0: add.template operator()<0>(); break;
-        case 1: add.template operator()<1>(); break;
-        case 2: add.template operator()<2>(); break;
-        case 3: add.template operator()<3>(); break;
-        default: add.template operator()<4>(); break;
-        }
+        });
     }
 }
 
@@ -1273,13 +1270,10 @@ template <bool LAPLACIAN>
                 }
             }
             if (multipoles) {
-                switch (atom.monomial_degree) {
-                case 0: add_multipole_orders_lanes<LAPLACIAN, 0>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
-                case 1: add_multipole_orders_lanes<LAPLACIAN, 1>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
-                case 2: add_multipole_orders_lanes<LAPLACIAN, 2>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
-                case 3: add_multipole_orders_lanes<LAPLACIAN, 3>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
-                default: add_multipole_orders_lanes<LAPLACIAN, 4>(prepared, atom, dl, rl, inverse_r, powers, value, laplacian); break;
-                }
+                with_degree(atom.monomial_degree, [&]<int D>() {
+                    add_multipole_orders_lanes<LAPLACIAN, D>(prepared, atom, dl, rl, inverse_r, powers, value,
+                                                             laplacian);
+                });
             }
             for (int lane = 0; lane < lanes; ++lane) {
                 PointDerivatives& sum = *target[group + static_cast<std::size_t>(lane)];
@@ -1322,8 +1316,9 @@ template <bool LAPLACIAN>
     accumulate_values_in_lanes(prepared, atom, d, count, selection, sums);
 }
 
-[[gnu::flatten]] void accumulate_values_sse2(const PreparedDensityModel& prepared, int atom, const DisplacementColumns& d, std::size_t count, const TermSelection& selection,
-                                             PointDerivatives* const* sums)
+[[gnu::flatten]] void accumulate_values_sse2(const PreparedDensityModel& prepared, int atom,
+                                             const DisplacementColumns& d, std::size_t count,
+                                             const TermSelection& selection, PointDerivatives* const* sums)
 {
     accumulate_values_in_lanes(prepared, atom, d, count, selection, sums);
 }

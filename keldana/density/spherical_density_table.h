@@ -97,8 +97,6 @@ template <typename T>
     interpolate_quintic(a.data(), b.data(), t, inverse_step, derivatives, g, g1, g2);
 }
 
-// The interval of the table that holds r (0 <= r <= range): the index of
-// its left node, r's place t (0..1) in it, and the inverse of its step.
 // The octave k of r, 2^-(k+1) <= r / range < 2^-k, read from the binary
 // exponent of r / range (biased by 1023; zero for 0 and subnormals).
 [[gnu::always_inline]] inline int spherical_octave(const SphericalDensityTable& table, double r)
@@ -108,6 +106,8 @@ template <typename T>
     return x >= 0.5 ? 0 : biased == 0 ? SPHERICAL_TABLE_OCTAVES : std::min(1022 - biased, SPHERICAL_TABLE_OCTAVES);
 }
 
+// The interval of the table that holds r (0 <= r <= range): the index of
+// its left node, r's place t (0..1) in it, and the inverse of its step.
 [[gnu::always_inline]] inline void locate_spherical_interval(const SphericalDensityTable& table, double r,
                                                              std::size_t& node, double& t, double& inverse_step)
 {

@@ -34,14 +34,7 @@ struct ClusterServices {
         rotate_populations;
     // The modal generation dialog; true when the user applied a new list.
     std::function<bool(StructureModel& model)> run_generation_dialog;
-    // The cluster of model.applications built on `model` as mode 2 above builds
-// it, but without warnings, windows or a model change noted: for copies of
-// the model kept apart from the program's (the same list on the same model
-// gives the same bits).  False, with an error message and the model
-// unchanged, when the list cannot be applied.
-bool build_cluster_quietly(StructureModel& model);
-
-// Rebuilds the structure viewer's bond list over atoms 1..atom_count.
+    // Rebuilds the structure viewer's bond list over atoms 1..atom_count.
     std::function<void(const StructureModel& model, int atom_count)> build_bond_list;
 };
 
