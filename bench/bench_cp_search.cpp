@@ -14,10 +14,12 @@
 #include "keldana/model/model_loader.h"
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
+#include "keldana/topology/bond_path.h"
 #include "keldana/topology/cluster_edge.h"
 #include "keldana/topology/cp_search.h"
 #include "keldana/topology/critical_point_list.h"
 #include "keldana/topology/property_source.h"
+#include "keldana/topology/shell_search.h"
 
 #include <benchmark/benchmark.h>
 
@@ -156,6 +158,56 @@ void BM_AtomPairSearch(benchmark::State& state)
     run_settings().calculation.numerical_derivatives = 1;
 }
 
+// The shell search around the first atom with a grid of 10 x 10 x 5
+// points: the gradient at every grid point, the Newton search from those
+// below the threshold.  Argument as for BM_FullSearch.
+void BM_ShellSearch(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const BenchModel& m = bench_model(ui.get());
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    const ShellSearchParameters parameters{1, 10, 10, 5, 0.3, 0.9, 0.5, true};
+    int points = 0;
+    for (auto _ : state) {
+        critical_point_list().cp_count = 0;
+        search_critical_points_in_shell(false, parameters, RHO, SearchExecution{});
+        points = critical_point_list().cp_count;
+    }
+    state.counters["points"] = points;
+    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
+    run_settings().calculation.numerical_derivatives = 1;
+}
+
+// The bond paths of every bond point of the pair search, one after another.
+void BM_BondPaths(benchmark::State& state)
+{
+    ScopedScriptedUi ui;
+    const BenchModel& m = bench_model(ui.get());
+    if (!m.loaded) {
+        state.SkipWithError("the model did not load");
+        return;
+    }
+    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    critical_point_list().cp_count = 0;
+    CriticalPointSearchRequest request;
+    request.mode = SearchMode::atoms;
+    run_critical_point_search(request, RHO);
+    int paths = 0;
+    for (auto _ : state) {
+        paths = 0;
+        for (int c = 1; c <= critical_point_list().cp_count; ++c)
+            if (check_bond_path_point(c) == BondPathCheck::ok)
+                paths += trace_bond_path(c).traced ? 1 : 0;
+    }
+    state.counters["paths"] = paths;
+    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
+    run_settings().calculation.numerical_derivatives = 1;
+}
+
 // The test whether a located point is the crystal's: its preparation (the
 // bound tables of the independent atoms) and the test of one point, at the
 // midpoints of the atom pairs within 3 Angstrom.
@@ -210,5 +262,7 @@ BENCHMARK(BM_ClusterEdgePreparation)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ClusterEdgeTestOfAPoint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullSearch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AtomPairSearch)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_ShellSearch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_BondPaths)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 BENCHMARK_MAIN();

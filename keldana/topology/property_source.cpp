@@ -32,12 +32,15 @@ double evaluate_search_property(const Vector3& p, int code)
     return evaluate_property_at_point(p[0], p[1], p[2], code);
 }
 
-double evaluate_search_partial_derivative(const Vector3& p, int axis, int code)
+Vector3 evaluate_search_gradient(const Vector3& p, int code)
 {
-    evaluations += 2;
+    evaluations += 6;
+    Vector3 g{};
     if (code >= FIRST_ENERGY_DENSITY_CODE)
-        return compute_energy_density_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
-    return compute_property_partial_derivative_numeric(p[0], p[1], p[2], axis, code);
+        compute_energy_density_gradient_or_laplacian_numeric(1, p[0], p[1], p[2], g, code);
+    else
+        compute_property_gradient_or_laplacian_numeric(1, p[0], p[1], p[2], g, code);
+    return g;
 }
 
 void analyse_hessian(Matrix3& matrix, std::array<double, 3>& lambda)
@@ -53,12 +56,8 @@ double evaluate_search_esd(const Vector3& p, int code)
 Vector3 evaluate_total_density_gradient(const Vector3& p)
 {
     Vector3 g{};
-    if (evaluated_settings().numerical_derivatives != 0) {
-        evaluations += 6;
-        for (int k = 1; k <= 3; ++k)
-            g[k - 1] = compute_property_partial_derivative_numeric(p[0], p[1], p[2], k, 3);
-        return g;
-    }
+    if (evaluated_settings().numerical_derivatives != 0)
+        return evaluate_search_gradient(p, 3);
     // The three components in one analytic pass.
     ++evaluations;
     double value = 0;

@@ -12,8 +12,9 @@
 // densities from 30 on.
 double evaluate_search_property(const Vector3& p, int code);
 
-// Central difference of property `code` along axis 1..3 at p.
-double evaluate_search_partial_derivative(const Vector3& p, int axis, int code);
+// Central differences of property `code` along the three axes at p: their
+// six points in one pass, the same values as axis by axis.
+Vector3 evaluate_search_gradient(const Vector3& p, int code);
 
 // Eigenvectors (columns, replacing the matrix) and eigenvalues in ascending
 // order of a symmetric 3 x 3 matrix.

@@ -234,10 +234,7 @@ ShellSearchResult search_critical_points_in_shell(bool report, const ShellSearch
     std::atomic<bool> stop{false};
     const auto locate = [&](int k) {
         GridStart& g = grid[static_cast<std::size_t>(k)];
-        Vector3 gradient{};
-        for (int axis = 1; axis <= 3; ++axis)
-            gradient[axis - 1] = evaluate_search_partial_derivative(g.p, axis, code);
-        g.g_norm = vector_length(gradient);
+        g.g_norm = vector_length(evaluate_search_gradient(g.p, code));
         g.started = g.g_norm < parameters.cut;
         if (g.started)
             locate_critical_point(context, g.p, &stop, g.located);
