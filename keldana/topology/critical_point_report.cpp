@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -200,6 +202,25 @@ void locate_critical_point(const LocateContext& context, const Vector3& start, c
         located.trace.push_back(record);
         return stop == nullptr || !stop->load(std::memory_order_relaxed);
     };
+    // The refinement starts where the search stopped: the derivatives there
+    // are those of the search's last step, not evaluated again.
+    struct Evaluation {
+        Vector3 position{};
+        double value = 0;
+        Vector3 gradient{};
+        Matrix3 hessian;
+    };
+    std::optional<Evaluation> last;
+    const DerivativeSource source = [&](const Vector3& p, double& value, Vector3& gradient, Matrix3& hessian) {
+        if (!last || std::memcmp(&last->position, &p, sizeof p) != 0) {
+            last.emplace();
+            last->position = p;
+            context.source(p, last->value, last->gradient, last->hessian);
+        }
+        value = last->value;
+        gradient = last->gradient;
+        hessian = last->hessian;
+    };
     Matrix3 hessian;
     int nucleus = nucleus_near(context, start);
     if (nucleus != 0) {
@@ -209,13 +230,13 @@ void locate_critical_point(const LocateContext& context, const Vector3& start, c
         watcher({0, start, located.gradient_norm, context.newton.scale});
         located.outcome = NewtonOutcome::converged;
     } else {
-        located.outcome = run_newton_search(context.source, context.newton, context.code, watcher, located.position,
+        located.outcome = run_newton_search(source, context.newton, context.code, watcher, located.position,
                                             located.value, located.gradient_norm, hessian, located.steps);
         if (located.outcome != NewtonOutcome::converged)
             return;
         nucleus = nucleus_near(context, located.position);
         if (nucleus == 0) {
-            if (!refine_critical_point(context.source, context.newton, watcher, located.position, located.value,
+            if (!refine_critical_point(source, context.newton, watcher, located.position, located.value,
                                        located.gradient_norm, hessian, located.steps))
                 return;
             nucleus = nucleus_near(context, located.position);
