@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <fstream>
 #include <new>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -23,6 +25,62 @@ struct CurrentPool {
     ~CurrentPool() { current_pool = previous; }
     WorkerPool* previous;
 };
+
+// The threads that run the pools' items, kept between pools: starting and
+// ending threads for every pool costs a small job more than its items (a
+// millisecond for eight threads on some virtual machines).  A pool borrows
+// idle threads, the crew starting more when none is idle; a thread goes
+// back to waiting when its pool's work ends.  The crew lives as long as the
+// process: its threads end with it.
+class WorkerCrew {
+public:
+    // Hands `task` to up to `count` threads; returns how many took it (fewer
+    // only when the system gives no more threads).
+    int lend(int count, const std::function<void()>& task)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        while (idle_ < count) {
+            try {
+                std::thread([this] { serve(); }).detach();
+            } catch (const std::system_error&) {
+                break;
+            }
+            ++idle_;
+        }
+        const int lent = std::min(count, idle_);
+        idle_ -= lent;
+        for (int k = 0; k < lent; ++k)
+            tasks_.push_back(task);
+        waiting_.notify_all();
+        return lent;
+    }
+
+private:
+    void serve()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            waiting_.wait(lock, [this] { return !tasks_.empty(); });
+            const std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+            ++idle_;
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable waiting_;
+    std::deque<std::function<void()>> tasks_;  // each taken by a thread counted out of idle_
+    int idle_ = 0;                             // threads free to be lent
+};
+
+WorkerCrew& crew()
+{
+    static WorkerCrew* const kept = new WorkerCrew;  // never destroyed: its threads may outlive main
+    return *kept;
+}
 
 std::string first_line(const std::string& path)
 {
@@ -115,20 +173,38 @@ WorkerPool::WorkerPool(int count, int threads, std::function<void(int)> item)
     const int wanted = current_pool != nullptr ? 0 : std::min(threads, count_);
     if (wanted < 2)
         return;
-    try {
-        for (int t = 0; t < wanted; ++t)
-            workers_.emplace_back([this] { work(); });
-    } catch (const std::system_error&) {
-        // The system gives no more threads: those started share the items.
+    // Counted before any thread can leave; those the system does not give
+    // are taken off again (the threads lent share the items).
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        threads_ = wanted;
+        running_ = wanted;
+    }
+    const int lent = crew().lend(wanted, [this] {
+        work();
+        // The last thing the borrowed thread does with the pool: the pool
+        // may end as soon as the mutex is free.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        --running_;
+        changed_.notify_all();
+    });
+    if (lent < wanted) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        threads_ = lent;
+        running_ -= wanted - lent;
     }
 }
 
 WorkerPool::~WorkerPool()
 {
     stop();
-    for (std::thread& worker : workers_)
-        if (worker.joinable())
-            worker.join();
+    wait_for_threads();
+}
+
+void WorkerPool::wait_for_threads()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return running_ == 0; });
 }
 
 void WorkerPool::work()
@@ -194,7 +270,7 @@ bool WorkerPool::wait_for(int k, std::chrono::milliseconds slice)
 {
     if (k < 0 || k >= count_)
         return true;
-    if (workers_.empty()) {
+    if (threads_ == 0) {
         while (!done_[static_cast<std::size_t>(k)] && !stop_.load()) {
             const int next = next_.fetch_add(1);
             if (next >= count_)
@@ -218,7 +294,7 @@ bool WorkerPool::wait_for(int k, std::chrono::milliseconds slice)
 
 bool WorkerPool::wait_all(std::chrono::milliseconds slice)
 {
-    if (workers_.empty()) {
+    if (threads_ == 0) {
         const int next = stop_.load() ? count_ : next_.fetch_add(1);
         if (next < count_)
             run_here(next);
@@ -241,9 +317,7 @@ void WorkerPool::stop() { stop_.store(true); }
 void WorkerPool::finish()
 {
     stop();
-    for (std::thread& worker : workers_)
-        if (worker.joinable())
-            worker.join();
+    wait_for_threads();
     throw_failure();
 }
 

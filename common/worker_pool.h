@@ -1,6 +1,6 @@
 // The one way the programs run work on several threads.  A pool takes
-// numbered items; workers take the next free number until none is left or
-// the pool is stopped.  An exception thrown by an item stops the other
+// numbered items; workers (threads kept between pools) take the next free
+// number until none is left or the pool is stopped.  An exception thrown by an item stops the other
 // workers at their next item and is thrown again on the calling thread.
 // A pool asked for from inside an item of another pool (a nested request),
 // or for fewer than two threads, runs its items on the calling thread.
@@ -13,7 +13,6 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 // The CPUs this process may run on: its affinity mask, lowered to the CPU
@@ -43,12 +42,14 @@ public:
     bool stopped() const { return stop_.load(); }
     int done() const { return done_count_.load(); }
     // Threads running the items (0 when the calling thread runs them).
-    int threads() const { return static_cast<int>(workers_.size()); }
-    // Stops, joins the workers and throws the first exception of an item.
+    int threads() const { return threads_; }
+    // Stops, waits for the threads to leave the pool and throws the first
+    // exception of an item.
     void finish();
 
 private:
     void work();
+    void wait_for_threads();
     void run_here(int k);
     void throw_failure();
 
@@ -62,7 +63,8 @@ private:
     std::exception_ptr failure_;  // under mutex_
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<std::thread> workers_;
+    int threads_ = 0;   // threads lent to the pool; set before any item runs
+    int running_ = 0;   // of those, the ones still in the pool (under mutex_)
 };
 
 // Runs item(k) for k = 0..count-1 on up to `threads` threads; the calling
