@@ -34,9 +34,10 @@ struct CurrentPool {
 // process: its threads end with it.
 class WorkerCrew {
 public:
-    // Hands `task` to up to `count` threads; returns how many took it (fewer
-    // only when the system gives no more threads).
-    int lend(int count, const std::function<void()>& task)
+    // Hands `work` to up to `count` threads, each calling `release` once it
+    // is free for the next pool; returns how many took it (fewer only when
+    // the system gives no more threads).
+    int lend(int count, const std::function<void()>& work, const std::function<void()>& release)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         while (idle_ < count) {
@@ -50,30 +51,39 @@ public:
         const int lent = std::min(count, idle_);
         idle_ -= lent;
         for (int k = 0; k < lent; ++k)
-            tasks_.push_back(task);
+            tasks_.push_back({work, release});
         waiting_.notify_all();
         return lent;
     }
 
 private:
+    struct Task {
+        std::function<void()> work, release;
+    };
+
     void serve()
     {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             waiting_.wait(lock, [this] { return !tasks_.empty(); });
-            const std::function<void()> task = std::move(tasks_.front());
+            const Task task = std::move(tasks_.front());
             tasks_.pop_front();
             lock.unlock();
-            task();
+            task.work();
+            // Idle again before the pool learns it may end, so a pool
+            // that follows at once finds this thread instead of starting one.
             lock.lock();
             ++idle_;
+            lock.unlock();
+            task.release();
+            lock.lock();
         }
     }
 
     std::mutex mutex_;
     std::condition_variable waiting_;
-    std::deque<std::function<void()>> tasks_;  // each taken by a thread counted out of idle_
-    int idle_ = 0;                             // threads free to be lent
+    std::deque<Task> tasks_;  // each taken by a thread counted out of idle_
+    int idle_ = 0;            // threads free to be lent
 };
 
 WorkerCrew& crew()
@@ -180,14 +190,15 @@ WorkerPool::WorkerPool(int count, int threads, std::function<void(int)> item)
         threads_ = wanted;
         running_ = wanted;
     }
-    const int lent = crew().lend(wanted, [this] {
-        work();
-        // The last thing the borrowed thread does with the pool: the pool
-        // may end as soon as the mutex is free.
-        const std::lock_guard<std::mutex> lock(mutex_);
-        --running_;
-        changed_.notify_all();
-    });
+    const int lent = crew().lend(
+        wanted, [this] { work(); },
+        [this] {
+            // The last thing a borrowed thread does with the pool: the pool
+            // may end as soon as the mutex is free.
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --running_;
+            changed_.notify_all();
+        });
     if (lent < wanted) {
         const std::lock_guard<std::mutex> lock(mutex_);
         threads_ = lent;
