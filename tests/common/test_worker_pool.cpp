@@ -1,15 +1,20 @@
 // The worker pool: the thread count the process may use, a failing item
 // that stops the others and reaches the caller, nested requests on the
-// calling thread, and a failed job that ends with a message.
+// calling thread, threads kept from one pool to the next, and a failed job
+// that ends with a message.
 #include <gtest/gtest.h>
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <fstream>
 #include <mutex>
 #include <new>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "common/job_control.h"
@@ -105,6 +110,44 @@ TEST(WorkerPool, ItemsReportedInOrderWhateverTheThreadCount)
         }
         pool.finish();
     }
+}
+
+// The process's threads, from /proc.
+int process_thread_count()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0)
+            return std::stoi(line.substr(8));
+    return -1;
+}
+
+// Pools one after another borrow the same threads: after the first, none
+// is started (the kernel's thread ids of every item are among the threads
+// the process already has), and every item still runs on a worker.
+TEST(WorkerPool, PoolsInSuccessionStartNoFurtherThreads)
+{
+    std::atomic<int> items{0};
+    EXPECT_TRUE(run_parallel(40, 4, [&](int) { ++items; }));
+    const int threads = process_thread_count();
+    ASSERT_GT(threads, 1);
+    std::set<pid_t> ran_on;
+    std::mutex mutex;
+    for (int pool = 0; pool < 50; ++pool) {
+        WorkerPool workers(40, 4, [&](int) {
+            ++items;
+            const std::lock_guard<std::mutex> lock(mutex);
+            ran_on.insert(gettid());
+        });
+        EXPECT_EQ(workers.threads(), 4);
+        while (!workers.wait_all(std::chrono::milliseconds(20))) {
+        }
+    }
+    EXPECT_EQ(items.load(), 51 * 40);
+    EXPECT_EQ(ran_on.count(gettid()), 0u);
+    EXPECT_LE(static_cast<int>(ran_on.size()), threads - 1);
+    EXPECT_EQ(process_thread_count(), threads);
 }
 
 TEST(WorkerPool, FailedJobEndsWithAMessageAndTheProgramGoesOn)
