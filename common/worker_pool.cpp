@@ -50,9 +50,10 @@ public:
         }
         const int lent = std::min(count, idle_);
         idle_ -= lent;
-        for (int k = 0; k < lent; ++k)
+        for (int k = 0; k < lent; ++k) {
             tasks_.push_back({work, release});
-        waiting_.notify_all();
+            waiting_.notify_one();  // idle threads beyond the tasks sleep on
+        }
         return lent;
     }
 
