@@ -125,10 +125,12 @@ void value_gradient_norm_laplacian(F&& f, double x, double y, double z, int code
     laplacian = gradient_or_laplacian(f, 2, x, y, z, vector, code);
 }
 
+}  // namespace
+
 // Energy densities (code 30 and above) at `count` points: the density
 // points of all their central differences in one pass, each energy density
 // then from its own values, as evaluate_energy_density_property takes them.
-void energy_densities_at_points(const Vector3* points, std::size_t count, int code, double* values)
+void evaluate_energy_densities_at_points(const Vector3* points, std::size_t count, int code, double* values)
 {
     constexpr int DENSITY = 3;
     std::vector<Vector3> inner;
@@ -160,8 +162,6 @@ void energy_densities_at_points(const Vector3* points, std::size_t count, int co
     }
 }
 
-}  // namespace
-
 double numeric_derivative_step()
 {
     const double dr = evaluated_settings().dr;
@@ -177,7 +177,7 @@ double compute_property_partial_derivative_numeric(double x, double y, double z,
 double compute_energy_density_partial_derivative_numeric(double x, double y, double z, int axis, int code)
 {
     return in_one_pass(
-        code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); }, energy_densities_at_points);
+        code, [&](auto&& f) { return partial_derivative(f, x, y, z, axis, code); }, evaluate_energy_densities_at_points);
 }
 
 void compute_property_gradient_hessian_numeric(const Vector3& point, double& value, Vector3& gradient,
@@ -201,7 +201,7 @@ void compute_energy_density_gradient_hessian_numeric(const Vector3& point, doubl
             gradient_hessian(f, point, value, gradient, hessian, code);
             return 0;
         },
-        energy_densities_at_points);
+        evaluate_energy_densities_at_points);
 }
 
 double compute_property_gradient_or_laplacian_numeric(int mode, double x, double y, double z, Vector3& vector,
@@ -217,7 +217,7 @@ double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, 
 {
     return in_one_pass(
         code, [&](auto&& f) { return gradient_or_laplacian(f, mode, x, y, z, vector, code); },
-        energy_densities_at_points);
+        evaluate_energy_densities_at_points);
 }
 
 void compute_property_value_gradient_norm_laplacian_numeric(double x, double y, double z, int code, double& value,

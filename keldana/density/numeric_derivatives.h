@@ -38,3 +38,8 @@ double compute_energy_density_gradient_or_laplacian_numeric(int mode, double x, 
 // three calls.
 void compute_property_value_gradient_norm_laplacian_numeric(double x, double y, double z, int code, double& value,
                                                             double& gradient_norm, double& laplacian);
+
+// evaluate_energy_density_property at `count` points: the density points of
+// all their central differences in one pass, the same values as point by
+// point.
+void evaluate_energy_densities_at_points(const Vector3* points, std::size_t count, int code, double* values);

@@ -105,6 +105,10 @@ void evaluate_map_property_at_points(const Vector3* points, std::size_t count, i
         evaluate_property_at_points(points, count, code, values);
         return;
     }
+    if (code >= FIRST_ENERGY_DENSITY) {
+        evaluate_energy_densities_at_points(points, count, code, values);
+        return;
+    }
     for (std::size_t k = 0; k < count; ++k)
         values[k] = evaluate_map_property(points[k][0], points[k][1], points[k][2], code);
 }

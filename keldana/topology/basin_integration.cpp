@@ -3,7 +3,6 @@
 #include "common/fortran_format.h"
 #include "common/job_control.h"
 #include "common/user_interface.h"
-#include "keldana/density/energy_densities.h"
 #include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
 #include "keldana/density/property_evaluation.h"
@@ -153,8 +152,7 @@ void integrand_at_points(const Vector3* p, std::size_t count, int code, double* 
         return;
     }
     if (code >= FIRST_ENERGY_DENSITY) {
-        for (std::size_t k = 0; k < count; ++k)
-            values[k] = evaluate_energy_density_property(p[k][0], p[k][1], p[k][2], code);
+        evaluate_energy_densities_at_points(p, count, code, values);
         return;
     }
     evaluate_property_at_points(p, count, code, values);

@@ -722,6 +722,11 @@ TEST_F(PotentialExampleTest, EnergyDensityDifferencesInOnePassMatchPointByPoint)
         property_selection().kinetic_model = model;
         for (int code : {31, 33, 39}) {
             SCOPED_TRACE("code " + std::to_string(code) + " kinetic model " + std::to_string(model));
+            // The values of a map row or a basin ray, all in one pass.
+            std::vector<double> together(points.size());
+            evaluate_energy_densities_at_points(points.data(), points.size(), code, together.data());
+            for (std::size_t k = 0; k < points.size(); ++k)
+                EXPECT_TRUE(same_bits(together[k], at(points[k], code))) << "point " << k;
             for (const Vector3& p : points) {
                 expect_differences_of(evaluate_energy_density_property, compute_energy_density_gradient_hessian_numeric,
                                       compute_energy_density_partial_derivative_numeric, p, code);
