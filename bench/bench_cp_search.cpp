@@ -94,6 +94,35 @@ std::vector<std::vector<int>> rings_of_bonds()
     return rings;
 }
 
+// The locator's derivatives for one benchmark: argument 1 central
+// differences (as every load leaves them), 0 analytic; back to central
+// differences at the end.
+class DerivativeMode {
+public:
+    explicit DerivativeMode(const benchmark::State& state) : numeric_(state.range(0) != 0)
+    {
+        run_settings().calculation.numerical_derivatives = numeric_ ? 1 : 0;
+    }
+    ~DerivativeMode() { run_settings().calculation.numerical_derivatives = 1; }
+    DerivativeMode(const DerivativeMode&) = delete;
+    DerivativeMode& operator=(const DerivativeMode&) = delete;
+    std::string label(const BenchModel& m) const
+    {
+        return m.name + (numeric_ ? ", numerical derivatives" : ", analytic derivatives");
+    }
+
+private:
+    bool numeric_;
+};
+
+// The bond points of every atom pair that passes the default filters.
+void search_atom_pairs()
+{
+    CriticalPointSearchRequest request;
+    request.mode = SearchMode::atoms;
+    run_critical_point_search(request, RHO);
+}
+
 void BM_FullSearch(benchmark::State& state)
 {
     ScopedScriptedUi ui;
@@ -102,21 +131,18 @@ void BM_FullSearch(benchmark::State& state)
         state.SkipWithError("the model did not load");
         return;
     }
-    // Every load switches numerical derivatives on; the argument chooses.
-    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    const DerivativeMode mode(state);
     long long evaluations = 0;
     int points = 0;
     size_t ring_count = 0;
     for (auto _ : state) {
         critical_point_list().cp_count = 0;
         const long long before = search_evaluation_count();
-        CriticalPointSearchRequest request;
-        request.mode = SearchMode::atoms;
-        run_critical_point_search(request, RHO);
+        search_atom_pairs();
         const std::vector<std::vector<int>> rings = rings_of_bonds();
         for (const std::vector<int>& ring : rings) {
+            CriticalPointSearchRequest request;
             request.mode = SearchMode::ring;
-            request.ring = RingAtomList{};
             request.ring.ring_atom_count = static_cast<int>(ring.size());
             std::copy(ring.begin(), ring.end(), request.ring.ring_atoms.begin() + 1);
             run_critical_point_search(request, RHO);
@@ -130,8 +156,7 @@ void BM_FullSearch(benchmark::State& state)
     state.counters["rings"] = static_cast<double>(ring_count);
     state.counters["evaluations/s"] =
         benchmark::Counter(static_cast<double>(evaluations) * state.iterations(), benchmark::Counter::kIsRate);
-    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
-    run_settings().calculation.numerical_derivatives = 1;
+    state.SetLabel(mode.label(m));
 }
 
 // The atom-pair search alone: what pressing Search in the untouched dialog
@@ -144,18 +169,15 @@ void BM_AtomPairSearch(benchmark::State& state)
         state.SkipWithError("the model did not load");
         return;
     }
-    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    const DerivativeMode mode(state);
     int points = 0;
     for (auto _ : state) {
         critical_point_list().cp_count = 0;
-        CriticalPointSearchRequest request;
-        request.mode = SearchMode::atoms;
-        run_critical_point_search(request, RHO);
+        search_atom_pairs();
         points = critical_point_list().cp_count;
     }
     state.counters["points"] = points;
-    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
-    run_settings().calculation.numerical_derivatives = 1;
+    state.SetLabel(mode.label(m));
 }
 
 // The shell search around the first atom with a grid of 10 x 10 x 5
@@ -169,7 +191,7 @@ void BM_ShellSearch(benchmark::State& state)
         state.SkipWithError("the model did not load");
         return;
     }
-    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    const DerivativeMode mode(state);
     const ShellSearchParameters parameters{1, 10, 10, 5, 0.3, 0.9, 0.5, true};
     int points = 0;
     for (auto _ : state) {
@@ -178,8 +200,7 @@ void BM_ShellSearch(benchmark::State& state)
         points = critical_point_list().cp_count;
     }
     state.counters["points"] = points;
-    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
-    run_settings().calculation.numerical_derivatives = 1;
+    state.SetLabel(mode.label(m));
 }
 
 // The bond paths of every bond point of the pair search, one after another.
@@ -191,11 +212,9 @@ void BM_BondPaths(benchmark::State& state)
         state.SkipWithError("the model did not load");
         return;
     }
-    run_settings().calculation.numerical_derivatives = static_cast<int>(state.range(0));
+    const DerivativeMode mode(state);
     critical_point_list().cp_count = 0;
-    CriticalPointSearchRequest request;
-    request.mode = SearchMode::atoms;
-    run_critical_point_search(request, RHO);
+    search_atom_pairs();
     int paths = 0;
     for (auto _ : state) {
         paths = 0;
@@ -204,8 +223,7 @@ void BM_BondPaths(benchmark::State& state)
                 paths += trace_bond_path(c).traced ? 1 : 0;
     }
     state.counters["paths"] = paths;
-    state.SetLabel(m.name + (state.range(0) != 0 ? ", numerical derivatives" : ", analytic derivatives"));
-    run_settings().calculation.numerical_derivatives = 1;
+    state.SetLabel(mode.label(m));
 }
 
 // The test whether a located point is the crystal's: its preparation (the
