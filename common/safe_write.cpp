@@ -214,8 +214,8 @@ public:
     }
     ~SafeWriteBuffer() override { close_descriptor(); }
 
-    bool failed() const { return error_ != 0; }
-    int error_number() const { return error_; }
+    bool failed() const { return error_ != 0 || sync_error_.load() != 0; }
+    int error_number() const { return error_ != 0 ? error_ : sync_error_.load(); }
 
     bool flush_all()
     {
@@ -238,6 +238,19 @@ public:
     {
         if (flush_all() && fd_ >= 0)
             ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);  // advice: the final fsync checks
+    }
+    // The data sync of sync_written; the first error is kept, as the next
+    // sync does not report it again.
+    void sync_descriptor()
+    {
+        const long long written = written_.load();
+        if (fd_ < 0 || written == synced_)
+            return;
+        synced_ = written;
+        if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+            int none = 0;
+            sync_error_.compare_exchange_strong(none, errno);
+        }
     }
     int close_descriptor()
     {
@@ -288,11 +301,16 @@ private:
             }
             from += n;
             left -= static_cast<std::size_t>(n);
+            written_.fetch_add(n, std::memory_order_relaxed);
         }
     }
 
     int fd_;
     int error_ = 0;
+    // sync_descriptor's, on another thread than the writer's.
+    std::atomic<long long> written_{0};  // bytes handed to the file
+    long long synced_ = 0;               // of those, the bytes last synced
+    std::atomic<int> sync_error_{0};
     std::vector<char> data_;
 };
 
@@ -361,6 +379,12 @@ void SafeWrite::start_writeback()
 {
     if (open_ && !finished_ && buffer_)
         buffer_->start_writeback();
+}
+
+void SafeWrite::sync_written()
+{
+    if (open_ && !finished_ && buffer_)
+        buffer_->sync_descriptor();
 }
 
 void SafeWrite::fail(const std::string& reason)

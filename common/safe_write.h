@@ -38,6 +38,12 @@ public:
     // waiting: a long write calls it now and then so that its final sync
     // is short.
     void start_writeback();
+    // Syncs what has reached the file so far (not what the stream still
+    // holds) and waits for the disk.  Unlike the writing it may run on
+    // another thread while a worker writes: the thread that waits for a
+    // long job calls it now and then, so that the final sync is short.  A
+    // failure is reported by finish() or commit().
+    void sync_written();
     // Flushes, syncs and closes the temporary: everything but the rename.
     // False with error() set (and the temporary removed) when anything
     // failed; the old file then stays.

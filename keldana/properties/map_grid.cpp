@@ -4,6 +4,7 @@
 #include "common/job_control.h"
 #include "common/safe_write.h"
 #include "common/user_interface.h"
+#include "common/worker_pool.h"
 #include "keldana/density/energy_densities.h"
 #include "keldana/density/evaluation_snapshot.h"
 #include "keldana/density/numeric_derivatives.h"
@@ -194,7 +195,10 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             writing.store(false);
         }
     };
+    std::atomic<bool> rows_here{false};  // rows evaluated on the polling thread: no workers
     auto row = [&](int k, RowControl& control) {
+        if (!inside_worker_pool())
+            rows_here.store(true);
         while (next_to_write.load() <= k - ring) {
             if (!control.keep_going())
                 return;
@@ -237,6 +241,10 @@ MapOutcome compute_property_map_outcome(int code, MapPointCount* count)
             shown_percent = percent;
             ui().set_progress(percent);
         }
+        // The disk takes the rows written so far while the workers go on,
+        // not all of them after the last (rows evaluated here would wait).
+        if (!rows_here.load())
+            grid.sync_written();
         return pump_and_check_job();
     };
 

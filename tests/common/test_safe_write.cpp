@@ -2,9 +2,11 @@
 // whole, and leaves no temporary behind.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <csignal>
 #include <cstring>
@@ -99,6 +101,47 @@ TEST_F(SafeWriteTest, AFullDiskKeepsTheOldFileAndNamesIt)
     EXPECT_FALSE(safe_write_file(target.string(), "short but too long", error));
     EXPECT_EQ(read(target), old);
     EXPECT_EQ(file_count(), 1u);
+}
+
+// A long job's waiting thread syncs what its writer has written so far: the
+// file keeps every byte in order, and a write that fails still fails whole.
+TEST_F(SafeWriteTest, SyncsFromAnotherThreadWhileTheWriterWrites)
+{
+    const fs::path target = folder / "map.dat";
+    std::string expected;
+    for (int i = 0; i < 40000; ++i)
+        expected += "   " + std::to_string(i) + "   0.12345   -0.6789E-03\n";
+    for (long long full_after : {-1LL, 300000LL}) {
+        SCOPED_TRACE(full_after);
+        put(target, "old map\n");
+        set_safe_write_failure_after(full_after);
+        SafeWrite file(target.string());
+        ASSERT_TRUE(file.is_open());
+        std::atomic<bool> written{false};
+        std::thread writer([&] {
+            for (std::size_t at = 0; at < expected.size(); at += 4000) {
+                file.stream() << expected.substr(at, 4000);
+                if (at % 40000 == 0)
+                    file.start_writeback();
+            }
+            written.store(true);
+        });
+        int syncs = 0;
+        while (!written.load() || syncs == 0) {
+            file.sync_written();
+            ++syncs;
+        }
+        writer.join();
+        if (full_after < 0) {
+            ASSERT_TRUE(file.commit()) << file.error();
+            EXPECT_TRUE(read(target) == expected);
+        } else {
+            EXPECT_FALSE(file.commit());
+            EXPECT_NE(file.error().find(target.string()), std::string::npos) << file.error();
+            EXPECT_EQ(read(target), "old map\n");
+        }
+        EXPECT_EQ(file_count(), 1u);
+    }
 }
 
 TEST_F(SafeWriteTest, RefusesFoldersItCannotWriteAndTargetsThatAreFolders)
