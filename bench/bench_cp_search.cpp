@@ -40,8 +40,8 @@ namespace {
 constexpr int RHO = 3;
 constexpr size_t LARGEST_RING = 8;
 
-using bench::bench_model;
 using bench::BenchModel;
+using bench::loaded_bench_model;
 
 // Rings of 3..8 atoms in the graph of the bond points found, each once.
 std::vector<std::vector<int>> rings_of_bonds()
@@ -126,11 +126,9 @@ void search_atom_pairs()
 void BM_FullSearch(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    const BenchModel& m = bench_model(ui.get());
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
+    const BenchModel* m = loaded_bench_model(state, ui.get());
+    if (!m)
         return;
-    }
     const DerivativeMode mode(state);
     long long evaluations = 0;
     int points = 0;
@@ -156,7 +154,7 @@ void BM_FullSearch(benchmark::State& state)
     state.counters["rings"] = static_cast<double>(ring_count);
     state.counters["evaluations/s"] =
         benchmark::Counter(static_cast<double>(evaluations) * state.iterations(), benchmark::Counter::kIsRate);
-    state.SetLabel(mode.label(m));
+    state.SetLabel(mode.label(*m));
 }
 
 // The atom-pair search alone: what pressing Search in the untouched dialog
@@ -164,11 +162,9 @@ void BM_FullSearch(benchmark::State& state)
 void BM_AtomPairSearch(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    const BenchModel& m = bench_model(ui.get());
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
+    const BenchModel* m = loaded_bench_model(state, ui.get());
+    if (!m)
         return;
-    }
     const DerivativeMode mode(state);
     int points = 0;
     for (auto _ : state) {
@@ -177,7 +173,7 @@ void BM_AtomPairSearch(benchmark::State& state)
         points = critical_point_list().cp_count;
     }
     state.counters["points"] = points;
-    state.SetLabel(mode.label(m));
+    state.SetLabel(mode.label(*m));
 }
 
 // The shell search around the first atom with a grid of 10 x 10 x 5
@@ -186,11 +182,9 @@ void BM_AtomPairSearch(benchmark::State& state)
 void BM_ShellSearch(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    const BenchModel& m = bench_model(ui.get());
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
+    const BenchModel* m = loaded_bench_model(state, ui.get());
+    if (!m)
         return;
-    }
     const DerivativeMode mode(state);
     const ShellSearchParameters parameters{1, 10, 10, 5, 0.3, 0.9, 0.5, true};
     int points = 0;
@@ -200,18 +194,16 @@ void BM_ShellSearch(benchmark::State& state)
         points = critical_point_list().cp_count;
     }
     state.counters["points"] = points;
-    state.SetLabel(mode.label(m));
+    state.SetLabel(mode.label(*m));
 }
 
 // The bond paths of every bond point of the pair search, one after another.
 void BM_BondPaths(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    const BenchModel& m = bench_model(ui.get());
-    if (!m.loaded) {
-        state.SkipWithError("the model did not load");
+    const BenchModel* m = loaded_bench_model(state, ui.get());
+    if (!m)
         return;
-    }
     const DerivativeMode mode(state);
     critical_point_list().cp_count = 0;
     search_atom_pairs();
@@ -223,7 +215,7 @@ void BM_BondPaths(benchmark::State& state)
                 paths += trace_bond_path(c).traced ? 1 : 0;
     }
     state.counters["paths"] = paths;
-    state.SetLabel(mode.label(m));
+    state.SetLabel(mode.label(*m));
 }
 
 // The test whether a located point is the crystal's: its preparation (the
@@ -232,10 +224,8 @@ void BM_BondPaths(benchmark::State& state)
 void BM_ClusterEdgePreparation(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    if (!bench_model(ui.get()).loaded) {
-        state.SkipWithError("the model did not load");
+    if (!loaded_bench_model(state, ui.get()))
         return;
-    }
     // A new revision each time, so the tables are made, not read from the
     // last search; the evaluator's own preparation is not timed.
     for (auto _ : state) {
@@ -250,10 +240,8 @@ void BM_ClusterEdgePreparation(benchmark::State& state)
 void BM_ClusterEdgeTestOfAPoint(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    if (!bench_model(ui.get()).loaded) {
-        state.SkipWithError("the model did not load");
+    if (!loaded_bench_model(state, ui.get()))
         return;
-    }
     const ClusterReach reach = prepare_cluster_reach(RHO);
     const WorkingAtomSet& atoms = current_model().atoms;
     std::vector<Vector3> points;

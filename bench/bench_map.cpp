@@ -34,6 +34,7 @@ namespace {
 constexpr int RHO = 3;
 
 using bench::bench_model;
+using bench::loaded_bench_model;
 
 void centre_on_first_atom()
 {
@@ -45,10 +46,8 @@ void centre_on_first_atom()
 void run_density_map_3d(benchmark::State& state, int nx, int nz, double half_height)
 {
     ScopedScriptedUi ui;
-    if (!bench_model(ui.get()).loaded) {
-        state.SkipWithError("the model did not load");
+    if (!loaded_bench_model(state, ui.get()))
         return;
-    }
     centre_on_first_atom();
     MapDefinition& map = map_definition();
     map.map_is_3d = true;
@@ -100,10 +99,8 @@ void BM_PropertyMap2d(benchmark::State& state)
 void BM_DensityLineProfile(benchmark::State& state)
 {
     ScopedScriptedUi ui;
-    if (!bench_model(ui.get()).loaded) {
-        state.SkipWithError("the model did not load");
+    if (!loaded_bench_model(state, ui.get()))
         return;
-    }
     const WorkingAtomSet& atoms = current_model().atoms;
     const Vector3 c{atoms.cart_x[1], atoms.cart_y[1], atoms.cart_z[1]};
     set_worker_thread_count(static_cast<int>(state.range(0)));

@@ -11,6 +11,8 @@
 #include "keldana/model/model_store.h"
 #include "keldana/model/run_settings.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -84,6 +86,17 @@ inline BenchModel& bench_model(ScriptedUserInterface& ui)
         return m;
     }();
     return model;
+}
+
+// The model for a benchmark; null, with the benchmark skipped, when it did
+// not load.
+inline const BenchModel* loaded_bench_model(benchmark::State& state, ScriptedUserInterface& ui)
+{
+    const BenchModel& m = bench_model(ui);
+    if (m.loaded)
+        return &m;
+    state.SkipWithError("the model did not load");
+    return nullptr;
 }
 
 }  // namespace bench
