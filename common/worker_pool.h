@@ -1,7 +1,8 @@
 // The one way the programs run work on several threads.  A pool takes
 // numbered items; workers (threads kept between pools) take the next free
-// number until none is left or the pool is stopped.  An exception thrown by an item stops the other
-// workers at their next item and is thrown again on the calling thread.
+// number until none is left or the pool is stopped.  An exception thrown by
+// an item stops the other workers at their next item and is thrown again on
+// the calling thread.
 // A pool asked for from inside an item of another pool (a nested request),
 // or for fewer than two threads, runs its items on the calling thread.
 #pragma once
